@@ -26,3 +26,13 @@ struct ConsoleRun {
 };
 
 }  // namespace quillon
+
+#include <functional>
+#include <string_view>
+
+namespace quillon {
+
+// Appends one line to the status box; the box ends it with CR LF.
+using AppendStatusLine = std::function<void(std::string_view line)>;
+
+}  // namespace quillon
