@@ -1,0 +1,41 @@
+#include "timesvc/status_timer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace quillon {
+
+namespace {
+
+// The counters are 32 bits wide; a clock off by more than 68 years is held
+// at the limit rather than wrapped into a count of the wrong sign.
+std::int32_t WholeSecondsBetween(DateTime from, DateTime to)
+{
+    using Limits = std::numeric_limits<std::int32_t>;
+    const auto seconds = (to - from).count();
+    return std::int32_t(std::clamp<decltype(seconds)>(seconds, Limits::min(), Limits::max()));
+}
+
+}  // namespace
+
+std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
+                                           DateTime now)
+{
+    state.IdleSeconds = WholeSecondsBetween(lastFrameTime, now);
+    if (state.IdleSeconds == 0) {
+        state.PreviousGapSeconds = state.LastIdleSeconds;
+        return std::nullopt;
+    }
+    std::string line = std::to_string(state.IdleSeconds) + " sec since last packet [" +
+                       std::to_string(state.PreviousGapSeconds) + "]";
+    state.LastIdleSeconds = state.IdleSeconds;
+    return line;
+}
+
+LampStates StatusLamps(bool inputOpen, bool mirrorOpen, bool mirrorChecked)
+{
+    return {inputOpen, !inputOpen, mirrorChecked && mirrorOpen, mirrorChecked && !mirrorOpen};
+}
+
+}  // namespace quillon

@@ -1,0 +1,33 @@
+// The status-box lines of the serial ports' line and error events.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace quillon {
+
+// Codes as delivered in CommEvent besides 2 (bytes received).
+namespace comm_event {
+inline constexpr int TransmitBufferSend = 1;
+inline constexpr int CtsChange = 3;
+inline constexpr int DsrChange = 4;
+inline constexpr int CdChange = 5;
+inline constexpr int Ring = 6;
+inline constexpr int Break = 1001;
+inline constexpr int CtsTimeout = 1002;
+inline constexpr int DsrTimeout = 1003;
+inline constexpr int FramingError = 1004;
+inline constexpr int Overrun = 1006;
+inline constexpr int CdTimeout = 1007;
+inline constexpr int ReceiveBufferOverflow = 1008;
+inline constexpr int ParityError = 1009;
+inline constexpr int TransmitBufferFull = 1010;
+inline constexpr int DcbError = 1011;
+}  // namespace comm_event
+
+// The line that an event code puts into the status box (without CR LF);
+// nothing for 2, which is the receive path, and for any code not in the
+// table. Both ports share the table.
+std::optional<std::string_view> SerialEventLine(int code);
+
+}  // namespace quillon
