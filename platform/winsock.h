@@ -1,0 +1,83 @@
+// A TCP client with the operations and the four events of the time-server
+// connection, on QTcpSocket inside the Qt event loop. Everything it does
+// returns at once; outcomes arrive as signals, in this order: connected,
+// then any number of dataArrival, then closed when the peer ends the
+// connection; or error at any point, after which nothing more arrives.
+//
+// Errors carry Windows Sockets numbers, which users know from other tools,
+// with a short English text (10061 "Connection refused", 11001 "Host not
+// found", ...).
+#pragma once
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+// The values of State.
+namespace winsock_state {
+inline constexpr int Closed = 0;
+inline constexpr int ResolvingHost = 4;
+inline constexpr int Connecting = 6;
+inline constexpr int Connected = 7;
+inline constexpr int PeerClosing = 8;  // the peer has closed; Close not yet called
+inline constexpr int Error = 9;        // an error was reported; Close not yet called
+}  // namespace winsock_state
+
+class Winsock : public QObject {
+    Q_OBJECT
+public:
+    explicit Winsock(QObject* parent = nullptr);
+    // Drops an open connection without any event.
+    ~Winsock() override;
+
+    const std::string& RemoteHost() const { return remoteHost_; }
+    void SetRemoteHost(std::string host) { remoteHost_ = std::move(host); }
+    int RemotePort() const { return remotePort_; }
+    void SetRemotePort(int port) { remotePort_ = port; }
+
+    // Starts a connection to RemoteHost:RemotePort, dropping any earlier
+    // one. An attempt without an answer for the connect timeout (30 s) ends
+    // in error 10060; once connected nothing times out.
+    void Connect();
+    int State() const { return state_; }
+    // Every byte received and not yet taken, in order of arrival.
+    std::string GetData();
+    // Drops the connection at once; no event follows.
+    void Close();
+
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+
+signals:
+    void connected();
+    // bytesTotal: the bytes waiting to be taken with GetData.
+    void dataArrival(qint64 bytesTotal);
+    // The peer has closed the connection.
+    void closed();
+    void error(int number, QString description);
+
+private:
+    void HandleStateChanged(QAbstractSocket::SocketState socketState);
+    void HandleConnected();
+    void HandleReadyRead();
+    void HandleDisconnected();
+    void HandleSocketError(QAbstractSocket::SocketError socketError);
+    void HandleConnectTimeout();
+    void Fail(int number, const QString& description);
+
+    QTcpSocket socket_;
+    QTimer connectTimer_;
+    std::string remoteHost_;
+    int remotePort_ = 0;
+    int state_ = winsock_state::Closed;
+    qint64 announced_ = 0;   // waiting bytes already told by dataArrival
+    std::uint64_t attempt_ = 0;  // tells a stale queued failure from the current one
+};
+
+}  // namespace quillon
