@@ -47,6 +47,7 @@ constexpr const char* kUsage =
     "  --chunks MIN-MAX   write in chunks of random sizes from MIN to MAX bytes\n"
     "  --seed N           seed of the chunk sizes (default 1)\n"
     "  --loop             start again from the first file after the last one\n"
+    "  --no-time-frames   leave out the time frames of the logs (a TNC sends none)\n"
     "  --record FILE      write every byte the other side sends into FILE\n"
     "  --exit-when-done   exit once the other side has read everything\n"
     "  --help             show this text\n"
@@ -64,6 +65,7 @@ struct Options {
     std::size_t chunkMax = 0;
     unsigned long seed = 1;
     bool loop = false;
+    bool noTimeFrames = false;
     std::string record;
     bool exitWhenDone = false;
     std::vector<std::string> files;
@@ -131,6 +133,7 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--chunks") ParseChunks(value(), o);
         else if (arg == "--seed") o.seed = ParseNumber(value(), "--seed");
         else if (arg == "--loop") o.loop = true;
+        else if (arg == "--no-time-frames") o.noTimeFrames = true;
         else if (arg == "--record") o.record = value();
         else if (arg == "--exit-when-done") o.exitWhenDone = true;
         else if (arg.size() > 1 && arg[0] == '-') Fail("unknown option " + arg + " (see --help)");
@@ -455,6 +458,24 @@ void Run(const Options& o, Pty& pty, Player& player, int record)
         player.Write(pty.master);
     }
 }
+// Quillon's raw logs may put a time frame in front of every frame:
+// C0 09 "yyyy-MM-dd HH:nn:ss.mmm UTC" C0, 30 bytes.
+std::string WithoutTimeFrames(const std::string& log)
+{
+    constexpr std::size_t kSize = 30;
+    std::string out;
+    out.reserve(log.size());
+    for (std::size_t i = 0; i < log.size();) {
+        const bool timeFrame = i + kSize <= log.size() && log[i] == '\xC0' && log[i + 1] == '\x09' &&
+                               log.compare(i + 25, 4, " UTC") == 0 && log[i + kSize - 1] == '\xC0';
+        if (timeFrame) {
+            i += kSize;
+        } else {
+            out += log[i++];
+        }
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -463,7 +484,7 @@ int main(int argc, char** argv)
     const Options o = ParseOptions(argc, argv);
     std::vector<std::string> data;
     for (const auto& f : o.files)
-        data.push_back(ReadFile(f));
+        data.push_back(o.noTimeFrames ? WithoutTimeFrames(ReadFile(f)) : ReadFile(f));
 
     InstallSignals();
     int record = -1;
