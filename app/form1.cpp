@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "platform/system_clock_setter.h"
 #include "timesvc/time_server_query.h"
@@ -159,6 +160,11 @@ void Form1::BuildMenus()
 void Form1::AppendStatus(std::string_view line)
 {
     Text1->AppendLine(line);
+    if (env_.echoStatus) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)

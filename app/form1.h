@@ -40,6 +40,9 @@ struct Environment {
     const Clock* clock = &RealClock();
     SystemClockSetter* clockSetter = nullptr;  // nullptr: the system clock
     quint16 timeServerPort = 37;
+    // Also write every status line to standard error, for a run without a
+    // screen (a service, a test of the real program).
+    bool echoStatus = false;
 };
 
 class Form1 : public QMainWindow {

@@ -14,6 +14,12 @@ int main(int argc, char** argv)
 
     quillon::Environment environment;
     environment.programDir = QCoreApplication::applicationDirPath();
+    // QUILLON_STATUS_TO_STDERR=1 copies the status box to standard error;
+    // QUILLON_TIME_PORT points the time-server query at another port than 37
+    // (a test server that is not allowed a privileged port).
+    environment.echoStatus = qEnvironmentVariableIntValue("QUILLON_STATUS_TO_STDERR") == 1;
+    if (const int port = qEnvironmentVariableIntValue("QUILLON_TIME_PORT"); port > 0 && port < 65536)
+        environment.timeServerPort = quint16(port);
 
     QPointer<quillon::Form1> form = new quillon::Form1(environment);
     form->setAttribute(Qt::WA_DeleteOnClose);

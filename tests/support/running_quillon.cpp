@@ -6,11 +6,15 @@ namespace quillon::test {
 
 namespace {
 
-ChildOptions QuillonOptions(const ProgramFolder& folder, std::string workingDir)
+ChildOptions QuillonOptions(const ProgramFolder& folder, std::string workingDir,
+                            std::vector<std::string> prefix = {},
+                            std::vector<std::string> environment = {})
 {
     ChildOptions o;
-    o.args = {folder.Executable()};
-    o.environment = {"QT_QPA_PLATFORM=offscreen"};
+    o.args = std::move(prefix);
+    o.args.push_back(folder.Executable());
+    o.environment = std::move(environment);
+    o.environment.push_back("QT_QPA_PLATFORM=offscreen");
     o.workingDir = workingDir.empty() ? folder.Path() : std::move(workingDir);
     o.outputPath = folder.OutputPath();
     return o;
@@ -20,6 +24,13 @@ ChildOptions QuillonOptions(const ProgramFolder& folder, std::string workingDir)
 
 RunningQuillon::RunningQuillon(ProgramFolder& folder, std::string workingDir)
     : folder_(folder), process_(QuillonOptions(folder, std::move(workingDir)))
+{
+}
+
+RunningQuillon::RunningQuillon(ProgramFolder& folder, std::string workingDir,
+                               std::vector<std::string> prefix, std::vector<std::string> environment)
+    : folder_(folder),
+      process_(QuillonOptions(folder, std::move(workingDir), std::move(prefix), std::move(environment)))
 {
 }
 

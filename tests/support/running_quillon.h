@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
 #include "support/program_folder.h"
@@ -16,6 +17,10 @@ class RunningQuillon {
 public:
     // Starts the program; the working directory defaults to the folder.
     explicit RunningQuillon(ProgramFolder& folder, std::string workingDir = {});
+    // prefix: a command the program runs under (e.g. setpriv ... --);
+    // environment: NAME=VALUE pairs set for the program.
+    RunningQuillon(ProgramFolder& folder, std::string workingDir, std::vector<std::string> prefix,
+                   std::vector<std::string> environment);
 
     pid_t Pid() const { return process_.Pid(); }
     bool Running() { return process_.Running(); }
