@@ -1,4 +1,5 @@
 // The end of a run, in this order, every step attempted.
+#include "app/cleanup.h"
 #include "app/form1.h"
 
 namespace quillon {
@@ -10,9 +11,17 @@ void Form1::Form_Unload()
     unloaded_ = true;
     Timer1.stop();
 
+    // The logs this run holds, noted before they are closed: the cleanup
+    // looks at these and nothing else.
+    const std::vector<std::string> logs = {RawLog.IsOpen() ? RawLog.Path() : std::string(),
+                                           DumpLog.IsOpen() ? DumpLog.Path() : std::string(),
+                                           HexLog.IsOpen() ? HexLog.Path() : std::string()};
     RawLog.Close();
     DumpLog.Close();
     HexLog.Close();
+    DeleteEmptyFiles(logs);
+    // The input port is still open: the exit script returns the TNC to its
+    // command mode, and nothing it answers is logged any more.
     RunTncExitScript();
     if (MSComm1.PortOpen())
         MSComm1.SetPortOpen(false);

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "decoder/frame_report.h"
 #include "tnc/frame_assembler.h"
+#include "tnc/kiss_escapes.h"
 #include "tnc/serial_events.h"
 
 namespace quillon {
@@ -27,6 +28,8 @@ void Form1::MSComm1_OnComm()
     }
     Counters.BytesReceived += block.size();
 
+    // The reports of all frames of the block go to the console as one edit.
+    const ConsoleArea::Batch consoleBatch(*RichTextBox1);
     for (const char c : block) {
         const Assembled result = AssembleByte(Receive, static_cast<std::uint8_t>(c));
         if (!EndsIdle(result))
@@ -48,6 +51,7 @@ void Form1::MSComm1_OnComm()
 void Form1::FrameEnd()
 {
     ++Counters.FrameCount;
+    CountKissEscapes(Receive, Counters);
     label9Stale_ = true;
     if (IsOn(Configuration.TIMEFRAMES))
         WriteTimeFrame();

@@ -1,0 +1,27 @@
+#include "app/statistics.h"
+
+#include <string>
+
+namespace quillon {
+
+std::vector<ConsoleRun> StatisticsRuns(const Counters& counters)
+{
+    const auto line = [](auto count, const char* words) {
+        return ConsoleRun{std::to_string(count) + words, colour::Black};
+    };
+    const ConsoleRun lf{"\n", colour::Black};
+    return {
+        {"Statistics", colour::Blue},
+        {"\n\n", colour::Black},
+        line(counters.BytesReceived, " Bytes received"),
+        lf,
+        line(counters.FrameCount, " Frames decoded"),
+        lf,
+        line(counters.TfescCount, " TFESC received"),
+        lf,
+        line(counters.TfendCount, " TFEND received"),
+        lf,
+    };
+}
+
+}  // namespace quillon
