@@ -1,0 +1,47 @@
+// Turns a raw KISS log (.kss) into pcap records of link type 202
+// (LINKTYPE_AX25_KISS). The log is cut into frames by the program's own frame
+// assembler; each frame becomes one record holding its un-escaped contents,
+// the KISS command byte first and the two FENDs left out.
+//
+// Times: a log written with TIMEFRAMES=YES has a time frame in front of every
+// frame; its time (to the millisecond) stamps the frame behind it, and the
+// time frames themselves are not exported. A frame without a time frame of
+// its own takes the time of the last one seen before it, and while the log
+// has shown none, the fallback time (the log file's modification time).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "decoder/decoder.h"
+#include "tnc/tnc.h"
+
+namespace quillon {
+
+class KissToPcap {
+public:
+    using TimePoint = std::chrono::system_clock::time_point;
+
+    explicit KissToPcap(TimePoint fallbackTime) : fallback_(fallbackTime) {}
+
+    // Cuts `count` more bytes of the log and appends the records of the
+    // frames they complete to `out` (without the pcap file header).
+    void Feed(const std::uint8_t* bytes, std::size_t count, std::string& out);
+
+    std::size_t Records() const { return records_; }
+    std::size_t TimeFrames() const { return timeFrames_; }
+
+private:
+    void OnFrame(std::string& out);
+
+    TimePoint fallback_;
+    std::optional<TimePoint> lastTime_;  // of the last time frame seen
+    ReceiveState rx_;
+    DecoderState dec_;
+    std::size_t records_ = 0;
+    std::size_t timeFrames_ = 0;
+};
+
+}  // namespace quillon
