@@ -1,0 +1,111 @@
+#include "decoder/ax25_address.h"
+
+#include <charconv>
+
+#include "decoder/frame_bytes.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kAddressLength = 7;
+constexpr int kDestinationPosition = 3;
+constexpr int kSourcePosition = 10;
+constexpr int kFirstDigipeaterPosition = 17;
+
+// The seventh byte of an address, the SSID byte:
+//
+//    bit   7     6   5    4   3   2   1    0
+//        +-----+-------+---------------+-----+
+//        | H/C |  R R  |  SSID 0..15   |  E  |
+//        +-----+-------+---------------+-----+
+//
+//   E    extension bit, 1 on the last address of the field
+//   R R  reserved, ignored
+//   H/C  for a digipeater the H bit (it has repeated the frame); for
+//        destination and source the command/response bit, not used here
+constexpr std::uint8_t kExtensionBit = 0x01;
+constexpr std::uint8_t kRepeatedBit = 0x80;
+int SsidOf(std::uint8_t ssidByte) { return (ssidByte >> 1) & 0x0F; }
+
+struct Address {
+    int ssid;
+    bool last;      // extension bit
+    bool repeated;  // bit 7
+};
+
+// Appends the callsign at `position` (six characters shifted left by one bit,
+// blank-padded) without any of its blanks, then "-SSID" unless the SSID is 0.
+Address ReadAddress(const DecoderState& dec, int position, std::string& text)
+{
+    text.clear();
+    for (int i = 0; i < 6; ++i) {
+        const char c = static_cast<char>(FrameByteOr(dec, position + i, kMissingCallsignByte) >> 1);
+        if (c != ' ')
+            text.push_back(c);
+    }
+    const std::uint8_t ssidByte = FrameByteOr(dec, position + 6, kMissingSsidByte);
+    const Address address{SsidOf(ssidByte), (ssidByte & kExtensionBit) != 0,
+                          (ssidByte & kRepeatedBit) != 0};
+    if (address.ssid != 0) {
+        char digits[4];
+        const auto end = std::to_chars(digits, digits + sizeof digits, address.ssid).ptr;
+        text.push_back('-');
+        text.append(digits, end);
+    }
+    return address;
+}
+
+}  // namespace
+
+void ClearAddresses(DecoderState& dec)
+{
+    dec.DestinationCall.clear();
+    dec.SourceCall.clear();
+    for (std::string& slot : dec.DigipeaterCalls)
+        slot.clear();
+    dec.DigipeaterSsids.fill(0);
+}
+
+int DecodeAddressField(DecoderState& dec)
+{
+    ReadAddress(dec, kDestinationPosition, dec.DestinationCall);
+    bool last = ReadAddress(dec, kSourcePosition, dec.SourceCall).last;
+
+    int position = kFirstDigipeaterPosition;
+    for (int slot = 1; !last && slot <= kMaxDigipeaters; ++slot) {
+        std::string& text = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
+        const Address digi = ReadAddress(dec, position, text);
+        if (digi.repeated)
+            text.push_back('*');
+        dec.DigipeaterSsids[static_cast<std::size_t>(slot)] = digi.ssid;
+        last = digi.last;
+        position += kAddressLength;
+    }
+    return position;
+}
+
+void BuildAddressText(DecoderState& dec)
+{
+    std::string& text = dec.AddressText;
+    text.assign("from ");
+    text.append(dec.SourceCall).append(" to ").append(dec.DestinationCall);
+    // An empty first slot hides the whole via list, even when later slots
+    // hold digipeaters.
+    if (!dec.DigipeaterCalls[1].empty()) {
+        text.append(" via ");
+        bool first = true;
+        for (int slot = 1; slot <= kMaxDigipeaters; ++slot) {
+            const std::string& call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
+            if (call.empty())
+                continue;
+            if (!first)
+                text.push_back(',');
+            text.append(call);
+            first = false;
+        }
+    }
+    text.append(": ");
+}
+
+}  // namespace quillon

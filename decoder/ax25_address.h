@@ -1,0 +1,22 @@
+// The AX.25 address field: destination, source and up to nine digipeaters,
+// seven bytes each, from position 3 of the un-escaped frame.
+#pragma once
+
+#include <string>
+
+#include "decoder/decoder.h"
+
+namespace quillon {
+
+// Empties the address texts, the nine digipeater slots and their SSIDs.
+void ClearAddresses(DecoderState& dec);
+
+// Reads the addresses into DestinationCall, SourceCall and the digipeater
+// slots, and returns the position of the control byte behind the field:
+// 17 without digipeaters, 17 + 7 per digipeater read, at most 80.
+int DecodeAddressField(DecoderState& dec);
+
+// "from SOURCE to DESTINATION: " or "from SOURCE to DESTINATION via A,B*: ".
+void BuildAddressText(DecoderState& dec);
+
+}  // namespace quillon

@@ -1,0 +1,18 @@
+#include "decoder/decode.h"
+
+#include "decoder/ax25_address.h"
+#include "decoder/ax25_control.h"
+#include "decoder/kiss_unpack.h"
+
+namespace quillon {
+
+void DecodeAx25Frame(const ReceiveState& rx, DecoderState& dec)
+{
+    ClearAddresses(dec);
+    UnpackKissFrame(rx, dec);
+    const int controlPosition = DecodeAddressField(dec);
+    DecodeControlField(dec, controlPosition);
+    BuildAddressText(dec);
+}
+
+}  // namespace quillon

@@ -1,0 +1,184 @@
+// quillon-dump: prints the frame reports of raw KISS logs exactly as the
+// program's console shows them, one console line per output line.
+//
+// A raw log (.kss) written with TIMEFRAMES=YES has a time frame in front of
+// every frame; its time becomes the header timestamp of the frame behind it.
+// Frames without one are stamped with the moment they are decoded.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decoder/frame_report.h"
+#include "tnc/frame_assembler.h"
+#include "tools/terminal_text.h"
+#include "tools/time_frame.h"
+
+using namespace quillon;
+
+namespace {
+
+constexpr std::size_t kReadBlock = 1 << 20;
+constexpr std::size_t kFlushAt = 1 << 18;
+
+constexpr const char* kUsage =
+    "usage: quillon-dump [--raw] [--color=auto|always|never] [FILE...]\n"
+    "Prints the frames of raw KISS logs (.kss) as the Quillon console reports them.\n"
+    "With no FILE, or with FILE -, reads standard input.\n"
+    "\n"
+    "  --raw           show every frame as received instead of decoding its AX.25 header\n"
+    "  --color=WHEN    colour the output: auto (on a terminal; the default), always, never\n"
+    "  --help          show this help and exit\n";
+
+struct Options {
+    bool decode = true;
+    bool colour = false;
+    std::vector<const char*> files;
+};
+
+// Collects the output and writes it in large blocks.
+class Output {
+public:
+    Output() { text_.reserve(kFlushAt + 4096); }
+    ~Output() { Flush(); }
+    std::string& Text() { return text_; }
+    void FlushIfFull()
+    {
+        if (text_.size() >= kFlushAt)
+            Flush();
+    }
+    void Flush()
+    {
+        std::fwrite(text_.data(), 1, text_.size(), stdout);
+        text_.clear();
+    }
+
+private:
+    std::string text_;
+};
+
+// One file's byte stream through the frame assembler to the report.
+class Dumper {
+public:
+    Dumper(const Options& options, Output& output) : options_(options), output_(output) {}
+
+    void Begin()
+    {
+        ResetFrameAssembly(rx_);
+        pendingTime_.reset();
+    }
+
+    void Feed(const std::uint8_t* bytes, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            if (AssembleByte(rx_, bytes[i]) == Assembled::Frame)
+                OnFrame();
+    }
+
+private:
+    void OnFrame()
+    {
+        if (const auto time = ReadTimeFrame(rx_)) {
+            pendingTime_ = time;  // the next frame's time, not a frame to report
+            return;
+        }
+        const Clock* clock = &RealClock();
+        if (pendingTime_) {
+            logClock_.Set(*pendingTime_);
+            clock = &logClock_;
+            pendingTime_.reset();
+        }
+        const FrameReport report = ReportFrame(rx_, dec_, options_.decode, config_, *clock);
+        for (const ConsoleRun& run : report.console)
+            AppendTerminalText(output_.Text(), run, options_.colour);
+        output_.FlushIfFull();
+    }
+
+    const Options& options_;
+    Output& output_;
+    const ConfigurationRecord config_{};  // no log lines are wanted
+    ReceiveState rx_;
+    DecoderState dec_;
+    FakeClock logClock_;
+    std::optional<std::chrono::system_clock::time_point> pendingTime_;
+};
+
+// Decodes one file, or standard input for "-"; the errno of a file that
+// cannot be read, else 0.
+int DumpFile(const char* name, Dumper& dumper, std::vector<std::uint8_t>& buffer)
+{
+    const bool standardInput = std::strcmp(name, "-") == 0;
+    std::FILE* in = standardInput ? stdin : std::fopen(name, "rb");
+    if (in == nullptr)
+        return errno;
+    dumper.Begin();
+    std::size_t count = 0;
+    while ((count = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+        dumper.Feed(buffer.data(), count);
+    const int error = std::ferror(in) ? (errno != 0 ? errno : EIO) : 0;
+    if (!standardInput)
+        std::fclose(in);
+    return error;
+}
+
+// Parses the command line; exits for --help and for usage errors.
+Options ParseOptions(int argc, char** argv)
+{
+    Options options;
+    std::string_view when = "auto";
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnd || arg == "-" || !arg.starts_with("--")) {
+            options.files.push_back(argv[i]);
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--raw") {
+            options.decode = false;
+        } else if (arg.starts_with("--color=")) {
+            when = arg.substr(8);
+        } else {
+            std::fprintf(stderr, "quillon-dump: unknown option %s\n%s", argv[i], kUsage);
+            std::exit(2);
+        }
+    }
+    if (when != "auto" && when != "always" && when != "never") {
+        std::fprintf(stderr, "quillon-dump: --color takes auto, always or never\n");
+        std::exit(2);
+    }
+    options.colour = when == "always" || (when == "auto" && ::isatty(STDOUT_FILENO) == 1);
+    if (options.files.empty())
+        options.files.push_back("-");
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    Output output;
+    Dumper dumper(options, output);
+    std::vector<std::uint8_t> buffer(kReadBlock);
+    int status = 0;
+    for (const char* name : options.files) {
+        if (const int error = DumpFile(name, dumper, buffer); error != 0) {
+            output.Flush();
+            std::fflush(stdout);
+            std::fprintf(stderr, "quillon-dump: cannot read %s: %s\n",
+                         std::strcmp(name, "-") == 0 ? "standard input" : name, std::strerror(error));
+            status = 1;
+        }
+    }
+    output.Flush();
+    return std::fflush(stdout) == 0 ? status : 1;
+}

@@ -1,0 +1,100 @@
+#include "tools/terminal_text.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/codepage.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view kReset = "\x1b[0m";
+
+struct Utf8 {
+    char bytes[3];
+    std::uint8_t length;
+};
+
+Utf8 EncodeUtf8(char16_t c)
+{
+    if (c < 0x80)
+        return {{static_cast<char>(c), 0, 0}, 1};
+    if (c < 0x800)
+        return {{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0}, 2};
+    return {{static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+             static_cast<char>(0x80 | (c & 0x3F))},
+            3};
+}
+
+// UTF-8 of the bytes 0x80..0xFF, worked out once.
+const std::array<Utf8, 128>& HighBytes()
+{
+    static const std::array<Utf8, 128> table = [] {
+        std::array<Utf8, 128> t{};
+        for (std::size_t i = 0; i < t.size(); ++i)
+            t[i] = EncodeUtf8(Windows1252ToUnicode(static_cast<std::uint8_t>(0x80 + i)));
+        return t;
+    }();
+    return table;
+}
+
+bool IsPlain(char c)
+{
+    const auto b = static_cast<std::uint8_t>(c);
+    return b >= 0x20 && b < 0x80;
+}
+
+// Plain ASCII goes out in whole stretches; the rest byte by byte.
+void AppendCharacters(std::string& out, std::string_view text)
+{
+    auto plainEnd = text.begin();
+    for (auto it = text.begin(); it != text.end(); it = plainEnd) {
+        plainEnd = std::find_if_not(it, text.end(), IsPlain);
+        out.append(it, plainEnd);
+        if (plainEnd == text.end())
+            break;
+        const auto b = static_cast<std::uint8_t>(*plainEnd++);
+        if (b >= 0x80) {
+            const Utf8& u = HighBytes()[b - 0x80u];
+            out.append(u.bytes, u.length);
+        } else {
+            out.push_back('.');
+        }
+    }
+}
+
+}  // namespace
+
+std::string_view AnsiColour(std::uint32_t colour)
+{
+    switch (colour) {
+    case colour::Grey: return "\x1b[90m";
+    case colour::Red: return "\x1b[31m";
+    case colour::Green: return "\x1b[32m";
+    case colour::Blue: return "\x1b[34m";
+    case colour::DisabledText: return "\x1b[2;37m";
+    default: return {};  // black and anything else: the terminal's text colour
+    }
+}
+
+void AppendTerminalText(std::string& out, const ConsoleRun& run, bool colour)
+{
+    const std::string_view on = colour ? AnsiColour(run.colour) : std::string_view{};
+    const std::string_view text = run.text;
+    for (auto begin = text.begin(); begin != text.end();) {
+        const auto end = std::find_if(begin, text.end(), [](char c) { return c == '\r' || c == '\n'; });
+        if (begin != end) {
+            out.append(on);
+            AppendCharacters(out, std::string_view(begin, end));
+            if (!on.empty())
+                out.append(kReset);
+        }
+        if (end == text.end())
+            break;
+        out.push_back('\n');
+        begin = end + 1;
+    }
+}
+
+}  // namespace quillon
