@@ -27,13 +27,18 @@ Utf8 EncodeUtf8(char16_t c)
             3};
 }
 
-// UTF-8 of the bytes 0x80..0xFF, worked out once.
+// UTF-8 of the bytes 0x80..0xFF, worked out once. The five bytes that
+// Windows-1252 leaves empty map to C1 control characters, which some
+// terminals obey (0x9D starts an operating-system command): a payload from
+// the air must not drive the terminal, so they print as ".".
 const std::array<Utf8, 128>& HighBytes()
 {
     static const std::array<Utf8, 128> table = [] {
         std::array<Utf8, 128> t{};
-        for (std::size_t i = 0; i < t.size(); ++i)
-            t[i] = EncodeUtf8(Windows1252ToUnicode(static_cast<std::uint8_t>(0x80 + i)));
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const char16_t c = Windows1252ToUnicode(static_cast<std::uint8_t>(0x80 + i));
+            t[i] = EncodeUtf8(c < 0xA0 ? u'.' : c);
+        }
         return t;
     }();
     return table;
@@ -42,7 +47,7 @@ const std::array<Utf8, 128>& HighBytes()
 bool IsPlain(char c)
 {
     const auto b = static_cast<std::uint8_t>(c);
-    return b >= 0x20 && b < 0x80;
+    return b >= 0x20 && b < 0x7F;  // DEL prints as "." too
 }
 
 // Plain ASCII goes out in whole stretches; the rest byte by byte.

@@ -78,8 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
         TerminalCase{"black is the terminal's own colour", {"from A to B: \r", colour::Black}, true, "from A to B: \n"},
         TerminalCase{"separator: empty line uncoloured, underscores dim", {"\r__\r", colour::DisabledText}, true,
                      "\n\x1b[2;37m__\x1b[0m\n"},
-        TerminalCase{"8-bit characters as UTF-8", {"\x80\xC0\xFF\x81\r", colour::Green}, false,
-                     "\xE2\x82\xAC\xC3\x80\xC3\xBF\xC2\x81\n"},
+        TerminalCase{"8-bit characters as UTF-8", {"\x80\xC0\xFF\r", colour::Green}, false,
+                     "\xE2\x82\xAC\xC3\x80\xC3\xBF\n"},
+        TerminalCase{"no control characters reach the terminal: C1 codes and DEL as dots",
+                     {"\x9D" "0;x\x07\x81\x7F\r", colour::Green}, false, ".0;x...\n"},
         TerminalCase{"control characters of a callsign as dots, LF as line end",
                      {"A\x1b" "B\x00" "C\nD\r"s, colour::Black}, false, "A.B.C\nD\n"}));
 
