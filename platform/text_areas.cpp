@@ -61,6 +61,10 @@ void ConsoleArea::AddText(std::string_view text, std::uint32_t colour)
 {
     if (text.empty())
         return;
+    if (batchDepth_ > 0) {
+        pending_.push_back({std::string(text), colour});
+        return;
+    }
     QTextCursor cursor = textCursor();
     Insert(cursor, text, colour);
     setTextCursor(cursor);
@@ -68,6 +72,23 @@ void ConsoleArea::AddText(std::string_view text, std::uint32_t colour)
 }
 
 void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
+{
+    if (batchDepth_ > 0)
+        pending_.insert(pending_.end(), runs.begin(), runs.end());
+    else
+        InsertRuns(runs);
+}
+
+ConsoleArea::Batch::~Batch()
+{
+    if (--area_.batchDepth_ > 0 || area_.pending_.empty())
+        return;
+    std::vector<ConsoleRun> runs;
+    runs.swap(area_.pending_);
+    area_.InsertRuns(runs);
+}
+
+void ConsoleArea::InsertRuns(const std::vector<ConsoleRun>& runs)
 {
     QTextCursor cursor = textCursor();
     const int before = cursor.selectionStart();

@@ -28,10 +28,31 @@ public:
     // Several AddText calls as one edit, scrolled into view once.
     void AddRuns(const std::vector<ConsoleRun>& runs);
 
+    // While a Batch lives, AddRuns collects the runs, and the batch's end
+    // inserts them all as one edit. One handler's reports land exactly where
+    // they would have landed one by one (nothing moves the insertion point
+    // before the handler returns), but the area lays out its newest lines,
+    // scrolls and repaints once per handler instead of once per frame: on a
+    // busy channel that is most of a frame's cost.
+    class Batch {
+    public:
+        explicit Batch(ConsoleArea& area) : area_(area) { ++area_.batchDepth_; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        ConsoleArea& area_;
+    };
+
     QColor Resolve(std::uint32_t colour) const;
 
 private:
     void Insert(QTextCursor& cursor, std::string_view text, std::uint32_t colour);
+    void InsertRuns(const std::vector<ConsoleRun>& runs);
+
+    int batchDepth_ = 0;
+    std::vector<ConsoleRun> pending_;  // collected by an open Batch
 };
 
 // The status box: plain grey text, messages appended as lines ending in
