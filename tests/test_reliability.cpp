@@ -254,16 +254,17 @@ void StartAndLog(const HostileFiles& files)
 
 TEST_F(Reliability, JunkInTheConfigurationAndScriptsDoesNotStopStartUp)
 {
+    using namespace std::string_literals;
     const std::string nul(64 << 10, '\0');
     StartAndLog({"binary junk", Junk(1 << 20, 6), Junk(1 << 20, 7)});
-    StartAndLog({"NUL bytes", std::string("\0\0\0\r\n", 5) + "COM_PORT=1\0\0\r\nHEXFILE=Y\0ES\r\n" + nul,
-                 std::string("\0\0\r\n", 4) + nul + "\r\n\0"});
+    StartAndLog({"NUL bytes", "\0\0\0\r\nCOM_PORT=1\0\0\r\nHEXFILE=Y\0ES\r\n"s + nul,
+                 "\0\0\r\n"s + nul + "\r\n\0"s});
     StartAndLog({"line ends only", std::string(1 << 20, '\r') + std::string(1 << 20, '\n'),
                  std::string(1 << 20, '\n')});
 }
 
 // Long (label long): the init script goes to the port a byte at a time, so
-// a 10 MB line holds start-up up for some seconds.
+// a 10 MB line holds start-up for some seconds.
 TEST_F(Reliability, TenMegabyteLinesDoNotStopStartUp)
 {
     const std::string line(10 << 20, 'x');
