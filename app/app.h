@@ -28,6 +28,13 @@ struct ConfigurationRecord {
 // A switch is on only when its field is exactly "YES".
 inline bool IsOn(const std::string& field) { return field == "YES"; }
 
+// The 32-bit counters go round past 2^31 instead of overflowing: a station
+// left mirroring at 9600 baud passes that many bytes in under four weeks.
+inline void AddWrapping(std::int32_t& counter, std::uint32_t n)
+{
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + n);
+}
+
 struct Counters {
     std::uint64_t BytesReceived = 0;  // never wraps in practice
     std::int32_t FrameCount = 0;

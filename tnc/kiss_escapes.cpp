@@ -2,15 +2,6 @@
 
 namespace quillon {
 
-namespace {
-// The counters are 32-bit; a station that runs long enough to pass 2^31
-// sequences sees the count go round rather than the program misbehave.
-void Add(std::int32_t& counter, std::uint32_t n)
-{
-    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + n);
-}
-}  // namespace
-
 void CountKissEscapes(const ReceiveState& rx, Counters& counters)
 {
     std::uint32_t tfesc = 0;
@@ -24,8 +15,8 @@ void CountKissEscapes(const ReceiveState& rx, Counters& counters)
         else if (next == TFEND)
             ++tfend;
     }
-    Add(counters.TfescCount, tfesc);
-    Add(counters.TfendCount, tfend);
+    AddWrapping(counters.TfescCount, tfesc);
+    AddWrapping(counters.TfendCount, tfend);
 }
 
 }  // namespace quillon

@@ -23,7 +23,7 @@ void Form1::MSComm1_OnComm()
     Text1->Clear();
     if (MnuMirror->isChecked() && MSComm2.Output(block)) {
         // Only bytes handed to an open port count as sent.
-        Counters.BytesSent += std::int32_t(block.size());
+        AddWrapping(Counters.BytesSent, std::uint32_t(block.size()));
         Label10->setText(QString::number(Counters.BytesSent) + QStringLiteral(" Bytes sent"));
     }
     Counters.BytesReceived += block.size();
@@ -50,7 +50,7 @@ void Form1::MSComm1_OnComm()
 
 void Form1::FrameEnd()
 {
-    ++Counters.FrameCount;
+    AddWrapping(Counters.FrameCount, 1);
     CountKissEscapes(Receive, Counters);
     label9Stale_ = true;
     if (IsOn(Configuration.TIMEFRAMES))
