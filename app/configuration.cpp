@@ -5,8 +5,6 @@
 
 namespace quillon {
 
-namespace {
-
 std::string UpperCase(std::string_view s)
 {
     std::string out(s);
@@ -15,6 +13,8 @@ std::string UpperCase(std::string_view s)
             c = char(c - 'a' + 'A');
     return out;
 }
+
+namespace {
 
 std::string_view TrimBlanks(std::string_view s)
 {

@@ -13,6 +13,9 @@ namespace quillon {
 // the line end is not part of the line. A last line without an end counts.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// ASCII letters upper-cased, every other byte kept.
+std::string UpperCase(std::string_view s);
+
 // Reads the configuration from the file's text. Every line is upper-cased;
 // an empty line or one with "#" in the first column is skipped, and so is a
 // line without "=". The key is the text before the first "=", the value the

@@ -20,14 +20,6 @@ bool ToInt16(const std::string& text, std::int16_t& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-std::string UpperCase(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
-
 }  // namespace
 
 void Form1::Form_Load()

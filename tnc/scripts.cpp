@@ -18,12 +18,12 @@ void Run(Form1& form, std::string_view fileName)
 
 void Form1::RunTncInitScript()
 {
-    Run(*this, "tnc_init.txt");
+    Run(*this, kTncInitScript);
 }
 
 void Form1::RunTncExitScript()
 {
-    Run(*this, "tnc_exit.txt");
+    Run(*this, kTncExitScript);
 }
 
 void Form1::Command4_Click()
