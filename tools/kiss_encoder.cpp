@@ -1,14 +1,11 @@
-#include "tools/kiss_encoder.h"
+#include "kiss_encoder.h"
+
+#include "tnc/tnc.h"
 
 namespace quillon {
 
 namespace {
-constexpr std::uint8_t kFend = 0xC0;
-constexpr std::uint8_t kFesc = 0xDB;
-constexpr std::uint8_t kTfend = 0xDC;
-constexpr std::uint8_t kTfesc = 0xDD;
 constexpr std::uint8_t kSmackCommand = 0x80;
-constexpr std::uint8_t kTimeCommand = 0x09;
 }  // namespace
 
 void AppendAx25Address(ByteString& out, const Ax25Address& address, bool last)
@@ -43,12 +40,12 @@ ByteString EncodeAx25(const Ax25Frame& frame)
 void AppendKissEscaped(ByteString& out, std::span<const std::uint8_t> data)
 {
     for (const std::uint8_t b : data) {
-        if (b == kFend) {
-            out.push_back(kFesc);
-            out.push_back(kTfend);
-        } else if (b == kFesc) {
-            out.push_back(kFesc);
-            out.push_back(kTfesc);
+        if (b == FEND) {
+            out.push_back(FESC);
+            out.push_back(TFEND);
+        } else if (b == FESC) {
+            out.push_back(FESC);
+            out.push_back(TFESC);
         } else {
             out.push_back(b);
         }
@@ -57,12 +54,12 @@ void AppendKissEscaped(ByteString& out, std::span<const std::uint8_t> data)
 
 ByteString EncodeKissFrame(std::uint8_t command, std::span<const std::uint8_t> data)
 {
-    ByteString out{kFend};
+    ByteString out{FEND};
     out.reserve(data.size() + data.size() / 8 + 4);
     const std::uint8_t head[] = {command};
     AppendKissEscaped(out, head);
     AppendKissEscaped(out, data);
-    out.push_back(kFend);
+    out.push_back(FEND);
     return out;
 }
 
@@ -86,20 +83,10 @@ ByteString EncodeSmackFrame(std::span<const std::uint8_t> data)
     const std::uint16_t crc = SmackCrc(body);
     body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
     body.push_back(static_cast<std::uint8_t>(crc >> 8));
-    ByteString out{kFend};
+    ByteString out{FEND};
     AppendKissEscaped(out, body);
-    out.push_back(kFend);
+    out.push_back(FEND);
     return out;
-}
-
-ByteString EncodeTimeFrame(std::string_view timestamp)
-{
-    std::string text;
-    text.reserve(timestamp.size() + 7);
-    text.push_back(static_cast<char>(kFend));
-    text.push_back(static_cast<char>(kTimeCommand));
-    text.append(timestamp).append(" UTC").push_back(static_cast<char>(kFend));
-    return ByteString(text.begin(), text.end());
 }
 
 }  // namespace quillon

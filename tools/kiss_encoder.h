@@ -44,8 +44,4 @@ void AppendKissEscaped(ByteString& out, std::span<const std::uint8_t> data);
 std::uint16_t SmackCrc(std::span<const std::uint8_t> bytes);
 ByteString EncodeSmackFrame(std::span<const std::uint8_t> data);
 
-// The time frame that goes in front of each frame of a raw log: FEND, 0x09,
-// "yyyy-MM-dd HH:nn:ss.mmm UTC", FEND; 30 bytes for a 23-character stamp.
-ByteString EncodeTimeFrame(std::string_view timestamp);
-
 }  // namespace quillon

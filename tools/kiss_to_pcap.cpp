@@ -1,35 +1,32 @@
-#include "tools/kiss_to_pcap.h"
+#include "kiss_to_pcap.h"
 
 #include <span>
 
 #include "decoder/kiss_unpack.h"
-#include "tnc/frame_assembler.h"
-#include "tools/pcap_writer.h"
-#include "tools/time_frame.h"
+#include "pcap_writer.h"
 
 namespace quillon {
 
-void KissToPcap::Feed(const std::uint8_t* bytes, std::size_t count, std::string& out)
+KissToPcap::KissToPcap(TimePoint fallbackTime) : fallback_(fallbackTime)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        if (AssembleByte(rx_, bytes[i]) == Assembled::Frame)
-            OnFrame(out);
+    receiver_.SetOptions({.report = {}, .buildReports = false, .readLogTimes = true});
 }
 
-void KissToPcap::OnFrame(std::string& out)
+void KissToPcap::Feed(const std::uint8_t* bytes, std::size_t count, std::string& out)
 {
-    if (const auto time = ReadTimeFrame(rx_)) {
-        lastTime_ = time;
-        ++timeFrames_;
-        return;
-    }
-    UnpackKissFrame(rx_, dec_);
+    out_ = &out;
+    receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), false, *this);
+}
+
+void KissToPcap::RawLog(std::string_view frame)
+{
+    UnpackKissFrame(std::span(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size()), dec_);
     // Positions 1 and DecodedFrameLength hold the FENDs. Only a lone escape
     // between them (C0 DB C0) leaves nothing, not even a command byte: the
     // record is then empty, still one per frame.
     const std::span<const std::uint8_t> packet(&dec_.DecodedFrame[2],
                                                static_cast<std::size_t>(dec_.DecodedFrameLength - 2));
-    AppendPcapRecord(out, lastTime_.value_or(fallback_), packet);
+    AppendPcapRecord(*out_, lastTime_.value_or(fallback_), packet);
     ++records_;
 }
 

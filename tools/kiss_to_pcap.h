@@ -15,33 +15,36 @@
 #include <optional>
 #include <string>
 
+#include "app/receiver.h"
 #include "decoder/decoder.h"
 #include "tnc/tnc.h"
 
 namespace quillon {
 
-class KissToPcap {
+class KissToPcap final : private ReceiveSink {
 public:
     using TimePoint = std::chrono::system_clock::time_point;
 
-    explicit KissToPcap(TimePoint fallbackTime) : fallback_(fallbackTime) {}
+    explicit KissToPcap(TimePoint fallbackTime);
 
     // Cuts `count` more bytes of the log and appends the records of the
     // frames they complete to `out` (without the pcap file header).
     void Feed(const std::uint8_t* bytes, std::size_t count, std::string& out);
 
     std::size_t Records() const { return records_; }
-    std::size_t TimeFrames() const { return timeFrames_; }
 
 private:
-    void OnFrame(std::string& out);
+    void RawLog(std::string_view frame) override;
+    void LogTime(TimePoint t) override { lastTime_ = t; }
 
     TimePoint fallback_;
     std::optional<TimePoint> lastTime_;  // of the last time frame seen
     ReceiveState rx_;
+    Counters counters_;
+    Receiver receiver_{rx_, counters_, RealClock()};
     DecoderState dec_;
+    std::string* out_ = nullptr;
     std::size_t records_ = 0;
-    std::size_t timeFrames_ = 0;
 };
 
 }  // namespace quillon

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/kiss_encoder.h"
+#include "kiss_encoder.h"
+#include "timesvc/timesvc.h"
+#include "tnc/time_frame.h"
 
 using namespace quillon;
 using namespace std::string_literals;
@@ -85,7 +87,7 @@ ByteString SampleLog()
 {
     ByteString log;
     for (const SampleFrame& s : SampleTraffic()) {
-        const ByteString timeFrame = EncodeTimeFrame(s.time);
+        const std::string timeFrame = EncodeTimeFrame(*ParseTimestamp(s.time));
         const ByteString ax25 = EncodeAx25(s.frame);
         const ByteString kiss = s.command == 0x80 ? EncodeSmackFrame(ax25) : EncodeKissFrame(s.command, ax25);
         log.insert(log.end(), timeFrame.begin(), timeFrame.end());

@@ -1,4 +1,4 @@
-#include "tools/pcap_writer.h"
+#include "pcap_writer.h"
 
 #include <algorithm>
 #include <limits>

@@ -15,10 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "decoder/frame_report.h"
-#include "tnc/frame_assembler.h"
-#include "tools/terminal_text.h"
-#include "tools/time_frame.h"
+#include "app/receiver.h"
+#include "terminal_text.h"
 
 using namespace quillon;
 
@@ -63,38 +61,24 @@ private:
     std::string text_;
 };
 
-// One file's byte stream through the frame assembler to the report.
-class Dumper {
+// One file's byte stream through the receive pipeline to the terminal.
+class Dumper final : private ReceiveSink {
 public:
-    Dumper(const Options& options, Output& output) : options_(options), output_(output) {}
-
-    void Begin()
+    Dumper(const Options& options, Output& output) : options_(options), output_(output)
     {
-        ResetFrameAssembly(rx_);
-        pendingTime_.reset();
+        receiver_.SetOptions({.report = {}, .buildReports = true, .readLogTimes = true});
     }
+
+    void Begin() { receiver_.Reset(); }
 
     void Feed(const std::uint8_t* bytes, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; ++i)
-            if (AssembleByte(rx_, bytes[i]) == Assembled::Frame)
-                OnFrame();
+        receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), options_.decode, *this);
     }
 
 private:
-    void OnFrame()
+    void Report(const FrameReport& report) override
     {
-        if (const auto time = ReadTimeFrame(rx_)) {
-            pendingTime_ = time;  // the next frame's time, not a frame to report
-            return;
-        }
-        const Clock* clock = &RealClock();
-        if (pendingTime_) {
-            logClock_.Set(*pendingTime_);
-            clock = &logClock_;
-            pendingTime_.reset();
-        }
-        const FrameReport report = ReportFrame(rx_, dec_, options_.decode, config_, *clock);
         for (const ConsoleRun& run : report.console)
             AppendTerminalText(output_.Text(), run, options_.colour);
         output_.FlushIfFull();
@@ -102,11 +86,9 @@ private:
 
     const Options& options_;
     Output& output_;
-    const ConfigurationRecord config_{};  // no log lines are wanted
-    ReceiveState rx_;
-    DecoderState dec_;
-    FakeClock logClock_;
-    std::optional<std::chrono::system_clock::time_point> pendingTime_;
+    ReceiveState receive_;
+    Counters counters_;
+    Receiver receiver_{receive_, counters_, RealClock()};
 };
 
 // Decodes one file, or standard input for "-"; the errno of a file that

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/kiss_to_pcap.h"
-#include "tools/pcap_writer.h"
+#include "kiss_to_pcap.h"
+#include "pcap_writer.h"
 
 using namespace quillon;
 

@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "app/receiver.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -458,23 +460,19 @@ void Run(const Options& o, Pty& pty, Player& player, int record)
         player.Write(pty.master);
     }
 }
-// Quillon's raw logs may put a time frame in front of every frame:
-// C0 09 "yyyy-MM-dd HH:nn:ss.mmm UTC" C0, 30 bytes.
+// A raw log without its time frames: the frames alone, as a TNC sends them.
 std::string WithoutTimeFrames(const std::string& log)
 {
-    constexpr std::size_t kSize = 30;
-    std::string out;
-    out.reserve(log.size());
-    for (std::size_t i = 0; i < log.size();) {
-        const bool timeFrame = i + kSize <= log.size() && log[i] == '\xC0' && log[i + 1] == '\x09' &&
-                               log.compare(i + 25, 4, " UTC") == 0 && log[i + kSize - 1] == '\xC0';
-        if (timeFrame) {
-            i += kSize;
-        } else {
-            out += log[i++];
-        }
-    }
-    return out;
+    struct Frames final : quillon::ReceiveSink {
+        std::string out;
+        void RawLog(std::string_view frame) override { out += frame; }
+    } frames;
+    quillon::ReceiveState receive;
+    quillon::Counters counters;
+    quillon::Receiver receiver(receive, counters, quillon::RealClock());
+    receiver.SetOptions({.report = {}, .buildReports = false, .readLogTimes = true});
+    receiver.Feed(log, false, frames);
+    return std::move(frames.out);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include "tools/terminal_text.h"
+#include "terminal_text.h"
 
 #include <algorithm>
 #include <array>
 
-#include "app/codepage.h"
+#include "text/codepage.h"
 
 namespace quillon {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/console.h"
+#include "text/console.h"
 
 namespace quillon {
 

@@ -1,0 +1,18 @@
+// What the statistics window shows: a heading and four counter lines.
+#pragma once
+
+#include <vector>
+
+#include "app/app.h"
+#include "text/console.h"
+
+namespace quillon {
+
+// The runs written to the statistics window when it loads, in order:
+//   "Statistics" (blue), LF LF, then black
+//   "1234 Bytes received" LF "17 Frames decoded" LF
+//   "0 TFESC received" LF "2 TFEND received" LF
+// Numbers in plain decimal, no grouping.
+std::vector<ConsoleRun> StatisticsRuns(const Counters& counters);
+
+}  // namespace quillon

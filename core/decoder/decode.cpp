@@ -1,0 +1,19 @@
+#include "decoder/decode.h"
+
+#include "decoder/ax25_address.h"
+#include "decoder/ax25_control.h"
+#include "decoder/kiss_unpack.h"
+
+namespace quillon {
+
+DecoderState DecodeAx25Frame(const ReceiveState& rx)
+{
+    DecoderState dec;
+    UnpackKissFrame(rx, dec);
+    const int controlPosition = DecodeAddressField(dec);
+    DecodeControlField(dec, controlPosition);
+    BuildAddressText(dec);
+    return dec;
+}
+
+}  // namespace quillon

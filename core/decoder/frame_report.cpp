@@ -1,0 +1,188 @@
+#include "decoder/frame_report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <span>
+
+#include "decoder/decode.h"
+#include "timesvc/timesvc.h"
+
+namespace quillon {
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+
+constexpr std::size_t kBytesPerDumpLine = 20;
+constexpr std::string_view kSeparator =
+    "\r__________________________________________________________________\r";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendDecimal(std::string& text, int n)
+{
+    char digits[12];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
+// Two upper-case digits and a blank per byte: "48 65 6C ".
+void AppendHex(std::string& text, Bytes bytes)
+{
+    for (const std::uint8_t b : bytes) {
+        text.push_back(kHexDigits[b >> 4]);
+        text.push_back(kHexDigits[b & 0x0F]);
+        text.push_back(' ');
+    }
+}
+
+// Control characters show as "."; every byte from 32 up stays itself, and
+// the console draws it in the 8-bit code page.
+std::string PayloadText(Bytes bytes)
+{
+    std::string text;
+    text.reserve(bytes.size() + 1);  // room for the line end
+    for (const std::uint8_t b : bytes)
+        text.push_back(b < 32 ? '.' : static_cast<char>(b));
+    return text;
+}
+
+// "2013-07-28 14:05:09.437 UTC: [32 Bytes KISS Frame (without CRC)]"
+std::string HeaderLine(const ReceiveState& rx, const Clock& clock)
+{
+    std::string line = UtcTimestamp(clock);
+    line.reserve(line.size() + 48);
+    line.append(" UTC: [");
+    AppendDecimal(line, rx.RawFrameLength);
+    line.append(" Bytes ").append(FrameTypeText(rx.At(2))).append("]\r");
+    return line;
+}
+
+// "ctrl: 3   PID: F0 {UI}   6 Payload Bytes"; a frame without PID shows "--".
+std::string ControlLine(const DecoderState& dec)
+{
+    std::string line;
+    line.reserve(48 + dec.ControlText.size());
+    line.append("ctrl: ");
+    AppendDecimal(line, dec.ControlByte);
+    line.append("   PID: ");
+    if (dec.PidByte) {
+        const std::uint8_t pid = *dec.PidByte;  // 0x08 shows as "8", 0xF0 as "F0"
+        if (pid >= 16)
+            line.push_back(kHexDigits[pid >> 4]);
+        line.push_back(kHexDigits[pid & 0x0F]);
+    } else {
+        line.append("--");
+    }
+    line.append(" {").append(dec.ControlText).append("}   ");
+    AppendDecimal(line, static_cast<std::int16_t>(dec.DecodedFrameLength - dec.PayloadStart));
+    line.append(" Payload Bytes\r");
+    return line;
+}
+
+// The dump lines, 20 bytes each, labelled with the number of their first byte
+// counted from 1, right-aligned in four characters; four digits get one blank
+// in front all the same:
+//   "   1 > 48 65 6C 6C 6F 0D "
+//   " 1021 > 46 47 48 C0 "
+void AppendHexDump(std::vector<ConsoleRun>& console, Bytes bytes, std::uint32_t colour)
+{
+    for (std::size_t first = 0; first < bytes.size(); first += kBytesPerDumpLine) {
+        const Bytes chunk = bytes.subspan(first, std::min(kBytesPerDumpLine, bytes.size() - first));
+        const int label = static_cast<int>(first) + 1;
+        std::string line;
+        line.reserve(8 + 3 * kBytesPerDumpLine + 1);
+        line.append(label < 10 ? 3 : label < 100 ? 2 : 1, ' ');
+        AppendDecimal(line, label);
+        line.append(" > ");
+        AppendHex(line, chunk);
+        line.push_back('\r');
+        console.push_back({std::move(line), colour});
+    }
+}
+
+// The payload of the decoded frame: from PayloadStart up to, not including,
+// the closing FEND. Empty when the header reaches the end of the frame.
+Bytes PayloadBytes(const DecoderState& dec)
+{
+    if (dec.PayloadStart < 1 || dec.PayloadStart >= dec.DecodedFrameLength)
+        return {};
+    return Bytes(dec.DecodedFrame).subspan(static_cast<std::size_t>(dec.PayloadStart),
+                                           static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
+}
+
+Bytes RawBytes(const ReceiveState& rx)
+{
+    const int length = std::clamp<int>(rx.RawFrameLength, 0, kRawFrameSize);
+    return Bytes(rx.RawFrame).subspan(1, static_cast<std::size_t>(length));
+}
+
+// "48 65 6C 6C 6F 0D\r\n": the dump without its trailing blank.
+std::string HexLogLine(Bytes payload)
+{
+    std::string line;
+    line.reserve(3 * payload.size() + 1);
+    AppendHex(line, payload);
+    line.back() = '\r';
+    line.push_back('\n');
+    return line;
+}
+
+std::string DumpLogLine(std::string_view payloadText, const ReportOptions& options,
+                        const Clock& clock)
+{
+    std::string line;
+    line.reserve(payloadText.size() + 32);
+    if (options.timeFrames)
+        line.append(UtcTimestamp(clock)).append(" UTC: ");
+    line.append(payloadText).append("\r\n");
+    return line;
+}
+
+}  // namespace
+
+std::string_view FrameTypeText(std::uint8_t command)
+{
+    switch (command) {
+    case 0x00: return "KISS Frame (without CRC)";
+    case 0x80: return "SMACK Frame (with CRC)";
+    case 0x09: return "TIME Frame";
+    default: return "unknown Protocol";
+    }
+}
+
+FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
+                        const Clock& clock)
+{
+    FrameReport report;
+    std::vector<ConsoleRun>& console = report.console;
+    console.reserve(8 + rx.RawFrameLength / kBytesPerDumpLine);
+    // The lone CR after the previous frame's separator leaves one empty line.
+    console.push_back({"\r", colour::Black});
+    console.push_back({HeaderLine(rx, clock), colour::Grey});
+
+    Bytes dumped;
+    std::uint32_t dumpColour = colour::Blue;
+    if (decode) {
+        report.frameCaption = "Payload KISS Frame";
+        const DecoderState& dec = report.decoded.emplace(DecodeAx25Frame(rx));
+        console.push_back({ControlLine(dec), colour::Grey});
+        console.push_back({dec.AddressText + '\r', colour::Black});
+        dumped = PayloadBytes(dec);
+        dumpColour = colour::Red;
+        if (options.hexFile && !dumped.empty())
+            report.hexLogLine = HexLogLine(dumped);
+    } else {
+        report.frameCaption = "RAW KISS Frame";
+        dumped = RawBytes(rx);
+    }
+    AppendHexDump(console, dumped, dumpColour);
+
+    std::string payloadText = PayloadText(dumped);
+    if (decode)
+        report.dumpLogLine = DumpLogLine(payloadText, options, clock);
+    payloadText.push_back('\r');
+    console.push_back({std::move(payloadText), colour::Green});
+    console.push_back({std::string(kSeparator), colour::DisabledText});
+    return report;
+}
+
+}  // namespace quillon

@@ -1,0 +1,47 @@
+// The report of one received frame: what goes to the console, the caption of
+// the frame box and the lines for the dump and hex logs. Building it prints
+// nothing and writes nothing; the caller passes the parts on.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/console.h"
+#include "decoder/decoder.h"
+#include "timesvc/clock.h"
+#include "tnc/tnc.h"
+
+namespace quillon {
+
+// The switches of quillon.ini that shape a report.
+struct ReportOptions {
+    bool timeFrames = false;  // TIMEFRAMES=YES: the dump log line starts with the time
+    bool hexFile = false;     // HEXFILE=YES: a hex log line for a payload
+};
+
+struct FrameReport {
+    std::vector<ConsoleRun> console;  // the AddText calls, in order
+    std::string frameCaption;         // "Payload KISS Frame" or "RAW KISS Frame"
+    // Each ends in "\r\n"; present only when the report writes that log line.
+    std::optional<std::string> hexLogLine;
+    std::optional<std::string> dumpLogLine;
+    // What the decoder found; present when the frame was decoded.
+    std::optional<DecoderState> decoded;
+};
+
+// "KISS Frame (without CRC)", "SMACK Frame (with CRC)", "TIME Frame" or
+// "unknown Protocol", from the whole KISS command byte.
+std::string_view FrameTypeText(std::uint8_t command);
+
+// Reports the complete frame in `rx` (at least 3 bytes, FEND at both ends).
+// With `decode` the frame is un-escaped and decoded and its payload dumped;
+// otherwise the frame is dumped as received. The report depends on this frame
+// alone. The timestamps come from `clock`; the caller sets LastFrameTime
+// afterwards.
+FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
+                        const Clock& clock);
+
+}  // namespace quillon

@@ -1,0 +1,106 @@
+#include "timesvc/timesvc.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace quillon {
+
+namespace {
+
+// "yyyy-MM-dd HH:nn:ss.mmm" with every digit a 'd'.
+constexpr std::string_view kLayout = "dddd-dd-dd dd:dd:dd.ddd";
+
+bool Matches(std::string_view stamp)
+{
+    for (std::size_t i = 0; i < kLayout.size(); ++i) {
+        const bool digit = stamp[i] >= '0' && stamp[i] <= '9';
+        if (kLayout[i] == 'd' ? !digit : stamp[i] != kLayout[i])
+            return false;
+    }
+    return true;
+}
+
+int Number(std::string_view stamp, std::size_t offset, std::size_t length)
+{
+    int n = 0;
+    std::from_chars(stamp.data() + offset, stamp.data() + offset + length, n);
+    return n;
+}
+
+struct Civil {
+    int year;
+    unsigned month, day, hour, minute, second;
+};
+
+Civil ToCivil(DateTime t)
+{
+    const auto day = std::chrono::floor<std::chrono::days>(t);
+    const std::chrono::year_month_day ymd{day};
+    const std::chrono::hh_mm_ss hms{t - day};
+    return {int(ymd.year()), unsigned(ymd.month()), unsigned(ymd.day()),
+            unsigned(hms.hours().count()), unsigned(hms.minutes().count()),
+            unsigned(hms.seconds().count())};
+}
+
+}  // namespace
+
+DateTime UtcNow(const Clock& clock)
+{
+    return std::chrono::floor<std::chrono::seconds>(clock.Now());
+}
+
+std::string UtcTimestamp(const Clock& clock)
+{
+    return FormatTimestamp(clock.Now());
+}
+
+std::string FormatTimestamp(std::chrono::system_clock::time_point t)
+{
+    const auto whole = std::chrono::floor<std::chrono::seconds>(t);
+    const auto millis = std::chrono::floor<std::chrono::milliseconds>(t - whole).count();
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, ".%03d", int(millis));
+    return FormatDateTime(whole) + buffer;
+}
+
+std::string FormatDateTime(DateTime t)
+{
+    const Civil c = ToCivil(t);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02u:%02u:%02u", c.year, c.month, c.day,
+                  c.hour, c.minute, c.second);
+    return buffer;
+}
+
+std::string FormatClock(DateTime t)
+{
+    const Civil c = ToCivil(t);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", c.hour, c.minute, c.second);
+    return buffer;
+}
+
+std::string FormatLogStem(DateTime t)
+{
+    const Civil c = ToCivil(t);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02u%02u%04d_%02u%02u", c.day, c.month, c.year, c.hour,
+                  c.minute);
+    return buffer;
+}
+
+std::optional<std::chrono::system_clock::time_point> ParseTimestamp(std::string_view stamp)
+{
+    using namespace std::chrono;
+    if (stamp.size() != kLayout.size() || !Matches(stamp))
+        return std::nullopt;
+    const year_month_day date{year{Number(stamp, 0, 4)}, month(unsigned(Number(stamp, 5, 2))),
+                              day(unsigned(Number(stamp, 8, 2)))};
+    const int hour = Number(stamp, 11, 2), minute = Number(stamp, 14, 2), second = Number(stamp, 17, 2);
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} +
+           milliseconds{Number(stamp, 20, 3)};
+}
+
+}  // namespace quillon

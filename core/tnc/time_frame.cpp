@@ -1,0 +1,41 @@
+#include "tnc/time_frame.h"
+
+#include <string_view>
+
+#include "timesvc/timesvc.h"
+
+namespace quillon {
+
+namespace {
+
+// Offsets of the 23-character stamp and of " UTC" within the frame.
+constexpr std::size_t kStampOffset = 2;
+constexpr int kStampLength = 23;
+constexpr std::string_view kUtc = " UTC";
+
+}  // namespace
+
+std::string EncodeTimeFrame(std::chrono::system_clock::time_point t)
+{
+    std::string frame;
+    frame.reserve(kTimeFrameLength);
+    frame += char(FEND);
+    frame += char(kTimeCommand);
+    frame += FormatTimestamp(t);
+    frame += kUtc;
+    frame += char(FEND);
+    return frame;
+}
+
+std::optional<std::chrono::system_clock::time_point> DecodeTimeFrame(std::span<const std::uint8_t> frame)
+{
+    if (frame.size() != std::size_t(kTimeFrameLength) || frame[0] != FEND || frame[1] != kTimeCommand ||
+        frame.back() != FEND)
+        return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(&frame[kStampOffset]);
+    if (std::string_view(text + kStampLength, kUtc.size()) != kUtc)
+        return std::nullopt;
+    return ParseTimestamp(std::string_view(text, kStampLength));
+}
+
+}  // namespace quillon

@@ -1,0 +1,51 @@
+// The time-server query of start-up: asks the configured RFC 868 server for
+// the time over TCP, writes every step of the connection to the status box,
+// and sets the system clock from the reply once the server has closed the
+// connection. It runs once per program run; nothing repeats it.
+#pragma once
+
+#include <QObject>
+#include <chrono>
+#include <string>
+
+#include "text/console.h"
+#include "timesvc/clock_setter.h"
+#include "winsock.h"
+
+namespace quillon {
+
+class TimeServerQuery : public QObject {
+    Q_OBJECT
+public:
+    TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter,
+                    QObject* parent = nullptr);
+
+    // Connects to the server (host name or address, as configured: in
+    // capitals) on port 37. An empty name asks nothing and writes nothing.
+    // Returns at once; the outcome arrives through the handlers below.
+    void Start(const std::string& timeserver);
+
+    // The program always asks port 37; tests run their server elsewhere.
+    void SetRemotePortForTesting(quint16 port) { remotePort_ = port; }
+    void SetConnectTimeoutForTesting(std::chrono::milliseconds timeout);
+
+    // Every byte received from the server, in order of arrival.
+    const std::string& TimeServerReply() const { return reply_; }
+
+    // The handlers of the connection's events.
+    void Winsock1_Connect();
+    void Winsock1_DataArrival(qint64 bytesTotal);
+    void Winsock1_Close();
+    void Winsock1_Error(int number, const std::string& description);
+
+    Winsock Winsock1;
+
+private:
+    AppendStatusLine appendStatus_;
+    SystemClockSetter& setter_;
+    std::string timeserver_;
+    std::string reply_;
+    quint16 remotePort_ = 37;
+};
+
+}  // namespace quillon

@@ -1,0 +1,47 @@
+#include "unix_signals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+int g_pipe[2] = {-1, -1};
+
+void OnSignal(int number)
+{
+    const int saved = errno;
+    const char byte = char(number);
+    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+}  // namespace
+
+UnixSignals::UnixSignals(QObject* parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0)
+        return;
+    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(g_pipe[0], &byte, 1) == 1)
+            emit Received(int(byte));
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(number, &action, nullptr);
+}
+
+UnixSignals::~UnixSignals()
+{
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        ::signal(number, SIG_DFL);
+}
+
+}  // namespace quillon

@@ -1,0 +1,67 @@
+// Test doubles for the seams the tests must not use for real: the clock that
+// stamps everything, and the setter that would move the system clock.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "timesvc/clock.h"
+#include "timesvc/clock_setter.h"
+
+namespace quillon::test {
+
+using namespace std::chrono_literals;
+
+// A clock that stands still until told otherwise.
+class FakeClock final : public FixedClock {
+public:
+    using FixedClock::FixedClock;
+    void Advance(std::chrono::system_clock::duration d) { now_ += d; }
+};
+
+// 2013-07-28 plus a time of day: the date of the worked examples.
+inline std::chrono::system_clock::time_point At(std::chrono::system_clock::duration timeOfDay)
+{
+    return std::chrono::sys_days{std::chrono::year{2013} / 7 / 28} + timeOfDay;
+}
+
+// Records every time it is given and reports success, or failure once told
+// to fail (as a program without the right to set the clock sees it).
+class FakeClockSetter final : public SystemClockSetter {
+public:
+    explicit FakeClockSetter(bool succeed = true) : succeed_(succeed) {}
+    bool SetSystemTime(DateTime utc) override
+    {
+        received_.push_back(utc);
+        return succeed_;
+    }
+    const std::vector<DateTime>& Received() const { return received_; }
+
+private:
+    bool succeed_;
+    std::vector<DateTime> received_;
+};
+
+// The bytes of a hexadecimal text such as "C0 41 C0" (blanks ignored).
+inline std::string Bytes(std::string_view hex)
+{
+    std::string out;
+    int high = -1;
+    for (const char c : hex) {
+        const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (v < 0)
+            continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<char>(high * 16 + v));
+            high = -1;
+        }
+    }
+    return out;
+}
+
+}  // namespace quillon::test

@@ -1,0 +1,125 @@
+#include "program.h"
+
+#include <QDir>
+#include <QFile>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "poll_until.h"
+
+#ifndef QUILLON_PROGRAM_DIR
+#error "QUILLON_PROGRAM_DIR must name the build's program folder"
+#endif
+
+namespace quillon::test {
+
+std::string ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+void WriteFile(const std::string& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    if (!out.flush())
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string BuiltProgram(std::string_view name)
+{
+    return std::string(QUILLON_PROGRAM_DIR) + "/" + std::string(name);
+}
+
+ProgramFolder::ProgramFolder() : path_(temp_.path().toStdString())
+{
+    const QString binary = QString::fromStdString(File("quillon"));
+    if (!QFile::copy(QString::fromStdString(BuiltProgram("quillon")), binary))
+        throw std::runtime_error("cannot copy the quillon binary");
+    QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
+    QFile::link(QString::fromStdString(com1_.SlavePath()), QString::fromStdString(File("COM1")));
+    QFile::link(QString::fromStdString(com2_.SlavePath()), QString::fromStdString(File("COM2")));
+}
+
+std::string ProgramFolder::LogName(std::string_view ending) const
+{
+    const QStringList names = QDir(temp_.path())
+                                  .entryList({QStringLiteral("*") + QString::fromUtf8(ending.data(), qsizetype(ending.size()))},
+                                             QDir::Files, QDir::Name);
+    return names.isEmpty() ? std::string() : names.back().toStdString();
+}
+
+std::string ProgramFolder::ReadLog(std::string_view ending) const
+{
+    const std::string name = LogName(ending);
+    return name.empty() ? std::string() : Read(name);
+}
+
+RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, QStringList prefix,
+                               std::string workingDir)
+    : folder_(folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString& pair : environment)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setWorkingDirectory(QString::fromStdString(workingDir.empty() ? folder.Path() : workingDir));
+    prefix.append(QString::fromStdString(folder.File("quillon")));
+    const QString program = prefix.takeFirst();
+    process_.start(program, prefix);
+    process_.waitForStarted();
+}
+
+RunningQuillon::~RunningQuillon()
+{
+    if (Running()) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+}
+
+bool RunningQuillon::WaitStarted(std::chrono::milliseconds limit)
+{
+    PollUntil([&] { return !Running() || (folder_.Com1().PeerOpen() && !folder_.LogName(".kss").empty()); },
+              limit);
+    return Running() && folder_.Com1().PeerOpen() && !folder_.LogName(".kss").empty();
+}
+
+void RunningQuillon::Signal(int sig) const
+{
+    if (Running())
+        ::kill(pid_t(process_.processId()), sig);
+}
+
+int RunningQuillon::WaitExit(std::chrono::milliseconds limit)
+{
+    if (Running() && !process_.waitForFinished(int(limit.count())))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+std::string RunningQuillon::Output()
+{
+    output_ += process_.readAll().toStdString();
+    return output_;
+}
+
+double RunningQuillon::CpuSeconds() const
+{
+    // Fields 14 and 15 of /proc/PID/stat, after the command name in brackets.
+    const std::string stat = ReadFile("/proc/" + std::to_string(Pid()) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string skip;
+    for (int i = 3; i < 14; ++i)
+        fields >> skip;
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / double(::sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace quillon::test

@@ -1,0 +1,81 @@
+// The real quillon binary in a throw-away program folder: a copy of the
+// binary (it finds its folder from its own executable's real path, so a link
+// would not do), the files a test writes, and COM1 and COM2 linked to two
+// pseudo-terminals that the folder owns. Both links always exist: without
+// them COM1 would open /dev/ttyS0, the system console on these machines.
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <string_view>
+
+#include "pty.h"
+
+namespace quillon::test {
+
+using namespace std::chrono_literals;
+
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+
+// A program of this build's program folder, by name.
+std::string BuiltProgram(std::string_view name);
+
+class ProgramFolder {
+public:
+    ProgramFolder();
+
+    std::string Path() const { return path_; }
+    std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+    void Write(std::string_view name, std::string_view content) const { WriteFile(File(name), content); }
+    std::string Read(std::string_view name) const { return ReadFile(File(name)); }
+    // The one log with that ending (".kss", ".dump", ".hex"), empty when
+    // there is none; the name of it, or "".
+    std::string LogName(std::string_view ending) const;
+    std::string ReadLog(std::string_view ending) const;
+
+    Pty& Com1() { return com1_; }
+    Pty& Com2() { return com2_; }
+
+private:
+    QTemporaryDir temp_;
+    std::string path_;
+    Pty com1_;
+    Pty com2_;
+};
+
+// quillon running offscreen in a folder, its standard output and error merged.
+class RunningQuillon {
+public:
+    // `prefix`: a command the program runs under (setpriv ... --).
+    explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
+                            QStringList prefix = {}, std::string workingDir = {});
+    ~RunningQuillon();
+
+    // Start-up done: COM1 is open and the raw log exists; false when the
+    // program ended first or the limit ran out.
+    bool WaitStarted(std::chrono::milliseconds limit = 60s);
+    bool Running() const { return process_.state() != QProcess::NotRunning; }
+    qint64 Pid() const { return process_.processId(); }
+    void Signal(int sig) const;
+    // Until the program ends; its exit code, or -1 when it did not end by
+    // itself (a signal, or still running at the limit).
+    int WaitExit(std::chrono::milliseconds limit = 30s);
+    int Stop(int sig = SIGTERM) { Signal(sig); return WaitExit(); }
+    // What it wrote to standard output and error so far.
+    std::string Output();
+    // User plus system CPU seconds so far.
+    double CpuSeconds() const;
+
+private:
+    ProgramFolder& folder_;
+    QProcess process_;
+    std::string output_;
+};
+
+}  // namespace quillon::test

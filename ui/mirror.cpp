@@ -1,0 +1,40 @@
+// The mirror port: every block received on COM A goes out unchanged on COM B
+// while the menu entry is checked.
+#include "form1.h"
+
+namespace quillon {
+
+void Form1::ShowMirrorIndicators(bool visible)
+{
+    for (QWidget* w : {static_cast<QWidget*>(Image4), static_cast<QWidget*>(Image5),
+                       static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label7),
+                       static_cast<QWidget*>(Label10)})
+        w->setVisible(visible);
+}
+
+// At start-up, from MIRROR. A port opened here still has its initial number
+// and settings; the next start-up step sets it up from the configuration.
+void Form1::ApplyMirrorSwitch()
+{
+    if (IsOn(Configuration.MIRROR)) {
+        MnuMirror->setChecked(true);
+        ShowMirrorIndicators(true);
+        if (!MSComm2.PortOpen())
+            MSComm2.SetPortOpen(true);
+    } else {
+        ShowMirrorIndicators(false);
+        if (MSComm2.PortOpen())
+            MSComm2.SetPortOpen(false);
+    }
+}
+
+void Form1::MnuMirror_Click()
+{
+    MnuMirror->setChecked(!MnuMirror->isChecked());
+    const bool on = MnuMirror->isChecked();
+    ShowMirrorIndicators(on);
+    if (on != MSComm2.PortOpen())
+        MSComm2.SetPortOpen(on);
+}
+
+}  // namespace quillon

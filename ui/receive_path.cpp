@@ -1,0 +1,75 @@
+// The input port's event: bytes from the TNC are mirrored when mirroring is
+// on and go through the receive pipeline; every other code is a line or error
+// event for the status box.
+#include "form1.h"
+#include "tnc/serial_events.h"
+
+namespace quillon {
+
+namespace {
+
+// The receive pipeline's results, to the window's logs and console.
+class WindowSink final : public ReceiveSink {
+public:
+    explicit WindowSink(Form1& form) : form_(form) {}
+    void RawLog(std::string_view bytes) override { form_.RawLog.Write(bytes); }
+    void HexLog(std::string_view line) override { form_.HexLog.Write(line); }
+    void DumpLog(std::string_view line) override { form_.DumpLog.Write(line); }
+    void Report(const FrameReport& report) override
+    {
+        if (form_.Frame5->title() != QLatin1String(report.frameCaption.c_str()))
+            form_.Frame5->setTitle(QString::fromLatin1(report.frameCaption.c_str()));
+        form_.RichTextBox1->AddRuns(report.console);
+    }
+
+private:
+    Form1& form_;
+};
+
+}  // namespace
+
+void Form1::MSComm1_OnComm()
+{
+    const int code = MSComm1.CommEvent();
+    if (code != comm_event::Receive) {
+        ReportSerialEvent(code);
+        return;
+    }
+    const std::string block = MSComm1.Input();
+    if (block.empty())
+        return;  // a notification that found nothing waiting
+
+    Text1->Clear();
+    if (MnuMirror->isChecked() && MSComm2.Output(block)) {
+        // Only bytes handed to an open port count as sent.
+        AddWrapping(Counters.BytesSent, std::uint32_t(block.size()));
+        Label10->setText(QString::number(Counters.BytesSent) + QStringLiteral(" Bytes sent"));
+    }
+
+    // The reports of all frames of the block go to the console as one edit.
+    const ConsoleArea::Batch consoleBatch(*RichTextBox1);
+    WindowSink sink(*this);
+    const bool decode = DecodeKissFrame->checkState() != Qt::Unchecked;
+    // The label shows the byte count of the last frame end; nothing is drawn
+    // before the handler returns, so setting it once per block shows the same.
+    if (ReceivePipeline.Feed(block, decode, sink) > 0)
+        Label9->setText(QString::fromStdString(std::to_string(Counters.BytesReceived) +
+                                               " Bytes received (" +
+                                               std::to_string(Counters.FrameCount) + " Frames)"));
+}
+
+void Form1::ReportSerialEvent(int code)
+{
+    if (const auto line = SerialEventLine(code))
+        AppendStatus(*line);
+}
+
+void Form1::MSComm2_OnComm()
+{
+    // Bytes arriving on the mirror port are never read.
+    const int code = MSComm2.CommEvent();
+    if (code != comm_event::Receive)
+        ReportSerialEvent(code);
+}
+
+}  // namespace quillon

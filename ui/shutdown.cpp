@@ -1,0 +1,32 @@
+// The end of a run, in this order, every step attempted.
+#include "app/cleanup.h"
+#include "form1.h"
+
+namespace quillon {
+
+void Form1::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    Timer1.stop();
+
+    // The logs this run holds, noted before they are closed: the cleanup
+    // looks at these and nothing else.
+    const std::vector<std::string> logs = {RawLog.IsOpen() ? RawLog.Path() : std::string(),
+                                           DumpLog.IsOpen() ? DumpLog.Path() : std::string(),
+                                           HexLog.IsOpen() ? HexLog.Path() : std::string()};
+    RawLog.Close();
+    DumpLog.Close();
+    HexLog.Close();
+    DeleteEmptyFiles(logs);
+    // The input port is still open: the exit script returns the TNC to its
+    // command mode, and nothing it answers is logged any more.
+    RunTncExitScript();
+    if (MSComm1.PortOpen())
+        MSComm1.SetPortOpen(false);
+    if (MSComm2.PortOpen())
+        MSComm2.SetPortOpen(false);
+}
+
+}  // namespace quillon
