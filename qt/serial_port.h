@@ -44,7 +44,6 @@ public:
     bool SetSettings(const std::string& settings);
 
     // 0 none, 2 RTS/CTS.
-    int Handshaking() const { return handshaking_; }
     bool SetHandshaking(int mode);
 
     // Kept for the set-up sequence: reads always take every waiting byte, as

@@ -37,9 +37,7 @@ public:
     // Drops an open connection without any event.
     ~Winsock() override;
 
-    const std::string& RemoteHost() const { return remoteHost_; }
     void SetRemoteHost(std::string host) { remoteHost_ = std::move(host); }
-    int RemotePort() const { return remotePort_; }
     void SetRemotePort(int port) { remotePort_ = port; }
 
     // Starts a connection to RemoteHost:RemotePort, dropping any earlier

@@ -1,9 +1,10 @@
 // The main window: its controls under their design names, the program-wide
-// state, and the handlers that the event loop calls one at a time.
+// state, and the handlers that the event loop calls one at a time. Each
+// handler runs to completion; the logic they call lives in the core.
 //
-// The handlers are spread over the folders of the subsystems they belong to:
-// start-up and shutdown in app/, the serial handlers in tnc/, the status timer
-// and the time-server wiring in timesvc/.
+// The handlers are spread over a few files of this folder by what they handle:
+// start-up, shutdown, the receive path, mirroring, scripts, the status timer
+// and the menus.
 #pragma once
 
 #include <QAction>

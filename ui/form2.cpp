@@ -4,13 +4,14 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "text_areas.h"
 
 namespace quillon {
 
 QString VersionLine()
 {
-    return QStringLiteral("Version ") + QString::fromLatin1(kVersionText) + QStringLiteral("    (") +
-           QString::fromLatin1(kReleaseDateText) + QStringLiteral(")");
+    return QStringLiteral("Version ") + FromCodePage(kVersionText) + QStringLiteral("    (") +
+           FromCodePage(kReleaseDateText) + QStringLiteral(")");
 }
 
 Form2::Form2() : QWidget(nullptr)

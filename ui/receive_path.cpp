@@ -17,8 +17,9 @@ public:
     void DumpLog(std::string_view line) override { form_.DumpLog.Write(line); }
     void Report(const FrameReport& report) override
     {
-        if (form_.Frame5->title() != QLatin1String(report.frameCaption.c_str()))
-            form_.Frame5->setTitle(QString::fromLatin1(report.frameCaption.c_str()));
+        const QString caption = FromCodePage(report.frameCaption);
+        if (form_.Frame5->title() != caption)
+            form_.Frame5->setTitle(caption);
         form_.RichTextBox1->AddRuns(report.console);
     }
 
@@ -53,7 +54,7 @@ void Form1::MSComm1_OnComm()
     // The label shows the byte count of the last frame end; nothing is drawn
     // before the handler returns, so setting it once per block shows the same.
     if (ReceivePipeline.Feed(block, decode, sink) > 0)
-        Label9->setText(QString::fromStdString(std::to_string(Counters.BytesReceived) +
+        Label9->setText(FromCodePage(std::to_string(Counters.BytesReceived) +
                                                " Bytes received (" +
                                                std::to_string(Counters.FrameCount) + " Frames)"));
 }

@@ -12,7 +12,7 @@ namespace quillon {
 
 void Form1::Form_Load()
 {
-    setWindowTitle(QStringLiteral("Quillon v. ") + QString::fromLatin1(kVersionText));
+    setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
 
     std::string text;
     if (ReadWholeFile(QDir(env_.programDir).filePath(QStringLiteral("quillon.ini")).toStdString(), text))
@@ -37,7 +37,7 @@ void Form1::Form_Load()
 
     SetUpPort(MSComm2, Configuration.MIRROR_COM_PORT, Configuration.MIRROR_COM_SETTINGS,
               Configuration.MIRROR_COM_HANDSHAKING, Label7, "OUT (COM ");
-    Label8->setText(QString::fromStdString(
+    Label8->setText(FromCodePage(
         UpperCase("COM " + std::to_string(MSComm2.CommPort()) + ", " + MSComm2.Settings()) +
         " initialized "));
 
@@ -54,7 +54,7 @@ void Form1::SetUpPort(MSComm& port, const std::string& portField, const std::str
     if (const auto number = ParsePortNumber(portField))
         port.SetCommPort(*number);
     port.SetSettings(settingsField);
-    label->setText(QString::fromStdString(leadingText + portField + ", " + settingsField + "," +
+    label->setText(FromCodePage(leadingText + portField + ", " + settingsField + "," +
                                           handshakingField + ")"));
     port.SetInputLen(0);
     port.SetInputMode(1);

@@ -12,7 +12,7 @@ void Form1::Timer1_Timer()
     Image4->setVisible(lamps.image4);
     Image5->setVisible(lamps.image5);
 
-    Label1->setText(QString::fromStdString(FormatClock(UtcNow(*env_.clock))));
+    Label1->setText(FromCodePage(FormatClock(UtcNow(*env_.clock))));
     if (const auto line = StatusTimerTick(StatusTimer, Receive.LastFrameTime, UtcNow(*env_.clock)))
         AppendStatus(*line);
 }

@@ -8,6 +8,15 @@
 
 namespace quillon {
 
+QString FromCodePage(std::string_view bytes)
+{
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    for (const char c : bytes)
+        out.append(QChar(Windows1252ToUnicode(static_cast<std::uint8_t>(c))));
+    return out;
+}
+
 QString ToDisplayText(std::string_view bytes)
 {
     QString out;

@@ -12,6 +12,11 @@
 
 namespace quillon {
 
+// The program's 8-bit text (settings, captions, reports) as the windows show
+// it: Windows-1252, byte for byte. Every label, caption and text area takes
+// its text through here or through ToDisplayText.
+QString FromCodePage(std::string_view bytes);
+
 // Bytes from the line as the console draws them: Windows-1252, CR, LF and
 // CR LF each one line break.
 QString ToDisplayText(std::string_view bytes);

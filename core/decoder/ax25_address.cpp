@@ -51,7 +51,7 @@ Address ReadAddress(const DecoderState& dec, int position, std::string& text)
         char digits[4];
         const auto end = std::to_chars(digits, digits + sizeof digits, address.ssid).ptr;
         text.push_back('-');
-        text.append(digits, end);
+        text.append(digits, static_cast<std::size_t>(end - digits));
     }
     return address;
 }
@@ -87,9 +87,7 @@ int DecodeAddressField(DecoderState& dec)
 
 void BuildAddressText(DecoderState& dec)
 {
-    std::string& text = dec.AddressText;
-    text.assign("from ");
-    text.append(dec.SourceCall).append(" to ").append(dec.DestinationCall);
+    std::string text = "from " + dec.SourceCall + " to " + dec.DestinationCall;
     // An empty first slot hides the whole via list, even when later slots
     // hold digipeaters.
     if (!dec.DigipeaterCalls[1].empty()) {
@@ -106,6 +104,7 @@ void BuildAddressText(DecoderState& dec)
         }
     }
     text.append(": ");
+    dec.AddressText = std::move(text);
 }
 
 }  // namespace quillon

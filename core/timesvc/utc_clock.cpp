@@ -97,7 +97,11 @@ std::optional<std::chrono::system_clock::time_point> ParseTimestamp(std::string_
     const year_month_day date{year{Number(stamp, 0, 4)}, month(unsigned(Number(stamp, 5, 2))),
                               day(unsigned(Number(stamp, 8, 2)))};
     const int hour = Number(stamp, 11, 2), minute = Number(stamp, 14, 2), second = Number(stamp, 17, 2);
-    if (!date.ok() || hour > 23 || minute > 59 || second > 59)
+    // The clock counts nanoseconds in 64 bits, about 292 years either side of
+    // 1970; a year outside that would overflow it.
+    const sys_days first = floor<days>(system_clock::time_point::min()) + days{1};
+    const sys_days last = floor<days>(system_clock::time_point::max()) - days{1};
+    if (!date.ok() || sys_days{date} < first || sys_days{date} > last || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} +
            milliseconds{Number(stamp, 20, 3)};
