@@ -34,21 +34,49 @@ std::string BuiltProgram(std::string_view name)
     return std::string(QUILLON_PROGRAM_DIR) + "/" + std::string(name);
 }
 
+ProgramRun RunProgram(const std::string& program, const QStringList& arguments,
+                      const std::string& workingDir, std::chrono::milliseconds limit)
+{
+    QProcess process;
+    process.setWorkingDirectory(QString::fromStdString(workingDir));
+    process.start(QString::fromStdString(program), arguments);
+    ProgramRun run;
+    if (process.waitForFinished(int(limit.count())) && process.exitStatus() == QProcess::NormalExit)
+        run.status = process.exitCode();
+    else
+        process.kill();
+    process.waitForFinished();
+    run.output = process.readAllStandardOutput().toStdString();
+    run.errors = process.readAllStandardError().toStdString();
+    return run;
+}
+
 ProgramFolder::ProgramFolder() : path_(temp_.path().toStdString())
 {
     const QString binary = QString::fromStdString(File("quillon"));
     if (!QFile::copy(QString::fromStdString(BuiltProgram("quillon")), binary))
         throw std::runtime_error("cannot copy the quillon binary");
     QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
+    LinkPorts();
+}
+
+ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing))
+{
+    LinkPorts();
+}
+
+void ProgramFolder::LinkPorts()
+{
     QFile::link(QString::fromStdString(com1_.SlavePath()), QString::fromStdString(File("COM1")));
     QFile::link(QString::fromStdString(com2_.SlavePath()), QString::fromStdString(File("COM2")));
 }
 
 std::string ProgramFolder::LogName(std::string_view ending) const
 {
-    const QStringList names = QDir(temp_.path())
-                                  .entryList({QStringLiteral("*") + QString::fromUtf8(ending.data(), qsizetype(ending.size()))},
-                                             QDir::Files, QDir::Name);
+    // Named after the minute of the run, ddmmyyyy_hhmm: sample.kss is no log.
+    const QString pattern = QStringLiteral("[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]_[0-9][0-9][0-9][0-9]") +
+                            QString::fromUtf8(ending.data(), qsizetype(ending.size()));
+    const QStringList names = QDir(QString::fromStdString(path_)).entryList({pattern}, QDir::Files, QDir::Name);
     return names.isEmpty() ? std::string() : names.back().toStdString();
 }
 

@@ -26,9 +26,22 @@ void WriteFile(const std::string& path, std::string_view bytes);
 // A program of this build's program folder, by name.
 std::string BuiltProgram(std::string_view name);
 
+// A program run to its end: its exit code (-1 when it did not end by itself
+// within the limit) and what it wrote to standard output and error.
+struct ProgramRun {
+    int status = -1;
+    std::string output;
+    std::string errors;
+};
+ProgramRun RunProgram(const std::string& program, const QStringList& arguments,
+                      const std::string& workingDir = {}, std::chrono::milliseconds limit = 300s);
+
 class ProgramFolder {
 public:
     ProgramFolder();
+    // A folder that has its own quillon already (an unpacked package): only
+    // the COM1 and COM2 links are added.
+    explicit ProgramFolder(std::string existing);
 
     std::string Path() const { return path_; }
     std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
@@ -43,6 +56,8 @@ public:
     Pty& Com2() { return com2_; }
 
 private:
+    void LinkPorts();
+
     QTemporaryDir temp_;
     std::string path_;
     Pty com1_;

@@ -79,6 +79,16 @@ bool Pty::WaitPeerOpen(std::chrono::milliseconds limit) const
     return PollUntil([this] { return PeerOpen(); }, limit);
 }
 
+bool Pty::WaitReadable(std::chrono::milliseconds limit) const
+{
+    return PollUntil(
+        [this] {
+            pollfd p{master_, POLLIN, 0};
+            return master_ >= 0 && ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
+        },
+        limit, std::chrono::milliseconds(1));
+}
+
 bool Pty::WriteAll(std::string_view bytes, std::chrono::milliseconds limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;

@@ -31,6 +31,10 @@ public:
     bool PeerOpen() const;
     bool WaitPeerOpen(std::chrono::milliseconds limit) const;
 
+    // Until the other side has sent something, which is left unread; false
+    // when nothing came within the limit.
+    bool WaitReadable(std::chrono::milliseconds limit) const;
+
     // Writes every byte, waiting while the slave's queue is full; false when
     // the master is closed, a write fails or the limit runs out.
     bool WriteAll(std::string_view bytes,

@@ -1,0 +1,355 @@
+// The real quillon binary and its tools as a user runs them. The program runs
+// offscreen in a throw-away program folder whose COM1 is a pseudo-terminal
+// that the test plays as the TNC (or quillon-replay, the simulated TNC, does);
+// its logs are read back through the program's own receive pipeline.
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "app/receiver.h"
+#include "kiss_encoder.h"
+#include "poll_until.h"
+#include "program.h"
+#include "tnc/time_frame.h"
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::system_clock;
+
+const std::string kIni = "COM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n";
+
+std::string Kiss(const Ax25Frame& frame, std::uint8_t command = 0x00)
+{
+    const ByteString bytes = EncodeKissFrame(command, EncodeAx25(frame));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// `count` different frames: 0 to 3 digipeaters, payloads of up to 250 bytes with every byte
+// value among them, now and then a SMACK frame; frame i's payload begins with "#i ".
+std::vector<std::string> ManyFrames(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    const std::vector<Ax25Address> digis = {{"WIDE1", 1}, {"WIDE2", 2}, {"RELAY"}, {"DB0ABC", 10}};
+    std::vector<std::string> frames;
+    for (std::size_t i = 0; i < count; ++i) {
+        Ax25Frame f{{"APRS"}, {"N0CALL", int(i % 16)}, {digis.begin(), digis.begin() + random() % 4}, 0x03, 0xF0,
+                    "#" + std::to_string(i) + " "};
+        for (std::size_t n = random() % 8 == 0 ? random() % 240 : random() % 40; n > 0; --n)
+            f.info.push_back(random() % 4 == 0 ? char(random()) : char('a' + random() % 26));
+        frames.push_back(Kiss(f, random() % 50 == 0 ? 0x80 : 0x00));
+    }
+    return frames;
+}
+
+std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
+
+std::size_t Lines(std::string_view text) { return std::size_t(std::count(text.begin(), text.end(), '\n')); }
+
+// What the receive pipeline makes of bytes: a raw log read back (a time frame
+// is the time of the frame behind it), or the dump and hex lines of a stream.
+struct Tally final : ReceiveSink {
+    std::string frames, dump, hex;
+    std::size_t count = 0, untimed = 0;
+    std::vector<system_clock::time_point> times;
+    bool timed = false;
+    void RawLog(std::string_view bytes) override { frames += bytes, ++count, untimed += !timed, timed = false; }
+    void LogTime(system_clock::time_point t) override { times.push_back(t), timed = true; }
+    void DumpLog(std::string_view line) override { dump += line; }
+    void HexLog(std::string_view line) override { hex += line; }
+};
+
+Tally Through(std::string_view bytes, bool readLog)
+{
+    ReceiveState rx{};
+    Counters counters{};
+    FixedClock clock{};
+    Receiver receiver(rx, counters, clock);
+    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
+    Tally tally;
+    receiver.Feed(bytes, true, tally);
+    return tally;
+}
+
+// Writes the stream in pieces of 1 to 700 bytes, draining what the program
+// sends back on the way.
+bool Play(Pty& pty, std::string_view stream, unsigned seed)
+{
+    std::mt19937 random(seed);
+    for (std::size_t n = 0; !stream.empty(); stream.remove_prefix(n), pty.ReadAvailable())
+        if (n = std::min<std::size_t>(stream.size(), 1 + random() % 700); !pty.WriteAll(stream.substr(0, n)))
+            return false;
+    return true;
+}
+
+// A program folder and the program running in it.
+struct Station {
+    explicit Station(const std::string& ini = kIni + "TIMEFRAMES=YES\r\n") { folder.Write("quillon.ini", ini); }
+    bool Start() { return q.emplace(folder).WaitStarted(); }
+    Tally Raw() const { return Through(folder.ReadLog(".kss"), true); }
+    // Until the raw log holds `frames` frames and the dump log a line each;
+    // the program's output is read meanwhile, so a full pipe never holds it up.
+    bool Logged(std::size_t frames)
+    {
+        return QTest::qWaitFor([&] { return Raw().count >= frames && Lines(folder.ReadLog(".dump")) >= frames; }, 120000);
+    }
+    ProgramFolder folder;
+    std::optional<RunningQuillon> q;
+};
+
+TEST(EndToEnd, EveryFrameReachesTheLogsAsReceivedEvenWhenTheProgramIsKilled)
+{
+    // Frames behind runs of 1 to 3 FENDs and noise, then two around a doubled FEND.
+    std::vector<std::string> frames = ManyFrames(300, 7);
+    const std::string noise = "\r\ncmd:\x01\x7F\xFF junk\xDB\xDD";
+    std::mt19937 random(7);
+    std::string stream = noise;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        stream += std::string(1 + random() % 3, '\xC0') + frames[i] + (i % 4 ? "" : noise);
+    stream += "\xC0\x41\xC0\xC0\xC0\x42\xC0";
+    frames.insert(frames.end(), {"\xC0\x41\xC0", "\xC0\x42\xC0"});
+    const std::string expected = Joined(frames);
+    const Tally sent = Through(stream, false);
+
+    for (const bool replay : {false, true}) {
+        SCOPED_TRACE(replay ? "time frames on, played by quillon-replay, killed" : "time frames off, random pieces");
+        Station s(kIni + (replay ? "TIMEFRAMES=YES\r\nMIRROR=YES\r\n" : "TIMEFRAMES=NO\r\n"));
+        const auto start = system_clock::now();
+        QProcess tnc;
+        if (replay) {
+            s.folder.Write("traffic.kss", stream);
+            tnc.start(QString::fromStdString(BuiltProgram("quillon-replay")),
+                      {"--link", QString::fromStdString(s.folder.File("COM1")), "--fast", "--chunks", "1-40",
+                       QString::fromStdString(s.folder.File("traffic.kss"))});
+            ASSERT_TRUE(PollUntil([&] { return fs::read_symlink(s.folder.File("COM1")) != s.folder.Com1().SlavePath(); },
+                                  30s)) << "quillon-replay did not take COM1 over";
+            s.q.emplace(s.folder);
+            // A block is mirrored after the receive handler: all of it mirrored is all of it handled.
+            const std::string mirrored =
+                s.folder.Com2().ReadUntil([&](const std::string& got) { return got.size() >= stream.size(); }, 120s);
+            EXPECT_TRUE(mirrored == stream) << mirrored.size() << " of " << stream.size() << " bytes mirrored";
+            s.q->Signal(SIGKILL);
+            EXPECT_EQ(s.q->WaitExit(), -1);
+        } else {
+            ASSERT_TRUE(s.Start()) << s.q->Output();
+            ASSERT_TRUE(Play(s.folder.Com1(), stream, 42));
+            EXPECT_TRUE(s.Logged(frames.size())) << s.q->Output();
+            EXPECT_EQ(s.q->Stop(), 0) << s.q->Output();
+        }
+        const auto stop = system_clock::now();
+        EXPECT_TRUE(!replay || (tnc.terminate(), tnc.waitForFinished() && tnc.exitCode() == 0));
+
+        const Tally raw = s.Raw();
+        EXPECT_TRUE(raw.frames == expected) << raw.frames.size() << " bytes of frames logged, " << expected.size();
+        EXPECT_EQ(s.folder.ReadLog(".kss").size(), expected.size() + (replay ? kTimeFrameLength * frames.size() : 0));
+        EXPECT_EQ(raw.untimed, replay ? 0 : frames.size());  // and by the size, one time frame each
+        EXPECT_TRUE(std::is_sorted(raw.times.begin(), raw.times.end()) &&
+                    (raw.times.empty() || (raw.times[0] >= std::chrono::floor<std::chrono::milliseconds>(start) &&
+                                           raw.times.back() <= stop)));
+        // Without time frames the dump lines carry no time either.
+        EXPECT_TRUE(replay ? Lines(s.folder.ReadLog(".dump")) == frames.size() : s.folder.ReadLog(".dump") == sent.dump);
+        EXPECT_EQ(s.folder.ReadLog(".hex"), sent.hex);
+    }
+}
+
+TEST(EndToEnd, AtTheEndTheLogsCloseAndTheEmptyOnesGoBeforeTheExitScriptThenThePorts)
+{
+    // More script than the pseudo-terminal holds: the program is still
+    // sending it when the first bytes arrive.
+    std::string script, expected;
+    for (int i = 10000; i < 16000; ++i) {
+        script += "LINE " + std::to_string(i) + " ^AB$\r\n";
+        expected += "LINE " + std::to_string(i) + " \x1B" "AB\xC0\xFF\xC0\r";
+    }
+    const std::string frame = Kiss({{"N0CALL"}, {"DL1ABC", 1}, {}, 0x21, std::nullopt, ""});  // no hex line
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        Station s;
+        s.folder.Write("tnc_exit.txt", script);
+        ASSERT_TRUE(s.Start()) << s.q->Output();
+        ASSERT_TRUE(s.folder.Com1().WriteAll(frame));
+        ASSERT_TRUE(s.Logged(1));
+        s.q->Signal(sig);
+        ASSERT_TRUE(s.folder.Com1().WaitReadable(60s)) << "no exit script; output:\n" << s.q->Output();
+        // Asked in this order, the mirror port closed first shows as COM1 held with COM2 let go.
+        EXPECT_TRUE(s.folder.Com2().PeerOpen() && s.folder.Com1().PeerOpen()) << "a port closed before the script";
+        std::error_code ec;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(s.q->Pid()) + "/fd", ec))
+            EXPECT_FALSE(fs::read_symlink(fd.path(), ec).string().starts_with(s.folder.Path())) << "a log is open";
+        EXPECT_EQ(s.folder.LogName(".hex"), "") << "the empty hex log is still there";
+        const std::string got =
+            s.folder.Com1().ReadUntil([&](const std::string& b) { return b.size() >= expected.size(); }, 60s);
+        EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " script bytes";
+        EXPECT_EQ(s.q->WaitExit(), 0) << s.q->Output();
+        EXPECT_FALSE(s.folder.Com1().PeerOpen() || s.folder.Com2().PeerOpen());
+        EXPECT_EQ(s.folder.ReadLog(".kss").substr(kTimeFrameLength), frame);
+    }
+}
+
+TEST(EndToEnd, TheLogsOutliveASecondSignalARestartInTheSameMinuteAndAnUnpluggedTnc)
+{
+    // Two runs take a second or two: begin early enough in a minute.
+    ASSERT_TRUE(PollUntil([] { return system_clock::now().time_since_epoch() % std::chrono::minutes(1) < 50s; }, 15s));
+    const auto first = ManyFrames(10, 3), second = ManyFrames(10, 4);
+    Station s;
+    // An exit script the TNC never takes: 1 MB, 18 minutes at 9600 baud.
+    s.folder.Write("tnc_exit.txt", std::string(1 << 20, 'x') + "\r\n");
+    ASSERT_TRUE(s.Start()) << s.q->Output();
+    ASSERT_TRUE(Play(s.folder.Com1(), Joined(first), 3));
+    ASSERT_TRUE(s.Logged(first.size()));
+    s.q->Signal(SIGTERM);
+    ASSERT_TRUE(s.folder.Com1().WaitReadable(60s));
+    s.q->Signal(SIGTERM);
+    EXPECT_EQ(s.q->WaitExit(10s), 0) << "a second signal ends the run at once";
+
+    ASSERT_TRUE(s.Start()) << s.q->Output();
+    ASSERT_TRUE(Play(s.folder.Com1(), Joined(second), 4));
+    ASSERT_TRUE(s.Logged(first.size() + second.size())) << "the second run does not continue the first one's logs";
+    s.folder.Com1().Close();  // the TNC unplugged
+    const double before = s.q->CpuSeconds();
+    EXPECT_FALSE(PollUntil([&] { return !s.q->Running() || s.q->CpuSeconds() - before > 0.2; }, 3s, 100ms))
+        << "the program ended or kept the processor busy";
+    EXPECT_EQ(s.q->Stop(), 0) << s.q->Output();
+    EXPECT_TRUE(s.Raw().frames == Joined(first) + Joined(second));
+    EXPECT_EQ(Lines(s.folder.ReadLog(".dump")), first.size() + second.size());
+}
+
+TEST(EndToEnd, JunkInTheConfigurationAndScriptsStopsNothing)
+{
+    using namespace std::string_literals;
+    const std::string binary = Joined(ManyFrames(400, 6)), nul(4096, '\0'), cr(4096, '\r'), lf(4096, '\n');
+    const std::pair<std::string, std::string> rows[] = {  // quillon.ini, the scripts
+        {binary, binary.substr(1000)},
+        {"\0\0\0\r\nCOM_PORT=1\0\0\r\nHEXFILE=Y\0ES\r\n"s + nul, "\0\0\r\n"s + nul + "\r\n\0"s},
+        {cr + "COM_PORT=1\n" + lf, "\r\r\n\n\r" + lf},
+        {"=\r\n==YES\r\nCOM_PORT\r\nFOO=BAR\r\nCOM_PORT==1\r\n" + std::string(300, 'K') + "=1\r\n\xFF=", "^^$$\r\n#\x1A"},
+    };
+    const auto frames = ManyFrames(200, 8);
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        SCOPED_TRACE(row);
+        Station s(rows[row].first);
+        s.folder.Write("tnc_init.txt", rows[row].second);
+        s.folder.Write("tnc_exit.txt", rows[row].second);
+        ASSERT_TRUE(s.Start()) << s.q->Output();
+        ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 9));
+        EXPECT_TRUE(s.Logged(frames.size()));
+        EXPECT_TRUE(s.Raw().frames == Joined(frames));
+        EXPECT_EQ(s.q->Stop(), 0) << s.q->Output();
+    }
+}
+
+TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
+{
+    // Never with the right to set the clock: as root, setpriv drops it.
+    const QStringList prefix = ::geteuid() != 0 ? QStringList{}
+        : QStringList{"setpriv", "--inh-caps=-sys_time", "--bounding-set=-sys_time", "--"};
+    const std::string refused = "SetSystemTime failed. Clock not synchronised";
+    // The present time and a close, or junk on a connection held open.
+    const QByteArray rows[] = {{}, QByteArray(1 << 20, 'Z'), QByteArray("\xFF\x00garbage\r\n\xC0", 12), {}};
+    const auto frames = ManyFrames(100, 12);
+    for (const QByteArray& sends : rows) {
+        const bool answers = &sends == &rows[0];
+        SCOPED_TRACE(&sends - &rows[0]);
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        std::vector<QTcpSocket*> peers;  // the server's children
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* peer = server.nextPendingConnection()) {
+                const auto t = system_clock::to_time_t(system_clock::now()) + 2208988800LL;  // since 1900
+                const char now[4] = {char(t >> 24), char(t >> 16), char(t >> 8), char(t)};
+                peers.push_back(peer);
+                peer->write(answers ? QByteArray(now, 4) : sends);
+                if (answers)
+                    peer->disconnectFromHost();
+            }
+        });
+        Station s(kIni + "TIMESERVER=127.0.0.1\r\n");
+        s.q.emplace(s.folder, QStringList{"QUILLON_STATUS_TO_STDERR=1",
+                                          "QUILLON_TIME_PORT=" + QString::number(server.serverPort())}, prefix);
+        const std::string awaited = answers ? refused : "   winsock connection made";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return s.q->Output().find(awaited) != std::string::npos; }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !peers.empty() && peers[0]->bytesToWrite() == 0; }, 60000));
+        ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 12));
+        EXPECT_TRUE(s.Logged(frames.size()));
+        EXPECT_EQ(s.q->Stop(), 0);
+        std::string status;  // Qt's own warnings and the idle line left out
+        std::istringstream output(s.q->Output());
+        for (std::string line; std::getline(output, line);)
+            if (!line.starts_with("QStandardPaths") && !line.ends_with("propagateSizeHints()") &&
+                line.find(" sec since last packet") == line.npos)
+                status += line + "\n";
+        // Nothing set from a connection held open; the init script runs before the answer comes.
+        EXPECT_EQ(status.find("synchroni") != std::string::npos, answers);
+        EXPECT_TRUE(!answers || std::regex_search(status, std::regex(
+            "^opening connection to TIMESERVER \\[127\\.0\\.0\\.1\\]\nread tnc_init\\.txt\ndone\n"
+            "   winsock connection made\ndata received: ([0-9A-F]{2} ){4} \\(4 bytes\\)\n   closing connection\n"
+            "   sockets closed\n   beginning system clock synchronization\n" + refused + "\n"))) << status;
+    }
+}
+
+TEST(Tools, TsharkReadsQuillonPcapsFileWithTheCallsQuillonDumpShows)
+{
+    if (::access("/usr/bin/tshark", X_OK) != 0)
+        GTEST_SKIP() << "tshark is not installed";
+    QTemporaryDir temp;
+    const QString sample = QUILLON_SOURCE_DIR "/tools/sample/sample.kss", pcap = temp.filePath("sample.pcap");
+    const ProgramRun convert = RunProgram(BuiltProgram("quillon-pcap"), {sample, pcap});
+    ASSERT_EQ(convert.status, 0) << convert.errors;
+    // The AX.25 addresses, not those of the NET/ROM layer above.
+    const ProgramRun tshark = RunProgram("/usr/bin/tshark", {"-n", "--disable-protocol", "netrom", "-r", pcap, "-T",
+        "fields", "-e", "ax25_kiss.port", "-e", "ax25_kiss.cmd", "-e", "_ws.col.Source", "-e", "_ws.col.Destination"});
+    ASSERT_EQ(tshark.status, 0) << tshark.errors;
+    const ProgramRun dump = RunProgram(BuiltProgram("quillon-dump"), {"--color=never", sample});
+    ASSERT_EQ(dump.status, 0) << dump.errors;
+    // "from N0CALL-9 to APRS via WIDE1-1: ", and the sample's frames are all KISS data frames of port 0.
+    const std::regex from("from (\\S+) to ([^ :\n]+)"), fields("(^|\n)0\t0\t([^\t\n]*)\t([^\t\n]*)");
+    std::vector<std::string> calls, packets;
+    for (std::sregex_iterator m(dump.output.begin(), dump.output.end(), from), end; m != end; ++m)
+        calls.push_back((*m)[1].str() + " > " + (*m)[2].str());
+    for (std::sregex_iterator m(tshark.output.begin(), tshark.output.end(), fields), end; m != end; ++m)
+        packets.push_back((*m)[2].str() + " > " + (*m)[3].str());
+    EXPECT_EQ(Lines(tshark.output), 26u) << tshark.output;
+    EXPECT_EQ(packets, calls);
+}
+
+TEST(Package, UnpackedAnywhereItRunsFromElsewhereAndLogsBesideItself)
+{
+    QTemporaryDir temp, elsewhere;  // where the package is unpacked, and where it runs
+    const std::string root = temp.path().toStdString(), folder = root + "/quillon-" QUILLON_VERSION;
+    const ProgramRun pack = RunProgram(QUILLON_CPACK_COMMAND, {"-G", "TGZ", "-B", temp.path(), "--config",
+                                                               QUILLON_BINARY_DIR "/CPackConfig.cmake"}, root);
+    ASSERT_EQ(pack.status, 0) << pack.output << pack.errors;
+    const ProgramRun unpack = RunProgram(QUILLON_CMAKE_COMMAND, {"-E", "tar", "xzf", "quillon-" QUILLON_VERSION ".tar.gz"},
+                                         root);
+    ASSERT_EQ(unpack.status, 0) << unpack.errors;
+    for (const char* name : {"quillon-dump", "quillon-replay", "quillon-pcap", "sample.kss", "quillon.ini", "tnc_init.txt",
+                             "tnc_exit.txt", "share/man/man1/quillon.1", "share/man/man1/quillon-dump.1",
+                             "share/man/man1/quillon-pcap.1", "share/man/man1/quillon-replay.1"})
+        EXPECT_TRUE(fs::is_regular_file(folder + "/" + name)) << name << " is not in the package";
+
+    ProgramFolder unpacked(folder);
+    RunningQuillon quillon(unpacked, {}, {}, elsewhere.path().toStdString());
+    ASSERT_TRUE(quillon.WaitStarted()) << quillon.Output();
+    const std::string frame = Kiss({{"APRS"}, {"N0CALL", 9}, {{"WIDE1", 1}}, 0x03, 0xF0, "from the package"});
+    ASSERT_TRUE(unpacked.Com1().WriteAll(frame));
+    EXPECT_TRUE(PollUntil([&] { return unpacked.ReadLog(".dump").find("from the package") != std::string::npos; }, 60s));
+    EXPECT_EQ(quillon.Stop(), 0) << quillon.Output();
+    EXPECT_NE(unpacked.ReadLog(".kss").find(frame), std::string::npos);
+    EXPECT_NE(unpacked.LogName(".hex"), "") << "the starter settings have HEXFILE=YES";
+    EXPECT_TRUE(fs::is_empty(elsewhere.path().toStdString())) << "something was written into the working directory";
+    EXPECT_EQ(unpacked.Com1().ReadAvailable(), "") << "the starter TNC scripts send nothing";
+}
+
+}  // namespace
+}  // namespace quillon::test
