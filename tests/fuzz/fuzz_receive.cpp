@@ -1,163 +1,111 @@
-// The receive path under arbitrary input: bytes through the frame assembler,
-// every frame through the decoder and through both kinds of report, checking
-// on the way what must hold for any input whatever.
-//
-// Input layout: byte 0 chooses the settings (bits 3 to 7) and the number n of
-// split points (bits 0 to 2); the next n bytes are the lengths of the first
-// n chunks, the rest of the input the last chunk. Each chunk stands for one
-// receive event; between events the decoding mode and the TIMEFRAMES and
-// HEXFILE switches change, as the user may change them while data arrive.
-// Every frame is reported in the current mode and once more in the other.
+// The receive pipeline under arbitrary input, through the Receiver, every result checked as it comes. Input:
+// byte 0 holds the switches (bits 3-7) and the number n of split points (bits 0-2), the next n bytes the lengths
+// of the first n chunks; the rest is the last chunk. Each chunk is one receive event; between events the switches
+// change, as they may while data arrive. Each frame is reported once more in the same mode and in the other.
 #include <algorithm>
 #include <charconv>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
-#include "decoder/decode.h"
-#include "decoder/frame_report.h"
-#include "tnc/frame_assembler.h"
+#include "app/receiver.h"
+#include "tnc/time_frame.h"
 
 namespace {
 
 using namespace quillon;
 
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "fuzz_receive.cpp:%d: check failed: %s\n", __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
+[[noreturn]] void Fail(int line, const char* what)
+{ std::fprintf(stderr, "fuzz_receive.cpp:%d: check failed: %s\n", line, what), std::abort(); }
+#define FUZZ_CHECK(condition) ((condition) ? void() : Fail(__LINE__, #condition))
 
-struct Settings {
-    bool decode;
-    ConfigurationRecord config;
-};
-
-Settings SettingsFor(unsigned bits)
+void CheckReport(const FrameReport& report, const ReceiveState& rx, bool decode, const ReportOptions& options)
 {
-    Settings s{(bits & 1) != 0, {}};
-    s.config.TIMEFRAMES = (bits & 2) ? "YES" : "NO";
-    s.config.HEXFILE = (bits & 4) ? "YES" : "";
-    return s;
-}
-
-bool EndsInCr(const ConsoleRun& run) { return !run.text.empty() && run.text.back() == '\r'; }
-
-std::size_t DumpLines(const FrameReport& report, std::uint32_t colour)
-{
-    std::size_t lines = 0;
+    const auto runs = [&](std::uint32_t colour) {
+        return std::size_t(std::ranges::count(report.console, colour, &ConsoleRun::colour)); };
+    FUZZ_CHECK(report.console.size() >= 4 && report.console.front() == (ConsoleRun{"\r", colour::Black}));
+    FUZZ_CHECK(report.console.back() == (ConsoleRun{"\r" + std::string(66, '_') + "\r", colour::DisabledText}));
     for (const ConsoleRun& run : report.console)
-        lines += run.colour == colour ? 1 : 0;
-    return lines;
-}
-
-void CheckCommonShape(const FrameReport& report, const ReceiveState& rx)
-{
-    static const std::string separator = "\r" + std::string(66, '_') + "\r";
-    FUZZ_CHECK(report.console.size() >= 4);
-    FUZZ_CHECK(report.console.front() == (ConsoleRun{"\r", colour::Black}));
-    FUZZ_CHECK(report.console.back().colour == colour::DisabledText);
-    FUZZ_CHECK(report.console.back().text == separator);
-    for (const ConsoleRun& run : report.console)
-        FUZZ_CHECK(EndsInCr(run));
-
-    // "yyyy-MM-dd HH:nn:ss.mmm UTC: [LENGTH Bytes ..."
-    const std::string_view header = report.console[1].text;
-    FUZZ_CHECK(header.substr(23, 7) == " UTC: [");
+        FUZZ_CHECK(!run.text.empty() && run.text.back() == '\r');
+    const std::string_view header = report.console[1].text;  // "yyyy-MM-dd HH:nn:ss.mmm UTC: [LENGTH Bytes ..."
     int length = -1;
     std::from_chars(header.data() + 30, header.data() + header.size(), length);
-    FUZZ_CHECK(length == rx.RawFrameLength);
-
-    const std::string_view payload = report.console[report.console.size() - 2].text;
-    FUZZ_CHECK(std::all_of(payload.begin(), payload.end() - 1,
-                           [](char c) { return static_cast<std::uint8_t>(c) >= 32; }));
-}
-
-// Decoding the frame again into a buffer full of other bytes must give the
-// same result: nothing of an earlier frame shows through.
-void CheckNoCarryOver(const ReceiveState& rx, const DecoderState& dec)
-{
-    static DecoderState poisoned;
-    // Reads past the end of a frame reach at most position 81.
-    std::fill_n(poisoned.DecodedFrame.begin(), 83, std::uint8_t{0xA5});
-    poisoned.PidByte = 0x5A;
-    DecodeAx25Frame(rx, poisoned);
-    FUZZ_CHECK(poisoned.AddressText == dec.AddressText);
-    FUZZ_CHECK(poisoned.ControlText == dec.ControlText);
-    FUZZ_CHECK(poisoned.ControlByte == dec.ControlByte);
-    FUZZ_CHECK(poisoned.PidByte == dec.PidByte);
-    FUZZ_CHECK(poisoned.PayloadStart == dec.PayloadStart);
-}
-
-void CheckDecoded(const FrameReport& report, const ReceiveState& rx, const DecoderState& dec,
-                  const ConfigurationRecord& config)
-{
-    FUZZ_CHECK(report.frameCaption == "Payload KISS Frame");
-    FUZZ_CHECK(dec.DecodedFrameLength >= 1 && dec.DecodedFrameLength <= rx.RawFrameLength);
-    FUZZ_CHECK(dec.PayloadStart >= 18 && dec.PayloadStart <= 82);
-    const int count = dec.DecodedFrameLength - dec.PayloadStart;
-    const std::size_t payloadBytes = count > 0 ? static_cast<std::size_t>(count) : 0;
-    FUZZ_CHECK(DumpLines(report, colour::Red) == (payloadBytes + 19) / 20);
-    FUZZ_CHECK(report.hexLogLine.has_value() == (IsOn(config.HEXFILE) && payloadBytes > 0));
-    if (report.hexLogLine)
-        FUZZ_CHECK(report.hexLogLine->size() == 3 * payloadBytes + 1);
-    FUZZ_CHECK(report.dumpLogLine.has_value());
-    const std::string_view dump = *report.dumpLogLine;
-    FUZZ_CHECK(dump.size() == payloadBytes + (IsOn(config.TIMEFRAMES) ? 29 : 0) + 2);
-    FUZZ_CHECK(dump.find_first_of("\r\n") == dump.size() - 2);
-    CheckNoCarryOver(rx, dec);
-}
-
-void CheckRaw(const FrameReport& report, const ReceiveState& rx)
-{
-    FUZZ_CHECK(report.frameCaption == "RAW KISS Frame");
-    FUZZ_CHECK(DumpLines(report, colour::Blue) == static_cast<std::size_t>(rx.RawFrameLength + 19) / 20);
-    FUZZ_CHECK(!report.hexLogLine && !report.dumpLogLine);
-}
-
-// The frame in the mode of the current settings and once more in the other
-// mode, with the switches the other way round.
-void OnFrame(const ReceiveState& rx, DecoderState& dec, unsigned settingsBits, const Clock& clock)
-{
-    FUZZ_CHECK(rx.RawFrameLength >= 3 && rx.RawFrameLength <= kRawFrameSize);
-    FUZZ_CHECK(rx.At(1) == FEND && rx.At(rx.RawFrameLength) == FEND);
-    for (const unsigned bits : {settingsBits, ~settingsBits}) {
-        const Settings s = SettingsFor(bits);
-        const FrameReport report = ReportFrame(rx, dec, s.decode, s.config, clock);
-        CheckCommonShape(report, rx);
-        if (s.decode)
-            CheckDecoded(report, rx, dec, s.config);
-        else
-            CheckRaw(report, rx);
+    FUZZ_CHECK(header.substr(23, 7) == " UTC: [" && length == rx.RawFrameLength);
+    const std::string_view text = report.console[report.console.size() - 2].text;
+    FUZZ_CHECK(std::all_of(text.begin(), text.end() - 1, [](char c) { return std::uint8_t(c) >= 32; }));
+    if (!decode) {
+        FUZZ_CHECK(report.frameCaption == "RAW KISS Frame" && !report.hexLogLine && !report.dumpLogLine);
+        FUZZ_CHECK(runs(colour::Blue) == std::size_t(rx.RawFrameLength + 19) / 20 && !report.decoded);
+        return;
     }
+    FUZZ_CHECK(report.frameCaption == "Payload KISS Frame" && report.decoded && report.dumpLogLine);
+    const DecoderState& dec = *report.decoded;
+    FUZZ_CHECK(dec.DecodedFrameLength >= 1 && dec.DecodedFrameLength <= rx.RawFrameLength &&
+               dec.PayloadStart >= 18 && dec.PayloadStart <= 82);
+    const std::size_t payload = std::size_t(std::max(0, dec.DecodedFrameLength - dec.PayloadStart));
+    FUZZ_CHECK(runs(colour::Red) == (payload + 19) / 20);
+    FUZZ_CHECK(report.hexLogLine ? options.hexFile && report.hexLogLine->size() == 3 * payload + 1
+                                 : !options.hexFile || payload == 0);
+    const std::string_view dump = *report.dumpLogLine;
+    FUZZ_CHECK(dump.size() == payload + (options.timeFrames ? 29 : 0) + 2 && dump.find_first_of("\r\n") == dump.size() - 2);
 }
+
+// Checks each result against the frame the receive state holds as it comes.
+struct CheckingSink final : ReceiveSink {
+    const ReceiveState& rx;
+    const Clock& clock;
+    ReceiveOptions options;
+    bool decode = false;
+    int frames = 0, times = 0, rawLogs = 0;
+    std::optional<FrameReport> last;
+
+    CheckingSink(const ReceiveState& r, const Clock& c) : rx(r), clock(c) {}
+    void RawLog(std::string_view bytes) override
+    {
+        const std::span<const std::uint8_t> frame = rx.Bytes(), logged(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        FUZZ_CHECK(frame.size() >= 3 && frame.size() <= kRawFrameSize && frame.front() == FEND && frame.back() == FEND);
+        const bool timeFrame = rawLogs++ % 2 == 0 && options.report.timeFrames;
+        FUZZ_CHECK(timeFrame ? DecodeTimeFrame(logged).has_value() : std::ranges::equal(logged, frame));
+    }
+    void Report(const FrameReport& report) override
+    {
+        FUZZ_CHECK(rawLogs == ++frames * (options.report.timeFrames ? 2 : 1));
+        CheckReport(report, rx, decode, options.report);
+        // The same frame reported again gives the same runs, the time aside.
+        const FrameReport again = ReportFrame(rx, decode, options.report, clock);
+        FUZZ_CHECK(again.console.size() == report.console.size() && again.dumpLogLine.has_value() == report.dumpLogLine.has_value());
+        FUZZ_CHECK(std::equal(again.console.begin() + 2, again.console.end(), report.console.begin() + 2) &&
+                   again.console[1].text.substr(23) == report.console[1].text.substr(23));
+        const ReportOptions other{!options.report.timeFrames, !options.report.hexFile};
+        CheckReport(ReportFrame(rx, !decode, other, clock), rx, !decode, other);
+        last = report;
+    }
+    void HexLog(std::string_view line) override { FUZZ_CHECK(last && last->hexLogLine == line); }
+    void DumpLog(std::string_view line) override { FUZZ_CHECK(last && last->dumpLogLine == line); }
+    void LogTime(std::chrono::system_clock::time_point t) override
+    { FUZZ_CHECK(options.readLogTimes && ReadTimeFrame(rx) == t && ++times); }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0)
+    static const FixedClock clock(std::chrono::sys_days{std::chrono::year{2013} / 7 / 28});
+    const unsigned splits = size ? data[0] & 0x07u : 0;
+    if (size < 1 + splits)
         return 0;
-    static const FakeClock clock(std::chrono::sys_days{std::chrono::year{2013} / 7 / 28});
-    const unsigned splits = data[0] & 0x07u;
-    const unsigned settingsBits = data[0] >> 3;
-    if (1 + splits > size)
-        return 0;
-
     ReceiveState rx;
-    DecoderState dec;
-    std::size_t at = 1 + splits;
-    for (unsigned chunk = 0; chunk <= splits; ++chunk) {
-        const std::size_t length = chunk < splits ? data[1 + chunk] : size - at;
-        const std::size_t end = std::min(at + length, size);
-        for (; at < end; ++at)
-            if (AssembleByte(rx, data[at]) == Assembled::Frame)
-                OnFrame(rx, dec, settingsBits + chunk, clock);
+    Counters counters;
+    Receiver receiver(rx, counters, clock);
+    CheckingSink sink(rx, clock);
+    for (std::size_t chunk = 0, at = 1 + splits, end = 0; chunk <= splits; ++chunk, at = end) {
+        const unsigned bits = (data[0] >> 3) + unsigned(chunk);
+        receiver.SetOptions(sink.options = {{(bits & 2) != 0, (bits & 4) != 0}, true, (bits & 8) != 0});
+        end = std::min(at + (chunk < splits ? data[1 + chunk] : size - at), size);
+        const std::int32_t before = counters.FrameCount;
+        sink.frames = sink.times = sink.rawLogs = 0;
+        const int ended = receiver.Feed({reinterpret_cast<const char*>(data + at), end - at}, sink.decode = bits & 1, sink);
+        FUZZ_CHECK(ended == sink.frames + sink.times && counters.FrameCount - before == sink.frames);
     }
+    FUZZ_CHECK(counters.BytesReceived == size - 1 - splits);
     return 0;
 }

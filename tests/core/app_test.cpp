@@ -1,0 +1,135 @@
+// The application's logic: the settings file, the counters and the receive
+// pipeline that every caller feeds its bytes through.
+#include "app/configuration.h"
+#include "app/receiver.h"
+#include "core_test.h"
+#include "text/lines.h"
+#include "tnc/time_frame.h"
+
+namespace quillon::test { namespace {
+
+// The fields that are set, as "KEY=value" in the record's order.
+std::string Show(const ConfigurationRecord& c)
+{
+    std::string out;
+    for (const auto& [key, value] : {std::pair{"COM_PORT", &c.COM_PORT}, {"COM_SETTINGS", &c.COM_SETTINGS},
+             {"COM_HANDSHAKING", &c.COM_HANDSHAKING}, {"MIRROR_COM_PORT", &c.MIRROR_COM_PORT},
+             {"MIRROR_COM_SETTINGS", &c.MIRROR_COM_SETTINGS}, {"MIRROR_COM_HANDSHAKING", &c.MIRROR_COM_HANDSHAKING},
+             {"TIMESERVER", &c.TIMESERVER}, {"TIMEFRAMES", &c.TIMEFRAMES}, {"HEXFILE", &c.HEXFILE}, {"MIRROR", &c.MIRROR}})
+        out += value->empty() ? "" : (out.empty() ? "" : " ") + std::string(key) + "=" + *value;
+    return out;
+}
+
+TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
+{
+    const struct { const char* name; std::string text; std::string expected; } cases[] = {
+        {"small letters and blanks", "com_port = 3\r\n", "COM_PORT=3"},
+        {"comment in column 1", "#COM_PORT=3\r\n", ""},
+        {"blank before # is no comment", " #COM_PORT=3\r\nCOM_PORT=4", "COM_PORT=4"},
+        {"value keeps further =", "TIMESERVER=a=b = c\r\n", "TIMESERVER=A=B = C"},
+        {"last occurrence wins", "COM_PORT=3\r\nCOM_PORT=5\r\n", "COM_PORT=5"},
+        {"unknown key ignored", "SPEED=9600\r\nHEXFILE=yes\r\n", "HEXFILE=YES"},
+        {"line without = skipped", "   \r\nMIRROR\r\nMIRROR=yes", "MIRROR=YES"},
+        {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", "HEXFILE=\tYES\t"}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
+        {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=no\n", "COM_PORT=3 HEXFILE=NO MIRROR=Y"},
+        {"last line without end", "COM_SETTINGS=9600,n,8,1", "COM_SETTINGS=9600,N,8,1"},
+        {"the other keys", "COM_HANDSHAKING=x\nMIRROR_COM_PORT=2\nMIRROR_COM_SETTINGS=y\nMIRROR_COM_HANDSHAKING=z\nTIMEFRAMES=yes",
+         "COM_HANDSHAKING=X MIRROR_COM_PORT=2 MIRROR_COM_SETTINGS=Y MIRROR_COM_HANDSHAKING=Z TIMEFRAMES=YES"},
+        {"empty file", "", ""}, {"key with blank inside", "COM PORT=3", ""},
+        {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nCOM_PORT=\0" "7\n", 18), std::string("COM_PORT=\0" "7", 11)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Show(ParseConfiguration(c.text)), c.expected) << c.name;
+    EXPECT_TRUE(IsOn(ParseConfiguration("MIRROR=  YeS ").MIRROR));
+    for (const char* off : {"MIRROR=Y", "MIRROR=TRUE", "MIRROR=1", "MIRROR=YES PLEASE", ""})
+        EXPECT_FALSE(IsOn(ParseConfiguration(off).MIRROR)) << off;
+    std::string contents;
+    EXPECT_FALSE(ReadWholeFile("/nonexistent/quillon.ini", contents));
+    EXPECT_TRUE(ParsePortNumber("1") == 1 && ParsePortNumber("32767") == 32767);
+    for (const char* bad : {"0", "-1", "32768", "", "1x", " 1", "1 ", "+1", "x"})
+        EXPECT_EQ(ParsePortNumber(bad), std::nullopt) << '"' << bad << '"';
+}
+
+TEST(Counters, GoRoundPast2To31)
+{
+    for (auto [counter, n, sum] : {std::tuple<std::int32_t, std::uint32_t, std::int32_t>{INT32_MAX, 1, INT32_MIN}, {-1, 1, 0},
+                                   {INT32_MIN, UINT32_MAX, INT32_MAX}, {0, 0x80000000u, INT32_MIN}, {5, 3, 8}})
+        EXPECT_EQ((AddWrapping(counter, n), counter), sum) << n;
+    ReceiveState rx;
+    Counters counters{.FrameCount = INT32_MAX, .TfescCount = INT32_MAX, .TfendCount = INT32_MAX - 1};
+    ReceiveSink sink;
+    Receiver(rx, counters, FakeClock(kExampleTime)).Feed(Bytes("C0 00 DB DC DB DD DB DC C0"), true, sink);
+    EXPECT_EQ(std::tuple(counters.FrameCount, counters.TfescCount, counters.TfendCount),
+              std::tuple(INT32_MIN, INT32_MIN, INT32_MIN));
+}
+
+// A frame with a payload, a short one with both escapes, and a long one.
+const std::string kA = Kiss({{"BEACON"}, {"NOCALL", 3}, {}, 0x03, 0xF0, "Hi"}), kB = Bytes("C0 00 DB DC DB DD C0"),
+    kLong = Kiss({{"APRS"}, {"N0CALL", 9}, {{"RELAY", 1, true}, {"WIDE2", 2}, {"NODE", 3}}, 0x03, 0xF0, "x"});
+
+// Every call of the sink as one line, in order.
+struct RecordingSink : ReceiveSink {
+    std::string calls;
+    void Add(std::string call) { calls += (calls.empty() ? "" : ", ") + call; }
+    void RawLog(std::string_view bytes) override
+    {
+        const auto t = ReadTimeFrame(Received(bytes));
+        Add(t ? "raw time " + FormatTimestamp(*t).substr(11) : bytes == kA ? "raw A" : bytes == kB ? "raw B" : "raw ?");
+    }
+    void HexLog(std::string_view line) override { Add("hex " + std::string(line.substr(0, line.size() - 2))); }
+    void DumpLog(std::string_view line) override { Add("dump " + std::string(line.substr(0, line.size() - 2))); }
+    void Report(const FrameReport& r) override  // "report RAW|Payload HH:nn:ss.mmm LENGTH [address line]"
+    {
+        const std::string& h = r.console[1].text;  // "yyyy-MM-dd HH:nn:ss.mmm UTC: [LENGTH Bytes ..."
+        Add("report " + r.frameCaption.substr(0, r.frameCaption.find(' ')) + " " + h.substr(11, 12) + " " +
+            h.substr(30, h.find(" Bytes") - 30) + (r.decoded ? " " + r.decoded->AddressText : ""));
+    }
+    void LogTime(system_clock::time_point t) override { Add("time " + FormatTimestamp(t).substr(11)); }
+};
+
+TEST(Receiver, FramesToTheLogsAndReportsInOrder)
+{
+    const std::string logTime = EncodeTimeFrame(At(9h + 30min + 1s + 250ms)), now = "12:00:00.000";
+    const std::string rawA = "raw A, report RAW " + now + " 21", rawB = "raw B, report RAW " + now + " 7";
+    const struct { const char* name; ReceiveOptions options; bool decode; std::vector<std::string> blocks;
+                   std::vector<int> frames; std::string calls; std::int32_t frameCount, escapes; } cases[] = {
+        {"raw, with time frames", {{true, true}}, false, {kA + kB}, {2},
+         "raw time " + now + ", " + rawA + ", raw time " + now + ", " + rawB, 2, 1},
+        {"decoded, hex file", {{false, true}}, true, {kA}, {1},
+         "raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi", 1, 0},
+        {"decoded, time frames", {{true, false}}, true, {kA}, {1}, "raw time " + now +
+         ", raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
+        {"no reports", {{true, true}, false}, true, {kB}, {1}, "raw time " + now + ", raw B", 1, 1},
+        {"noise, empty frames, a frame split", {}, false, {"xy" + Bytes("C0 C0") + kA.substr(0, 5), kA.substr(5) + "z"},
+         {0, 1}, rawA, 1, 0},
+        {"a frame shows nothing of the one before", {}, true, {kLong + Bytes("C0 00 84 8A 82 86 9E 9C 60 C0")}, {2},
+         "raw ?, report Payload " + now + " 41 from N0CALL-9 to APRS via RELAY-1*,WIDE2-2,NODE-3: , dump x, raw ?, "
+         "report Payload " + now + " 10 from ` to BEACON: , dump ", 2, 0},
+        {"a time frame is a frame like any other", {}, false, {logTime}, {1},
+         "raw time 09:30:01.250, report RAW " + now + " 30", 1, 0},
+        {"a log read back: its time stamps the next frame only", {{true, false}, true, true}, false,
+         {logTime + kA + kB}, {3}, "time 09:30:01.250, raw time 09:30:01.250, raw A, report RAW 09:30:01.250 21, "
+         "raw time " + now + ", " + rawB, 2, 1},
+        {"a log time holds into the next event", {{}, true, true}, false, {logTime, kA}, {1, 1},
+         "time 09:30:01.250, raw A, report RAW 09:30:01.250 21", 1, 0},
+    };
+    for (const auto& c : cases) {
+        ReceiveState rx;
+        Counters counters;
+        const FakeClock clock(At(12h));
+        Receiver receiver(rx, counters, clock);
+        receiver.SetOptions(c.options);
+        RecordingSink sink;
+        std::vector<int> frames;
+        std::size_t bytes = 0;
+        for (const std::string& block : c.blocks)
+            frames.push_back(receiver.Feed(block, c.decode, sink)), bytes += block.size();
+        EXPECT_EQ(frames, c.frames) << c.name;
+        EXPECT_EQ(sink.calls, c.calls) << c.name;
+        EXPECT_EQ(std::tuple(counters.BytesReceived, counters.FrameCount, counters.TfescCount, counters.TfendCount),
+                  std::tuple(bytes, c.frameCount, c.escapes, c.escapes)) << c.name;
+        EXPECT_EQ(rx.LastFrameTime, UtcNow(clock)) << c.name;
+    }
+}
+
+} }  // namespace quillon::test

@@ -1,0 +1,49 @@
+// What the core tests share: frames in the receive buffer and the console lines of a report.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "kiss_encoder.h"
+#include "text/console.h"
+#include "tnc/tnc.h"
+
+namespace quillon::test {
+
+using namespace std::chrono;
+using namespace std::string_literals;
+
+// The moment of the worked example: 2013-07-28 14:05:09.437 UTC.
+inline const system_clock::time_point kExampleTime = At(14h + 5min + 9s + 437ms);
+
+inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
+inline std::string Repeat(std::string_view s, std::size_t n) { std::string out; while (n-- > 0) out += s; return out; }
+inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
+
+// The frame in the receive buffer, positions 1 to n.
+inline ReceiveState Received(std::string_view frame)
+{
+    ReceiveState rx;
+    std::copy(frame.begin(), frame.end(), rx.RawFrame.begin() + 1);
+    rx.RawFrameLength = static_cast<std::int16_t>(frame.size());
+    return rx;
+}
+
+// One console line: its text without the CR, in the colour of its run.
+struct Line { std::string text; std::uint32_t colour; bool operator==(const Line&) const = default; };
+inline void PrintTo(const Line& line, std::ostream* os) { *os << '"' << line.text << "\" colour " << line.colour; }
+inline std::vector<Line> Lines(const std::vector<ConsoleRun>& runs)
+{
+    std::vector<Line> lines;
+    for (const ConsoleRun& run : runs) {
+        EXPECT_TRUE(run.text.ends_with('\r') && run.text.find('\n') == std::string::npos) << run.text;
+        for (std::size_t at = 0, end; (end = run.text.find('\r', at)) != std::string::npos; at = end + 1)
+            lines.push_back({run.text.substr(at, end - at), run.colour});
+    }
+    return lines;
+}
+
+}  // namespace quillon::test

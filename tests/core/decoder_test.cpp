@@ -1,0 +1,220 @@
+// The decoder and the frame report: the escapes undone, the AX.25 header read, and what the console and the
+// dump and hex logs get of each frame.
+#include "core_test.h"
+#include "decoder/decode.h"
+#include "decoder/frame_report.h"
+#include "decoder/kiss_unpack.h"
+#include "text/codepage.h"
+
+namespace quillon::test { namespace {
+
+std::string Decoded(const DecoderState& d) { return Text(std::span(d.DecodedFrame).subspan(1, d.DecodedFrameLength)); }
+
+TEST(Unpack, UndoesTheEscapesLeniently)
+{
+    const struct { const char* situation; const char* received; const char* decoded; } cases[] = {
+        {"FEND", "C0 00 41 DB DC 42 C0", "C0 00 41 C0 42 C0"}, {"FESC", "C0 00 41 DB DD 42 C0", "C0 00 41 DB 42 C0"},
+        {"TFEND and TFESC without FESC are ordinary", "C0 00 DC DD C0", "C0 00 DC DD C0"},
+        {"the escape waits past a plain byte", "C0 00 DB 41 DC C0", "C0 00 41 C0 C0"},
+        {"a second FESC while one is pending is dropped too", "C0 00 DB DB DD C0", "C0 00 DB C0"},
+        {"a dangling FESC", "C0 00 41 DB C0", "C0 00 41 C0"}, {"no escapes", "C0 00 01 FF C0", "C0 00 01 FF C0"},
+    };
+    DecoderState dec;  // one state for all: a dangling escape does not reach the next frame
+    for (const auto& c : cases) {
+        UnpackKissFrame(Received(Bytes(c.received)), dec);
+        EXPECT_EQ(Decoded(dec), Bytes(c.decoded)) << c.situation;
+    }
+}
+
+Ax25Address A(const char* call, int ssid = 0, bool bit7 = false) { return {call, ssid, bit7}; }
+Ax25Frame Ui(std::vector<Ax25Address> digis, std::string info = "x", Ax25Address to = A("BEACON"),
+             Ax25Address from = A("NOCALL", 3), std::uint8_t control = 0x03, std::optional<std::uint8_t> pid = 0xF0)
+{ return {std::move(to), std::move(from), std::move(digis), control, pid, std::move(info)}; }
+
+TEST(AddressField, BuildsTheAddressLineOfAtMostNineDigipeaters)
+{
+    const struct { const char* situation; Ax25Frame frame; const char* addressText; } cases[] = {
+        {"no digipeaters", Ui({}), "from NOCALL-3 to BEACON: "},
+        {"SSID 15", Ui({}, "x", A("BEACON", 15), A("NOCALL", 15)), "from NOCALL-15 to BEACON-15: "},
+        {"two digipeaters, the first repeated", Ui({A("RELAY", 1, true), A("NODE", 2)}),
+         "from NOCALL-3 to BEACON via RELAY-1*,NODE-2: "},
+        {"two digipeaters, neither repeated", Ui({A("RELAY", 1), A("NODE", 2)}),
+         "from NOCALL-3 to BEACON via RELAY-1,NODE-2: "},
+        {"repeated digipeater with SSID 0", Ui({A("RELAY", 0, true)}), "from NOCALL-3 to BEACON via RELAY*: "},
+        {"blank first digipeater hides the via list", Ui({A(""), A("RELAY", 1, true)}), "from NOCALL-3 to BEACON: "},
+        {"blank later digipeater is left out", Ui({A("RELAY", 1, true), A(""), A("NODE")}),
+         "from NOCALL-3 to BEACON via RELAY-1*,NODE: "},
+        {"blank callsign with an SSID fills its slot", Ui({A("", 4)}), "from NOCALL-3 to BEACON via -4: "},
+        {"blanks inside callsigns are removed", Ui({}, "x", A("AB CD"), A(" N0 C ")), "from N0C to ABCD: "},
+        {"command/response bits change nothing", Ui({}, "x", A("BEACON", 0, true), A("NOCALL", 3, true)),
+         "from NOCALL-3 to BEACON: "},
+    };
+    for (const auto& c : cases) {  // UI with one payload byte: PayloadStart shows where the field ended
+        const DecoderState dec = DecodeAx25Frame(Received(Kiss(c.frame)));
+        EXPECT_EQ(dec.AddressText, c.addressText) << c.situation;
+        EXPECT_EQ(dec.ControlText, "UI") << c.situation;
+        EXPECT_EQ(dec.PayloadStart, 19 + 7 * int(c.frame.digipeaters.size())) << c.situation;
+    }
+    Ax25Frame frame = Ui({}, "");
+    for (int i = 1; i <= 10; ++i)
+        frame.digipeaters.push_back(A("DIGI", i));
+    DecoderState dec = DecodeAx25Frame(Received(Kiss(frame)));  // control byte: the tenth address's first
+    EXPECT_EQ(std::pair(dec.AddressText, dec.ControlByte), std::pair("from NOCALL-3 to BEACON via DIGI-1,DIGI-2,DIGI-3,"
+              "DIGI-4,DIGI-5,DIGI-6,DIGI-7,DIGI-8,DIGI-9: "s, std::uint8_t('D' << 1)));
+    frame.digipeaters.pop_back();          // nine, the last without its extension bit
+    ByteString ax25 = EncodeAx25(frame);
+    ax25[7 * 11 - 1] &= 0xFE;
+    dec = DecodeAx25Frame(Received(Text(EncodeKissFrame(0x00, ax25))));
+    EXPECT_EQ(std::tuple(dec.DigipeaterCalls[9], dec.ControlByte, dec.PayloadStart), std::tuple("DIGI-9", 3, 82));
+}
+
+TEST(ControlField, NamesTheFrameAndFindsThePayload)
+{
+    const struct { std::uint8_t control; const char* mnemonic; bool pid; } cases[] = {
+        {0x00, "I00^", true}, {0x10, "I00+", true}, {0xB6, "I53+", true}, {0xEE, "I77^", true},
+        {0x22, "I11^", true}, {0x01, "RR0v", false}, {0x11, "RR0-", false}, {0xE1, "RR7v", false},
+        {0x05, "RNR0v", false}, {0x09, "REJ0v", false}, {0x0D, "SREJ0v", false}, {0x3D, "SREJ1-", false},
+        {0x6F, "SABME^", false}, {0x7F, "SABME+", false}, {0x2F, "SABM^", false}, {0x3F, "SABM+", false},
+        {0x43, "DISC^", false}, {0x53, "DISC+", false}, {0x0F, "DMv", false}, {0x1F, "DM-", false},
+        {0x63, "UAv", false}, {0x73, "UA-", false}, {0x87, "FRMRv", false}, {0x97, "FRMR-", false},
+        {0x03, "UI", true}, {0x13, "UI!", true}, {0xAF, "XID", false}, {0xBF, "XID!", false},
+        {0xE3, "TEST", false}, {0xF3, "TEST!", false}, {0x0B, "UNKNOWN U", false}, {0x1B, "UNKNOWN U", false},
+        {0xFF, "UNKNOWN U", false},
+    };
+    for (const auto& c : cases) {  // behind the control byte 5A A5: PID 5A and one payload byte, or two
+        const DecoderState dec = DecodeAx25Frame(Received(Kiss(Ui({}, "\x5A\xA5", A("BEACON"), A("NOCALL"), c.control, {}))));
+        EXPECT_EQ(std::tuple(dec.ControlByte, dec.ControlText, dec.PidByte, dec.PayloadStart),
+                  std::tuple(c.control, c.mnemonic, c.pid ? std::optional<std::uint8_t>(0x5A) : std::nullopt, c.pid ? 19 : 18));
+    }
+}
+
+FrameReport Report(std::string_view frame, bool decode = true, ReportOptions options = {})
+{ return ReportFrame(Received(frame), decode, options, FakeClock(kExampleTime)); }
+std::string Header(std::string_view rest) { return "2013-07-28 14:05:09.437 UTC: " + std::string(rest); }
+std::vector<std::string> DumpLines(const FrameReport& report)  // the red or blue ones
+{
+    std::vector<std::string> lines;
+    for (const Line& line : Lines(report.console))
+        line.colour == colour::Red || line.colour == colour::Blue ? lines.push_back(line.text) : void();
+    return lines;
+}
+
+TEST(FrameReport, WorkedExampleDecodedAndRaw)
+{
+    // NOCALL-3 to BEACON through RELAY-1, which has repeated it; UI, PID F0, "Hello" and a CR.
+    const std::string frame = Bytes("C0 00 84 8A 82 86 9E 9C E0 9C 9E 86 82 98 98 66 A4 8A 98 82 B2 40 E3 03 F0 "
+                                    "48 65 6C 6C 6F 0D C0");
+    const Line header{Header("[32 Bytes KISS Frame (without CRC)]"), colour::Grey}, blank{"", colour::Black},
+        separator[] = {{"", colour::DisabledText}, {std::string(66, '_'), colour::DisabledText}};
+    const FrameReport decoded = Report(frame, true, {true, true});
+    EXPECT_EQ(Lines(decoded.console), (std::vector<Line>{blank, header,
+        {"ctrl: 3   PID: F0 {UI}   6 Payload Bytes", colour::Grey},
+        {"from NOCALL-3 to BEACON via RELAY-1*: ", colour::Black}, {"   1 > 48 65 6C 6C 6F 0D ", colour::Red},
+        {"Hello.", colour::Green}, separator[0], separator[1]}));
+    EXPECT_EQ(decoded.console.size(), 7u);  // the separator is one run
+    EXPECT_EQ(std::tuple(decoded.frameCaption, decoded.dumpLogLine, decoded.hexLogLine),
+              std::tuple("Payload KISS Frame", Header("Hello.\r\n"), "48 65 6C 6C 6F 0D\r\n"));
+
+    const FrameReport raw = Report(frame, false, {true, true});
+    std::string text = frame;  // the FENDs show as the character 192
+    std::replace_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 32; }, '.');
+    EXPECT_EQ(Lines(raw.console), (std::vector<Line>{blank, header,
+        {"   1 > C0 00 84 8A 82 86 9E 9C E0 9C 9E 86 82 98 98 66 A4 8A 98 82 ", colour::Blue},
+        {"  21 > B2 40 E3 03 F0 48 65 6C 6C 6F 0D C0 ", colour::Blue}, {text, colour::Green}, separator[0], separator[1]}));
+    EXPECT_TRUE(raw.frameCaption == "RAW KISS Frame" && !raw.dumpLogLine && !raw.hexLogLine && !raw.decoded);
+}
+
+TEST(FrameReport, HexDumpOfTwentyBytesPerLine)
+{
+    const struct { std::size_t payload; std::vector<std::string> labels; } cases[] = {
+        {0, {}}, {1, {"   1 > "}}, {20, {"   1 > "}}, {21, {"   1 > ", "  21 > "}},
+        {101, {"   1 > ", "  21 > ", "  41 > ", "  61 > ", "  81 > ", " 101 > "}}};
+    for (const auto& c : cases) {
+        const std::vector<std::string> lines = DumpLines(Report(Kiss(Ui({}, std::string(c.payload, 'A')))));
+        ASSERT_EQ(lines.size(), c.labels.size()) << c.payload;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i], c.labels[i] + Repeat("41 ", std::min<std::size_t>(20, c.payload - 20 * i)));
+    }
+    const std::vector<std::string> raw = DumpLines(Report('\xC0' + std::string(1022, 'A') + '\xC0', false));
+    ASSERT_EQ(raw.size(), 52u);
+    EXPECT_EQ(raw[49] + raw[50], " 981 > " + Repeat("41 ", 20) + " 1001 > " + Repeat("41 ", 20));
+    EXPECT_EQ(raw[51], " 1021 > 41 41 41 C0 ");
+}
+
+TEST(FrameReport, LogLinesOnlyWhenSwitchedOn)
+{
+    using Maybe = std::optional<std::string>;
+    const struct { bool decode; ReportOptions options; const char* payload; Maybe dumpLine, hexLine; } cases[] = {
+        {true, {true, true}, "Hi\x01", Header("Hi.\r\n"), "48 69 01\r\n"}, {true, {true, false}, "Hi\x01", Header("Hi.\r\n"), {}},
+        {true, {false, true}, "Hi\x01", "Hi.\r\n", "48 69 01\r\n"}, {true, {false, false}, "Hi\x01", "Hi.\r\n", {}},
+        {false, {true, true}, "Hi\x01", {}, {}}, {true, {true, true}, "", Header("\r\n"), {}}, {true, {false, true}, "", "\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        const FrameReport report = Report(Kiss(Ui({}, c.payload)), c.decode, c.options);
+        EXPECT_EQ(std::pair(report.dumpLogLine, report.hexLogLine), std::pair(c.dumpLine, c.hexLine))
+            << c.decode << c.options.timeFrames << c.options.hexFile << c.payload;
+    }
+}
+
+TEST(FrameReport, HeaderAndControlLines)
+{
+    const auto ui = [](std::uint8_t control, std::uint8_t pid, std::string info, std::uint8_t command = 0) {
+        return Kiss(Ui({}, std::move(info), A("BEACON"), A("NOCALL", 3), control, pid), command);
+    };
+    const std::string plain = "from NOCALL-3 to BEACON: ", beacon = "C0 00 84 8A 82 86 9E 9C 60 ";  // header "": KISS
+    const struct { const char* situation; std::string frame; std::string header, controlLine, addressLine; } cases[] = {
+        {"PID below 16 without leading zero", ui(0x00, 0x08, "ab"), "", "0   PID: 8 {I00^}   2", plain},
+        {"UI with P/F set", ui(0x13, 0xCF, ""), "", "19   PID: CF {UI!}   0", plain},
+        {"no PID", Kiss(Ui({}, "", A("BEACON"), A("NOCALL", 3), 0x21, {})), "", "33   PID: -- {RR1v}   0", plain},
+        {"port 1 is unknown, decoded all the same", ui(3, 0xF0, "x", 0x10), "[20 Bytes unknown Protocol]",
+         "3   PID: F0 {UI}   1", plain},
+        {"SMACK keeps its CRC in the payload", Text(EncodeSmackFrame(EncodeAx25(Ui({}, "abc")))),
+         "[24 Bytes SMACK Frame (with CRC)]", "3   PID: F0 {UI}   5", plain},
+        {"command 9 is a time frame", ui(3, 0xF0, "", 0x09), "[19 Bytes TIME Frame]", "3   PID: F0 {UI}   0", plain},
+        {"the header counts escapes, the payload not", ui(3, 0xF0, "\xC0\xDB"), "", "3   PID: F0 {UI}   2", plain},
+        // Frames that end before their header does read the missing bytes as empty fields: blanks for callsign
+        // characters, an SSID byte that ends the address field, 0 for control and PID.
+        {"nothing behind the command byte", Bytes("C0 00 C0"), "", "0   PID: 0 {I00^}   -16", "from  to `: "},
+        {"destination only", Bytes(beacon + "C0"), "", "0   PID: 0 {I00^}   -9", "from ` to BEACON: "},
+        {"source cut short", Bytes(beacon + "9C 9E 86 C0"), "", "0   PID: 0 {I00^}   -6", "from NOC` to BEACON: "},
+        {"no control byte", Bytes(beacon + "9C 9E 86 82 98 98 67 C0"), "", "192   PID: 0 {I60^}   -2", plain},
+        {"digipeater cut short", Bytes(beacon + "9C 9E 86 82 98 98 66 A4 8A 98 C0"), "", "0   PID: 0 {I00^}   -6",
+         "from NOCALL-3 to BEACON via REL`: "},
+        {"UI without PID byte", Bytes(beacon + "9C 9E 86 82 98 98 67 03 C0"), "", "3   PID: C0 {UI}   -1", plain},
+    };
+    for (const auto& c : cases) {
+        const std::vector<Line> lines = Lines(Report(c.frame).console);
+        ASSERT_GE(lines.size(), 4u) << c.situation;
+        const std::string header =
+            c.header.empty() ? "[" + std::to_string(c.frame.size()) + " Bytes KISS Frame (without CRC)]" : c.header;
+        EXPECT_EQ(std::tuple(lines[1].text, lines[2].text, lines[3].text),
+                  std::tuple(Header(header), "ctrl: " + c.controlLine + " Payload Bytes", c.addressLine)) << c.situation;
+    }
+}
+
+TEST(FrameReport, PayloadTextAndEscapes)
+{
+    std::string info;
+    for (int b = 0; b <= 255; ++b)
+        info.push_back(char(b));
+    const FrameReport report = Report(Kiss(Ui({}, info)));
+    const std::string text = std::string(32, '.') + info.substr(32);  // control bytes are dots
+    EXPECT_EQ(Lines(report.console).end()[-3], (Line{text, colour::Green}));
+    EXPECT_EQ(report.dumpLogLine, text + "\r\n");
+
+    const std::string frame = Kiss(Ui({}, "\xC0\xDB"));  // decoded shows the bytes, raw the escapes
+    EXPECT_EQ(DumpLines(Report(frame)), std::vector<std::string>{"   1 > C0 DB "});
+    EXPECT_EQ(DumpLines(Report(frame, false)).back(), "  21 > DB DD C0 ");
+}
+
+TEST(Codepage, Windows1252WithTheUndefinedBytesAsLatin1)
+{
+    const std::pair<std::uint8_t, char16_t> cases[] = {{0x80, u'\u20AC'}, {0x8A, u'\u0160'}, {0x93, u'\u201C'},
+        {0x99, u'\u2122'}, {0x9F, u'\u0178'}, {0x81, 0x81}, {0x8D, 0x8D}, {0x8F, 0x8F}, {0x90, 0x90}, {0x9D, 0x9D}};
+    for (const auto& [byte, character] : cases)
+        EXPECT_EQ(Windows1252ToUnicode(byte), character) << int(byte);
+    for (int b = 0; b < 256; b += b == 0x7F ? 0x21 : 1)
+        EXPECT_EQ(Windows1252ToUnicode(std::uint8_t(b)), char16_t(b)) << b;
+}
+
+} }  // namespace quillon::test

@@ -1,0 +1,187 @@
+// The TNC link: frames cut from the byte stream, their escapes, the time frames of the raw log, the serial
+// settings and line events, the command scripts.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "core_test.h"
+#include "tnc/frame_assembler.h"
+#include "tnc/kiss_escapes.h"
+#include "tnc/line_event_codes.h"
+#include "tnc/serial_events.h"
+#include "tnc/serial_settings.h"
+#include "tnc/time_frame.h"
+#include "tnc/tnc_script.h"
+
+namespace quillon::test { namespace {
+
+// FEND, command 00, 'A's, FEND: `length` bytes.
+std::string Frame(std::size_t length) { return Bytes("C0 00") + std::string(length - 3, 'A') + '\xC0'; }
+
+struct Assembly {
+    std::vector<std::string> frames;
+    int idle = 0, dropped = 0;  // idle: results after which the caller takes the last-frame time
+    bool operator==(const Assembly&) const = default;
+};
+
+Assembly Assemble(std::string_view stream)
+{
+    ReceiveState rx;
+    Assembly out;
+    for (const char c : stream) {
+        const Assembled a = AssembleByte(rx, std::uint8_t(c));
+        a == Assembled::Frame ? out.frames.push_back(Text(rx.Bytes())) : void();
+        out.idle += EndsIdle(a);
+        out.dropped += a == Assembled::Dropped;
+    }
+    return out;
+}
+
+TEST(FrameAssembler, CutsFramesAtTheirFends)
+{
+    const std::string a = Bytes("C0 41 C0"), b = Bytes("C0 42 C0");
+    const struct { const char* name; std::string stream; Assembly expected; } cases[] = {
+        {"one frame", Frame(4), {{Frame(4)}, 1, 0}}, {"empty frame", Bytes("C0 C0"), {{}, 0, 0}},
+        {"noise", "abc", {{}, 3, 0}}, {"two frames", a + b, {{a, b}, 2, 0}},
+        {"doubled FEND between frames", a + Bytes("C0") + b, {{a, b}, 2, 0}},
+        {"single FEND between frames loses the second", a + Bytes("43 C0") + b.substr(1), {{a, b}, 3, 0}},
+        {"noise before the first FEND", "cmd:" + Frame(4), {{Frame(4)}, 5, 0}},
+        {"escaped FEND stays escaped", Bytes("C0 00 DB DC 41 C0"), {{Bytes("C0 00 DB DC 41 C0")}, 1, 0}},
+        {"1024-byte frame", Frame(1024), {{Frame(1024)}, 1, 0}}, {"1025 bytes dropped", Frame(1025) + Frame(5), {{Frame(5)}, 2, 1}},
+        {"2000-byte frame dropped, next one read", Frame(2000) + Frame(5), {{Frame(5)}, 976, 1}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Assemble(c.stream), c.expected) << c.name;
+}
+
+TEST(KissEscapes, CountsTheSequencesAsReceived)
+{
+    const struct { const char* frame; std::uint32_t tfesc, tfend; } cases[] = {
+        {"C0 00 41 DB DC 42 DB DD C0", 1, 1}, {"C0 00 DB DB DD C0", 1, 0}, {"C0 00 DC DD C0", 0, 0},
+        {"C0 00 DB 41 DC C0", 0, 0}, {"C0 DB DC DB DC DB DD C0", 1, 2}, {"C0 00 41 DB C0", 0, 0}, {"C0 DB DD C0", 1, 0},
+    };
+    for (const auto& c : cases) {
+        const EscapeCounts n = CountKissEscapes(Received(Bytes(c.frame)));
+        EXPECT_EQ(std::pair(n.tfesc, n.tfend), std::pair(c.tfesc, c.tfend)) << c.frame;
+    }
+}
+
+std::optional<system_clock::time_point> Decode(std::string_view f) { return ReadTimeFrame(Received(f)); }
+
+TEST(TimeFrame, RoundTripToTheMillisecondAndNothingElse)
+{
+    const std::string frame = EncodeTimeFrame(kExampleTime + 999us);
+    EXPECT_EQ(frame, Bytes("C0 09") + "2013-07-28 14:05:09.437 UTC" + Bytes("C0"));
+    EXPECT_EQ(Decode(frame), kExampleTime);
+    const struct { const char* what; std::size_t at; std::string with; } broken[] = {
+        {"command byte", 1, std::string(1, '\0')}, {"opening FEND", 0, "A"}, {"closing FEND", 29, "A"},
+        {" UTC moved", 25, "UTC "}, {"month 13", 7, "13"}, {"30 February", 7, "02-30"}, {"hour 24", 13, "24"},
+        {"minute 60", 16, "60"}, {"second 60", 19, "60"}, {"letter for a digit", 24, "x"}, {"no dash", 6, " "},
+        {"a year the clock cannot hold", 2, "1006"}, {"nor this one", 2, "9999"},
+    };
+    for (const auto& b : broken)
+        EXPECT_EQ(Decode(std::string(frame).replace(b.at, b.with.size(), b.with)), std::nullopt) << b.what;
+    EXPECT_FALSE(Decode(frame.substr(0, 29)) || Decode(frame + '\xC0'));
+}
+
+TEST(SerialSettings, FourValidFieldsOrNothing)
+{
+    using S = SerialSettings::StopBits;
+    const std::string letters = "NnEeOoMmSs";
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        const auto s = ParseSerialSettings("9600," + letters.substr(i, 1) + ",8,1");
+        EXPECT_EQ(s ? int(s->parity) : -1, int(i / 2)) << letters[i];
+    }
+    for (const auto& [text, baud, data, stop] : {std::tuple("1,N,5,1", 1, 5, S::One), {"300,N,6,1.5", 300, 6, S::OneAndHalf},
+                                                 {"1200,N,7,2", 1200, 7, S::Two}, {"115200,N,8,1", 115200, 8, S::One}}) {
+        const SerialSettings s = ParseSerialSettings(text).value_or(SerialSettings{0});
+        EXPECT_EQ(std::tuple(s.baud, s.dataBits, s.stopBits), std::tuple(baud, data, stop)) << text;
+    }
+    for (const char* bad : {"", "9600,N,8", "9600,N,8,1,1", "9600,N,8,1,", "0,N,8,1", "-1,N,8,1", "x,N,8,1",
+                            "96x0,N,8,1", " 9600,N,8,1", "9600,X,8,1", "9600,,8,1", "9600,NN,8,1", "9600,N,4,1",
+                            "9600,N,9,1", "9600,N,88,1", "9600,N,8,3", "9600,N,8,1.0", "9600,N,8,0"})
+        EXPECT_FALSE(ParseSerialSettings(bad)) << bad;
+}
+
+TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
+{
+    const std::pair<int, const char*> table[] = {
+        {1, "There are characters in the transmit buffer."}, {3, "Change in the CTS line."}, {4, "Change in the DSR line."},
+        {5, "Change in the CD line."}, {6, "Ring Indicator"}, {1001, "A Break was received."}, {1002, "CTS Timeout."},
+        {1003, "DSR Timeout."}, {1004, "Framing Error"}, {1006, "Data Lost"}, {1007, "CD (RLSD) Timeout."},
+        {1008, "Receive Buffer Overflow"}, {1009, "Parity Error"}, {1010, "Transmit Buffer full"},
+        {1011, "Unexpected error retrieving DCB"},
+    };
+    for (const auto& [code, line] : table)
+        EXPECT_EQ(SerialEventLine(code), std::optional<std::string_view>(line)) << code;
+    for (const int code : {2, 0, 7, 1000, 1005, 1012, -1})
+        EXPECT_EQ(SerialEventLine(code), std::nullopt) << code;
+    using C = LineCounters;
+    const ModemLines idle{}, on{true, true, false, false}, all{true, true, true, false}, ring{false, false, false, true};
+    const struct { const char* name; LineSnapshot before, after; std::vector<int> codes; } cases[] = {
+        {"quiet line", {on, C{}}, {on, C{}}, {}}, {"TNC switched on", {idle, C{}}, {on, C{.cts = 1, .dsr = 1}}, {3, 4}},
+        {"TNC off and on between readings", {on, C{}}, {on, C{.cts = 2, .dsr = 2}}, {3, 3, 4, 4}},
+        {"carrier pulse", {idle, C{}}, {idle, C{.cd = 2}}, {5, 5}},
+        {"driver counts DSR but not CTS", {idle, C{}}, {on, C{.dsr = 1}}, {3, 4}},
+        {"two framing errors", {on, C{.frame = 5}}, {on, C{.frame = 7}}, {1004, 1004}},
+        {"wrong baud rate", {on, C{}}, {on, C{.frame = 480}}, {1004, 1004, 1004}},
+        {"errors of every kind", {on, C{}}, {on, C{.brk = 1, .overrun = 1, .bufOverrun = 1, .parity = 1}},
+         {1001, 1006, 1008, 1009}},
+        {"two rings counted", {idle, C{.ring = 1}}, {idle, C{.ring = 3}}, {6, 6}},
+        {"ring seen, not yet counted", {idle, C{}}, {ring, C{}}, {}}, {"ring counted", {ring, C{}}, {idle, C{.ring = 1}}, {6}},
+        {"without counters: line changes", {on, std::nullopt}, {all, std::nullopt}, {5}},
+        {"without counters: ring rises", {idle, std::nullopt}, {ring, std::nullopt}, {6}},
+        {"without counters: ring falls", {ring, std::nullopt}, {idle, std::nullopt}, {}},
+        {"counters in one reading only", {idle, C{}}, {on, std::nullopt}, {3, 4}},
+        {"without line state: errors only", {std::nullopt, C{}}, {std::nullopt, C{.brk = 1, .frame = 1}}, {1001, 1004}},
+        {"without line state: a counted change", {std::nullopt, C{}}, {std::nullopt, C{.cts = 1}}, {3}},
+        {"counters restarted", {on, C{.cts = 4, .frame = 9}}, {on, C{}}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LineEventCodes(c.before, c.after), c.codes) << c.name;
+}
+
+TEST(TncScript, SendsEachCommandLineTranslated)
+{
+    EXPECT_EQ(TranslateScriptLine("KISS ON^$X"), "KISS ON\x1B\xC0\xFF\xC0X\r");
+    EXPECT_EQ(TranslateScriptLine(""), "\r");
+    char folder[] = "/tmp/quillon-core-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string dir = folder, init = dir + "/tnc_init.txt";
+    const struct { const char* name; std::string contents; std::string sent; bool portOpen = true; char refused = '\x01'; }
+    cases[] = {  // contents "?": no file; "/": a directory in its place
+        {"KISS return", "$\r\n", "\xC0\xFF\xC0\r"}, {"escape command", "^@K\r\n", "\x1B@K\r"},
+        {"blank before # is a command", " # not a comment\r\n", " # not a comment\r"},
+        {"# further on is sent", "MYCALL N0CALL # station\r\n", "MYCALL N0CALL # station\r"},
+        {"a line of one blank is sent", " \r\n", " \r"}, {"empty lines skipped", "A\n\n\nB\n", "A\rB\r"},
+        {"comments skipped", "# set up\r\nKISS ON\r\n#RESTART\r\nRESTART\r\n", "KISS ON\rRESTART\r"},
+        {"last line without a line break", "KISS ON\r\nRESTART", "KISS ON\rRESTART\r"},
+        {"LF, CR and CR LF all end a line", "A\nB\rC\r\nD\n", "A\rB\rC\rD\r"}, {"LF CR", "A\n\rB\n", "A\rB\r"},
+        {"control and high bytes as they are", std::string("\0\xFF\xC0\xDB\x7F\n", 6), std::string("\0\xFF\xC0\xDB\x7F\r", 6)},
+        {"empty file", "", ""}, {"missing file", "?", ""}, {"a directory in its place", "/", ""},
+        {"port closed", "KISS ON\r\n$\r\n", "", false},
+        {"a refused byte is skipped", "AXB\r\n$\r\n", "AB\r\xC0\xFF\xC0\r", true, 'X'},
+    };
+    const auto run = [&](std::string_view script, bool portOpen, char refused) {
+        std::string out;  // the status lines, each behind a "|", with the bytes sent in between
+        RunTncScript(
+            dir, script, [&] { return portOpen; },
+            [&](std::string_view b) { return b.size() == 1 && b[0] != refused && (out += b, true); },
+            [&](std::string_view line) { out += "|" + std::string(line); });
+        return out;
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(init);
+        if (c.contents == "/")
+            std::filesystem::create_directory(init);
+        else if (c.contents != "?")
+            std::ofstream(init, std::ios::binary) << c.contents;
+        EXPECT_EQ(run(kTncInitScript, c.portOpen, c.refused), "|read tnc_init.txt" + c.sent + "|done")
+            << c.name;
+    }
+    // The init script must not stand in for a missing exit script.
+    EXPECT_EQ(run(kTncExitScript, true, '\x01'), "|read tnc_exit.txt|done");
+    std::filesystem::remove_all(dir);
+}
+
+} }  // namespace quillon::test
