@@ -1,66 +1,33 @@
 // Offline decoding: quillon-dump on a large raw log beside tshark reading the
-// same frames from a pcap file (link type 202, KISS command byte and
-// un-escaped frame) with full packet details (-V). Both write to /dev/null.
-// The pcap comes from quillon-pcap when it is built, else it is written here.
+// same frames from the pcap file quillon-pcap makes of it (link type 202, the
+// KISS command byte and the un-escaped frame) with full packet details (-V).
+// Both write to /dev/null.
 //
 //   bench_decode [--frames N] [--repeat R]
 //     N frames in the log (default 50000; tshark reads them once),
 //     quillon-dump reads the same log R times over (default 10)
-#include <sys/stat.h>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <unistd.h>
 
-#include <cstdint>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench_util.h"
-#include "support/child_process.h"
-#include "support/files.h"
+#include "program.h"
+#include "tnc/time_frame.h"
 
 using namespace quillon;
 using namespace quillon::bench;
 
 namespace {
 
-void Put32(std::string& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(char((v >> (8 * i)) & 0xFF));
-}
-
-// Classic pcap, little-endian, microsecond times, link type 202: each record
-// the KISS command byte and the un-escaped frame, without the FENDs.
-std::string PcapOf(const std::vector<std::string>& frames, std::size_t count)
-{
-    std::string out;
-    Put32(out, 0xA1B2C3D4);
-    out += std::string("\x02\x00\x04\x00", 4);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, 65535);
-    Put32(out, 202);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& f = frames[i % frames.size()];
-        std::string packet;
-        for (std::size_t j = 1; j + 1 < f.size(); ++j) {
-            if (f[j] == '\xDB' && j + 2 < f.size()) {
-                const char next = f[++j];
-                packet.push_back(next == '\xDC' ? '\xC0' : next == '\xDD' ? '\xDB' : next);
-            } else {
-                packet.push_back(f[j]);
-            }
-        }
-        Put32(out, std::uint32_t(1375020000 + i));  // 2013-07-28
-        Put32(out, 0);
-        Put32(out, std::uint32_t(packet.size()));
-        Put32(out, std::uint32_t(packet.size()));
-        out += packet;
-    }
-    return out;
-}
-
+// The records of a pcap file: 24-byte file header, then 16-byte record
+// headers with the stored length (little-endian) at offset 8.
 std::size_t PcapRecords(const std::string& pcap)
 {
     std::size_t records = 0;
@@ -74,27 +41,26 @@ std::size_t PcapRecords(const std::string& pcap)
 
 // Runs a program to its end with its output thrown away; seconds, or -1 when
 // it failed.
-double TimedRun(const std::vector<std::string>& args)
+double TimedRun(const QString& program, const QStringList& arguments)
 {
     Stopwatch w;
-    test::ChildProcess child({args, {}, {}, {}});
-    const test::ExitStatus status = child.WaitExit(std::chrono::minutes(30));
-    if (!status.exited || status.code != 0) {
-        std::fprintf(stderr, "bench_decode: %s: %s\n", args[0].c_str(), status.Describe().c_str());
+    QProcess child;
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start(program, arguments);
+    if (!child.waitForFinished(30 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0) {
+        std::fprintf(stderr, "bench_decode: %s failed\n", qPrintable(program));
         return -1;
     }
     return w.Seconds();
-}
-
-bool Executable(const std::string& path)
-{
-    return ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv);
     std::size_t frames = 50000;
     std::size_t repeat = 10;
     for (int i = 1; i + 1 < argc; ++i) {
@@ -106,51 +72,51 @@ int main(int argc, char** argv)
 
     // A raw log as the program writes it with TIMEFRAMES=YES.
     const auto sample = SampleFrames();
-    const std::string timeFrame = std::string("\xC0\x09", 2) + "2013-07-28 14:05:09.437 UTC\xC0";
+    const std::string timeFrame = EncodeTimeFrame(std::chrono::sys_days(std::chrono::year(2013) / 7 / 28) +
+                                                  std::chrono::milliseconds(50709437));
     std::string log;
     for (std::size_t i = 0; i < frames; ++i)
         log += timeFrame + sample[i % sample.size()];
-    test::TempDir work("quillon-bench-decode");
-    const std::string kss = work / "large.kss";
-    const std::string pcap = work / "large.pcap";
-    test::WriteBinaryFile(kss, log);
+    QTemporaryDir work;
+    const QString kss = work.filePath("large.kss"), pcap = work.filePath("large.pcap");
+    const QString oneKss = work.filePath("one.kss"), onePcap = work.filePath("one.pcap");
+    test::WriteFile(kss.toStdString(), log);
+    test::WriteFile(oneKss.toStdString(), timeFrame + sample[0]);
 
-    const std::string dump = ProgramDir() + "/quillon-dump";
-    const std::string converter = ProgramDir() + "/quillon-pcap";
-    std::string pcapMadeBy = "quillon-pcap";
-    if (!Executable(converter) || TimedRun({converter, kss, pcap}) < 0) {
-        test::WriteBinaryFile(pcap, PcapOf(sample, frames));
-        pcapMadeBy = "the benchmark";
-    }
-    const std::size_t records = PcapRecords(test::ReadBinaryFile(pcap));
-    test::WriteBinaryFile(work / "one.pcap", PcapOf(sample, 1));
-    test::WriteBinaryFile(work / "one.kss", timeFrame + sample[0]);
+    const QString dump = QString::fromStdString(ProgramDir() + "/quillon-dump");
+    const QString converter = QString::fromStdString(ProgramDir() + "/quillon-pcap");
+    if (TimedRun(converter, {kss, pcap}) < 0 || TimedRun(converter, {oneKss, onePcap}) < 0)
+        return 1;
+    const std::size_t records = PcapRecords(test::ReadFile(pcap.toStdString()));
 
-    std::vector<std::string> dumpArgs = {dump, "--color=never"};
+    QStringList dumpArgs = {"--color=never"};
     for (std::size_t i = 0; i < repeat; ++i)
-        dumpArgs.push_back(kss);
-    const double dumpSeconds = TimedRun(dumpArgs);
-    const double dumpStart = TimedRun({dump, "--color=never", work / "one.kss"});
+        dumpArgs.append(kss);
+    const double dumpSeconds = TimedRun(dump, dumpArgs);
+    const double dumpStart = TimedRun(dump, {"--color=never", oneKss});
+    if (dumpSeconds < 0 || dumpStart < 0)
+        return 1;
     const double dumpRate = double(frames * repeat) / dumpSeconds;
     std::printf("offline decoding: %s frames in a %s-byte raw log\n", Grouped(double(frames)).c_str(),
                 Grouped(double(log.size())).c_str());
     std::printf("  quillon-dump   %s frames in %.2f s: %s frames/s (start-up %.3f s)\n",
                 Grouped(double(frames * repeat)).c_str(), dumpSeconds, Grouped(dumpRate).c_str(), dumpStart);
 
-    const char* tshark = "/usr/bin/tshark";
-    if (!Executable(tshark)) {
+    const QString tshark = QStringLiteral("/usr/bin/tshark");
+    if (::access(qPrintable(tshark), X_OK) != 0) {
         std::printf("  tshark         not installed (Debian package tshark)\n");
         Result("quillon-dump, frames/s", Grouped(dumpRate), "(no tshark)", "-");
         return 0;
     }
-    const double tsharkSeconds = TimedRun({tshark, "-n", "-r", pcap, "-V"});
-    const double tsharkStart = TimedRun({tshark, "-n", "-r", work / "one.pcap", "-V"});
+    const double tsharkSeconds = TimedRun(tshark, {"-n", "-r", pcap, "-V"});
+    const double tsharkStart = TimedRun(tshark, {"-n", "-r", onePcap, "-V"});
+    if (tsharkSeconds < 0 || tsharkStart < 0)
+        return 1;
     const double tsharkRate = double(records) / tsharkSeconds;
     const double tsharkSteady = double(records) / (tsharkSeconds - tsharkStart);
-    std::printf("  tshark -V      %s frames (pcap by %s) in %.2f s: %s frames/s; %s frames/s without "
-                "its start-up of %.2f s\n",
-                Grouped(double(records)).c_str(), pcapMadeBy.c_str(), tsharkSeconds,
-                Grouped(tsharkRate).c_str(), Grouped(tsharkSteady).c_str(), tsharkStart);
+    std::printf("  tshark -V      %s frames in %.2f s: %s frames/s; %s frames/s without its start-up of %.2f s\n",
+                Grouped(double(records)).c_str(), tsharkSeconds, Grouped(tsharkRate).c_str(),
+                Grouped(tsharkSteady).c_str(), tsharkStart);
     const double ratio = dumpRate / tsharkRate;
     std::printf("  quillon-dump is %.0f times as fast as tshark -V (%.0f times without tshark's start-up)\n",
                 ratio, dumpRate / tsharkSteady);

@@ -3,6 +3,7 @@
 // switches) per second over 30 seconds, after 3 seconds to settle.
 //
 //   bench_idle [--seconds S]    S defaults to 30
+#include <QCoreApplication>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,21 +12,21 @@
 #include <thread>
 
 #include "bench_util.h"
-#include "support/program_folder.h"
-#include "support/running_quillon.h"
+#include "program.h"
 
 using namespace quillon;
 using namespace quillon::bench;
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv);  // for the program's QProcess
     double seconds = 30;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--seconds") == 0)
             seconds = std::stod(argv[++i]);
 
     test::ProgramFolder folder;
-    folder.WriteIni("COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=YES\r\nHEXFILE=YES\r\n");
+    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=YES\r\nHEXFILE=YES\r\n");
     test::RunningQuillon quillon(folder);
     if (!quillon.WaitStarted()) {
         std::fprintf(stderr, "bench_idle: quillon did not start:\n%s\n", quillon.Output().c_str());

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <random>
 #include <stdexcept>
 
-#include "support/files.h"
+#include "app/receiver.h"
+#include "kiss_encoder.h"
+#include "program.h"
 
 #ifndef QUILLON_PROGRAM_DIR
 #error "QUILLON_PROGRAM_DIR must name the build's program folder"
@@ -15,8 +18,6 @@
 namespace quillon::bench {
 
 namespace {
-
-constexpr char kFend = '\xC0';
 
 long StatusField(pid_t pid, std::string_view name)
 {
@@ -29,6 +30,39 @@ long StatusField(pid_t pid, std::string_view name)
     return -1;
 }
 
+// What the receive pipeline hands on: the frames of a raw log read back, or
+// the hex lines of a stream.
+class Collect final : public ReceiveSink {
+public:
+    explicit Collect(std::vector<std::string>* frames) : frames_(frames) {}
+    void RawLog(std::string_view frame) override
+    {
+        if (frames_)
+            frames_->emplace_back(frame);
+    }
+    void LogTime(std::chrono::system_clock::time_point) override { ++timeFrames; }
+    void HexLog(std::string_view) override { ++hexLines; }
+
+    std::size_t timeFrames = 0;
+    std::size_t hexLines = 0;
+
+private:
+    std::vector<std::string>* frames_;
+};
+
+// Feeds `bytes` through the receive pipeline: as a raw log read back
+// (`readLog`, its time frames taken as times) or as received with the
+// reports built (HEXFILE=YES); the number of frames.
+std::size_t Feed(std::string_view bytes, bool readLog, Collect& sink)
+{
+    ReceiveState receive{};
+    Counters counters{};
+    FixedClock clock{};
+    Receiver receiver(receive, counters, clock);
+    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
+    return std::size_t(receiver.Feed(bytes, true, sink));
+}
+
 }  // namespace
 
 std::string ProgramDir()
@@ -38,23 +72,29 @@ std::string ProgramDir()
 
 std::vector<std::string> SampleFrames()
 {
-    const std::string log = test::ReadBinaryFile(ProgramDir() + "/sample.kss");
+    const std::string path = ProgramDir() + "/sample.kss";
     std::vector<std::string> frames;
-    std::size_t open = log.find(kFend);
-    while (open != std::string::npos) {
-        const std::size_t close = log.find(kFend, open + 1);
-        if (close == std::string::npos)
-            break;
-        if (close == open + 1) {  // FEND FEND: the second one opens
-            open = close;
-            continue;
-        }
-        if (log[open + 1] != '\x09')
-            frames.push_back(log.substr(open, close - open + 1));
-        open = log.find(kFend, close + 1);
-    }
+    Collect sink(&frames);
+    Feed(test::ReadFile(path), true, sink);
     if (frames.empty())
-        throw std::runtime_error("no frames in " + ProgramDir() + "/sample.kss");
+        throw std::runtime_error("no frames in " + path);
+    return frames;
+}
+
+std::vector<std::string> DistinctFrames(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    const std::vector<Ax25Address> digis = {{"WIDE1", 1}, {"WIDE2", 2}, {"RELAY"}, {"DB0ABC", 10}};
+    std::vector<std::string> frames;
+    frames.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Ax25Frame f{{"APRS"}, {"N0CALL", int(i % 16)}, {digis.begin(), digis.begin() + random() % 4}, 0x03, 0xF0,
+                    "#" + std::to_string(i) + " "};
+        for (std::size_t n = random() % 8 == 0 ? random() % 240 : random() % 40; n > 0; --n)
+            f.info.push_back(random() % 4 == 0 ? char(random()) : char('a' + random() % 26));
+        const ByteString kiss = EncodeKissFrame(random() % 50 == 0 ? 0x80 : 0x00, EncodeAx25(f));
+        frames.emplace_back(kiss.begin(), kiss.end());
+    }
     return frames;
 }
 
@@ -72,40 +112,35 @@ std::string RepeatFrames(const std::vector<std::string>& frames, std::size_t cou
 
 std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames)
 {
+    std::vector<std::string> frames;
+    Collect sink(&frames);
+    Feed(log, true, sink);
+    timeFrames = sink.timeFrames;
     std::string out;
     out.reserve(log.size());
-    timeFrames = 0;
-    while (!log.empty()) {
-        if (log.size() >= 30 && log[0] == kFend && log[1] == '\x09' && log[29] == kFend) {
-            ++timeFrames;
-            log.remove_prefix(30);
-            continue;
-        }
-        // Up to and including the next frame's closing FEND.
-        const std::size_t close = log.size() > 1 ? log.find(kFend, 1) : std::string_view::npos;
-        const std::size_t n = close == std::string_view::npos ? log.size() : close + 1;
-        out.append(log.substr(0, n));
-        log.remove_prefix(n);
-    }
+    for (const std::string& f : frames)
+        out += f;
     return out;
 }
 
 std::size_t CountFrames(std::string_view stream)
 {
-    std::size_t frames = 0;
-    std::size_t open = stream.find(kFend);
-    while (open != std::string_view::npos) {
-        const std::size_t close = stream.find(kFend, open + 1);
-        if (close == std::string_view::npos)
-            break;
-        if (close == open + 1) {
-            open = close;
-            continue;
-        }
-        ++frames;
-        open = stream.find(kFend, close + 1);
-    }
-    return frames;
+    Collect sink(nullptr);
+    return Feed(stream, true, sink) - sink.timeFrames;
+}
+
+std::size_t CountHexLines(std::string_view stream)
+{
+    Collect sink(nullptr);
+    Feed(stream, false, sink);
+    return sink.hexLines;
+}
+
+std::uintmax_t FileSize(const std::string& path)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
 }
 
 std::size_t CountLines(std::string_view text)

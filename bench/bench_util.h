@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -13,18 +14,31 @@
 namespace quillon::bench {
 
 // The frames of the sample traffic (build/quillon/sample.kss) as a TNC sends
-// them: the log cut at its FENDs, its time frames left out.
+// them: the log read back through the receive pipeline, its time frames
+// taken as times, not frames.
 std::vector<std::string> SampleFrames();
+
+// `count` different UI frames as a TNC sends them (0 to 3 digipeaters,
+// payloads of up to 250 bytes with every byte value among them, now and then
+// a SMACK frame), made by the tools' encoder; frame i's payload begins with
+// "#i " so that a lost or doubled frame shows.
+std::vector<std::string> DistinctFrames(std::size_t count, unsigned seed);
 
 // `count` frames taken round-robin from `frames`, joined into one stream.
 std::string RepeatFrames(const std::vector<std::string>& frames, std::size_t count);
 
-// The frames of a raw log with its time frames (C0 09 ... C0, 30 bytes)
-// taken out; `timeFrames` counts those.
+// The frames of a raw log without its time frames, read back through the
+// receive pipeline as the log readers do; `timeFrames` counts those.
 std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames);
 
-// KISS frames (FEND to FEND, at least one byte between) in a stream.
+// The frames the receive pipeline finds in a stream.
 std::size_t CountFrames(std::string_view stream);
+
+// The hex log lines the program writes for a stream (HEXFILE=YES).
+std::size_t CountHexLines(std::string_view stream);
+
+// The size of a file; 0 when it is missing.
+std::uintmax_t FileSize(const std::string& path);
 
 std::size_t CountLines(std::string_view text);  // "\n"s
 
