@@ -164,7 +164,7 @@ TEST(FrameReport, HeaderAndControlLines)
     const std::string plain = "from NOCALL-3 to BEACON: ", beacon = "C0 00 84 8A 82 86 9E 9C 60 ";  // header "": KISS
     const struct { const char* situation; std::string frame; std::string header, controlLine, addressLine; } cases[] = {
         {"PID below 16 without leading zero", ui(0x00, 0x08, "ab"), "", "0   PID: 8 {I00^}   2", plain},
-        {"UI with P/F set", ui(0x13, 0xCF, ""), "", "19   PID: CF {UI!}   0", plain},
+        {"UI with P/F set, PID 16", ui(0x13, 0x10, ""), "", "19   PID: 10 {UI!}   0", plain},
         {"no PID", Kiss(Ui({}, "", A("BEACON"), A("NOCALL", 3), 0x21, {})), "", "33   PID: -- {RR1v}   0", plain},
         {"port 1 is unknown, decoded all the same", ui(3, 0xF0, "x", 0x10), "[20 Bytes unknown Protocol]",
          "3   PID: F0 {UI}   1", plain},
