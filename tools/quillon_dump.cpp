@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/app.h"
 #include "app/receiver.h"
 #include "terminal_text.h"
 
@@ -32,7 +33,8 @@ constexpr const char* kUsage =
     "\n"
     "  --raw           show every frame as received instead of decoding its AX.25 header\n"
     "  --color=WHEN    colour the output: auto (on a terminal; the default), always, never\n"
-    "  --help          show this help and exit\n";
+    "  --help          show this help and exit\n"
+    "  --version       show the version and exit\n";
 
 struct Options {
     bool decode = true;
@@ -109,7 +111,7 @@ int DumpFile(const char* name, Dumper& dumper, std::vector<std::uint8_t>& buffer
     return error;
 }
 
-// Parses the command line; exits for --help and for usage errors.
+// Parses the command line; exits for --help, --version and usage errors.
 Options ParseOptions(int argc, char** argv)
 {
     Options options;
@@ -123,6 +125,9 @@ Options ParseOptions(int argc, char** argv)
             optionsEnd = true;
         } else if (arg == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--version") {
+            std::printf("quillon-dump %s\n", kVersionText);
             std::exit(0);
         } else if (arg == "--raw") {
             options.decode = false;

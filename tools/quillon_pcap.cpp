@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/app.h"
 #include "kiss_to_pcap.h"
 #include "pcap_writer.h"
 
@@ -29,7 +30,8 @@ constexpr const char* kUsage =
     "time frames (TIMEFRAMES=YES), or with the log's modification time when it has\n"
     "none. IN or OUT may be - for standard input or output.\n"
     "\n"
-    "  --help   show this help and exit\n";
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n";
 
 struct Files {
     const char* in = nullptr;
@@ -52,6 +54,10 @@ Files ParseArguments(int argc, char** argv)
         const std::string_view arg = argv[i];
         if (!optionsEnd && arg == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        if (!optionsEnd && arg == "--version") {
+            std::printf("quillon-pcap %s\n", kVersionText);
             std::exit(0);
         }
         if (!optionsEnd && arg == "--") {

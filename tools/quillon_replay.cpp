@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/receiver.h"
 
 namespace {
@@ -53,6 +54,7 @@ constexpr const char* kUsage =
     "  --record FILE      write every byte the other side sends into FILE\n"
     "  --exit-when-done   exit once the other side has read everything\n"
     "  --help             show this text\n"
+    "  --version          show the version\n"
     "\n"
     "The replay starts when the other side opens the port and pauses while it\n"
     "has it closed. Without files the tool only holds the port open and\n"
@@ -129,6 +131,10 @@ Options ParseOptions(int argc, char** argv)
             std::fputs(kUsage, stdout);
             std::exit(0);
         }
+        if (arg == "--version") {
+            std::printf("quillon-replay %s\n", quillon::kVersionText);
+            std::exit(0);
+        }
         if (arg == "--link") o.link = value();
         else if (arg == "--baud") o.baud = long(ParseNumber(value(), "--baud"));
         else if (arg == "--fast") o.baud = 0;
@@ -138,7 +144,8 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--no-time-frames") o.noTimeFrames = true;
         else if (arg == "--record") o.record = value();
         else if (arg == "--exit-when-done") o.exitWhenDone = true;
-        else if (arg.size() > 1 && arg[0] == '-') Fail("unknown option " + arg + " (see --help)");
+        else if (arg.size() > 1 && arg[0] == '-') Fail("unknown option " + arg + "\n" +
+                                                         std::string(kUsage, std::strchr(kUsage, '\n')));
         else o.files.push_back(arg);
     }
     if (o.link.empty())
