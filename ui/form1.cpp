@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "system_clock_setter.h"
@@ -99,6 +100,9 @@ void Form1::BuildWindow()
     clockFont.setPointSizeF(clockFont.pointSizeF() * 1.6);
     clockFont.setBold(true);
     Label1->setFont(clockFont);
+    // Room for the clock from the start, so that nothing moves at the first tick.
+    Label1->setMinimumWidth(std::max(Label1->fontMetrics().horizontalAdvance(QStringLiteral("sync...")),
+                                     Label1->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00"))));
     top->addWidget(Label1);
     Image1 = new QLabel(central);
     Image1->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(40, 40));
@@ -128,6 +132,11 @@ void Form1::BuildWindow()
     auto* counters = new QVBoxLayout;
     Label9 = new QLabel(central);
     Label10 = new QLabel(central);
+    // The counters are empty until the first bytes come; their column has the
+    // room of a long run from the start (ten-digit bytes, eight-digit frames),
+    // so that the status box and the buttons do not move when they fill.
+    Label9->setMinimumWidth(
+        Label9->fontMetrics().horizontalAdvance(QStringLiteral("9999999999 Bytes received (99999999 Frames)")));
     counters->addWidget(Label9);
     counters->addWidget(Label10);
     counters->addStretch();

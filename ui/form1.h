@@ -124,6 +124,7 @@ private:
                    const std::string& handshakingField, QLabel* label, const char* leadingText);
     void ApplyMirrorSwitch();
     void ShowMirrorIndicators(bool visible);
+    void ShowLamps();
     void OpenLogs();
     void ReportSerialEvent(int code);
 

@@ -4,12 +4,14 @@
 
 namespace quillon {
 
+// The labels of the mirror port; its lamps follow the port's state
+// (ShowLamps), so that only one of them shows.
 void Form1::ShowMirrorIndicators(bool visible)
 {
-    for (QWidget* w : {static_cast<QWidget*>(Image4), static_cast<QWidget*>(Image5),
-                       static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label7),
+    for (QWidget* w : {static_cast<QWidget*>(Label8), static_cast<QWidget*>(Label7),
                        static_cast<QWidget*>(Label10)})
         w->setVisible(visible);
+    ShowLamps();
 }
 
 // At start-up, from MIRROR. A port opened here still has its initial number
@@ -35,6 +37,7 @@ void Form1::MnuMirror_Click()
     ShowMirrorIndicators(on);
     if (on != MSComm2.PortOpen())
         MSComm2.SetPortOpen(on);
+    ShowLamps();
 }
 
 }  // namespace quillon

@@ -44,6 +44,7 @@ void Form1::Form_Load()
     Receive.LastFrameTime = UtcNow(*env_.clock);
     OpenLogs();
     RunTncInitScript();
+    ShowLamps();
 }
 
 void Form1::SetUpPort(MSComm& port, const std::string& portField, const std::string& settingsField,

@@ -4,14 +4,21 @@
 
 namespace quillon {
 
-void Form1::Timer1_Timer()
+// One lamp of a port at a time, green or red; none for the mirror port while
+// mirroring is off. Also run at the end of start-up and when mirroring is
+// switched, so that the window never shows both lamps of a port.
+void Form1::ShowLamps()
 {
     const LampStates lamps = StatusLamps(MSComm1.PortOpen(), MSComm2.PortOpen(), MnuMirror->isChecked());
     Image2->setVisible(lamps.image2);
     Image3->setVisible(lamps.image3);
     Image4->setVisible(lamps.image4);
     Image5->setVisible(lamps.image5);
+}
 
+void Form1::Timer1_Timer()
+{
+    ShowLamps();
     Label1->setText(FromCodePage(FormatClock(UtcNow(*env_.clock))));
     if (const auto line = StatusTimerTick(StatusTimer, Receive.LastFrameTime, UtcNow(*env_.clock)))
         AppendStatus(*line);
