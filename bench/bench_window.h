@@ -6,18 +6,18 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "decoder/frame_report.h"
-#include "platform/system_clock_setter.h"
-#include "support/files.h"
-#include "support/pty.h"
-#include "tnc/frame_assembler.h"
+#include "app/receiver.h"
+#include "fakes.h"
+#include "form1.h"
+#include "program.h"
+#include "pty.h"
 
 namespace quillon::bench {
 
@@ -25,11 +25,12 @@ class BenchWindow {
 public:
     BenchWindow()
     {
-        std::filesystem::create_symlink(com1.SlavePath(), dir / "COM1");
-        std::filesystem::create_symlink(com2.SlavePath(), dir / "COM2");
-        test::WriteBinaryFile(dir / "quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n");
+        QFile::link(QString::fromStdString(com1.SlavePath()), dir.filePath(QStringLiteral("COM1")));
+        QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath(QStringLiteral("COM2")));
+        test::WriteFile(dir.filePath(QStringLiteral("quillon.ini")).toStdString(),
+                        "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n");
         Environment env;
-        env.programDir = QString::fromStdString(dir.Path());
+        env.programDir = dir.path();
         env.clock = &clock;
         env.clockSetter = &clockSetter;
         form = std::make_unique<Form1>(env);
@@ -42,25 +43,30 @@ public:
     // Lets the window take posted events and paint.
     static void Settle() { QCoreApplication::processEvents(); }
 
-    // The console runs of a frame report for each frame, as the receive path
-    // hands them to the console.
+    // The console runs of each frame's report, made by a receive pipeline
+    // with the window's options, as the receive path hands them to the
+    // console.
     std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
     {
-        std::vector<std::vector<ConsoleRun>> reports;
-        ReceiveState rx;
-        DecoderState dec;
+        struct Collect final : ReceiveSink {
+            std::vector<std::vector<ConsoleRun>> reports;
+            void Report(const FrameReport& report) override { reports.push_back(report.console); }
+        } sink;
+        ReceiveState receive;
+        Counters counters;
+        Receiver receiver(receive, counters, clock);
+        receiver.SetOptions(form->ReceivePipeline.Options());
+        receiver.Reset();
         for (const std::string& frame : frames)
-            for (const char c : frame)
-                if (AssembleByte(rx, static_cast<std::uint8_t>(c)) == Assembled::Frame)
-                    reports.push_back(ReportFrame(rx, dec, true, form->Configuration, clock).console);
-        return reports;
+            receiver.Feed(frame, true, sink);
+        return std::move(sink.reports);
     }
 
-    test::TempDir dir{"quillon-bench"};
+    QTemporaryDir dir;
     test::Pty com1;
     test::Pty com2;
-    FakeClock clock{std::chrono::sys_days{std::chrono::year{2013} / 7 / 28} + std::chrono::hours{14}};
-    FakeClockSetter clockSetter;
+    test::FakeClock clock{test::At(std::chrono::hours{14})};
+    test::FakeClockSetter clockSetter;
     std::unique_ptr<Form1> form;
 };
 
