@@ -58,15 +58,6 @@ Address ReadAddress(const DecoderState& dec, int position, std::string& text)
 
 }  // namespace
 
-void ClearAddresses(DecoderState& dec)
-{
-    dec.DestinationCall.clear();
-    dec.SourceCall.clear();
-    for (std::string& slot : dec.DigipeaterCalls)
-        slot.clear();
-    dec.DigipeaterSsids.fill(0);
-}
-
 int DecodeAddressField(DecoderState& dec)
 {
     ReadAddress(dec, kDestinationPosition, dec.DestinationCall);

@@ -8,9 +8,6 @@
 
 namespace quillon {
 
-// Empties the address texts, the nine digipeater slots and their SSIDs.
-void ClearAddresses(DecoderState& dec);
-
 // Reads the addresses into DestinationCall, SourceCall and the digipeater
 // slots, and returns the position of the control byte behind the field:
 // 17 without digipeaters, 17 + 7 per digipeater read, at most 80.
