@@ -74,11 +74,6 @@ bool Pty::PeerOpen() const
     return (p.revents & POLLHUP) == 0;
 }
 
-bool Pty::WaitPeerOpen(std::chrono::milliseconds limit) const
-{
-    return PollUntil([this] { return PeerOpen(); }, limit);
-}
-
 bool Pty::WaitReadable(std::chrono::milliseconds limit) const
 {
     return PollUntil(

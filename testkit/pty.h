@@ -25,11 +25,9 @@ public:
 
     const std::string& SlavePath() const { return slavePath_; }
     int MasterFd() const { return master_; }
-    bool IsOpen() const { return master_ >= 0; }
 
     // Whether some process holds the slave side open.
     bool PeerOpen() const;
-    bool WaitPeerOpen(std::chrono::milliseconds limit) const;
 
     // Until the other side has sent something, which is left unread; false
     // when nothing came within the limit.

@@ -1,10 +1,15 @@
 // The application's logic: the settings file, the counters and the receive
 // pipeline that every caller feeds its bytes through.
+#include "app/cleanup.h"
 #include "app/configuration.h"
 #include "app/receiver.h"
 #include "core_test.h"
 #include "text/lines.h"
 #include "tnc/time_frame.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace quillon::test { namespace {
 
@@ -130,6 +135,24 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
                   std::tuple(bytes, c.frameCount, c.escapes, c.escapes)) << c.name;
         EXPECT_EQ(rx.LastFrameTime, UtcNow(clock)) << c.name;
     }
+}
+
+// Only the run's own logs go, and only when they are empty regular files.
+TEST(Cleanup, DeletesOnlyTheGivenEmptyLogs)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quillon-cleanup-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const auto make = [&](const char* name, std::string_view content) {
+        std::ofstream(dir / name, std::ios::binary) << content;
+        return (dir / name).string();
+    };
+    const std::string empty = make("a.kss", ""), full = make("a.dump", "x\r\n"), other = make("other", "");
+    fs::create_symlink(other, dir / "link.hex");
+    DeleteEmptyFiles({empty, full, (dir / "link.hex").string(), (dir / "gone.hex").string(), ""});
+    EXPECT_FALSE(fs::exists(empty));
+    EXPECT_TRUE(fs::exists(full) && fs::exists(other) && fs::is_symlink(dir / "link.hex"));
+    fs::remove_all(dir);
 }
 
 } }  // namespace quillon::test
