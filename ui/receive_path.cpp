@@ -54,9 +54,8 @@ void Form1::MSComm1_OnComm()
     // The label shows the byte count of the last frame end; nothing is drawn
     // before the handler returns, so setting it once per block shows the same.
     if (ReceivePipeline.Feed(block, decode, sink) > 0)
-        Label9->setText(FromCodePage(std::to_string(Counters.BytesReceived) +
-                                               " Bytes received (" +
-                                               std::to_string(Counters.FrameCount) + " Frames)"));
+        Label9->setText(FromCodePage(std::to_string(Counters.BytesReceived) + " Bytes received (" +
+                                     std::to_string(Counters.FrameCount) + " Frames)"));
 }
 
 void Form1::ReportSerialEvent(int code)

@@ -55,8 +55,7 @@ void Form1::SetUpPort(MSComm& port, const std::string& portField, const std::str
     if (const auto number = ParsePortNumber(portField))
         port.SetCommPort(*number);
     port.SetSettings(settingsField);
-    label->setText(FromCodePage(leadingText + portField + ", " + settingsField + "," +
-                                          handshakingField + ")"));
+    label->setText(FromCodePage(leadingText + portField + ", " + settingsField + "," + handshakingField + ")"));
     port.SetInputLen(0);
     port.SetInputMode(1);
     port.SetNullDiscard(false);
