@@ -5,6 +5,7 @@
 #include <span>
 
 #include "decoder/decode.h"
+#include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {
@@ -144,7 +145,7 @@ std::string_view FrameTypeText(std::uint8_t command)
     switch (command) {
     case 0x00: return "KISS Frame (without CRC)";
     case 0x80: return "SMACK Frame (with CRC)";
-    case 0x09: return "TIME Frame";
+    case kTimeCommand: return "TIME Frame";
     default: return "unknown Protocol";
     }
 }
