@@ -104,6 +104,8 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
     EXPECT_EQ(ByteToHex(0) + ByteToHex(10) + ByteToHex(15) + ByteToHex(16) + ByteToHex(0x9C) + ByteToHex(255), "000A0F109CFF");
     EXPECT_EQ(DataReceivedLine(Bytes("EE BD D2 80"), 4), "data received: EE BD D2 80  (4 bytes)");
     EXPECT_EQ(DataReceivedLine(Bytes("0A 00"), 2), "data received: 0A 00  (2 bytes)");
+    EXPECT_EQ(DataReceivedLine(Bytes("80"), 1) + DataReceivedLine(Bytes("80"), 0),
+              "data received: 80  (1 bytes)data received:  (0 bytes)");
     EXPECT_EQ(DataReceivedLine(std::string(40'000, 'A'), 40'000),  // beyond 16 bits, dumped whole
               "data received: " + Repeat("41 ", 40'000) + " (40000 bytes)");
 }

@@ -133,6 +133,8 @@ TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
         {"without counters: ring rises", {idle, std::nullopt}, {ring, std::nullopt}, {6}},
         {"without counters: ring falls", {ring, std::nullopt}, {idle, std::nullopt}, {}},
         {"counters in one reading only", {idle, C{}}, {on, std::nullopt}, {3, 4}},
+        {"counters in the later reading only", {idle, std::nullopt}, {on, C{.cts = 2, .dsr = 2, .brk = 1}}, {3, 4}},
+        {"line state in the later reading only", {std::nullopt, C{}}, {on, C{}}, {}},
         {"without line state: errors only", {std::nullopt, C{}}, {std::nullopt, C{.brk = 1, .frame = 1}}, {1001, 1004}},
         {"without line state: a counted change", {std::nullopt, C{}}, {std::nullopt, C{.cts = 1}}, {3}},
         {"counters restarted", {on, C{.cts = 4, .frame = 9}}, {on, C{}}, {}},
