@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -23,9 +22,8 @@ std::string ReadFile(const std::string& path)
 
 void WriteFile(const std::string& path, std::string_view bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out.flush())
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         throw std::runtime_error("cannot write " + path);
 }
 
@@ -101,14 +99,6 @@ RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, Q
     const QString program = prefix.takeFirst();
     process_.start(program, prefix);
     process_.waitForStarted();
-}
-
-RunningQuillon::~RunningQuillon()
-{
-    if (Running()) {
-        process_.kill();
-        process_.waitForFinished();
-    }
 }
 
 bool RunningQuillon::WaitStarted(std::chrono::milliseconds limit)

@@ -70,7 +70,6 @@ public:
     // `prefix`: a command the program runs under (setpriv ... --).
     explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
                             QStringList prefix = {}, std::string workingDir = {});
-    ~RunningQuillon();
 
     // Start-up done: COM1 is open and the raw log exists; false when the
     // program ended first or the limit ran out.

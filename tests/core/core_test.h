@@ -19,9 +19,7 @@ using namespace std::string_literals;
 // The moment of the worked example: 2013-07-28 14:05:09.437 UTC.
 inline const system_clock::time_point kExampleTime = At(14h + 5min + 9s + 437ms);
 
-inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
 inline std::string Repeat(std::string_view s, std::size_t n) { std::string out; while (n-- > 0) out += s; return out; }
-inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
 
 // The frame in the receive buffer, positions 1 to n.
 inline ReceiveState Received(std::string_view frame)

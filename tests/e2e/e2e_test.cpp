@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "app/receiver.h"
+#include "fakes.h"
 #include "kiss_encoder.h"
 #include "poll_until.h"
 #include "program.h"
@@ -29,12 +30,6 @@ namespace fs = std::filesystem;
 using std::chrono::system_clock;
 
 const std::string kIni = "COM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n";
-
-std::string Kiss(const Ax25Frame& frame, std::uint8_t command = 0x00)
-{
-    const ByteString bytes = EncodeKissFrame(command, EncodeAx25(frame));
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // `count` different frames: 0 to 3 digipeaters, payloads of up to 250 bytes with every byte
 // value among them, now and then a SMACK frame; frame i's payload begins with "#i ".
