@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "frames.h"
 #include "program.h"
 #include "tnc/time_frame.h"
 
@@ -62,7 +63,7 @@ int main(int argc, char** argv)
         frames = soak ? 1000000 : 200000;
 
     const std::string stream =
-        soak ? RepeatFrames(DistinctFrames(frames, 20130728), frames) : RepeatFrames(SampleFrames(), frames);
+        soak ? RepeatFrames(test::ManyFrames(frames, 20130728), frames) : RepeatFrames(SampleFrames(), frames);
     const std::uintmax_t expectedRaw = stream.size() + std::uintmax_t(kTimeFrameLength) * frames;
     const std::size_t expectedHex = CountHexLines(stream);
 

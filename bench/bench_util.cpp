@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 
-#include "app/receiver.h"
-#include "kiss_encoder.h"
+#include "frames.h"
 #include "program.h"
 
 #ifndef QUILLON_PROGRAM_DIR
@@ -50,19 +48,6 @@ private:
     std::vector<std::string>* frames_;
 };
 
-// Feeds `bytes` through the receive pipeline: as a raw log read back
-// (`readLog`, its time frames taken as times) or as received with the
-// reports built (HEXFILE=YES); the number of frames.
-std::size_t Feed(std::string_view bytes, bool readLog, Collect& sink)
-{
-    ReceiveState receive{};
-    Counters counters{};
-    FixedClock clock{};
-    Receiver receiver(receive, counters, clock);
-    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
-    return std::size_t(receiver.Feed(bytes, true, sink));
-}
-
 }  // namespace
 
 std::string ProgramDir()
@@ -75,26 +60,9 @@ std::vector<std::string> SampleFrames()
     const std::string path = ProgramDir() + "/sample.kss";
     std::vector<std::string> frames;
     Collect sink(&frames);
-    Feed(test::ReadFile(path), true, sink);
+    test::FeedReceiver(test::ReadFile(path), true, sink);
     if (frames.empty())
         throw std::runtime_error("no frames in " + path);
-    return frames;
-}
-
-std::vector<std::string> DistinctFrames(std::size_t count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    const std::vector<Ax25Address> digis = {{"WIDE1", 1}, {"WIDE2", 2}, {"RELAY"}, {"DB0ABC", 10}};
-    std::vector<std::string> frames;
-    frames.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Ax25Frame f{{"APRS"}, {"N0CALL", int(i % 16)}, {digis.begin(), digis.begin() + random() % 4}, 0x03, 0xF0,
-                    "#" + std::to_string(i) + " "};
-        for (std::size_t n = random() % 8 == 0 ? random() % 240 : random() % 40; n > 0; --n)
-            f.info.push_back(random() % 4 == 0 ? char(random()) : char('a' + random() % 26));
-        const ByteString kiss = EncodeKissFrame(random() % 50 == 0 ? 0x80 : 0x00, EncodeAx25(f));
-        frames.emplace_back(kiss.begin(), kiss.end());
-    }
     return frames;
 }
 
@@ -114,7 +82,7 @@ std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames)
 {
     std::vector<std::string> frames;
     Collect sink(&frames);
-    Feed(log, true, sink);
+    test::FeedReceiver(log, true, sink);
     timeFrames = sink.timeFrames;
     std::string out;
     out.reserve(log.size());
@@ -126,13 +94,13 @@ std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames)
 std::size_t CountFrames(std::string_view stream)
 {
     Collect sink(nullptr);
-    return Feed(stream, true, sink) - sink.timeFrames;
+    return std::size_t(test::FeedReceiver(stream, true, sink)) - sink.timeFrames;
 }
 
 std::size_t CountHexLines(std::string_view stream)
 {
     Collect sink(nullptr);
-    Feed(stream, false, sink);
+    test::FeedReceiver(stream, false, sink);
     return sink.hexLines;
 }
 

@@ -18,12 +18,6 @@ namespace quillon::bench {
 // taken as times, not frames.
 std::vector<std::string> SampleFrames();
 
-// `count` different UI frames as a TNC sends them (0 to 3 digipeaters,
-// payloads of up to 250 bytes with every byte value among them, now and then
-// a SMACK frame), made by the tools' encoder; frame i's payload begins with
-// "#i " so that a lost or doubled frame shows.
-std::vector<std::string> DistinctFrames(std::size_t count, unsigned seed);
-
 // `count` frames taken round-robin from `frames`, joined into one stream.
 std::string RepeatFrames(const std::vector<std::string>& frames, std::size_t count);
 

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "kiss_encoder.h"
 #include "timesvc/clock.h"
 #include "timesvc/clock_setter.h"
 
@@ -44,10 +43,6 @@ private:
     bool succeed_;
     std::vector<DateTime> received_;
 };
-
-inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
-// The frame as a TNC sends it: KISS around the AX.25 frame.
-inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
 
 // The bytes of a hexadecimal text such as "C0 41 C0" (blanks ignored).
 inline std::string Bytes(std::string_view hex)

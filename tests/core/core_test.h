@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fakes.h"
+#include "frames.h"
 #include "kiss_encoder.h"
 #include "text/console.h"
 #include "tnc/tnc.h"

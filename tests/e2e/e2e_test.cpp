@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "app/receiver.h"
-#include "fakes.h"
+#include "frames.h"
 #include "kiss_encoder.h"
 #include "poll_until.h"
 #include "program.h"
@@ -30,23 +30,6 @@ namespace fs = std::filesystem;
 using std::chrono::system_clock;
 
 const std::string kIni = "COM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n";
-
-// `count` different frames: 0 to 3 digipeaters, payloads of up to 250 bytes with every byte
-// value among them, now and then a SMACK frame; frame i's payload begins with "#i ".
-std::vector<std::string> ManyFrames(std::size_t count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    const std::vector<Ax25Address> digis = {{"WIDE1", 1}, {"WIDE2", 2}, {"RELAY"}, {"DB0ABC", 10}};
-    std::vector<std::string> frames;
-    for (std::size_t i = 0; i < count; ++i) {
-        Ax25Frame f{{"APRS"}, {"N0CALL", int(i % 16)}, {digis.begin(), digis.begin() + random() % 4}, 0x03, 0xF0,
-                    "#" + std::to_string(i) + " "};
-        for (std::size_t n = random() % 8 == 0 ? random() % 240 : random() % 40; n > 0; --n)
-            f.info.push_back(random() % 4 == 0 ? char(random()) : char('a' + random() % 26));
-        frames.push_back(Kiss(f, random() % 50 == 0 ? 0x80 : 0x00));
-    }
-    return frames;
-}
 
 std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
 
@@ -67,13 +50,8 @@ struct Tally final : ReceiveSink {
 
 Tally Through(std::string_view bytes, bool readLog)
 {
-    ReceiveState rx{};
-    Counters counters{};
-    FixedClock clock{};
-    Receiver receiver(rx, counters, clock);
-    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
     Tally tally;
-    receiver.Feed(bytes, true, tally);
+    FeedReceiver(bytes, readLog, tally);
     return tally;
 }
 

@@ -1,0 +1,53 @@
+// Frames as a TNC sends them, made by the tools' encoder, and bytes through a
+// receive pipeline of the test's own.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/receiver.h"
+#include "kiss_encoder.h"
+#include "timesvc/clock.h"
+
+namespace quillon::test {
+
+inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
+// The frame as a TNC sends it: KISS around the AX.25 frame.
+inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
+
+// `count` different frames: 0 to 3 digipeaters, payloads of up to 250 bytes with every byte
+// value among them, now and then a SMACK frame; frame i's payload begins with "#i ".
+inline std::vector<std::string> ManyFrames(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    const std::vector<Ax25Address> digis = {{"WIDE1", 1}, {"WIDE2", 2}, {"RELAY"}, {"DB0ABC", 10}};
+    std::vector<std::string> frames;
+    for (std::size_t i = 0; i < count; ++i) {
+        Ax25Frame f{{"APRS"}, {"N0CALL", int(i % 16)}, {digis.begin(), digis.begin() + random() % 4}, 0x03, 0xF0,
+                    "#" + std::to_string(i) + " "};
+        for (std::size_t n = random() % 8 == 0 ? random() % 240 : random() % 40; n > 0; --n)
+            f.info.push_back(random() % 4 == 0 ? char(random()) : char('a' + random() % 26));
+        frames.push_back(Kiss(f, random() % 50 == 0 ? 0x80 : 0x00));
+    }
+    return frames;
+}
+
+// Feeds `bytes` through a receive pipeline: as a raw log read back
+// (`readLog`: its time frames are the times of the frames behind them) or as
+// received, with the reports built (HEXFILE=YES, decoding on). The number of
+// frames, time frames included.
+inline int FeedReceiver(std::string_view bytes, bool readLog, ReceiveSink& sink)
+{
+    ReceiveState receive{};
+    Counters counters{};
+    FixedClock clock{};
+    Receiver receiver(receive, counters, clock);
+    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
+    return receiver.Feed(bytes, true, sink);
+}
+
+}  // namespace quillon::test
