@@ -25,6 +25,7 @@
 #include "lamp.h"
 #include "log_file.h"
 #include "serial_port.h"
+#include "console_area.h"
 #include "text_areas.h"
 #include "tnc/tnc.h"
 #include "timesvc/timesvc.h"

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/app.h"
+#include "console_area.h"
 #include "text_areas.h"
 
 namespace quillon {

@@ -29,7 +29,7 @@ void ShowWindow(QPointer<QWidget>& slot, const Args&... args)
 
 void Form1::MnuClear_Click()
 {
-    RichTextBox1->setPlainText(QString());
+    RichTextBox1->Clear();
     Counters.BytesReceived = 0;
     Counters.BytesSent = 0;
     Counters.FrameCount = 0;

@@ -47,8 +47,6 @@ void Form1::MSComm1_OnComm()
         Label10->setText(QString::number(Counters.BytesSent) + QStringLiteral(" Bytes sent"));
     }
 
-    // The reports of all frames of the block go to the console as one edit.
-    const ConsoleArea::Batch consoleBatch(*RichTextBox1);
     WindowSink sink(*this);
     const bool decode = DecodeKissFrame->checkState() != Qt::Unchecked;
     // The label shows the byte count of the last frame end; nothing is drawn

@@ -1,8 +1,6 @@
 #include "text_areas.h"
 
-#include <QFontDatabase>
 #include <QScrollBar>
-#include <QTextBlock>
 
 #include "text/codepage.h"
 
@@ -34,93 +32,21 @@ QString ToDisplayText(std::string_view bytes)
     return out;
 }
 
-ConsoleArea::ConsoleArea(QWidget* parent) : QPlainTextEdit(parent)
+std::string ToCodePage(const QString& text)
 {
-    setReadOnly(true);
-    setUndoRedoEnabled(false);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // Read-only areas hide the insertion point; the user still moves it by
-    // clicking, and that is where the next text goes.
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-}
-
-QColor ConsoleArea::Resolve(std::uint32_t colour) const
-{
-    if (colour & colour::kSystemColourFlag) {
-        // Only the grey (disabled) text colour is in use.
-        return palette().color(QPalette::Disabled, QPalette::Text);
-    }
-    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
-}
-
-void ConsoleArea::Insert(QTextCursor& cursor, std::string_view text, std::uint32_t colour)
-{
-    if (text.empty())
-        return;
-    // The insertion point is the start of whatever the user selected; the
-    // selection itself is left alone.
-    cursor.setPosition(cursor.selectionStart());
-    QTextCharFormat format;
-    format.setForeground(Resolve(colour));
-    cursor.insertText(ToDisplayText(text), format);
-}
-
-void ConsoleArea::AddText(std::string_view text, std::uint32_t colour)
-{
-    if (text.empty())
-        return;
-    if (batchDepth_ > 0) {
-        pending_.push_back({std::string(text), colour});
-        return;
-    }
-    QTextCursor cursor = textCursor();
-    Insert(cursor, text, colour);
-    setTextCursor(cursor);
-    ensureCursorVisible();
-}
-
-void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
-{
-    if (batchDepth_ > 0)
-        pending_.insert(pending_.end(), runs.begin(), runs.end());
-    else
-        InsertRuns(runs);
-}
-
-ConsoleArea::Batch::~Batch()
-{
-    if (--area_.batchDepth_ > 0 || area_.pending_.empty())
-        return;
-    std::vector<ConsoleRun> runs;
-    runs.swap(area_.pending_);
-    area_.InsertRuns(runs);
-}
-
-void ConsoleArea::InsertRuns(const std::vector<ConsoleRun>& runs)
-{
-    QTextCursor cursor = textCursor();
-    const int before = cursor.selectionStart();
-    cursor.beginEditBlock();
-    // Neighbouring runs of one colour go in as one piece of text: the same
-    // characters in the same format, in fewer steps.
-    std::string merged;
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const std::uint32_t colour = runs[i].colour;
-        if (i + 1 < runs.size() && runs[i + 1].colour == colour) {
-            merged.assign(runs[i].text);
-            while (i + 1 < runs.size() && runs[i + 1].colour == colour)
-                merged += runs[++i].text;
-            Insert(cursor, merged, colour);
-        } else {
-            Insert(cursor, runs[i].text, colour);
+    std::string out;
+    out.reserve(std::size_t(text.size()));
+    for (const QChar c : text) {
+        char byte = '?';
+        for (int b = 0; b < 256; ++b) {
+            if (Windows1252ToUnicode(std::uint8_t(b)) == c.unicode()) {
+                byte = char(b);
+                break;
+            }
         }
+        out.push_back(byte);
     }
-    cursor.endEditBlock();
-    if (cursor.position() == before)
-        return;
-    setTextCursor(cursor);
-    ensureCursorVisible();
+    return out;
 }
 
 StatusBox::StatusBox(QWidget* parent) : QPlainTextEdit(parent)

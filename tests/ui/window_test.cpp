@@ -1,13 +1,14 @@
 // The windows in-process, offscreen: the main window in a throw-away program folder whose COM1 and
 // COM2 link to pseudo-terminals held by the test, a clock the test sets, a clock setter that records.
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QTest>
-#include <QTextBlock>
 #include <gtest/gtest.h>
 #include <termios.h>
 
 #include "fakes.h"
+#include "frames.h"
 #include "form1.h"
 #include "form2.h"
 #include "form4.h"
@@ -36,11 +37,17 @@ struct Window {
         form->Form_Load();
     }
     // Bytes from the TNC, once the window has taken them all; bytes the window sent to a port.
+    // The window reads on this thread: a piece at a time, less than the line holds.
     bool Send(const std::string& bytes)
     {
-        const auto before = form->Counters.BytesReceived;
-        return com1.WriteAll(bytes) &&
-               QTest::qWaitFor([&] { return form->Counters.BytesReceived == before + bytes.size(); }, 20000);
+        for (std::size_t at = 0; at < bytes.size(); at += 1024) {
+            const std::string piece = bytes.substr(at, 1024);
+            const auto before = form->Counters.BytesReceived;
+            if (!com1.WriteAll(piece) ||
+                !QTest::qWaitFor([&] { return form->Counters.BytesReceived == before + piece.size(); }, 20000))
+                return false;
+        }
+        return true;
     }
     static std::string Receive(Pty& pty, std::size_t count)
     {
@@ -58,12 +65,13 @@ struct Window {
 
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
 
-std::vector<std::string> Look(const ConsoleArea& area)  // each line, with the colour of its first character
+std::vector<std::string> Look(ConsoleArea& area)  // each line, with the colour of its first character
 {
     std::vector<std::string> lines;
-    for (QTextBlock b = area.document()->begin(); b.isValid(); b = b.next()) {
-        const QColor c = b.text().isEmpty() ? QColor() : b.begin().fragment().charFormat().foreground().color();
-        lines.push_back(b.text().toStdString() + (c.isValid() ? " " + c.name().toStdString() : ""));
+    for (std::uint64_t i = 0; i < area.Text().LineCount(); ++i) {
+        const ConsoleText::Line line = area.Text().LineAt(i);
+        lines.push_back(FromCodePage(line.text).toStdString() +
+                        (line.text.empty() ? "" : " " + area.Resolve(line.colours[0].colour).name().toStdString()));
     }
     return lines;
 }
@@ -96,12 +104,47 @@ TEST(Window, FramesFromTheTncGoToTheConsoleTheLogsAndTheMirrorUntilClearCounterO
     EXPECT_EQ(log("hex"), "48 69 0D\r\n");
 
     form.MnuClear->trigger();
-    EXPECT_EQ(form.RichTextBox1->toPlainText().toStdString() + Text(form.Label9) + Text(form.Label10), "");
+    EXPECT_EQ(form.RichTextBox1->PlainText().toStdString() + Text(form.Label9) + Text(form.Label10), "");
     ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before
     EXPECT_EQ(Text(form.Label9) + ", " + Text(form.Label10), "1 Bytes received (1 Frames), 1 Bytes sent");
     form.MnuMirror->trigger();  // off
     ASSERT_TRUE(w.Send("xyz"));
     EXPECT_FALSE(form.MSComm2.PortOpen() || form.Label10->isVisibleTo(&form) || form.Counters.BytesSent != 1);
+}
+
+// Copying everything after many different frames gives, line for line, the reports that the raw log of
+// the same run makes when read back: every byte of the payloads as the console shows it.
+TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
+{
+    Window w("TIMEFRAMES=YES\r\nHEXFILE=YES\r\n");
+    std::string traffic;
+    for (const std::string& frame : ManyFrames(400, 11))
+        traffic += frame;
+    ASSERT_TRUE(w.Send(traffic));
+    w.form->RichTextBox1->SelectAll();
+    w.form->RichTextBox1->Copy();
+
+    struct Reports final : ReceiveSink {
+        QString text;
+        void Report(const FrameReport& report) override
+        {
+            for (const ConsoleRun& run : report.console)
+                text += ToDisplayText(run.text);
+        }
+    } sink;
+    ReceiveState receive{};
+    Counters counters{};
+    const FixedClock clock{};
+    Receiver log(receive, counters, clock);
+    log.SetOptions({.report = {.timeFrames = true, .hexFile = true}, .buildReports = true, .readLogTimes = true});
+    log.Feed(ReadFile(w.dir.filePath("28072013_1405.kss").toStdString()), true, sink);
+    const auto lines = [](const QString& text) {
+        std::vector<std::string> out;
+        for (const QString& line : text.split('\n'))
+            out.push_back(line.toStdString());
+        return out;
+    };
+    EXPECT_EQ(lines(QApplication::clipboard()->text()), lines(sink.text));
 }
 
 TEST(Window, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
@@ -138,7 +181,7 @@ TEST(Window, ScriptsGoToTheTncAtStartAndEndAndTheOtherWindowsOutliveTheMainWindo
     QString stats, about;  // the windows still open: one of each
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (auto* form4 = qobject_cast<Form4*>(top); form4 && form4->isVisible())
-            stats += form4->RichTextBox1->toPlainText();
+            stats += form4->RichTextBox1->PlainText();
         if (auto* form2 = qobject_cast<Form2*>(top); form2 && form2->isVisible())
             about += form2->Label2->text() + (form2->Image1->pixmap().isNull() ? "" : " and the icon");
         top->close();
@@ -169,35 +212,6 @@ TEST(Window, TheStatusBoxTellsLineEventsAndSilenceAndAReceiveEventEmptiesIt)
                                   "1 sec since last packet [0]\r\n");
     ASSERT_TRUE(w.Send("noise"));
     EXPECT_EQ(form.Text1->Text(), "");
-}
-
-// The console's AddText: in front of what the user selected, which stays; CR, LF and CR LF each break
-// the line; the bytes are Windows-1252. A batch of calls lands exactly as the calls one by one.
-TEST(ConsoleArea, TextGoesInFrontOfTheSelectionAndABatchLandsAsItsCallsWould)
-{
-    for (const bool batched : {false, true}) {
-        ConsoleArea area;
-        area.AddText("Hello\rWorld", colour::Red);
-        QTextCursor selection(area.document());
-        selection.setPosition(4);
-        selection.setPosition(1, QTextCursor::KeepAnchor);  // "ell", selected backwards
-        area.setTextCursor(selection);
-        {
-            std::optional<ConsoleArea::Batch> batch;
-            if (batched)
-                batch.emplace(area);
-            area.AddRuns({{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
-            area.AddText("\x80\xE9>", colour::Blue);
-            EXPECT_EQ(area.toPlainText().size(), batched ? 11 : 20) << "nothing before the batch ends";
-        }
-        std::string look = area.toPlainText().toStdString() + "|";  // then each character's colour
-        for (QTextCursor c(area.document()); c.movePosition(QTextCursor::NextCharacter);) {
-            const QString colour = c.charFormat().foreground().color().name();
-            look += "?rgb"[(QStringLiteral("#ff0000#008000#0000ff").indexOf(colour) + 7) / 7];
-        }
-        EXPECT_EQ(look + "|" + std::to_string(area.textCursor().position()),
-                  "H<a\nb\nc\u20AC\u00E9>ello\nWorld|rggggggbbbrrrrrrrrrr|10") << batched;
-    }
 }
 
 }  // namespace

@@ -1,0 +1,180 @@
+// The console on its own, shown offscreen: text always at the end, a selection that new reports leave
+// alone, a view that follows only from the bottom, colours as painted, and finding in a history of
+// many compressed chunks.
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <map>
+
+#include "console_area.h"
+#include "frames.h"
+#include "text_areas.h"
+
+namespace quillon::test {
+namespace {
+
+// The console runs of each frame's report, as the receive path hands them on.
+std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
+{
+    struct Collect final : ReceiveSink {
+        std::vector<std::vector<ConsoleRun>> reports;
+        void Report(const FrameReport& report) override { reports.push_back(report.console); }
+    } sink;
+    std::string bytes;
+    for (const std::string& frame : frames)
+        bytes += frame;
+    ReceiveState receive{};
+    Counters counters{};
+    const FixedClock clock{};
+    Receiver receiver(receive, counters, clock);
+    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = true});
+    receiver.Feed(bytes, true, sink);
+    return std::move(sink.reports);
+}
+
+struct Shown {
+    explicit Shown(int width = 500, int height = 200)
+    {
+        area.resize(width, height);
+        area.show();
+        area.activateWindow();
+        (void)QTest::qWaitForWindowActive(&area);
+    }
+    ConsoleArea area;
+};
+
+// Each line's characters as the first letter of their colour, lines between bars.
+std::string Colours(ConsoleArea& area)
+{
+    const std::map<std::uint32_t, char> letters = {{colour::Red, 'r'}, {colour::Green, 'g'}, {colour::Blue, 'b'}};
+    std::string look;
+    for (std::uint64_t i = 0; i < area.Text().LineCount(); ++i) {
+        const ConsoleText::Line line = area.Text().LineAt(i);
+        std::size_t change = 0;
+        for (std::size_t c = 0; c < line.text.size(); ++c) {
+            while (change + 1 < line.colours.size() &&
+                   line.colours[change + 1].offset <= line.start - line.chunkStart + c)
+                ++change;
+            look += letters.at(line.colours[change].colour);
+        }
+        look += '|';
+    }
+    return look;
+}
+
+TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBottom)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    area.AddText("Hello\rWorld", colour::Red);
+    area.Select(4, 1);  // "ell", selected backwards: the text still goes at the end
+    area.AddRuns({{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
+    area.AddText("\x80\xE9>\r", colour::Blue);
+    EXPECT_EQ(area.PlainText().toStdString(), "Hello\nWorld<a\nb\nc\u20AC\u00E9>\n");
+    EXPECT_EQ(Colours(area), "rrrrr|rrrrrgg|g|gbbb||");
+
+    QScrollBar& bar = *area.verticalScrollBar();
+    for (int i = 0; i < 300; ++i)
+        area.AddText("line " + std::to_string(i) + "\r", colour::Green);
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && bar.maximum() > 250);
+    bar.setValue(3);
+    area.AddRuns({{"one\r", colour::Red}, {"more\r", colour::Blue}});
+    area.AddText("two\r", colour::Red);
+    EXPECT_EQ(area.SelectedText().toStdString() + ", " + std::to_string(area.FirstLineShown()) + ", " +
+                  area.Cue()->text().toStdString() + (area.Cue()->isVisible() ? "" : " hidden"),
+              "ell, 3, 2 new reports below \u25BC");
+    QTest::keyClick(&area, Qt::Key_PageUp);
+    QTest::keyClick(&area, Qt::Key_End);
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && !area.Cue()->isVisible());
+    EXPECT_TRUE(area.PlainText().endsWith("line 299\none\nmore\ntwo\n"));
+
+    // Scrolled up, no report moves the view; scrolling back down to the bottom follows again.
+    bar.setValue(0);
+    area.AddText("three\r", colour::Red);
+    EXPECT_EQ(area.FirstLineShown() + area.UnseenReports(), 1u);
+    bar.setValue(bar.maximum());
+    area.AddText("four\r", colour::Red);
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && area.UnseenReports() == 0);
+
+    QTest::keyClick(&area, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&area, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), area.PlainText());
+    area.Clear();
+    EXPECT_EQ(area.PlainText() + area.SelectedText(), "");
+}
+
+// The worked example grabbed as painted: each line's text in its colour, the separator in the
+// palette's disabled-text colour of the moment.
+TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
+{
+    Shown shown(700, 300);
+    ConsoleArea& area = shown.area;
+    QFont font = area.font();
+    font.setStyleStrategy(QFont::NoAntialias);  // only the text's own colours in the image
+    area.setFont(font);
+    QPalette palette = area.palette();
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(200, 0, 200));
+    area.setPalette(palette);
+    area.AddRuns(Reports({Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})}).front());
+
+    const QImage image = area.viewport()->grab().toImage();
+    const int height = QFontMetrics(font).lineSpacing();
+    std::vector<std::string> look;
+    for (int top = 0; top + height <= image.height() && look.size() < 9; top += height) {
+        std::map<QRgb, int> count;  // the line's most frequent colour but the background
+        for (int y = top; y < top + height; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ++count[image.pixel(x, y)];
+        count.erase(area.palette().color(QPalette::Base).rgb());
+        const auto most = std::max_element(count.begin(), count.end(),
+                                           [](auto& a, auto& b) { return a.second < b.second; });
+        look.push_back(most == count.end() ? "" : QColor(most->first).name().toStdString());
+    }
+    EXPECT_EQ(look, (std::vector<std::string>{"", "#808080", "#808080", "#000000", "#ff0000", "#008000", "",
+                                              "#c800c8", ""}));
+}
+
+// Two mentions of a callsign among 2,000 reports (many compressed chunks): Ctrl+F and typing find
+// the first, F3 the next and round again from the top, Shift+F3 round from the bottom.
+TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    const auto reports = Reports(ManyFrames(2000, 5));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        area.AddRuns(reports[i]);
+        if (i == 30 || i == 1900)
+            area.AddText(i == 30 ? "cq de DL9XYZ\r" : "dl9xyz-7 de N0CALL\r", colour::Black);
+    }
+    ASSERT_GT(area.Text().Size(), 10 * ConsoleText::kChunkBytes);
+    const std::uint64_t rows = std::uint64_t(area.viewport()->height() / QFontMetrics(area.font()).lineSpacing());
+    const auto step = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        if (key != Qt::Key_unknown)
+            QTest::keyClick(&area, key, modifiers);
+        const std::uint64_t at = area.Text().LineOf(area.SelectionStart());
+        const bool inView = at >= area.FirstLineShown() && at < area.FirstLineShown() + rows;
+        return area.SelectedText().toStdString() + "|" + area.FindStatus()->text().toStdString() +
+               (inView ? "|shown" : "|not shown");
+    };
+    area.verticalScrollBar()->setValue(0);
+    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(area.FindField()->hasFocus());
+    QTest::keyClicks(area.FindField(), "Dl9xyz");
+    EXPECT_EQ(step(Qt::Key_unknown), "DL9XYZ||shown");
+    EXPECT_EQ(step(Qt::Key_F3), "dl9xyz||shown");
+    EXPECT_EQ(step(Qt::Key_F3), "DL9XYZ|continued from the top|shown");
+    EXPECT_EQ(step(Qt::Key_F3, Qt::ShiftModifier), "dl9xyz|continued from the bottom|shown");
+    EXPECT_EQ(step(Qt::Key_F3, Qt::ShiftModifier), "DL9XYZ||shown");
+
+    area.FindField()->setText("DL9XYZ-8");
+    EXPECT_FALSE(area.FindAgain(true));
+    EXPECT_EQ(area.FindStatus()->text(), "not found");
+    const std::size_t held = area.Text().HeldBytes();
+    area.Clear();
+    EXPECT_LT(area.Text().HeldBytes() * 1000, held);
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,428 @@
+#include "console_area.h"
+
+#include <malloc.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <climits>
+
+#include "text/codepage.h"
+#include "text_areas.h"
+
+namespace quillon {
+
+namespace {
+
+// Printable ASCII is drawn a piece at a time; any other character on its own
+// in its cell, so that a glyph of another width or none cannot shift the
+// columns.
+bool PlainAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = char(FoldCase(std::uint8_t(c)));
+    return out;
+}
+
+}  // namespace
+
+ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    MeasureFont();
+
+    cue_ = new QPushButton(viewport());
+    cue_->setCursor(Qt::ArrowCursor);
+    cue_->hide();
+    connect(cue_, &QPushButton::clicked, this, [this] { Follow(); });
+
+    findBar_ = new QWidget(this);
+    auto* layout = new QHBoxLayout(findBar_);
+    layout->setContentsMargins(kMargin, 2, kMargin, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Find:"), findBar_));
+    findField_ = new QLineEdit(findBar_);
+    layout->addWidget(findField_, 1);
+    findStatus_ = new QLabel(findBar_);
+    layout->addWidget(findStatus_);
+    findBar_->hide();
+    connect(findField_, &QLineEdit::returnPressed, this,
+            [this] { FindAgain(!(QApplication::keyboardModifiers() & Qt::ShiftModifier)); });
+    connect(findField_, &QLineEdit::textEdited, this, [this] {
+        // Finding starts over from where the current find began.
+        cursor_ = anchor_ = std::min(anchor_, cursor_);
+        FindAgain(true);
+    });
+
+    const auto action = [this](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+        auto* a = new QAction(text, this);
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        addAction(a);
+        return a;
+    };
+    copy_ = action(QStringLiteral("&Copy"), {QKeySequence::Copy}, [this] { Copy(); });
+    selectAll_ = action(QStringLiteral("Select &All"), {QKeySequence::SelectAll}, [this] { SelectAll(); });
+    find_ = action(QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); });
+    action(QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); });
+    action(QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); });
+
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
+    UpdateScrollBars();
+}
+
+QColor ConsoleArea::Resolve(std::uint32_t colour) const
+{
+    if (colour & colour::kSystemColourFlag) {
+        // Only the grey (disabled) text colour is in use.
+        return palette().color(QPalette::Disabled, QPalette::Text);
+    }
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+void ConsoleArea::MeasureFont()
+{
+    const QFontMetrics metrics(font());
+    charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    lineHeight_ = std::max(1, metrics.lineSpacing());
+    ascent_ = metrics.ascent();
+}
+
+void ConsoleArea::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        MeasureFont();
+        UpdateScrollBars();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+int ConsoleArea::RowsShown() const { return std::max(1, viewport()->height() / lineHeight_); }
+
+int ConsoleArea::ColumnsShown() const { return std::max(1, (viewport()->width() - kMargin) / charWidth_); }
+
+std::uint64_t ConsoleArea::FirstLineShown() const { return std::uint64_t(verticalScrollBar()->value()); }
+
+void ConsoleArea::AddText(std::string_view text, std::uint32_t colour) { AddRuns({{std::string(text), colour}}); }
+
+void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
+{
+    const std::uint64_t linesBefore = text_.LineCount();
+    const std::uint64_t sizeBefore = text_.Size();
+    for (const ConsoleRun& run : runs)
+        text_.Append(run.text, run.colour);
+    if (text_.Size() == sizeBefore)
+        return;
+    if (!following_) {
+        ++unseen_;
+        cue_->setText(QStringLiteral("%1 new report%2 below \u25BC").arg(unseen_).arg(unseen_ == 1 ? "" : "s"));
+        cue_->adjustSize();
+        PlaceBars();
+        cue_->show();
+    }
+    UpdateScrollBars();
+    // Text behind the view needs no painting.
+    if (following_ || linesBefore <= FirstLineShown() + std::uint64_t(RowsShown()))
+        viewport()->update();
+}
+
+void ConsoleArea::Clear()
+{
+    text_.Clear();
+    anchor_ = cursor_ = 0;
+    unseen_ = 0;
+    cue_->hide();
+    following_ = true;
+    UpdateScrollBars();
+    viewport()->update();
+    ::malloc_trim(0);  // the freed chunks go back to the system, not only to the heap
+}
+
+void ConsoleArea::UpdateScrollBars()
+{
+    const std::uint64_t rows = std::uint64_t(RowsShown());
+    const std::uint64_t lines = text_.LineCount();
+    QScrollBar* v = verticalScrollBar();
+    v->setPageStep(int(rows));
+    v->setRange(0, int(std::min<std::uint64_t>(INT_MAX, lines > rows ? lines - rows : 0)));
+    if (following_)
+        v->setValue(v->maximum());
+    QScrollBar* h = horizontalScrollBar();
+    const int columns = ColumnsShown();
+    h->setPageStep(columns);
+    h->setRange(0, std::max(0, int(std::min<std::size_t>(INT_MAX, text_.LongestLine() + 1)) - columns));
+}
+
+void ConsoleArea::Follow()
+{
+    following_ = true;
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    OnScrolled();
+}
+
+void ConsoleArea::OnScrolled()
+{
+    const QScrollBar* v = verticalScrollBar();
+    following_ = v->value() == v->maximum();
+    if (following_ && unseen_ > 0) {
+        unseen_ = 0;
+        cue_->hide();
+    }
+}
+
+void ConsoleArea::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+    PlaceBars();
+}
+
+void ConsoleArea::PlaceBars()
+{
+    const QRect view = viewport()->geometry();
+    if (findBar_->isVisible())
+        findBar_->setGeometry(view.left(), view.bottom() + 1, view.width(), findBar_->sizeHint().height());
+    cue_->move((viewport()->width() - cue_->width()) / 2, viewport()->height() - cue_->height() - kMargin);
+}
+
+void ConsoleArea::scrollContentsBy(int, int) { viewport()->update(); }
+
+std::uint64_t ConsoleArea::PositionAt(QPoint point)
+{
+    const std::int64_t row = point.y() < 0 ? -1 : point.y() / lineHeight_;
+    const std::uint64_t first = FirstLineShown();
+    const std::uint64_t line =
+        std::min<std::uint64_t>(std::uint64_t(std::max<std::int64_t>(0, std::int64_t(first) + row)),
+                                text_.LineCount() - 1);
+    const int column = std::max(0, (point.x() - kMargin + charWidth_ / 2) / charWidth_ +
+                                       horizontalScrollBar()->value());
+    const ConsoleText::Line l = text_.LineAt(line);
+    return l.start + std::min<std::uint64_t>(std::uint64_t(column), l.text.size());
+}
+
+void ConsoleArea::Select(std::uint64_t from, std::uint64_t to)
+{
+    anchor_ = std::min(from, text_.Size());
+    cursor_ = std::min(to, text_.Size());
+    viewport()->update();
+}
+
+void ConsoleArea::SelectAll() { Select(0, text_.Size()); }
+
+QString ConsoleArea::SelectedText()
+{
+    return FromCodePage(text_.Between(std::min(anchor_, cursor_), std::max(anchor_, cursor_)));
+}
+
+QString ConsoleArea::PlainText() { return FromCodePage(text_.Between(0, text_.Size())); }
+
+void ConsoleArea::Copy()
+{
+    if (anchor_ != cursor_)
+        QApplication::clipboard()->setText(SelectedText());
+}
+
+void ConsoleArea::ShowFind()
+{
+    findBar_->show();
+    setViewportMargins(0, 0, 0, findBar_->sizeHint().height());
+    PlaceBars();
+    findField_->setFocus();
+    findField_->selectAll();
+}
+
+bool ConsoleArea::FindAgain(bool forward)
+{
+    const QString wanted = findField_->text();
+    needle_ = Lower(ToCodePage(wanted));
+    viewport()->update();
+    if (needle_.empty()) {
+        findStatus_->clear();
+        return false;
+    }
+    // From the current find or selection, else from the top of the view.
+    const bool selected = anchor_ != cursor_;
+    const std::uint64_t here = selected ? std::min(anchor_, cursor_) : text_.LineAt(FirstLineShown()).start;
+    const std::uint64_t from = forward && selected ? here + 1 : here;
+    const auto at = text_.Find(needle_, from, forward);
+    if (!at) {
+        findStatus_->setText(QStringLiteral("not found"));
+        return false;
+    }
+    const bool wrapped = forward ? *at < from : *at >= from;
+    findStatus_->setText(wrapped ? (forward ? QStringLiteral("continued from the top")
+                                            : QStringLiteral("continued from the bottom"))
+                                 : QString());
+    Select(*at, *at + needle_.size());
+    ScrollIntoView(*at);
+    return true;
+}
+
+void ConsoleArea::ScrollIntoView(std::uint64_t position)
+{
+    const std::uint64_t line = text_.LineOf(position);
+    const std::uint64_t first = FirstLineShown();
+    const std::uint64_t rows = std::uint64_t(RowsShown());
+    if (line < first || line >= first + rows)
+        verticalScrollBar()->setValue(int(std::min<std::uint64_t>(INT_MAX, line > rows / 2 ? line - rows / 2 : 0)));
+    const std::uint64_t column = position - text_.LineAt(line).start;
+    QScrollBar* h = horizontalScrollBar();
+    if (column < std::uint64_t(h->value()) || column + needle_.size() > std::uint64_t(h->value() + ColumnsShown()))
+        h->setValue(int(std::min<std::uint64_t>(INT_MAX, column > 4 ? column - 4 : 0)));
+}
+
+void ConsoleArea::keyPressEvent(QKeyEvent* event)
+{
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Up: v->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Down: v->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_PageUp: v->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case Qt::Key_PageDown: v->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case Qt::Key_Left: h->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Right: h->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Home:
+        if (control)
+            v->setValue(0);
+        h->setValue(0);
+        break;
+    case Qt::Key_End: Follow(); break;
+    case Qt::Key_Escape:
+        if (findBar_->isVisible()) {
+            findBar_->hide();
+            setViewportMargins(0, 0, 0, 0);
+            needle_.clear();
+            viewport()->update();
+        }
+        break;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void ConsoleArea::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const std::uint64_t at = PositionAt(event->position().toPoint());
+    Select(event->modifiers() & Qt::ShiftModifier ? anchor_ : at, at);
+}
+
+void ConsoleArea::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    // Dragging beyond the top or the foot scrolls a line at a time.
+    const QPoint point = event->position().toPoint();
+    if (point.y() < 0)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (point.y() >= viewport()->height())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    Select(anchor_, PositionAt(point));
+}
+
+void ConsoleArea::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const std::uint64_t at = PositionAt(event->position().toPoint());
+    const ConsoleText::Line line = text_.LineAt(text_.LineOf(at));
+    const std::string_view text = line.text;
+    std::size_t begin = std::size_t(at - line.start);
+    std::size_t end = begin;
+    while (begin > 0 && text[begin - 1] != ' ')
+        --begin;
+    while (end < text.size() && text[end] != ' ')
+        ++end;
+    Select(line.start + begin, line.start + end);
+}
+
+void ConsoleArea::contextMenuEvent(QContextMenuEvent* event)
+{
+    copy_->setEnabled(anchor_ != cursor_);
+    QMenu menu(this);
+    menu.addActions({copy_, selectAll_});
+    menu.addSeparator();
+    menu.addAction(find_);
+    menu.exec(event->globalPos());
+}
+
+void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, int y)
+{
+    const int firstColumn = horizontalScrollBar()->value();
+    const std::size_t shown = std::size_t(ColumnsShown()) + 1;
+    const auto x = [&](std::size_t column) { return kMargin + (int(column) - firstColumn) * charWidth_; };
+    const std::string_view text = line.text;
+    const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn), text.size());
+    const std::size_t to = std::min(text.size(), from + shown);
+
+    // Found text, then the selection (to the line's end when it goes on).
+    if (!needle_.empty()) {
+        const std::string lower = Lower(text);
+        for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
+            painter.fillRect(x(at), y, int(needle_.size()) * charWidth_, lineHeight_, QColor(255, 230, 120));
+    }
+    const std::uint64_t selectionFrom = std::min(anchor_, cursor_);
+    const std::uint64_t selectionTo = std::max(anchor_, cursor_);
+    const std::size_t selectedFrom = std::size_t(std::clamp(selectionFrom, line.start, line.start + text.size()) - line.start);
+    const std::size_t selectedTo = std::size_t(std::clamp(selectionTo, line.start, line.start + text.size() + 1) - line.start);
+    if (selectedFrom < selectedTo)
+        painter.fillRect(x(selectedFrom), y, int(selectedTo - selectedFrom) * charWidth_, lineHeight_,
+                         palette().color(QPalette::Highlight));
+
+    // The colour runs that the view shows, each cut where the selection
+    // begins and ends.
+    const QColor selectedText = palette().color(QPalette::HighlightedText);
+    const auto colours = line.colours;
+    std::size_t change = 0;
+    for (std::size_t column = from; column < to;) {
+        while (change + 1 < colours.size() && colours[change + 1].offset <= line.start - line.chunkStart + column)
+            ++change;
+        std::size_t end = to;
+        if (change + 1 < colours.size())
+            end = std::min<std::size_t>(end, colours[change + 1].offset - (line.start - line.chunkStart));
+        const bool selected = column >= selectedFrom && column < selectedTo;
+        end = std::min(end, selected ? selectedTo : (column < selectedFrom ? selectedFrom : end));
+        end = std::max(end, column + 1);
+        painter.setPen(selected ? selectedText : Resolve(colours[change].colour));
+        const std::string_view piece = text.substr(column, end - column);
+        if (PlainAscii(piece)) {
+            painter.drawText(x(column), y + ascent_, QString::fromLatin1(piece.data(), qsizetype(piece.size())));
+        } else {
+            for (std::size_t i = 0; i < piece.size(); ++i)
+                painter.drawText(x(column + i), y + ascent_,
+                                 QString(QChar(Windows1252ToUnicode(std::uint8_t(piece[i])))));
+        }
+        column = end;
+    }
+}
+
+void ConsoleArea::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const std::uint64_t first = FirstLineShown();
+    const std::uint64_t last = std::min<std::uint64_t>(text_.LineCount(), first + std::uint64_t(RowsShown()) + 1);
+    for (std::uint64_t line = first; line < last; ++line)
+        PaintLine(painter, text_.LineAt(line), int(line - first) * lineHeight_);
+}
+
+}  // namespace quillon

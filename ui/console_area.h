@@ -1,0 +1,113 @@
+// The console: a read-only view of coloured text that only ever grows at its
+// end, for weeks of frame reports.
+//
+// The text lives in a ConsoleText (compressed, a few hundred bytes a
+// report); only the lines in view are laid out and painted, in the fixed-pitch
+// font, one character cell per byte. Text always goes at the end, whatever
+// the user clicked or selected. While the view is at the bottom it follows the
+// newest text; scrolled up, it stays where it is and a button at its foot
+// counts the reports that arrived below (End, Ctrl+End, the button or
+// scrolling to the bottom follow again).
+//
+// The user selects with the mouse (Shift extends, a double click takes a
+// word), copies with Ctrl+C or the context menu, selects everything with
+// Ctrl+A, scrolls with the keys, the wheel and the scroll bars, and finds
+// text with Ctrl+F, F3 and Shift+F3.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console_text.h"
+#include "text/console.h"
+
+namespace quillon {
+
+class ConsoleArea : public QAbstractScrollArea {
+public:
+    explicit ConsoleArea(QWidget* parent = nullptr);
+
+    // Coloured text at the end; CR, LF and CR LF start a new line.
+    void AddText(std::string_view text, std::uint32_t colour);
+    // The runs of one report, at the end.
+    void AddRuns(const std::vector<ConsoleRun>& runs);
+    // Empties the console and gives its memory back.
+    void Clear();
+
+    // The text as shown, lines ended with "\n".
+    QString PlainText();
+    QString SelectedText();
+    std::uint64_t SelectionStart() const { return std::min(anchor_, cursor_); }
+    void Select(std::uint64_t from, std::uint64_t to);
+    void SelectAll();
+    void Copy();
+
+    // Opens the find bar; finds the text of the find bar again, forward or
+    // backward, going round at the ends; false when it is nowhere.
+    void ShowFind();
+    bool FindAgain(bool forward);
+
+    bool Following() const { return following_; }
+    std::uint64_t UnseenReports() const { return unseen_; }
+    const QPushButton* Cue() const { return cue_; }
+    QLineEdit* FindField() const { return findField_; }
+    const QLabel* FindStatus() const { return findStatus_; }
+    std::uint64_t FirstLineShown() const;
+    ConsoleText& Text() { return text_; }
+
+    // A colour value as painted now: a system colour from the palette.
+    QColor Resolve(std::uint32_t colour) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void MeasureFont();
+    int RowsShown() const;
+    int ColumnsShown() const;
+    void UpdateScrollBars();
+    void Follow();
+    void OnScrolled();
+    void PlaceBars();
+    void ScrollIntoView(std::uint64_t position);
+    std::uint64_t PositionAt(QPoint point);
+    void PaintLine(QPainter& painter, const ConsoleText::Line& line, int y);
+
+    ConsoleText text_;
+    bool following_ = true;
+    std::uint64_t unseen_ = 0;
+    std::uint64_t anchor_ = 0;  // the selection: from anchor_ to cursor_
+    std::uint64_t cursor_ = 0;
+    std::string needle_;        // the text last searched for, in lower case
+    int charWidth_ = 8;
+    int lineHeight_ = 16;
+    int ascent_ = 12;
+    static constexpr int kMargin = 4;
+
+    QPushButton* cue_ = nullptr;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findField_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    QAction* copy_ = nullptr;
+    QAction* selectAll_ = nullptr;
+    QAction* find_ = nullptr;
+};
+
+}  // namespace quillon

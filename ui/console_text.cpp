@@ -1,0 +1,300 @@
+#include "console_text.h"
+
+#include <lz4.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 256> kFold = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (std::size_t i = 0; i < t.size(); ++i)
+        t[i] = std::uint8_t(i);
+    for (std::size_t c = 'A'; c <= 'Z'; ++c)
+        t[c] = std::uint8_t(c + 32);
+    for (std::size_t c = 0xC0; c <= 0xDE; ++c)
+        if (c != 0xD7)  // the multiplication sign
+            t[c] = std::uint8_t(c + 32);
+    t[0x8A] = 0x9A;  // S, O, E and Z with their marks, Y with diaeresis
+    t[0x8C] = 0x9C;
+    t[0x8E] = 0x9E;
+    t[0x9F] = 0xFF;
+    return t;
+}();
+
+const char* Search(std::string_view haystack, std::string_view needle)
+{
+    return static_cast<const char*>(::memmem(haystack.data(), haystack.size(), needle.data(), needle.size()));
+}
+
+}  // namespace
+
+std::uint8_t FoldCase(std::uint8_t byte) { return kFold[byte]; }
+
+ConsoleText::ConsoleText() { Clear(); }
+
+ConsoleText::~ConsoleText() = default;
+
+void ConsoleText::Clear()
+{
+    std::vector<Chunk>().swap(chunks_);
+    recent_.clear();
+    // Swapped with empty ones: assigning an empty string would keep the
+    // buffer.
+    std::string().swap(open_.text);
+    std::vector<std::uint32_t>(1, 0).swap(open_.lineStarts);
+    std::vector<ColourChange>(1, {0, colour_}).swap(open_.colours);
+    open_.chunk = 0;
+    open_.start = 0;
+    open_.firstLine = 0;
+    lineLength_ = 0;
+    longestLine_ = 0;
+    std::string().swap(scratch_);
+    std::string().swap(lowered_);
+}
+
+void ConsoleText::Append(std::string_view text, std::uint32_t colour)
+{
+    if (text.empty())
+        return;
+    std::string& out = open_.text;
+    if (colour != colour_) {
+        colour_ = colour;
+        if (open_.colours.back().offset == out.size())
+            open_.colours.back().colour = colour;
+        else
+            open_.colours.push_back({std::uint32_t(out.size()), colour});
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", i), text.size());
+        out.append(text, i, end - i);
+        lineLength_ += end - i;
+        longestLine_ = std::max(longestLine_, lineLength_);
+        if (end == text.size())
+            break;
+        i = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        out.push_back('\n');
+        open_.lineStarts.push_back(std::uint32_t(out.size()));
+        lineLength_ = 0;
+    }
+    if (out.size() >= kChunkBytes && out.back() == '\n')
+        Seal();
+}
+
+void ConsoleText::Seal()
+{
+    // The text, then the colour changes, packed as one block.
+    const std::size_t coloursSize = open_.colours.size() * sizeof(ColourChange);
+    scratch_.assign(open_.text);
+    scratch_.append(reinterpret_cast<const char*>(open_.colours.data()), coloursSize);
+    std::string packed(std::size_t(LZ4_compressBound(int(scratch_.size()))), '\0');
+    const int packedSize = LZ4_compress_default(scratch_.data(), packed.data(), int(scratch_.size()),
+                                                int(packed.size()));
+    if (packedSize <= 0)
+        throw std::runtime_error("console text: compression failed");
+
+    Chunk& chunk = chunks_.emplace_back();
+    chunk.start = open_.start;
+    chunk.firstLine = open_.firstLine;
+    chunk.textSize = std::uint32_t(open_.text.size());
+    chunk.changes = std::uint32_t(open_.colours.size());
+    chunk.packed = std::make_unique<char[]>(std::size_t(packedSize));
+    std::memcpy(chunk.packed.get(), packed.data(), std::size_t(packedSize));
+    chunk.packedSize = std::uint32_t(packedSize);
+
+    // The text ends in a line break: the empty line behind it is the first
+    // line of the next chunk.
+    open_.chunk = chunks_.size();
+    open_.start += open_.text.size();
+    open_.firstLine += open_.lineStarts.size() - 1;
+    open_.text.clear();
+    open_.lineStarts.assign(1, 0);
+    open_.colours.assign(1, {0, colour_});
+    scratch_.clear();
+}
+
+void ConsoleText::Unpack(const Chunk& chunk, std::string& text, std::vector<ColourChange>* colours) const
+{
+    const std::size_t coloursSize = chunk.changes * sizeof(ColourChange);
+    std::string& whole = text;
+    whole.resize(chunk.textSize + coloursSize);
+    const int size = LZ4_decompress_safe(chunk.packed.get(), whole.data(), int(chunk.packedSize),
+                                         int(whole.size()));
+    if (size != int(whole.size()))
+        throw std::runtime_error("console text: a chunk does not unpack");
+    if (colours != nullptr) {
+        colours->resize(chunk.changes);
+        std::memcpy(colours->data(), whole.data() + chunk.textSize, coloursSize);
+    }
+    whole.resize(chunk.textSize);
+}
+
+const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
+{
+    if (chunk >= chunks_.size())
+        return open_;
+    for (auto it = recent_.begin(); it != recent_.end(); ++it) {
+        if (it->chunk == chunk) {
+            recent_.splice(recent_.begin(), recent_, it);
+            return recent_.front();
+        }
+    }
+    // A few chunks fill a window many times over; older copies go.
+    if (recent_.size() >= 3)
+        recent_.pop_back();
+    Unpacked& u = recent_.emplace_front();
+    const Chunk& c = chunks_[chunk];
+    u.chunk = chunk;
+    u.start = c.start;
+    u.firstLine = c.firstLine;
+    Unpack(c, u.text, &u.colours);
+    u.lineStarts.push_back(0);
+    for (std::size_t i = 0; i + 1 < u.text.size(); ++i)
+        if (u.text[i] == '\n')
+            u.lineStarts.push_back(std::uint32_t(i + 1));
+    return u;
+}
+
+std::size_t ConsoleText::ChunkOfLine(std::uint64_t line) const
+{
+    if (line >= open_.firstLine)
+        return chunks_.size();
+    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), line,
+                                     [](std::uint64_t l, const Chunk& c) { return l < c.firstLine; });
+    return std::size_t(it - chunks_.begin()) - 1;
+}
+
+std::size_t ConsoleText::ChunkOfPosition(std::uint64_t position) const
+{
+    if (position >= open_.start)
+        return chunks_.size();
+    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), position,
+                                     [](std::uint64_t p, const Chunk& c) { return p < c.start; });
+    return std::size_t(it - chunks_.begin()) - 1;
+}
+
+ConsoleText::Line ConsoleText::LineAt(std::uint64_t line)
+{
+    line = std::min(line, LineCount() - 1);
+    const Unpacked& u = Open(ChunkOfLine(line));
+    const std::size_t index = std::size_t(line - u.firstLine);
+    const std::size_t begin = u.lineStarts[index];
+    const std::size_t end = index + 1 < u.lineStarts.size() ? u.lineStarts[index + 1] - 1
+                                                            : u.text.size() - (&u == &open_ ? 0 : 1);
+    const auto first = std::upper_bound(u.colours.begin(), u.colours.end(), begin,
+                                        [](std::size_t o, const ColourChange& c) { return o < c.offset; }) - 1;
+    return {u.start + begin, std::string_view(u.text).substr(begin, end - begin),
+            std::span(first, u.colours.end()), u.start};
+}
+
+std::uint64_t ConsoleText::LineOf(std::uint64_t position)
+{
+    position = std::min(position, Size());
+    const Unpacked& u = Open(ChunkOfPosition(position));
+    const auto it = std::upper_bound(u.lineStarts.begin(), u.lineStarts.end(), position - u.start);
+    return u.firstLine + std::uint64_t(it - u.lineStarts.begin()) - 1;
+}
+
+std::string ConsoleText::Between(std::uint64_t from, std::uint64_t to)
+{
+    std::string out;
+    to = std::min(to, Size());
+    while (from < to) {
+        const Unpacked& u = Open(ChunkOfPosition(from));
+        const std::size_t begin = std::size_t(from - u.start);
+        const std::size_t count = std::min<std::uint64_t>(u.text.size() - begin, to - from);
+        out.append(u.text, begin, count);
+        from += count;
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_view folded, std::uint64_t from,
+                                                 std::uint64_t to, bool last)
+{
+    if (from >= to)
+        return std::nullopt;
+    // A chunk already unpacked is searched where it is; any other is
+    // unpacked into the scratch buffer, so that a search through the whole
+    // text keeps no more unpacked than one chunk.
+    std::string_view text;
+    std::uint64_t start = 0;
+    const auto cached = std::find_if(recent_.begin(), recent_.end(), [&](const Unpacked& u) { return u.chunk == chunk; });
+    if (chunk == chunks_.size() || cached != recent_.end()) {
+        const Unpacked& u = chunk == chunks_.size() ? open_ : *cached;
+        text = u.text;
+        start = u.start;
+    } else {
+        Unpack(chunks_[chunk], scratch_, nullptr);
+        text = scratch_;
+        start = chunks_[chunk].start;
+    }
+    // Matches start before `to` and may run on behind it.
+    const std::size_t begin = std::size_t(from - start);
+    const std::size_t end = std::min<std::size_t>(text.size(), std::size_t(to - start) + folded.size() - 1);
+    lowered_.resize(end - begin);
+    std::transform(text.begin() + std::ptrdiff_t(begin), text.begin() + std::ptrdiff_t(end), lowered_.begin(),
+                   [](char c) { return char(kFold[std::uint8_t(c)]); });
+    const std::string_view lowered(lowered_);
+    std::optional<std::uint64_t> found;
+    for (std::size_t at = 0; at < lowered.size();) {
+        const char* p = Search(lowered.substr(at), folded);
+        if (p == nullptr || std::size_t(p - lowered.data()) >= to - from)
+            break;
+        at = std::size_t(p - lowered.data());
+        found = from + at;
+        if (!last)
+            break;
+        ++at;
+    }
+    return found;
+}
+
+std::optional<std::uint64_t> ConsoleText::Find(std::string_view needle, std::uint64_t from, bool forward)
+{
+    if (needle.empty() || needle.find('\n') != std::string_view::npos || Size() == 0)
+        return std::nullopt;
+    std::string folded(needle);
+    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) { return char(kFold[std::uint8_t(c)]); });
+    from = std::min(from, Size());
+    const std::size_t count = chunks_.size() + 1;
+    const auto startOf = [&](std::size_t c) { return c < chunks_.size() ? chunks_[c].start : open_.start; };
+    const auto endOf = [&](std::size_t c) { return c + 1 < count ? startOf(c + 1) : Size(); };
+    const std::size_t home = ChunkOfPosition(from);
+    // Forward: from `from` to the end, then from the start up to `from`.
+    // Backward: from `from` down to the start, then from the end down.
+    for (std::size_t step = 0; step <= count; ++step) {
+        const bool wrapped = forward ? home + step >= count : step > home;
+        const std::size_t c = forward ? (home + step) % count : (home + count - step) % count;
+        std::uint64_t lo = startOf(c);
+        std::uint64_t hi = endOf(c);
+        if (forward != wrapped)
+            lo = std::max(lo, from);
+        else
+            hi = std::min(hi, from);
+        if (auto at = FindIn(c, folded, lo, hi, !forward))
+            return at;
+    }
+    return std::nullopt;
+}
+
+std::size_t ConsoleText::HeldBytes() const
+{
+    std::size_t bytes = chunks_.capacity() * sizeof(Chunk) + open_.text.capacity() +
+                        open_.lineStarts.capacity() * sizeof(std::uint32_t) +
+                        open_.colours.capacity() * sizeof(ColourChange) + scratch_.capacity() +
+                        lowered_.capacity();
+    for (const Chunk& c : chunks_)
+        bytes += c.packedSize;
+    for (const Unpacked& u : recent_)
+        bytes += u.text.capacity() + u.lineStarts.capacity() * sizeof(std::uint32_t) +
+                 u.colours.capacity() * sizeof(ColourChange);
+    return bytes;
+}
+
+}  // namespace quillon

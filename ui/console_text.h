@@ -1,0 +1,117 @@
+// The console's text: every line ever written, in little memory, append-only.
+//
+// The text is kept as the program writes it, 8-bit (Windows-1252), with one
+// line break character ('\n') where the writer had CR, LF or CR LF, and a
+// colour for every character as a list of the positions where the colour
+// changes. It is cut into chunks of about 64 KB at line ends; every full chunk
+// is compressed with LZ4 (the text of frame reports shrinks to about a third)
+// and unpacked again only while its lines are looked at or searched, a few
+// chunks at a time. A position is a character's offset from the start of the
+// whole text; positions never change, since text is only ever added.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+class ConsoleText {
+public:
+    // A colour change: from `offset` on (counted within the line's chunk),
+    // the text has `colour`.
+    struct ColourChange {
+        std::uint32_t offset;
+        std::uint32_t colour;
+    };
+    // One line, without its line break. Valid until the next call on the
+    // text.
+    struct Line {
+        std::uint64_t start = 0;  // position of its first character
+        std::string_view text;
+        // The changes from the line's chunk, the first one at or before the
+        // line's start; offsets are chunk offsets, `chunkStart` their base.
+        std::span<const ColourChange> colours;
+        std::uint64_t chunkStart = 0;
+    };
+
+    ConsoleText();
+    ~ConsoleText();
+    ConsoleText(const ConsoleText&) = delete;
+    ConsoleText& operator=(const ConsoleText&) = delete;
+
+    // Adds text at the end. CR, LF and CR LF in `text` each end a line (a CR
+    // at the end of one call and a LF at the start of the next are two).
+    void Append(std::string_view text, std::uint32_t colour);
+    void Clear();
+
+    // Characters in all, line breaks included; lines in all (one more than
+    // the line breaks: the last line is the one being written, maybe empty).
+    std::uint64_t Size() const { return open_.start + open_.text.size(); }
+    std::uint64_t LineCount() const { return open_.firstLine + open_.lineStarts.size(); }
+    std::size_t LongestLine() const { return longestLine_; }
+
+    Line LineAt(std::uint64_t line);
+    std::uint64_t LineOf(std::uint64_t position);
+    // The characters from `from` to `to`, line breaks as '\n'.
+    std::string Between(std::uint64_t from, std::uint64_t to);
+
+    // The first place at or behind `from` (forward) or the last place before
+    // `from` (backward) where `needle` stands, letters of either case alike;
+    // the search goes round the end to the other side. A needle is searched
+    // for within lines only.
+    std::optional<std::uint64_t> Find(std::string_view needle, std::uint64_t from, bool forward);
+
+    // Bytes held for the text, the compressed chunks and their unpacked copies.
+    std::size_t HeldBytes() const;
+
+    // Bytes a compressed chunk is cut at (at the next line end); for tests.
+    static constexpr std::size_t kChunkBytes = 64 * 1024;
+
+private:
+    struct Chunk {
+        std::uint64_t start = 0;      // position of its first character
+        std::uint64_t firstLine = 0;  // number of its first line
+        std::uint32_t textSize = 0;
+        std::uint32_t changes = 0;
+        std::unique_ptr<char[]> packed;
+        std::uint32_t packedSize = 0;
+    };
+    // A chunk as text: the open one being written, or an unpacked copy.
+    struct Unpacked {
+        std::size_t chunk = 0;
+        std::uint64_t start = 0;
+        std::uint64_t firstLine = 0;
+        std::string text;
+        std::vector<ColourChange> colours;
+        std::vector<std::uint32_t> lineStarts;
+    };
+
+    void Seal();
+    std::size_t ChunkOfLine(std::uint64_t line) const;
+    std::size_t ChunkOfPosition(std::uint64_t position) const;
+    const Unpacked& Open(std::size_t chunk);  // chunks_.size() is the open one
+    void Unpack(const Chunk& chunk, std::string& text, std::vector<ColourChange>* colours) const;
+    std::optional<std::uint64_t> FindIn(std::size_t chunk, std::string_view folded, std::uint64_t from,
+                                        std::uint64_t to, bool last);
+
+    std::vector<Chunk> chunks_;
+    Unpacked open_;
+    std::list<Unpacked> recent_;  // unpacked copies, the latest used first
+    std::uint32_t colour_ = 0;
+    std::size_t lineLength_ = 0;
+    std::size_t longestLine_ = 0;
+    std::string scratch_;  // a chunk being packed, or unpacked to be searched
+    std::string lowered_;  // the part of a chunk being searched, in lower case
+};
+
+// Windows-1252 letters in lower case, everything else as it is.
+std::uint8_t FoldCase(std::uint8_t byte);
+
+}  // namespace quillon
