@@ -3,8 +3,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
 
 #include "line_events.h"
+#include "unix_signals.h"
 #include "tnc/serial_settings.h"
 
 namespace quillon {
@@ -49,10 +53,13 @@ MSComm::MSComm(std::int16_t initialPort, QString programDir, QObject* parent)
 {
     connect(&port_, &QSerialPort::readyRead, this, [this] { Raise(comm_event::Receive); });
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::HandleError);
+    reopenTimer_.setInterval(kReopenInterval);
+    connect(&reopenTimer_, &QTimer::timeout, this, &MSComm::TryReopen);
 }
 
 MSComm::~MSComm()
 {
+    StopEvents();
     SetPortOpen(false);
 }
 
@@ -72,32 +79,96 @@ QString MSComm::DevicePath() const
 
 bool MSComm::SetPortOpen(bool open)
 {
+    // The program's own choice: a loss is forgotten once the port is open
+    // again or closed on purpose.
+    if (!open) {
+        lost_ = false;
+        reopenTimer_.stop();
+    }
     if (open == port_.isOpen())
         return true;
     if (!open) {
-        if (lineEvents_)
-            lineEvents_->Stop();
-        // What was queued last (the exit script at the end of a run) still
-        // goes out; a device that takes nothing holds the close up for two
-        // seconds at most.
-        QDeadlineTimer deadline(2000);
-        while (port_.bytesToWrite() > 0 && !deadline.hasExpired() &&
-               port_.waitForBytesWritten(int(deadline.remainingTime()))) {
-        }
-        port_.close();
+        Close();
         return true;
     }
-    port_.setPortName(DevicePath());
+    if (!Open(DevicePath()))
+        return false;
+    if (lost_) {
+        lost_ = false;
+        reopenTimer_.stop();
+        emit Reopened();
+    }
+    return true;
+}
+
+bool MSComm::Open(const QString& device)
+{
+    port_.setPortName(device);
     Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
     port_.setFlowControl(handshaking_ == 2 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite))
         return false;
+    device_ = device;
+    if (stopped_)
+        return true;
     if (!lineEvents_) {
         lineEvents_ = new LineEventSource(this);
         connect(lineEvents_, &LineEventSource::Event, this, &MSComm::Raise);
     }
     lineEvents_->Start(int(port_.handle()));
     return true;
+}
+
+void MSComm::Close()
+{
+    if (lineEvents_)
+        lineEvents_->Stop();
+    // What was queued last (the exit script at the end of a run) still goes
+    // out; a device that takes nothing holds the close up for two seconds at
+    // most, and a signal to end the program, waiting to be taken up, cuts
+    // the wait short. Waiting in slices keeps an eye on the signals; a wait
+    // that fails for another reason than time ends it.
+    closing_ = true;
+    QDeadlineTimer deadline(2000);
+    while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired() && !UnixSignals::Pending()) {
+        port_.clearError();
+        if (!port_.waitForBytesWritten(int(std::min<qint64>(deadline.remainingTime(), 50))) &&
+            port_.error() != QSerialPort::TimeoutError)
+            break;
+    }
+    port_.close();
+    closing_ = false;
+}
+
+void MSComm::SetReopening(bool on)
+{
+    reopening_ = on && !stopped_;
+    if (reopening_ && lost_)
+        reopenTimer_.start();
+    else
+        reopenTimer_.stop();
+}
+
+void MSComm::StopEvents()
+{
+    stopped_ = true;
+    SetReopening(false);
+    if (lineEvents_)
+        lineEvents_->Stop();
+}
+
+void MSComm::TryReopen()
+{
+    // The same number, settings and entry; a COMn link is followed afresh,
+    // so a link that now leads to another device takes the port there. A
+    // link that is gone for a while (a bridge that removes it when its
+    // connection drops) is waited for, never replaced by /dev/ttyS(n-1). A
+    // failed try says nothing: the next one comes at the next interval.
+    if (!lost_ || !reopening_ || port_.isOpen() || !Open(device_))
+        return;
+    lost_ = false;
+    reopenTimer_.stop();
+    emit Reopened();
 }
 
 bool MSComm::SetCommPort(std::int16_t port)
@@ -139,6 +210,12 @@ std::string MSComm::Input()
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
+void MSComm::DiscardInput()
+{
+    if (port_.isOpen())
+        port_.skip(port_.bytesAvailable());
+}
+
 bool MSComm::Output(std::string_view bytes)
 {
     if (!port_.isOpen())
@@ -148,21 +225,35 @@ bool MSComm::Output(std::string_view bytes)
 
 void MSComm::Raise(int code)
 {
+    if (stopped_) {
+        DiscardInput();
+        return;
+    }
     commEvent_ = code;
     emit OnComm();
 }
 
 void MSComm::HandleError(QSerialPort::SerialPortError error)
 {
-    // A device that went away (a USB TNC unplugged, the far side of a
-    // pseudo-terminal closed) keeps reporting read errors as fast as the
-    // event loop turns; the port is closed at the first one and reads closed
-    // from then on.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
-        if (lineEvents_)
-            lineEvents_->Stop();
-        port_.close();
-    }
+    // A device that went away keeps reporting read errors as fast as the
+    // event loop turns: the port is closed at the first one and reported
+    // lost once.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !port_.isOpen())
+        return;
+    // A device that hung up reads as the end of a file, without an error of
+    // its own; an empty write asks the device for it ("Input/output error").
+    QString reason = port_.errorString();
+    if (::write(int(port_.handle()), "", 0) < 0)
+        reason = qt_error_string(errno);
+    if (lineEvents_)
+        lineEvents_->Stop();
+    port_.close();
+    if (stopped_ || closing_)
+        return;
+    lost_ = true;
+    if (reopening_)
+        reopenTimer_.start();
+    emit Lost(reason);
 }
 
 }  // namespace quillon

@@ -5,11 +5,19 @@
 // entry named "COMn" there when one exists (typically a symbolic link to
 // /dev/ttyUSB0, to a /dev/serial/by-id/ name or to a pseudo-terminal), else
 // /dev/ttyS(n-1).
+//
+// A port whose device goes away while it is open (a USB TNC unplugged, the
+// far side of a pseudo-terminal closed) is closed and reported lost; while
+// reopening is on, it is then opened again every two seconds with the same
+// number and settings, its COMn entry looked up afresh at each try, until
+// that succeeds.
 #pragma once
 
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,8 +39,19 @@ public:
 
     bool PortOpen() const;
     // Opens or closes the port; false when that failed (the port then stays
-    // as it was).
+    // as it was). Closing waits up to two seconds for queued output to go out.
     bool SetPortOpen(bool open);
+
+    // Whether a lost port is opened again (off at first). Turned on while
+    // the port is lost, the tries begin.
+    void SetReopening(bool on);
+    bool IsLost() const { return lost_; }
+    static constexpr std::chrono::milliseconds kReopenInterval{2000};
+
+    // For good, at the end of the run: nothing more is delivered, neither
+    // bytes nor line events, and a lost port is not reopened. Bytes that still
+    // arrive are dropped; output still goes out, and the port still closes.
+    void StopEvents();
 
     std::int16_t CommPort() const { return commPort_; }
     bool SetCommPort(std::int16_t port);
@@ -54,6 +73,8 @@ public:
 
     // Every byte waiting, in order of arrival; they leave the receive buffer.
     std::string Input();
+    // Drops every byte waiting, unread.
+    void DiscardInput();
     // Queues the bytes and returns at once; false when the port is not open
     // or refused them.
     bool Output(std::string_view bytes);
@@ -67,8 +88,15 @@ public:
 
 signals:
     void OnComm();
+    // The device went away; `reason` is the system's word for it.
+    void Lost(const QString& reason);
+    // A lost port is open again.
+    void Reopened();
 
 private:
+    bool Open(const QString& device);
+    void Close();
+    void TryReopen();
     void Raise(int code);
     void HandleError(QSerialPort::SerialPortError error);
 
@@ -82,6 +110,12 @@ private:
     bool nullDiscard_ = false;
     int commEvent_ = 0;
     LineEventSource* lineEvents_ = nullptr;
+    QString device_;  // the entry or device of the last open
+    QTimer reopenTimer_;
+    bool lost_ = false;
+    bool reopening_ = false;
+    bool stopped_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace quillon

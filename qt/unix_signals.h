@@ -13,6 +13,11 @@ public:
     explicit UnixSignals(QObject* parent = nullptr);
     ~UnixSignals() override;
 
+    // Whether a signal has come that Received has not yet been emitted for:
+    // a handler that cannot return to the event loop for a while (a port's
+    // close waiting for output) looks at this to cut its wait short.
+    static bool Pending();
+
 signals:
     void Received(int signalNumber);
 

@@ -60,6 +60,10 @@ public:
 
     void MSComm1_OnComm();
     void MSComm2_OnComm();
+    // A port whose device went away, and its return (the ports reopen
+    // themselves while they are to be open).
+    void MSComm_Lost(MSComm& port, const QString& reason);
+    void MSComm_Reopened(MSComm& port);
     void Timer1_Timer();
     void MnuMirror_Click();
     void MnuClear_Click();

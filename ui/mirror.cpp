@@ -1,5 +1,6 @@
 // The mirror port: every block received on COM A goes out unchanged on COM B
-// while the menu entry is checked.
+// while the menu entry is checked; while it is, a mirror port that went away
+// is opened again.
 #include "form1.h"
 
 namespace quillon {
@@ -18,6 +19,7 @@ void Form1::ShowMirrorIndicators(bool visible)
 // and settings; the next start-up step sets it up from the configuration.
 void Form1::ApplyMirrorSwitch()
 {
+    MSComm2.SetReopening(IsOn(Configuration.MIRROR));
     if (IsOn(Configuration.MIRROR)) {
         MnuMirror->setChecked(true);
         ShowMirrorIndicators(true);
@@ -35,6 +37,9 @@ void Form1::MnuMirror_Click()
     MnuMirror->setChecked(!MnuMirror->isChecked());
     const bool on = MnuMirror->isChecked();
     ShowMirrorIndicators(on);
+    // A mirror port lost while mirroring was on is tried again from now on,
+    // and no more once it is off.
+    MSComm2.SetReopening(on);
     if (on != MSComm2.PortOpen())
         MSComm2.SetPortOpen(on);
     ShowLamps();

@@ -64,9 +64,12 @@ void Form1::ReportSerialEvent(int code)
 
 void Form1::MSComm2_OnComm()
 {
-    // Bytes arriving on the mirror port are never read.
+    // Bytes arriving on the mirror port are dropped as they come, so that a
+    // device that talks back, however much, holds no memory.
     const int code = MSComm2.CommEvent();
-    if (code != comm_event::Receive)
+    if (code == comm_event::Receive)
+        MSComm2.DiscardInput();
+    else
         ReportSerialEvent(code);
 }
 

@@ -9,6 +9,10 @@ void Form1::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
+    // No frame is handled from here on: what arrives while the exit script
+    // goes out is dropped unread, and a port that went away stays closed.
+    MSComm1.StopEvents();
+    MSComm2.StopEvents();
     Timer1.stop();
 
     // The logs this run holds, noted before they are closed: the cleanup

@@ -1,5 +1,6 @@
 // Start-up: every step is attempted once, in this order; a step that fails is
-// skipped silently and the next one runs.
+// skipped silently and the next one runs. Also the ports' return after their
+// device went away.
 #include <QDir>
 
 #include "app/configuration.h"
@@ -7,6 +8,7 @@
 #include "form1.h"
 #include "time_server_query.h"
 #include "tnc/frame_assembler.h"
+#include "tnc/serial_events.h"
 
 namespace quillon {
 
@@ -21,6 +23,14 @@ void Form1::Form_Load()
     receiveOptions.report.timeFrames = IsOn(Configuration.TIMEFRAMES);
     receiveOptions.report.hexFile = IsOn(Configuration.HEXFILE);
     ReceivePipeline.SetOptions(receiveOptions);
+
+    // A port that goes away is reported and opened again: the input port
+    // always, the mirror port while mirroring is on (ApplyMirrorSwitch).
+    for (MSComm* port : {&MSComm1, &MSComm2}) {
+        connect(port, &MSComm::Lost, this, [this, port](const QString& reason) { MSComm_Lost(*port, reason); });
+        connect(port, &MSComm::Reopened, this, [this, port] { MSComm_Reopened(*port); });
+    }
+    MSComm1.SetReopening(true);
 
     Counters.FrameCount = 0;
     SetUpPort(MSComm1, Configuration.COM_PORT, Configuration.COM_SETTINGS,
@@ -75,6 +85,26 @@ void Form1::OpenLogs()
     DumpLog.Open(path(".dump"));
     if (IsOn(Configuration.HEXFILE))
         HexLog.Open(path(".hex"));
+}
+
+// A frame cut off by the loss is dropped, never joined to the first frame
+// after the return.
+void Form1::MSComm_Lost(MSComm& port, const QString& reason)
+{
+    if (&port == &MSComm1)
+        ReceivePipeline.Reset();
+    AppendStatus(PortLostLine(port.CommPort(), reason.toLatin1().toStdString()));
+    ShowLamps();
+}
+
+// A TNC that was switched off has left KISS mode: the init script puts it
+// back (one that stayed in KISS mode takes the script's text as noise).
+void Form1::MSComm_Reopened(MSComm& port)
+{
+    AppendStatus(PortReopenedLine(port.CommPort()));
+    ShowLamps();
+    if (&port == &MSComm1)
+        RunTncInitScript();
 }
 
 }  // namespace quillon

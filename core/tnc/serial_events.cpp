@@ -25,4 +25,14 @@ std::optional<std::string_view> SerialEventLine(int code)
     }
 }
 
+std::string PortLostLine(int port, std::string_view reason)
+{
+    return "COM " + std::to_string(port) + " lost: " + std::string(reason);
+}
+
+std::string PortReopenedLine(int port)
+{
+    return "COM " + std::to_string(port) + " reopened";
+}
+
 }  // namespace quillon

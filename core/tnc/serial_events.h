@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quillon {
@@ -29,5 +30,10 @@ inline constexpr int DcbError = 1011;
 // nothing for 2, which is the receive path, and for any code not in the
 // table. Both ports share the table.
 std::optional<std::string_view> SerialEventLine(int code);
+
+// The lines of a port whose device went away, with the system's reason, and
+// of its return: "COM 1 lost: Input/output error", "COM 1 reopened".
+std::string PortLostLine(int port, std::string_view reason);
+std::string PortReopenedLine(int port);
 
 }  // namespace quillon
