@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "frames.h"
@@ -19,13 +18,7 @@ namespace {
 
 long StatusField(pid_t pid, std::string_view name)
 {
-    std::ifstream in(pid == 0 ? std::string("/proc/self/status")
-                              : "/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.compare(0, name.size(), name) == 0 && line.size() > name.size() &&
-            line[name.size()] == ':')
-            return std::stol(line.substr(name.size() + 1));
-    return -1;
+    return test::ProcStatusField(long(pid), name);
 }
 
 // What the receive pipeline hands on: the frames of a raw log read back, or

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -25,6 +27,15 @@ void WriteFile(const std::string& path, std::string_view bytes)
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
         throw std::runtime_error("cannot write " + path);
+}
+
+long ProcStatusField(long pid, std::string_view name)
+{
+    std::ifstream in(pid == 0 ? std::string("/proc/self/status") : "/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':')
+            return std::stol(line.substr(name.size() + 1));
+    return -1;
 }
 
 std::string BuiltProgram(std::string_view name)
@@ -55,18 +66,33 @@ ProgramFolder::ProgramFolder() : path_(temp_.path().toStdString())
     if (!QFile::copy(QString::fromStdString(BuiltProgram("quillon")), binary))
         throw std::runtime_error("cannot copy the quillon binary");
     QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
-    LinkPorts();
+    Link(1);
+    Link(2);
 }
 
 ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing))
 {
-    LinkPorts();
+    Link(1);
+    Link(2);
 }
 
-void ProgramFolder::LinkPorts()
+void ProgramFolder::Link(int n)
 {
-    QFile::link(QString::fromStdString(com1_.SlavePath()), QString::fromStdString(File("COM1")));
-    QFile::link(QString::fromStdString(com2_.SlavePath()), QString::fromStdString(File("COM2")));
+    // A new link under another name renamed over the old one: the program
+    // never finds COMn missing.
+    const std::string link = File("COM" + std::to_string(n));
+    const std::string fresh = link + ".new";
+    std::filesystem::remove(fresh);
+    std::filesystem::create_symlink((n == 1 ? com1_ : com2_)->SlavePath(), fresh);
+    std::filesystem::rename(fresh, link);
+}
+
+Pty& ProgramFolder::Replug(int n)
+{
+    std::unique_ptr<Pty>& port = n == 1 ? com1_ : com2_;
+    port = std::make_unique<Pty>();
+    Link(n);
+    return *port;
 }
 
 std::string ProgramFolder::LogName(std::string_view ending) const

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,10 @@ using namespace std::chrono_literals;
 // The whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
+
+// A field of /proc/PID/status (of this process for PID 0) in its unit, for
+// instance "VmRSS" in kB; -1 when there is none.
+long ProcStatusField(long pid, std::string_view name);
 
 // A program of this build's program folder, by name.
 std::string BuiltProgram(std::string_view name);
@@ -52,16 +57,19 @@ public:
     std::string LogName(std::string_view ending) const;
     std::string ReadLog(std::string_view ending) const;
 
-    Pty& Com1() { return com1_; }
-    Pty& Com2() { return com2_; }
+    Pty& Com1() { return *com1_; }
+    Pty& Com2() { return *com2_; }
+    // A device that comes back: a new pseudo-terminal behind COMn (1 or 2),
+    // its link re-pointed in one step. The old one is closed.
+    Pty& Replug(int n);
 
 private:
-    void LinkPorts();
+    void Link(int n);
 
     QTemporaryDir temp_;
     std::string path_;
-    Pty com1_;
-    Pty com2_;
+    std::unique_ptr<Pty> com1_ = std::make_unique<Pty>();
+    std::unique_ptr<Pty> com2_ = std::make_unique<Pty>();
 };
 
 // quillon running offscreen in a folder, its standard output and error merged.

@@ -1,0 +1,126 @@
+// The real program over a long run: a TNC that goes away and comes back, a
+// device that floods the mirror port, and the end of a run while frames still
+// come.
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <regex>
+
+#include "frames.h"
+#include "poll_until.h"
+#include "program.h"
+
+namespace quillon::test {
+namespace {
+
+std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
+
+// The frames of a raw log, read back through the receive pipeline.
+std::string LoggedFrames(const ProgramFolder& folder)
+{
+    struct : ReceiveSink {
+        std::string frames;
+        void RawLog(std::string_view bytes) override { frames += bytes; }
+    } sink;
+    FeedReceiver(folder.ReadLog(".kss"), true, sink);
+    return sink.frames;
+}
+
+std::size_t Count(const std::string& text, const std::string& pattern)
+{
+    const std::regex re(pattern);
+    return std::size_t(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+}
+
+TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandlesNoFrame)
+{
+    ProgramFolder folder;
+    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    folder.Write("tnc_init.txt", "KISS ON\r\n");
+    // More than the pseudo-terminal holds: the end of the run waits for it.
+    folder.Write("tnc_exit.txt", std::string(200000, 'x') + "\r\n");
+    RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1"});
+    ASSERT_TRUE(q.WaitStarted()) << q.Output();
+    const auto initSent = [&] {
+        return folder.Com1().ReadUntil([](const std::string& got) { return got.size() >= 8; }, 60s) == "KISS ON\r";
+    };
+    ASSERT_TRUE(initSent());
+
+    std::vector<std::string> sent;
+    constexpr int kRounds = 2;
+    for (int round = 0; round <= kRounds; ++round) {
+        SCOPED_TRACE(round);
+        const std::vector<std::string> frames = ManyFrames(40, unsigned(round));
+        sent.insert(sent.end(), frames.begin(), frames.end());
+        // A block is mirrored once it is read.
+        const std::string stream = Joined(frames) + (round < kRounds ? std::string("\xC0\x00 cut off", 10) : "");
+        ASSERT_TRUE(folder.Com1().WriteAll(stream));
+        const std::string mirrored =
+            folder.Com2().ReadUntil([&](const std::string& got) { return got.size() >= stream.size(); }, 60s);
+        ASSERT_TRUE(mirrored == stream) << mirrored.size() << " of " << stream.size() << " bytes mirrored";
+        if (round == kRounds)
+            break;
+
+        // Both devices go away; the links lead nowhere for a while.
+        folder.Com1().Close();
+        folder.Com2().Close();
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return Count(q.Output(), "COM 1 lost") + Count(q.Output(), "COM 2 lost") == 2u * (round + 1u);
+        }, 60000)) << q.Output();
+        const double cpu = q.CpuSeconds();
+        EXPECT_FALSE(PollUntil([&] { return !q.Running() || q.CpuSeconds() - cpu > 0.2; }, 3s, 100ms))
+            << "the program ended or kept the processor busy";
+        folder.Replug(1);
+        folder.Replug(2);
+        ASSERT_TRUE(initSent()) << "no init script after the return\n" << q.Output();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Count(q.Output(), "COM 2 reopened") == round + 1u; }, 60000));
+    }
+    const std::string output = q.Output();
+    EXPECT_EQ(Count(output, "COM [12] lost: Input/output error\n"), 2u * kRounds) << output;
+    EXPECT_EQ(Count(output, "COM 1 reopened\n"), std::size_t(kRounds)) << output;
+    EXPECT_EQ(Count(output, "COM 2 reopened\n"), std::size_t(kRounds)) << output;
+    EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), kRounds + 1u) << output;
+    ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder).size() >= Joined(sent).size(); }, 60s));
+    EXPECT_TRUE(LoggedFrames(folder) == Joined(sent)) << "frames lost, or a cut-off frame joined to the next";
+
+    // At the end, while the exit script goes out, a frame comes: it is
+    // neither mirrored nor logged.
+    const std::string log = folder.ReadLog(".kss");
+    q.Signal(SIGTERM);
+    ASSERT_TRUE(folder.Com1().WaitReadable(60s)) << "no exit script";
+    ASSERT_TRUE(folder.Com1().WriteAll(ManyFrames(1, 9)[0]));
+    EXPECT_EQ(q.WaitExit(), 0) << q.Output();
+    EXPECT_EQ(folder.Com2().ReadAvailable(), "");
+    EXPECT_TRUE(folder.ReadLog(".kss") == log);
+}
+
+TEST(EndToEnd, FortyMegabytesIntoTheMirrorPortHoldNoMemory)
+{
+    ProgramFolder folder;
+    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    RunningQuillon q(folder);
+    ASSERT_TRUE(q.WaitStarted()) << q.Output();
+    std::string chunk(1 << 20, '\0');
+    for (std::size_t i = 0; i < chunk.size(); ++i)
+        chunk[i] = char(i * 7);
+    // A first megabyte, so that the program has settled.
+    ASSERT_TRUE(folder.Com2().WriteAll(chunk));
+    const std::vector<std::string> frames = ManyFrames(2, 5);
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[0]));
+    ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder) == frames[0]; }, 60s));
+    const long before = ProcStatusField(q.Pid(), "VmRSS");
+    for (int mb = 0; mb < 40; ++mb)
+        ASSERT_TRUE(folder.Com2().WriteAll(chunk, 60s)) << mb << " MB taken";
+    // Still reading the TNC, and most of the flood taken in.
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[1]));
+    ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder) == Joined(frames); }, 60s));
+    const long after = ProcStatusField(q.Pid(), "VmRSS");
+    EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
+    RecordProperty("rss_growth_kb", std::to_string(after - before));
+    std::printf("resident memory %ld kB before the flood, %ld kB after\n", before, after);
+    EXPECT_EQ(q.Stop(), 0) << q.Output();
+}
+
+}  // namespace
+}  // namespace quillon::test
