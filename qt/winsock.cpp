@@ -1,8 +1,15 @@
 #include "winsock.h"
 
+#include <QHostInfo>
 #include <QMetaObject>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
 
 namespace quillon {
 
@@ -13,19 +20,24 @@ struct WinsockError {
     const char* description;
 };
 
-WinsockError ToWinsockError(QAbstractSocket::SocketError socketError)
+WinsockError ToWinsockError(int error)
 {
-    switch (socketError) {
-    case QAbstractSocket::ConnectionRefusedError: return {10061, "Connection refused"};
-    case QAbstractSocket::RemoteHostClosedError: return {10054, "Connection reset by peer"};
-    case QAbstractSocket::HostNotFoundError: return {11001, "Host not found"};
-    case QAbstractSocket::SocketAccessError: return {10013, "Permission denied"};
-    case QAbstractSocket::SocketResourceError: return {10055, "No buffer space available"};
-    case QAbstractSocket::SocketTimeoutError: return {10060, "Connection timed out"};
-    case QAbstractSocket::NetworkError: return {10065, "Host unreachable"};
-    case QAbstractSocket::AddressInUseError: return {10048, "Address already in use"};
-    case QAbstractSocket::SocketAddressNotAvailableError: return {10049, "Address not available"};
-    case QAbstractSocket::UnsupportedSocketOperationError: return {10045, "Operation not supported"};
+    switch (error) {
+    case ECONNREFUSED: return {10061, "Connection refused"};
+    case ECONNRESET: return {10054, "Connection reset by peer"};
+    case ETIMEDOUT: return {10060, "Connection timed out"};
+    case EHOSTUNREACH: return {10065, "Host unreachable"};
+    case ENETUNREACH: return {10051, "Network unreachable"};
+    case ENETDOWN: return {10050, "Network down"};
+    case EACCES:
+    case EPERM: return {10013, "Permission denied"};
+    case ENOBUFS:
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE: return {10055, "No buffer space available"};
+    case EADDRINUSE: return {10048, "Address already in use"};
+    case EADDRNOTAVAIL: return {10049, "Address not available"};
+    case EAFNOSUPPORT: return {10047, "Address family not supported"};
     default: return {10053, "Connection aborted"};
     }
 }
@@ -53,18 +65,12 @@ Winsock::Winsock(QObject* parent) : QObject(parent)
     connectTimer_.setSingleShot(true);
     connectTimer_.setInterval(kConnectTimeout);
     connect(&connectTimer_, &QTimer::timeout, this, &Winsock::HandleConnectTimeout);
-    connect(&socket_, &QAbstractSocket::stateChanged, this, &Winsock::HandleStateChanged);
-    connect(&socket_, &QAbstractSocket::connected, this, &Winsock::HandleConnected);
-    connect(&socket_, &QIODevice::readyRead, this, &Winsock::HandleReadyRead);
-    connect(&socket_, &QAbstractSocket::disconnected, this, &Winsock::HandleDisconnected);
-    connect(&socket_, &QAbstractSocket::errorOccurred, this, &Winsock::HandleSocketError);
+    connect(&writable_, &QSocketNotifier::activated, this, &Winsock::HandleWritable);
+    connect(&readable_, &QSocketNotifier::activated, this, &Winsock::HandleReadable);
 }
 
 Winsock::~Winsock()
 {
-    // The socket would abort an open connection in its own destructor and
-    // report that to a half-destroyed object.
-    QObject::disconnect(&socket_, nullptr, this, nullptr);
     Close();
 }
 
@@ -87,101 +93,173 @@ void Winsock::Connect()
         [this, attempt] {
             if (attempt != attempt_)
                 return;
-            if (IsUnderInvalid(remoteHost_))
+            const QString host = QString::fromLatin1(remoteHost_);
+            if (IsUnderInvalid(remoteHost_)) {
                 Fail(11001, QStringLiteral("Host not found"));
-            else
-                socket_.connectToHost(QString::fromLatin1(remoteHost_),
-                                      static_cast<quint16>(remotePort_));
+            } else if (QHostAddress address; address.setAddress(host)) {
+                ConnectTo({address});
+            } else {
+                lookupId_ = QHostInfo::lookupHost(host, this, [this, attempt](const QHostInfo& info) {
+                    lookupId_ = -1;
+                    if (attempt != attempt_)
+                        return;
+                    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
+                        Fail(11001, QStringLiteral("Host not found"));
+                    else
+                        ConnectTo(info.addresses());
+                });
+            }
         },
         Qt::QueuedConnection);
 }
 
 std::string Winsock::GetData()
 {
-    const QByteArray bytes = socket_.readAll();
-    announced_ = 0;
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return std::exchange(received_, std::string());
 }
 
 void Winsock::Close()
 {
     ++attempt_;
     connectTimer_.stop();
+    if (lookupId_ >= 0)
+        QHostInfo::abortHostLookup(lookupId_);
+    lookupId_ = -1;
+    DropSocket();
+    addresses_.clear();
+    received_.clear();
     state_ = winsock_state::Closed;
-    announced_ = 0;
-    socket_.abort();
 }
 
-void Winsock::HandleStateChanged(QAbstractSocket::SocketState socketState)
+void Winsock::ConnectTo(const QList<QHostAddress>& addresses)
 {
-    const bool attempting =
-        state_ == winsock_state::ResolvingHost || state_ == winsock_state::Connecting;
-    if (attempting && socketState == QAbstractSocket::ConnectingState)
-        state_ = winsock_state::Connecting;
+    state_ = winsock_state::Connecting;
+    addresses_ = addresses;
+    lastError_ = ECONNREFUSED;
+    TryNextAddress();
 }
 
-void Winsock::HandleConnected()
+void Winsock::TryNextAddress()
 {
-    if (state_ != winsock_state::ResolvingHost && state_ != winsock_state::Connecting)
+    DropSocket();
+    while (!addresses_.isEmpty()) {
+        const QHostAddress address = addresses_.takeFirst();
+        sockaddr_storage remote{};
+        socklen_t length = 0;
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            auto& in = reinterpret_cast<sockaddr_in&>(remote);
+            in.sin_family = AF_INET;
+            in.sin_port = htons(static_cast<std::uint16_t>(remotePort_));
+            in.sin_addr.s_addr = htonl(address.toIPv4Address());
+            length = sizeof in;
+        } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+            auto& in6 = reinterpret_cast<sockaddr_in6&>(remote);
+            in6.sin6_family = AF_INET6;
+            in6.sin6_port = htons(static_cast<std::uint16_t>(remotePort_));
+            const Q_IPV6ADDR bytes = address.toIPv6Address();
+            std::memcpy(&in6.sin6_addr, bytes.c, sizeof bytes.c);
+            length = sizeof in6;
+        } else {
+            continue;
+        }
+        fd_ = ::socket(remote.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) {
+            lastError_ = errno;
+            continue;
+        }
+        // The outcome comes when the socket becomes writable, even when the
+        // connection is made at once.
+        if (::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), length) == 0 || errno == EINPROGRESS) {
+            writable_.setSocket(fd_);
+            writable_.setEnabled(true);
+            return;
+        }
+        lastError_ = errno;
+        DropSocket();
+    }
+    FailWithErrno(lastError_);
+}
+
+void Winsock::HandleWritable()
+{
+    if (state_ != winsock_state::Connecting)
         return;
+    writable_.setEnabled(false);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    if (error != 0) {
+        lastError_ = error;
+        TryNextAddress();
+        return;
+    }
     connectTimer_.stop();
     state_ = winsock_state::Connected;
-    announced_ = 0;
+    readable_.setSocket(fd_);
+    readable_.setEnabled(true);
     emit connected();
 }
 
-void Winsock::HandleReadyRead()
+// One read a turn of the event loop, so that a server that never stops
+// sending cannot hold the program in here.
+void Winsock::HandleReadable()
 {
     if (state_ != winsock_state::Connected)
         return;
-    const qint64 waiting = socket_.bytesAvailable();
-    if (waiting <= announced_)
+    char buffer[65536];
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n > 0) {
+        received_.append(buffer, std::size_t(n));
+        emit dataArrival(qint64(received_.size()));
         return;
-    announced_ = waiting;
-    emit dataArrival(waiting);
-}
-
-// The normal end of an RFC 868 exchange: the server sends and closes. Qt
-// reports that as RemoteHostClosedError first and then disconnected; the
-// error is passed over and the close is reported here, after any bytes that
-// were not yet announced.
-void Winsock::HandleDisconnected()
-{
-    if (state_ != winsock_state::Connected)
+    }
+    const int error = n < 0 ? errno : 0;
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)
         return;
-    HandleReadyRead();
-    if (state_ != winsock_state::Connected)
-        return;
-    state_ = winsock_state::PeerClosing;
-    emit closed();
-}
-
-void Winsock::HandleSocketError(QAbstractSocket::SocketError socketError)
-{
-    if (state_ == winsock_state::Closed || state_ == winsock_state::Error ||
-        state_ == winsock_state::PeerClosing)
-        return;
-    if (socketError == QAbstractSocket::RemoteHostClosedError && state_ == winsock_state::Connected)
-        return;
-    const WinsockError e = ToWinsockError(socketError);
-    Fail(e.number, QString::fromLatin1(e.description));
+    // The end: in order (the peer's FIN), or not (its RST: ECONNRESET).
+    readable_.setEnabled(false);
+    if (error == 0) {
+        state_ = winsock_state::PeerClosing;
+        emit closed();
+    } else {
+        FailWithErrno(error);
+    }
 }
 
 void Winsock::HandleConnectTimeout()
 {
     if (state_ != winsock_state::ResolvingHost && state_ != winsock_state::Connecting)
         return;
-    state_ = winsock_state::Error;
     ++attempt_;
-    socket_.abort();
+    if (lookupId_ >= 0)
+        QHostInfo::abortHostLookup(lookupId_);
+    lookupId_ = -1;
+    addresses_.clear();
     Fail(10060, QStringLiteral("Connection timed out"));
+}
+
+void Winsock::FailWithErrno(int error)
+{
+    const WinsockError e = ToWinsockError(error);
+    Fail(e.number, QString::fromLatin1(e.description));
 }
 
 void Winsock::Fail(int number, const QString& description)
 {
     connectTimer_.stop();
+    DropSocket();
     state_ = winsock_state::Error;
     emit error(number, description);
+}
+
+void Winsock::DropSocket()
+{
+    writable_.setEnabled(false);
+    readable_.setEnabled(false);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace quillon

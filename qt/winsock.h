@@ -1,18 +1,23 @@
 // A TCP client with the operations and the four events of the time-server
-// connection, on QTcpSocket inside the Qt event loop. Everything it does
-// returns at once; outcomes arrive as signals, in this order: connected,
-// then any number of dataArrival, then closed when the peer ends the
-// connection; or error at any point, after which nothing more arrives.
+// connection, on a non-blocking POSIX socket watched by socket notifiers
+// inside the Qt event loop. Everything it does returns at once; outcomes
+// arrive as signals, in this order: connected, then any number of
+// dataArrival, then closed when the peer ends the connection in order; or
+// error at any point, after which nothing more arrives.
+//
+// The socket is its own rather than a QTcpSocket's because a connection the
+// peer resets is an error, not a close, and QTcpSocket reports the two alike.
 //
 // Errors carry Windows Sockets numbers, which users know from other tools,
-// with a short English text (10061 "Connection refused", 11001 "Host not
-// found", ...).
+// with a short English text (10061 "Connection refused", 10054 "Connection
+// reset by peer", 11001 "Host not found", ...).
 #pragma once
 
-#include <QAbstractSocket>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
@@ -56,26 +61,33 @@ signals:
     void connected();
     // bytesTotal: the bytes waiting to be taken with GetData.
     void dataArrival(qint64 bytesTotal);
-    // The peer has closed the connection.
+    // The peer has closed the connection in order (a reset is error 10054).
     void closed();
     void error(int number, QString description);
 
 private:
-    void HandleStateChanged(QAbstractSocket::SocketState socketState);
-    void HandleConnected();
-    void HandleReadyRead();
-    void HandleDisconnected();
-    void HandleSocketError(QAbstractSocket::SocketError socketError);
+    void ConnectTo(const QList<QHostAddress>& addresses);
+    // The next address, or the error of the last one when none is left.
+    void TryNextAddress();
+    void HandleWritable();
+    void HandleReadable();
     void HandleConnectTimeout();
     void Fail(int number, const QString& description);
+    void FailWithErrno(int error);
+    void DropSocket();
 
-    QTcpSocket socket_;
     QTimer connectTimer_;
+    QSocketNotifier writable_{QSocketNotifier::Write};  // while connecting
+    QSocketNotifier readable_{QSocketNotifier::Read};   // while connected
     std::string remoteHost_;
     int remotePort_ = 0;
     int state_ = winsock_state::Closed;
-    qint64 announced_ = 0;   // waiting bytes already told by dataArrival
-    std::uint64_t attempt_ = 0;  // tells a stale queued failure from the current one
+    int fd_ = -1;
+    QList<QHostAddress> addresses_;  // of the host, not yet tried
+    int lastError_ = 0;              // errno of the last address tried
+    int lookupId_ = -1;              // a host-name lookup under way
+    std::string received_;           // not yet taken with GetData
+    std::uint64_t attempt_ = 0;      // tells a stale queued step from the current one
 };
 
 }  // namespace quillon

@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include "fakes.h"
 #include "time_server_query.h"
@@ -26,7 +27,10 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
         bool serverListens, setterSucceeds;
         std::vector<std::string> lines;  // after the opening line; with a long reply, its data lines left out
         std::string timeSet;  // what the setter was asked to set, if anything
+        bool reset = false;   // the server resets the connection instead of closing it
     };
+    const std::vector<std::string> reset = {"   error received: Connection reset by peer",
+                                            "   error received: 10054", "sockets closed"};
     const std::vector<Case> cases = {
         {"127.0.0.1", {Bytes("EE BD D2 80")}, true, true,
          {made, data("EE BD D2 80", 4), closing, closed, begin, done}, "2026-12-05 00:00:00"},
@@ -40,6 +44,9 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
          {made, data("EE BD D2 80", 4), closing, closed, begin, "SetSystemTime failed. Clock not synchronised"},
          "2026-12-05 00:00:00"},
         {"127.0.0.1", {std::string(1 << 20, 'Z')}, true, true, {made, closing, closed, invalid}, ""},
+        {"127.0.0.1", {Bytes("EE BD D2 80")}, true, true, {made, data("EE BD D2 80", 4), reset[0], reset[1], reset[2]},
+         "", true},
+        {"127.0.0.1", {}, true, true, {made, reset[0], reset[1], reset[2]}, "", true},
         {"127.0.0.1", {}, false, true,
          {"   error received: Connection refused", "   error received: 10061", "sockets closed"}, ""},
         {"TIMESERVER.INVALID", {}, true, true,
@@ -63,7 +70,14 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
                 const auto arrived = [&] { return lines.size() == 3 + i; };  // the next once this one is in
                 ASSERT_TRUE(i + 1 == c.parts.size() || QTest::qWaitFor(arrived, 20000));
             }
-            client->disconnectFromHost();
+            if (c.reset) {  // once all is in; a close with a zero linger time sends RST instead of FIN
+                ASSERT_TRUE(QTest::qWaitFor([&] { return lines.size() == 2 + c.parts.size(); }, 20000));
+                const linger hard{1, 0};
+                ::setsockopt(int(client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                client->abort();
+            } else {
+                client->disconnectFromHost();
+            }
         }
         // Every line comes from the handler that closes the connection, or before.
         ASSERT_TRUE(QTest::qWaitFor([&] { return query.Winsock1.State() == winsock_state::Closed; }, 20000));
