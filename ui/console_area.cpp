@@ -63,25 +63,27 @@ ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
     findBar_->hide();
     connect(findField_, &QLineEdit::returnPressed, this,
             [this] { FindAgain(!(QApplication::keyboardModifiers() & Qt::ShiftModifier)); });
-    connect(findField_, &QLineEdit::textEdited, this, [this] {
-        // Finding starts over from where the current find began.
-        cursor_ = anchor_ = std::min(anchor_, cursor_);
-        FindAgain(true);
-    });
+    // Typing finds on from where the last find stood, that place included.
+    connect(findField_, &QLineEdit::textEdited, this,
+            [this] { Find(anchor_ != cursor_ ? SelectionStart() : TopOfView(), true); });
 
-    const auto action = [this](const QString& text, const QList<QKeySequence>& keys, auto slot) {
+    // Copy and Select All where the console has the focus; finding anywhere
+    // in its window.
+    const auto action = [this](const QString& text, const QList<QKeySequence>& keys, auto slot,
+                               Qt::ShortcutContext context = Qt::WidgetWithChildrenShortcut) {
         auto* a = new QAction(text, this);
         a->setShortcuts(keys);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        a->setShortcutContext(context);
         connect(a, &QAction::triggered, this, slot);
         addAction(a);
         return a;
     };
     copy_ = action(QStringLiteral("&Copy"), {QKeySequence::Copy}, [this] { Copy(); });
     selectAll_ = action(QStringLiteral("Select &All"), {QKeySequence::SelectAll}, [this] { SelectAll(); });
-    find_ = action(QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); });
-    action(QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); });
-    action(QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); });
+    find_ = action(QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); }, Qt::WindowShortcut);
+    action(QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); }, Qt::WindowShortcut);
+    action(QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); },
+           Qt::WindowShortcut);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     UpdateScrollBars();
@@ -247,19 +249,23 @@ void ConsoleArea::ShowFind()
     findField_->selectAll();
 }
 
+std::uint64_t ConsoleArea::TopOfView() { return text_.LineAt(FirstLineShown()).start; }
+
 bool ConsoleArea::FindAgain(bool forward)
 {
-    const QString wanted = findField_->text();
-    needle_ = Lower(ToCodePage(wanted));
+    // From the current find or selection, else from the top of the view.
+    const bool selected = anchor_ != cursor_;
+    return Find(selected ? SelectionStart() + (forward ? 1 : 0) : TopOfView(), forward);
+}
+
+bool ConsoleArea::Find(std::uint64_t from, bool forward)
+{
+    needle_ = Lower(ToCodePage(findField_->text()));
     viewport()->update();
     if (needle_.empty()) {
         findStatus_->clear();
         return false;
     }
-    // From the current find or selection, else from the top of the view.
-    const bool selected = anchor_ != cursor_;
-    const std::uint64_t here = selected ? std::min(anchor_, cursor_) : text_.LineAt(FirstLineShown()).start;
-    const std::uint64_t from = forward && selected ? here + 1 : here;
     const auto at = text_.Find(needle_, from, forward);
     if (!at) {
         findStatus_->setText(QStringLiteral("not found"));

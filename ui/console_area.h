@@ -86,6 +86,9 @@ private:
     void Follow();
     void OnScrolled();
     void PlaceBars();
+    // Finds the find bar's text at or behind `from`, or before it.
+    bool Find(std::uint64_t from, bool forward);
+    std::uint64_t TopOfView();
     void ScrollIntoView(std::uint64_t position);
     std::uint64_t PositionAt(QPoint point);
     void PaintLine(QPainter& painter, const ConsoleText::Line& line, int y);
