@@ -7,10 +7,17 @@
 // one line per frame and the hex log one per frame with a payload.
 //
 // The soak sends a million different frames instead (the tools' encoder, all
-// byte values in the payloads) in pieces of random sizes; it takes minutes
-// and is no part of the test run.
+// byte values in the payloads) in pieces of random sizes, and takes the TNC
+// away ten times at random points, each time in the middle of a frame: the
+// pseudo-terminal closed, and after the program has said so, a new one linked
+// as COM1. Once the program has opened it again and sent the init script,
+// the stream goes on with the frame behind the one cut off. Every frame sent
+// whole must be in the raw log, byte for byte, and the cut-off ones nowhere.
+// It takes minutes and is no part of the test run.
 //
-//   bench_e2e [--frames N] [--soak]    N defaults to 200000, with --soak to 1000000
+//   bench_e2e [--frames N] [--soak] [--reopen R]
+//     N defaults to 200000, with --soak to 1000000; R (the times the TNC is
+//     taken away) to 0, with --soak to 10
 #include <QCoreApplication>
 #include <poll.h>
 #include <unistd.h>
@@ -19,7 +26,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,6 +57,34 @@ struct Progress {
     std::uintmax_t rawLogBytes;
 };
 
+// A point where the TNC goes away: inside frame `frame`, after `offset`
+// bytes of the stream; the raw log holds `logged` bytes by then.
+struct Cut {
+    std::size_t frame;
+    std::size_t offset;
+    std::uintmax_t logged;
+};
+
+std::size_t Count(const std::string& text, const char* pattern)
+{
+    const std::regex re(pattern);
+    return std::size_t(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+}
+
+// Runs the event loop (the program's output comes in through it) until
+// done() holds; false after `seconds`.
+template <class Condition>
+bool WaitFor(Condition done, double seconds)
+{
+    for (Stopwatch wait; !done();) {
+        if (wait.Seconds() > seconds)
+            return false;
+        QCoreApplication::processEvents();
+        ::usleep(10000);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -53,46 +92,110 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);  // for the program's QProcess
     std::size_t frames = 0;
     bool soak = false;
+    int reopen = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
             frames = std::stoul(argv[++i]);
         else if (std::strcmp(argv[i], "--soak") == 0)
             soak = true;
+        else if (std::strcmp(argv[i], "--reopen") == 0 && i + 1 < argc)
+            reopen = std::stoi(argv[++i]);
     }
     if (frames == 0)
         frames = soak ? 1000000 : 200000;
+    if (reopen < 0)
+        reopen = soak ? 10 : 0;
 
-    const std::string stream =
-        soak ? RepeatFrames(test::ManyFrames(frames, 20130728), frames) : RepeatFrames(SampleFrames(), frames);
-    const std::uintmax_t expectedRaw = stream.size() + std::uintmax_t(kTimeFrameLength) * frames;
-    const std::size_t expectedHex = CountHexLines(stream);
+    const std::vector<std::string> kinds = soak ? test::ManyFrames(frames, 20130728) : SampleFrames();
+    const std::string stream = RepeatFrames(kinds, frames);
+    std::vector<std::size_t> starts;  // of each frame in the stream, and its end
+    for (std::size_t i = 0, at = 0; i <= frames; at += kinds[i % kinds.size()].size(), ++i)
+        starts.push_back(at);
+
+    // The cut points, in the middle of frames away from both ends, and what
+    // the raw log must hold: every frame but the cut ones.
+    std::mt19937 random(7);
+    std::set<std::size_t> cutFrames;
+    while (cutFrames.size() < std::min(std::size_t(reopen), frames / 2))
+        cutFrames.insert(frames / 20 + random() % (frames - frames / 10));
+    std::vector<Cut> cuts;
+    std::string expected;
+    expected.reserve(stream.size());
+    std::size_t expectedFrames = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const std::size_t size = starts[i + 1] - starts[i];
+        if (cutFrames.count(i)) {
+            cuts.push_back({i, starts[i] + 1 + random() % (size - 1),
+                            expected.size() + std::uintmax_t(kTimeFrameLength) * expectedFrames});
+            continue;
+        }
+        expected.append(stream, starts[i], size);
+        ++expectedFrames;
+    }
+    const std::uintmax_t expectedRaw = expected.size() + std::uintmax_t(kTimeFrameLength) * expectedFrames;
+    const std::size_t expectedHex = CountHexLines(expected);
 
     test::ProgramFolder folder;
     folder.Write("quillon.ini", kIni);
-    test::RunningQuillon quillon(folder);
+    // What a TNC that comes back gets, the sign that the program has it open.
+    const std::string init = "KISS ON\r";
+    folder.Write("tnc_init.txt", "KISS ON\r\n");
+    test::RunningQuillon quillon(folder, {"QUILLON_STATUS_TO_STDERR=1"});
     if (!quillon.WaitStarted()) {
         std::fprintf(stderr, "bench_e2e: quillon did not start:\n%s\n", quillon.Output().c_str());
         return 1;
     }
-    std::printf("end to end%s: %s %sframes (%s bytes) into the real program as fast as it reads\n",
-                soak ? " (soak)" : "", Grouped(double(frames)).c_str(), soak ? "different " : "",
-                Grouped(double(stream.size())).c_str());
+    folder.Com1().ReadUntil([&](const std::string& got) { return got.size() >= init.size(); }, std::chrono::seconds(30));
+    std::printf("end to end%s: %s %sframes (%s bytes) into the real program as fast as it reads", soak ? " (soak)" : "",
+                Grouped(double(frames)).c_str(), soak ? "different " : "", Grouped(double(stream.size())).c_str());
+    if (!cuts.empty())
+        std::printf(", the TNC taken away and brought back %zu times", cuts.size());
+    std::printf("\n");
     const double cpuBefore = quillon.CpuSeconds();
+    const long rssBefore = ResidentKilobytes(quillon.Pid());
 
     // Write as fast as the pseudo-terminal takes the bytes, looking at the raw
     // log's growth every 50 ms on the way.
-    const int master = folder.Com1().MasterFd();
+    // The time the TNC is away is not counted.
+    int master = folder.Com1().MasterFd();
     std::vector<Progress> progress;
     Stopwatch clock;
+    double away = 0;
     double lastLook = -1;
     double lastGrowth = 0;
     std::size_t written = 0;
+    std::size_t nextCut = 0;
     bool stalled = false;
-    std::mt19937 random(7);  // the soak's pieces: 1 to 8192 bytes
+    bool cameBack = true;
     for (;;) {
-        if (written < stream.size()) {
+        const std::size_t until = nextCut < cuts.size() ? cuts[nextCut].offset : stream.size();
+        if (written == until && nextCut < cuts.size()) {
+            // Everything before the cut logged, then the TNC goes away and
+            // comes back once the program has seen it go.
+            const Cut& cut = cuts[nextCut];
+            const double before = clock.Seconds();
+            const std::string raw = folder.File(folder.LogName(".kss"));
+            const auto lost = [&] { return Count(quillon.Output(), "COM 1 lost: ") > nextCut; };
+            cameBack = WaitFor([&] { return FileSize(raw) >= cut.logged; }, 30);
+            folder.Com1().Close();
+            cameBack = cameBack && WaitFor(lost, 30) &&
+                       folder.Replug(1).ReadUntil([&](const std::string& got) { return got.size() >= init.size(); },
+                                                  std::chrono::seconds(30)) == init;
+            if (!cameBack) {
+                std::fprintf(stderr, "bench_e2e: the TNC did not come back at cut %zu:\n%s\n", nextCut + 1,
+                             quillon.Output().c_str());
+                break;
+            }
+            master = folder.Com1().MasterFd();
+            written = starts[cut.frame + 1];
+            ++nextCut;
+            away += clock.Seconds() - before;
+            lastGrowth = clock.Seconds();
+            continue;
+        }
+        if (written < until) {
             const std::size_t piece = soak ? 1 + random() % 8192 : std::size_t(1) << 16;
-            const ssize_t n = ::write(master, stream.data() + written, std::min(stream.size() - written, piece));
+            const ssize_t n = ::write(master, stream.data() + written, std::min(until - written, piece));
             if (n > 0) {
                 written += std::size_t(n);
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -109,10 +212,11 @@ int main(int argc, char** argv)
         if (now - lastLook < 0.05 && written < stream.size())
             continue;
         lastLook = now;
+        QCoreApplication::processEvents();  // the program's output
         const std::uintmax_t size = FileSize(folder.File(folder.LogName(".kss")));
         if (progress.empty() || size > progress.back().rawLogBytes)
             lastGrowth = now;
-        progress.push_back({now, size});
+        progress.push_back({now - away, size});
         if (size >= expectedRaw)
             break;
         if (now - lastGrowth > 30) {
@@ -120,13 +224,17 @@ int main(int argc, char** argv)
             break;
         }
     }
-    const double seconds = progress.back().seconds;
+    const double seconds = progress.empty() ? 0 : progress.back().seconds;
     const double cpu = quillon.CpuSeconds() - cpuBefore;
     const long rss = ResidentKilobytes(quillon.Pid());
+    WaitFor([] { return false; }, 0.2);
+    const std::string output = quillon.Output();
+    const std::size_t lostLines = Count(output, "COM 1 lost: [^\n]+\n"),
+                      reopenedLines = Count(output, "COM 1 reopened\n");
 
     // The dump log is written right behind the raw log; wait for its lines.
     Stopwatch dumpWait;
-    while (CountLines(folder.ReadLog(".dump")) < frames && dumpWait.Seconds() < 30)
+    while (CountLines(folder.ReadLog(".dump")) < expectedFrames && dumpWait.Seconds() < 30)
         ::usleep(20000);
     const int exit = quillon.Stop();
 
@@ -137,8 +245,8 @@ int main(int argc, char** argv)
             halfAt = p.seconds;
             break;
         }
-    const double rate = double(frames) / seconds;
-    const double secondHalfRate = seconds > halfAt ? double(frames) / 2 / (seconds - halfAt) : 0;
+    const double rate = double(expectedFrames) / seconds;
+    const double secondHalfRate = seconds > halfAt ? double(expectedFrames) / 2 / (seconds - halfAt) : 0;
 
     const std::string raw = folder.ReadLog(".kss");
     std::size_t timeFrames = 0;
@@ -146,19 +254,35 @@ int main(int argc, char** argv)
     const std::size_t rawFrames = CountFrames(framesLogged);
     const std::size_t dumpLines = CountLines(folder.ReadLog(".dump"));
     const std::size_t hexLines = CountLines(folder.ReadLog(".hex"));
-    const bool identical = framesLogged == stream;
-    const std::size_t lost = frames - std::min(frames, std::min(rawFrames, dumpLines));
-    const bool allLogged = lost == 0 && identical && timeFrames == frames && hexLines == expectedHex;
+    const bool identical = framesLogged == expected;
+    const std::size_t lost = expectedFrames - std::min(expectedFrames, std::min(rawFrames, dumpLines));
+    const bool allLogged = lost == 0 && identical && timeFrames == expectedFrames && hexLines == expectedHex &&
+                           rawFrames == expectedFrames && cameBack && lostLines == cuts.size() &&
+                           reopenedLines == cuts.size();
 
     std::printf("  time                 %.2f s%s\n", seconds, stalled ? " (the raw log stopped growing)" : "");
+    std::map<std::string, int> portLines;  // the port's status lines, counted
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("COM 1 "))
+            ++portLines[line];
+    for (const auto& [line, times] : portLines)
+        std::printf("  status line          %dx \"%s\"\n", times, line.c_str());
+    if (reopen > 0)
+        std::printf("  TNC away             %zu times, %.2f s in all (not in the time above); %zu \"lost\" and %zu "
+                    "\"reopened\" lines%s\n",
+                    cuts.size(), away, lostLines, reopenedLines, cameBack ? "" : "; it did NOT come back");
     std::printf("  frames per second    %s overall, %s in the second half\n",
                 Grouped(rate).c_str(), Grouped(secondHalfRate).c_str());
     std::printf("  program CPU          %.2f s (%.0f%% of the time)\n", cpu, 100 * cpu / seconds);
-    std::printf("  program memory       %s kB resident at the end (%.1f kB per frame)\n",
-                Grouped(double(rss)).c_str(), double(rss) / double(frames));
+    std::printf("  program memory       %s kB resident at the end, %s kB at the start (%.2f kB per frame)\n",
+                Grouped(double(rss)).c_str(), Grouped(double(rssBefore)).c_str(),
+                double(rss - rssBefore) / double(frames));
     std::printf("  raw log              %s frames, %s time frames, %s\n", Grouped(double(rawFrames)).c_str(),
                 Grouped(double(timeFrames)).c_str(),
-                identical ? "byte-identical to the frames sent" : "NOT identical to the frames sent");
+                identical ? (cuts.empty() ? "byte-identical to the frames sent"
+                                          : "byte-identical to the frames sent whole")
+                          : "NOT identical to the frames sent");
     std::printf("  dump log             %s lines; hex log %s lines (%s frames with a payload)\n",
                 Grouped(double(dumpLines)).c_str(), Grouped(double(hexLines)).c_str(),
                 Grouped(double(expectedHex)).c_str());
@@ -170,5 +294,10 @@ int main(int argc, char** argv)
     Result(std::string(soak ? "soak" : "end to end") + ", frames lost",
            std::to_string(lost) + (identical ? ", raw log identical" : ", raw log differs"), "0",
            Verdict(allLogged && exit == 0));
+    if (reopen > 0)
+        Result("soak, TNC taken away and brought back",
+               std::to_string(reopenedLines) + " of " + std::to_string(cuts.size()) + " reopened, " +
+                   Grouped(double(rss) / 1024) + " MB resident",
+               std::to_string(cuts.size()), Verdict(cameBack && reopenedLines == cuts.size()));
     return allLogged && exit == 0 ? 0 : 1;
 }
