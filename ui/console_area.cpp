@@ -173,7 +173,6 @@ void ConsoleArea::UpdateScrollBars()
 
 void ConsoleArea::Follow()
 {
-    following_ = true;
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     OnScrolled();
 }
@@ -388,8 +387,11 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     }
     const std::uint64_t selectionFrom = std::min(anchor_, cursor_);
     const std::uint64_t selectionTo = std::max(anchor_, cursor_);
-    const std::size_t selectedFrom = std::size_t(std::clamp(selectionFrom, line.start, line.start + text.size()) - line.start);
-    const std::size_t selectedTo = std::size_t(std::clamp(selectionTo, line.start, line.start + text.size() + 1) - line.start);
+    const auto cell = [&](std::uint64_t position) {  // the line break is the cell behind the text
+        return std::size_t(std::clamp(position, line.start, line.start + text.size() + 1) - line.start);
+    };
+    const std::size_t selectedFrom = cell(selectionFrom);
+    const std::size_t selectedTo = cell(selectionTo);
     if (selectedFrom < selectedTo)
         painter.fillRect(x(selectedFrom), y, int(selectedTo - selectedFrom) * charWidth_, lineHeight_,
                          palette().color(QPalette::Highlight));

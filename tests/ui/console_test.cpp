@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
 #include "console_area.h"
 #include "frames.h"
@@ -98,6 +99,13 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     area.AddText("four\r", colour::Red);
     EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && area.UnseenReports() == 0);
 
+    // A double click takes the word under the pointer: "line" of "line 6", the view's first line.
+    bar.setValue(10);
+    const QFontMetrics metrics(area.font());
+    QTest::mouseDClick(area.viewport(), Qt::LeftButton, {},
+                       QPoint(4 + 2 * metrics.horizontalAdvance('M'), metrics.lineSpacing() / 2));
+    EXPECT_EQ(area.SelectedText(), "line");
+
     QTest::keyClick(&area, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&area, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), area.PlainText());
@@ -106,7 +114,7 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
 }
 
 // The worked example grabbed as painted: each line's text in its colour, the separator in the
-// palette's disabled-text colour of the moment.
+// palette's disabled-text colour of the moment; then a line of two colours, its first word selected.
 TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
 {
     Shown shown(700, 300);
@@ -116,24 +124,30 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
     area.setFont(font);
     QPalette palette = area.palette();
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(200, 0, 200));
+    palette.setColor(QPalette::Highlight, QColor(48, 112, 192));
+    palette.setColor(QPalette::HighlightedText, QColor(255, 255, 0));
     area.setPalette(palette);
     area.AddRuns(Reports({Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})}).front());
+    const std::uint64_t mixed = area.Text().Size();
+    area.AddRuns({{"\xC9t\xE9 red", colour::Red}, {" blue", colour::Blue}});
+    area.Select(mixed, mixed + 3);
 
     const QImage image = area.viewport()->grab().toImage();
     const int height = QFontMetrics(font).lineSpacing();
-    std::vector<std::string> look;
+    std::vector<std::string> look;  // each line's colours but the background, by name
     for (int top = 0; top + height <= image.height() && look.size() < 9; top += height) {
-        std::map<QRgb, int> count;  // the line's most frequent colour but the background
+        std::map<std::string, int> count;
         for (int y = top; y < top + height; ++y)
             for (int x = 0; x < image.width(); ++x)
-                ++count[image.pixel(x, y)];
-        count.erase(area.palette().color(QPalette::Base).rgb());
-        const auto most = std::max_element(count.begin(), count.end(),
-                                           [](auto& a, auto& b) { return a.second < b.second; });
-        look.push_back(most == count.end() ? "" : QColor(most->first).name().toStdString());
+                ++count[QColor(image.pixel(x, y)).name().toStdString()];
+        std::string colours;
+        for (const auto& [name, pixels] : count)
+            if (pixels >= 3 && name != area.palette().color(QPalette::Base).name().toStdString())
+                colours += (colours.empty() ? "" : "+") + name;
+        look.push_back(colours);
     }
     EXPECT_EQ(look, (std::vector<std::string>{"", "#808080", "#808080", "#000000", "#ff0000", "#008000", "",
-                                              "#c800c8", ""}));
+                                              "#c800c8", "#0000ff+#3070c0+#ff0000+#ffff00"}));
 }
 
 // Two mentions of a callsign among 2,000 reports (many compressed chunks): Ctrl+F and typing find
@@ -174,6 +188,40 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
     const std::size_t held = area.Text().HeldBytes();
     area.Clear();
     EXPECT_LT(area.Text().HeldBytes() * 1000, held);
+}
+
+// The text on its own across several compressed chunks: every line and its colour, a copy of the
+// whole, and finding at or behind a place and before it, round the ends, letters of either case alike.
+TEST(ConsoleText, LinesColoursCopiesAndFindsAcrossChunks)
+{
+    ConsoleText text;
+    std::string all;
+    std::vector<std::uint64_t> marks;
+    for (int i = 0; text.Size() < 3 * ConsoleText::kChunkBytes; ++i) {
+        if (i == 500 || i == 9000)
+            marks.push_back(text.Size() + 5);
+        const std::string line = "line " + std::string(i == 500 || i == 9000 ? "\xC9t\xE9 " : "") + std::to_string(i);
+        text.Append(line, std::uint32_t(i % 3));
+        text.Append("\r", std::uint32_t(i % 3));
+        all += line + "\n";
+    }
+    ASSERT_EQ(text.LineCount(), std::uint64_t(std::count(all.begin(), all.end(), '\n') + 1));
+    std::string lines;
+    for (std::uint64_t i = 0; i + 1 < text.LineCount(); ++i) {
+        const ConsoleText::Line line = text.LineAt(i);
+        lines += std::string(line.text) + (line.colours[0].colour == i % 3 ? "\n" : " in another colour\n");
+    }
+    EXPECT_EQ(lines, all);
+    EXPECT_EQ(text.Between(0, text.Size()), all);
+
+    const std::uint64_t a = marks[0], b = marks[1];
+    const std::tuple<std::uint64_t, bool, std::uint64_t> rows[] = {
+        {0, true, a}, {a, true, a}, {a + 1, true, b}, {b + 1, true, a},
+        {a, false, b}, {a + 1, false, a}, {b, false, a}, {text.Size(), false, b}};
+    for (const auto& [from, forward, found] : rows)
+        EXPECT_EQ(text.Find("\xC9T\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
+    EXPECT_EQ(text.Find("line 9000", 0, true), std::nullopt);
+    EXPECT_EQ(text.Find("0\nline", 0, true), std::nullopt);
 }
 
 }  // namespace
