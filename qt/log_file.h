@@ -1,10 +1,16 @@
 // A log file that is appended to and whose every write reaches the file
 // before the call returns, so a crash or a power cut loses nothing that was
 // already reported.
+//
+// Two runs started within the same minute share their logs. Each holds a
+// shared advisory lock (flock) on every log it has open; the end-of-run
+// cleanup deletes an empty log only when it can take the exclusive lock, so
+// never one that another run still writes.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -19,15 +25,27 @@ public:
     // earlier run under the same name is continued, never emptied.
     bool Open(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
+    // The path last given to Open, whether it opened or not.
     const std::string& Path() const { return path_; }
+    // The file's name without its folder, as the user is told it.
+    std::string Name() const;
     // False when the log is closed or the write failed (a full disk); the
     // caller goes on either way.
     bool Write(std::string_view bytes);
+    // Why the last write failed, or why the log could not be opened (an
+    // errno value); 0 once a write succeeds, and for a log never opened.
+    int Failure() const { return failure_; }
     void Close();
 
 private:
     int fd_ = -1;
+    int failure_ = 0;
     std::string path_;
 };
+
+// The end-of-run cleanup over the logs a run has closed: those that are empty
+// and that no other process holds open are deleted (empty paths skipped,
+// failures passed over).
+void DeleteEmptyLogs(const std::vector<std::string>& paths);
 
 }  // namespace quillon

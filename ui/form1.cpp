@@ -115,6 +115,8 @@ void Form1::BuildWindow()
     RichTextBox1 = new ConsoleArea(Frame5);
     frame5Layout->addWidget(RichTextBox1);
     layout->addWidget(Frame5, 1);
+    LogFailures = new LogIndicator(central);
+    layout->addWidget(LogFailures);
 
     // Bottom row: status box, TNC buttons and the counters.
     auto* bottom = new QHBoxLayout;

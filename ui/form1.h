@@ -24,6 +24,7 @@
 #include "timesvc/clock.h"
 #include "lamp.h"
 #include "log_file.h"
+#include "log_indicator.h"
 #include "serial_port.h"
 #include "console_area.h"
 #include "text_areas.h"
@@ -95,6 +96,8 @@ public:
     // Controls.
     ConsoleArea* RichTextBox1 = nullptr;
     StatusBox* Text1 = nullptr;
+    // The logs that cannot be written, in red; hidden while every log writes.
+    LogIndicator* LogFailures = nullptr;
     QGroupBox* Frame5 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QCheckBox* DecodeKissFrame = nullptr;

@@ -12,9 +12,9 @@ namespace {
 class WindowSink final : public ReceiveSink {
 public:
     explicit WindowSink(Form1& form) : form_(form) {}
-    void RawLog(std::string_view bytes) override { form_.RawLog.Write(bytes); }
-    void HexLog(std::string_view line) override { form_.HexLog.Write(line); }
-    void DumpLog(std::string_view line) override { form_.DumpLog.Write(line); }
+    void RawLog(std::string_view bytes) override { Write(form_.RawLog, bytes); }
+    void HexLog(std::string_view line) override { Write(form_.HexLog, line); }
+    void DumpLog(std::string_view line) override { Write(form_.DumpLog, line); }
     void Report(const FrameReport& report) override
     {
         const QString caption = FromCodePage(report.frameCaption);
@@ -24,6 +24,14 @@ public:
     }
 
 private:
+    // A log that fails is shown in the window; the frame goes on to the
+    // console and to the other logs all the same.
+    void Write(LogFile& log, std::string_view bytes)
+    {
+        log.Write(bytes);
+        form_.LogFailures->Note(log);
+    }
+
     Form1& form_;
 };
 

@@ -1,5 +1,4 @@
 // The end of a run, in this order, every step attempted.
-#include "app/cleanup.h"
 #include "form1.h"
 
 namespace quillon {
@@ -16,14 +15,14 @@ void Form1::Form_Unload()
     Timer1.stop();
 
     // The logs this run holds, noted before they are closed: the cleanup
-    // looks at these and nothing else.
+    // looks at these and nothing else, and leaves those another run holds.
     const std::vector<std::string> logs = {RawLog.IsOpen() ? RawLog.Path() : std::string(),
                                            DumpLog.IsOpen() ? DumpLog.Path() : std::string(),
                                            HexLog.IsOpen() ? HexLog.Path() : std::string()};
     RawLog.Close();
     DumpLog.Close();
     HexLog.Close();
-    DeleteEmptyFiles(logs);
+    DeleteEmptyLogs(logs);
     // The input port is still open: the exit script returns the TNC to its
     // command mode, and nothing it answers is logged any more.
     RunTncExitScript();
