@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "kissutil.h"
 #include "frames.h"
 #include "program.h"
 #include "tnc/time_frame.h"
@@ -294,6 +295,23 @@ int main(int argc, char** argv)
     Result(std::string(soak ? "soak" : "end to end") + ", frames lost",
            std::to_string(lost) + (identical ? ", raw log identical" : ", raw log differs"), "0",
            Verdict(allLogged && exit == 0));
+    if (!soak) {
+        // The yardstick, side by side: the same frames through a
+        // pseudo-terminal into Dire Wolf's kissutil, which prints a line per
+        // frame and keeps nothing.
+        const KissutilRun yardstick = RunKissutil(stream, frames);
+        const double kissutilRate = yardstick.seconds > 0 ? double(yardstick.frames) / yardstick.seconds : 0;
+        if (yardstick.ran)
+            std::printf("  kissutil             %s frames/s (%s of the frames printed in %.2f s)\n",
+                        Grouped(kissutilRate).c_str(), Grouped(double(yardstick.frames)).c_str(), yardstick.seconds);
+        else
+            std::printf("  kissutil             not found (Debian package direwolf)\n");
+        char figure[120];
+        std::snprintf(figure, sizeof figure, "x%.1f (%s against %s frames/s)", kissutilRate > 0 ? rate / kissutilRate : 0,
+                      Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
+        Result("end to end against kissutil", yardstick.ran ? figure : "kissutil not found", ">= x3",
+               yardstick.ran ? Verdict(yardstick.frames == frames && rate >= 3 * kissutilRate) : "-");
+    }
     if (reopen > 0)
         Result("soak, TNC taken away and brought back",
                std::to_string(reopenedLines) + " of " + std::to_string(cuts.size()) + " reopened, " +

@@ -1,0 +1,20 @@
+// Dire Wolf's kissutil (Debian package direwolf) as a yardstick: it reads a
+// KISS TNC on a serial port and prints one line per frame, keeping nothing.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace quillon::bench {
+
+struct KissutilRun {
+    bool ran = false;       // false: kissutil is not installed or did not start
+    std::size_t frames = 0; // lines it printed for frames
+    double seconds = 0;     // from the first byte written to the last line read
+};
+
+// Writes `stream` as fast as it is taken into a pseudo-terminal that
+// kissutil reads, until it has printed `frames` frame lines or stops for 30 s.
+KissutilRun RunKissutil(const std::string& stream, std::size_t frames);
+
+}  // namespace quillon::bench
