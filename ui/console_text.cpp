@@ -160,22 +160,23 @@ const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
     return u;
 }
 
+std::size_t ConsoleText::ChunkWhere(std::uint64_t Chunk::*field, std::uint64_t value, std::uint64_t open) const
+{
+    if (value >= open)
+        return chunks_.size();
+    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), value,
+                                     [field](std::uint64_t v, const Chunk& c) { return v < c.*field; });
+    return std::size_t(it - chunks_.begin()) - 1;
+}
+
 std::size_t ConsoleText::ChunkOfLine(std::uint64_t line) const
 {
-    if (line >= open_.firstLine)
-        return chunks_.size();
-    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), line,
-                                     [](std::uint64_t l, const Chunk& c) { return l < c.firstLine; });
-    return std::size_t(it - chunks_.begin()) - 1;
+    return ChunkWhere(&Chunk::firstLine, line, open_.firstLine);
 }
 
 std::size_t ConsoleText::ChunkOfPosition(std::uint64_t position) const
 {
-    if (position >= open_.start)
-        return chunks_.size();
-    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), position,
-                                     [](std::uint64_t p, const Chunk& c) { return p < c.start; });
-    return std::size_t(it - chunks_.begin()) - 1;
+    return ChunkWhere(&Chunk::start, position, open_.start);
 }
 
 ConsoleText::Line ConsoleText::LineAt(std::uint64_t line)

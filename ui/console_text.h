@@ -94,6 +94,9 @@ private:
     };
 
     void Seal();
+    // The chunk whose `field` is the last at or before `value`; the open one
+    // from `open` on.
+    std::size_t ChunkWhere(std::uint64_t Chunk::*field, std::uint64_t value, std::uint64_t open) const;
     std::size_t ChunkOfLine(std::uint64_t line) const;
     std::size_t ChunkOfPosition(std::uint64_t position) const;
     const Unpacked& Open(std::size_t chunk);  // chunks_.size() is the open one
