@@ -9,8 +9,8 @@
 // A port whose device goes away while it is open (a USB TNC unplugged, the
 // far side of a pseudo-terminal closed) is closed and reported lost; while
 // reopening is on, it is then opened again every two seconds with the same
-// number and settings, its COMn entry looked up afresh at each try, until
-// that succeeds.
+// settings on the same entry or device, until that succeeds. A COMn link is
+// followed afresh at each try, and waited for while it is gone.
 #pragma once
 
 #include <QObject>
@@ -45,7 +45,6 @@ public:
     // Whether a lost port is opened again (off at first). Turned on while
     // the port is lost, the tries begin.
     void SetReopening(bool on);
-    bool IsLost() const { return lost_; }
     static constexpr std::chrono::milliseconds kReopenInterval{2000};
 
     // For good, at the end of the run: nothing more is delivered, neither
