@@ -178,7 +178,7 @@ int main(int argc, char** argv)
             const std::string raw = folder.File(folder.LogName(".kss"));
             const auto lost = [&] { return Count(quillon.Output(), "COM 1 lost: ") > nextCut; };
             cameBack = WaitFor([&] { return FileSize(raw) >= cut.logged; }, 30);
-            folder.Com1().Close();
+            folder.Unplug(1);
             cameBack = cameBack && WaitFor(lost, 30) &&
                        folder.Replug(1).ReadUntil([&](const std::string& got) { return got.size() >= init.size(); },
                                                   std::chrono::seconds(30)) == init;

@@ -66,32 +66,38 @@ ProgramFolder::ProgramFolder() : path_(temp_.path().toStdString())
     if (!QFile::copy(QString::fromStdString(BuiltProgram("quillon")), binary))
         throw std::runtime_error("cannot copy the quillon binary");
     QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
-    Link(1);
-    Link(2);
+    Link(1, com1_->SlavePath());
+    Link(2, com2_->SlavePath());
 }
 
 ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing))
 {
-    Link(1);
-    Link(2);
+    Link(1, com1_->SlavePath());
+    Link(2, com2_->SlavePath());
 }
 
-void ProgramFolder::Link(int n)
+void ProgramFolder::Link(int n, const std::string& target)
 {
     // A new link under another name renamed over the old one: the program
     // never finds COMn missing.
     const std::string link = File("COM" + std::to_string(n));
     const std::string fresh = link + ".new";
     std::filesystem::remove(fresh);
-    std::filesystem::create_symlink((n == 1 ? com1_ : com2_)->SlavePath(), fresh);
+    std::filesystem::create_symlink(target, fresh);
     std::filesystem::rename(fresh, link);
+}
+
+void ProgramFolder::Unplug(int n)
+{
+    Link(n, File("unplugged"));
+    (n == 1 ? com1_ : com2_)->Close();
 }
 
 Pty& ProgramFolder::Replug(int n)
 {
     std::unique_ptr<Pty>& port = n == 1 ? com1_ : com2_;
     port = std::make_unique<Pty>();
-    Link(n);
+    Link(n, port->SlavePath());
     return *port;
 }
 

@@ -59,12 +59,16 @@ public:
 
     Pty& Com1() { return *com1_; }
     Pty& Com2() { return *com2_; }
-    // A device that comes back: a new pseudo-terminal behind COMn (1 or 2),
-    // its link re-pointed in one step. The old one is closed.
+    // A device that goes away: COMn (1 or 2) is linked to a name that never
+    // exists, then its pseudo-terminal is closed. A link left on the closed
+    // one would lead to whatever pseudo-terminal gets its number next.
+    void Unplug(int n);
+    // A device that comes back: a new pseudo-terminal behind COMn, its link
+    // re-pointed in one step.
     Pty& Replug(int n);
 
 private:
-    void Link(int n);
+    void Link(int n, const std::string& target);
 
     QTemporaryDir temp_;
     std::string path_;

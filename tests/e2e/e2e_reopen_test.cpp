@@ -4,8 +4,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <numeric>
-#include <regex>
 
 #include "frames.h"
 #include "poll_until.h"
@@ -27,16 +27,20 @@ std::string LoggedFrames(const ProgramFolder& folder)
     return sink.frames;
 }
 
-std::size_t Count(const std::string& text, const std::string& pattern)
+std::size_t Count(const std::string& text, const std::string& part)
 {
-    const std::regex re(pattern);
-    return std::size_t(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
+
+const std::string kIni = "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n";
 
 TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandlesNoFrame)
 {
     ProgramFolder folder;
-    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    folder.Write("quillon.ini", kIni);
     folder.Write("tnc_init.txt", "KISS ON\r\n");
     // More than the pseudo-terminal holds: the end of the run waits for it.
     folder.Write("tnc_exit.txt", std::string(200000, 'x') + "\r\n");
@@ -63,8 +67,8 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
             break;
 
         // Both devices go away; the links lead nowhere for a while.
-        folder.Com1().Close();
-        folder.Com2().Close();
+        folder.Unplug(1);
+        folder.Unplug(2);
         ASSERT_TRUE(QTest::qWaitFor([&] {
             return Count(q.Output(), "COM 1 lost") + Count(q.Output(), "COM 2 lost") == 2u * (round + 1u);
         }, 60000)) << q.Output();
@@ -77,9 +81,9 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
         ASSERT_TRUE(QTest::qWaitFor([&] { return Count(q.Output(), "COM 2 reopened") == round + 1u; }, 60000));
     }
     const std::string output = q.Output();
-    EXPECT_EQ(Count(output, "COM [12] lost: Input/output error\n"), 2u * kRounds) << output;
-    EXPECT_EQ(Count(output, "COM 1 reopened\n"), std::size_t(kRounds)) << output;
-    EXPECT_EQ(Count(output, "COM 2 reopened\n"), std::size_t(kRounds)) << output;
+    for (const char* line : {"COM 1 lost: Input/output error\n", "COM 2 lost: Input/output error\n",
+                             "COM 1 reopened\n", "COM 2 reopened\n"})
+        EXPECT_EQ(Count(output, line), std::size_t(kRounds)) << line << output;
     EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), kRounds + 1u) << output;
     ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder).size() >= Joined(sent).size(); }, 60s));
     EXPECT_TRUE(LoggedFrames(folder) == Joined(sent)) << "frames lost, or a cut-off frame joined to the next";
@@ -98,12 +102,10 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
 TEST(EndToEnd, FortyMegabytesIntoTheMirrorPortHoldNoMemory)
 {
     ProgramFolder folder;
-    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    folder.Write("quillon.ini", kIni);
     RunningQuillon q(folder);
     ASSERT_TRUE(q.WaitStarted()) << q.Output();
-    std::string chunk(1 << 20, '\0');
-    for (std::size_t i = 0; i < chunk.size(); ++i)
-        chunk[i] = char(i * 7);
+    const std::string chunk(1 << 20, '\xC0');
     // A first megabyte, so that the program has settled.
     ASSERT_TRUE(folder.Com2().WriteAll(chunk));
     const std::vector<std::string> frames = ManyFrames(2, 5);
@@ -117,7 +119,6 @@ TEST(EndToEnd, FortyMegabytesIntoTheMirrorPortHoldNoMemory)
     ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder) == Joined(frames); }, 60s));
     const long after = ProcStatusField(q.Pid(), "VmRSS");
     EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
-    RecordProperty("rss_growth_kb", std::to_string(after - before));
     std::printf("resident memory %ld kB before the flood, %ld kB after\n", before, after);
     EXPECT_EQ(q.Stop(), 0) << q.Output();
 }
