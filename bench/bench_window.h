@@ -15,6 +15,7 @@
 
 #include "app/receiver.h"
 #include "fakes.h"
+#include "frames.h"
 #include "form1.h"
 #include "program.h"
 #include "pty.h"
@@ -43,23 +44,10 @@ public:
     // Lets the window take posted events and paint.
     static void Settle() { QCoreApplication::processEvents(); }
 
-    // The console runs of each frame's report, made by a receive pipeline
-    // with the window's options, as the receive path hands them to the
-    // console.
+    // The console runs of each frame's report with the window's options.
     std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
     {
-        struct Collect final : ReceiveSink {
-            std::vector<std::vector<ConsoleRun>> reports;
-            void Report(const FrameReport& report) override { reports.push_back(report.console); }
-        } sink;
-        ReceiveState receive;
-        Counters counters;
-        Receiver receiver(receive, counters, clock);
-        receiver.SetOptions(form->ReceivePipeline.Options());
-        receiver.Reset();
-        for (const std::string& frame : frames)
-            receiver.Feed(frame, true, sink);
-        return std::move(sink.reports);
+        return test::ReportRuns(test::Joined(frames), form->ReceivePipeline.Options().report);
     }
 
     QTemporaryDir dir;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <numeric>
 #include <random>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 namespace quillon::test {
 
 inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
+inline std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
 // The frame as a TNC sends it: KISS around the AX.25 frame.
 inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
 
@@ -48,6 +50,24 @@ inline int FeedReceiver(std::string_view bytes, bool readLog, ReceiveSink& sink)
     Receiver receiver(receive, counters, clock);
     receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
     return receiver.Feed(bytes, true, sink);
+}
+
+// The console runs of the report of each frame in `bytes`, as the receive path hands them on:
+// as received, or (`readLog`) a raw log read back, its time frames the times of the frames behind them.
+inline std::vector<std::vector<ConsoleRun>> ReportRuns(std::string_view bytes, ReportOptions report = {.hexFile = true},
+                                                      bool readLog = false)
+{
+    struct Collect final : ReceiveSink {
+        std::vector<std::vector<ConsoleRun>> reports;
+        void Report(const FrameReport& r) override { reports.push_back(r.console); }
+    } sink;
+    ReceiveState receive{};
+    Counters counters{};
+    FixedClock clock{};
+    Receiver receiver(receive, counters, clock);
+    receiver.SetOptions({.report = report, .buildReports = true, .readLogTimes = readLog});
+    receiver.Feed(bytes, true, sink);
+    return std::move(sink.reports);
 }
 
 }  // namespace quillon::test

@@ -38,6 +38,14 @@ long ProcStatusField(long pid, std::string_view name)
     return -1;
 }
 
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 std::string BuiltProgram(std::string_view name)
 {
     return std::string(QUILLON_PROGRAM_DIR) + "/" + std::string(name);

@@ -28,6 +28,9 @@ void WriteFile(const std::string& path, std::string_view bytes);
 // instance "VmRSS" in kB; -1 when there is none.
 long ProcStatusField(long pid, std::string_view name);
 
+// How often `part` stands in `text`, overlaps counted.
+std::size_t Count(const std::string& text, const std::string& part);
+
 // A program of this build's program folder, by name.
 std::string BuiltProgram(std::string_view name);
 

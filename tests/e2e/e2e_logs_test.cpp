@@ -1,21 +1,16 @@
-// The real program through failures around it: its folder on a small file
-// system that fills up (the log that cannot be written is named with the
-// reason, the frames still go through, and the log takes up again once there
-// is room), and a time server that resets the connection after its answer.
-#include <QTcpServer>
-#include <QTcpSocket>
+// The real program with its folder on a small file system that fills up: the
+// log that cannot be written is named with the reason, the frames still go
+// through, and the log takes up again once there is room.
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 #include "frames.h"
 #include "program.h"
@@ -24,14 +19,6 @@ namespace quillon::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
 
 // A tmpfs over a temporary folder with room for the binary and a little
 // more, unmounted at the end whatever happens.
@@ -100,39 +87,6 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     EXPECT_EQ(Count(q.Output(), full), 1u);
     EXPECT_EQ(Count(q.Output(), kss + ": writing again"), 1u);
     EXPECT_TRUE(folder.Read(kss) == frames[2]) << folder.Read(kss).size() << " bytes in the raw log";
-}
-
-TEST(EndToEnd, ATimeServerThatResetsAfterItsAnswerSetsNoClock)
-{
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    ProgramFolder folder;
-    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nTIMESERVER=127.0.0.1\r\n");
-    // Never with the right to set the clock: as root, setpriv drops it.
-    const QStringList prefix = ::geteuid() != 0 ? QStringList{}
-        : QStringList{"setpriv", "--inh-caps=-sys_time", "--bounding-set=-sys_time", "--"};
-    RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1", "QUILLON_TIME_PORT=" + QString::number(server.serverPort())},
-                     prefix);
-    QTcpSocket* peer = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (peer = server.nextPendingConnection()); }, 60000)) << q.Output();
-    peer->write(QByteArray("\xEE\xBD\xD2\x80", 4));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return q.Output().find("(4 bytes)") != std::string::npos; }, 60000)) << q.Output();
-    const linger hard{1, 0};  // the close sends RST
-    ::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    peer->abort();
-    const std::string lines = "data received: EE BD D2 80  (4 bytes)\n   error received: Connection reset by peer\n"
-                              "   error received: 10054\nsockets closed\n";
-    const auto status = [&] {  // the idle line, which may come in between, left out
-        std::string kept;
-        std::istringstream output(q.Output());
-        for (std::string line; std::getline(output, line);)
-            if (line.find(" sec since last packet") == line.npos)
-                kept += line + "\n";
-        return kept;
-    };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status().find(lines) != std::string::npos; }, 60000)) << q.Output();
-    EXPECT_EQ(q.Stop(), 0);
-    EXPECT_EQ(q.Output().find("synchroni"), std::string::npos) << q.Output();
 }
 
 }  // namespace

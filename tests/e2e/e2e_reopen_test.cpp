@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <numeric>
 
 #include "frames.h"
 #include "poll_until.h"
@@ -13,8 +12,6 @@
 
 namespace quillon::test {
 namespace {
-
-std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
 
 // The frames of a raw log, read back through the receive pipeline.
 std::string LoggedFrames(const ProgramFolder& folder)
@@ -25,14 +22,6 @@ std::string LoggedFrames(const ProgramFolder& folder)
     } sink;
     FeedReceiver(folder.ReadLog(".kss"), true, sink);
     return sink.frames;
-}
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
 }
 
 const std::string kIni = "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n";

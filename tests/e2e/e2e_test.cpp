@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <numeric>
 #include <optional>
 #include <random>
 #include <regex>
@@ -30,8 +30,6 @@ namespace fs = std::filesystem;
 using std::chrono::system_clock;
 
 const std::string kIni = "COM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n";
-
-std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
 
 std::size_t Lines(std::string_view text) { return std::size_t(std::count(text.begin(), text.end(), '\n')); }
 
@@ -224,11 +222,11 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
     const QStringList prefix = ::geteuid() != 0 ? QStringList{}
         : QStringList{"setpriv", "--inh-caps=-sys_time", "--bounding-set=-sys_time", "--"};
     const std::string refused = "SetSystemTime failed. Clock not synchronised";
-    // The present time and a close, or junk on a connection held open.
-    const QByteArray rows[] = {{}, QByteArray(1 << 20, 'Z'), QByteArray("\xFF\x00garbage\r\n\xC0", 12), {}};
+    // The present time and a close, the same and a reset, or junk on a connection held open.
+    const QByteArray rows[] = {{}, {}, QByteArray(1 << 20, 'Z'), QByteArray("\xFF\x00garbage\r\n\xC0", 12), {}};
     const auto frames = ManyFrames(100, 12);
     for (const QByteArray& sends : rows) {
-        const bool answers = &sends == &rows[0];
+        const bool answers = &sends == &rows[0], resets = &sends == &rows[1];
         SCOPED_TRACE(&sends - &rows[0]);
         QTcpServer server;
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
@@ -238,7 +236,7 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
                 const auto t = system_clock::to_time_t(system_clock::now()) + 2208988800LL;  // since 1900
                 const char now[4] = {char(t >> 24), char(t >> 16), char(t >> 8), char(t)};
                 peers.push_back(peer);
-                peer->write(answers ? QByteArray(now, 4) : sends);
+                peer->write(answers || resets ? QByteArray(now, 4) : sends);
                 if (answers)
                     peer->disconnectFromHost();
             }
@@ -246,9 +244,14 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
         Station s(kIni + "TIMESERVER=127.0.0.1\r\n");
         s.q.emplace(s.folder, QStringList{"QUILLON_STATUS_TO_STDERR=1",
                                           "QUILLON_TIME_PORT=" + QString::number(server.serverPort())}, prefix);
-        const std::string awaited = answers ? refused : "   winsock connection made";
+        const std::string awaited = answers ? refused : resets ? "(4 bytes)" : "   winsock connection made";
         ASSERT_TRUE(QTest::qWaitFor([&] { return s.q->Output().find(awaited) != std::string::npos; }, 60000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !peers.empty() && peers[0]->bytesToWrite() == 0; }, 60000));
+        if (resets) {  // a close that sends RST
+            const linger hard{1, 0};
+            ::setsockopt(int(peers[0]->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            peers[0]->abort();
+        }
         ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 12));
         EXPECT_TRUE(s.Logged(frames.size()));
         EXPECT_EQ(s.q->Stop(), 0);
@@ -258,8 +261,10 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
             if (!line.starts_with("QStandardPaths") && !line.ends_with("propagateSizeHints()") &&
                 line.find(" sec since last packet") == line.npos)
                 status += line + "\n";
-        // Nothing set from a connection held open; the init script runs before the answer comes.
+        // Nothing set from a connection held open or reset; the init script runs before the answer comes.
         EXPECT_EQ(status.find("synchroni") != std::string::npos, answers);
+        EXPECT_TRUE(!resets || status.find(" (4 bytes)\n   error received: Connection reset by peer\n"
+                                           "   error received: 10054\nsockets closed\n") != status.npos) << status;
         EXPECT_TRUE(!answers || std::regex_search(status, std::regex(
             "^opening connection to TIMESERVER \\[127\\.0\\.0\\.1\\]\nread tnc_init\\.txt\ndone\n"
             "   winsock connection made\ndata received: ([0-9A-F]{2} ){4} \\(4 bytes\\)\n   closing connection\n"

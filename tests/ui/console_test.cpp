@@ -16,25 +16,6 @@
 namespace quillon::test {
 namespace {
 
-// The console runs of each frame's report, as the receive path hands them on.
-std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
-{
-    struct Collect final : ReceiveSink {
-        std::vector<std::vector<ConsoleRun>> reports;
-        void Report(const FrameReport& report) override { reports.push_back(report.console); }
-    } sink;
-    std::string bytes;
-    for (const std::string& frame : frames)
-        bytes += frame;
-    ReceiveState receive{};
-    Counters counters{};
-    const FixedClock clock{};
-    Receiver receiver(receive, counters, clock);
-    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = true});
-    receiver.Feed(bytes, true, sink);
-    return std::move(sink.reports);
-}
-
 struct Shown {
     explicit Shown(int width = 500, int height = 200)
     {
@@ -91,13 +72,6 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && !area.Cue()->isVisible());
     EXPECT_TRUE(area.PlainText().endsWith("line 299\none\nmore\ntwo\n"));
 
-    // Scrolled up, no report moves the view; scrolling back down to the bottom follows again.
-    bar.setValue(0);
-    area.AddText("three\r", colour::Red);
-    EXPECT_EQ(area.FirstLineShown() + area.UnseenReports(), 1u);
-    bar.setValue(bar.maximum());
-    area.AddText("four\r", colour::Red);
-    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && area.UnseenReports() == 0);
 
     // A double click takes the word under the pointer: "line" of "line 6", the view's first line.
     bar.setValue(10);
@@ -127,7 +101,7 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
     palette.setColor(QPalette::Highlight, QColor(48, 112, 192));
     palette.setColor(QPalette::HighlightedText, QColor(255, 255, 0));
     area.setPalette(palette);
-    area.AddRuns(Reports({Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})}).front());
+    area.AddRuns(ReportRuns(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})).front());
     const std::uint64_t mixed = area.Text().Size();
     area.AddRuns({{"\xC9t\xE9 red", colour::Red}, {" blue", colour::Blue}});
     area.Select(mixed, mixed + 3);
@@ -156,7 +130,7 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
 {
     Shown shown;
     ConsoleArea& area = shown.area;
-    const auto reports = Reports(ManyFrames(2000, 5));
+    const auto reports = ReportRuns(Joined(ManyFrames(2000, 5)));
     for (std::size_t i = 0; i < reports.size(); ++i) {
         area.AddRuns(reports[i]);
         if (i == 30 || i == 1900)

@@ -124,27 +124,18 @@ TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
     w.form->RichTextBox1->SelectAll();
     w.form->RichTextBox1->Copy();
 
-    struct Reports final : ReceiveSink {
-        QString text;
-        void Report(const FrameReport& report) override
-        {
-            for (const ConsoleRun& run : report.console)
-                text += ToDisplayText(run.text);
-        }
-    } sink;
-    ReceiveState receive{};
-    Counters counters{};
-    const FixedClock clock{};
-    Receiver log(receive, counters, clock);
-    log.SetOptions({.report = {.timeFrames = true, .hexFile = true}, .buildReports = true, .readLogTimes = true});
-    log.Feed(ReadFile(w.dir.filePath("28072013_1405.kss").toStdString()), true, sink);
+    QString reports;
+    for (const auto& report : ReportRuns(ReadFile(w.dir.filePath("28072013_1405.kss").toStdString()),
+                                         {.timeFrames = true, .hexFile = true}, true))
+        for (const ConsoleRun& run : report)
+            reports += ToDisplayText(run.text);
     const auto lines = [](const QString& text) {
         std::vector<std::string> out;
         for (const QString& line : text.split('\n'))
             out.push_back(line.toStdString());
         return out;
     };
-    EXPECT_EQ(lines(QApplication::clipboard()->text()), lines(sink.text));
+    EXPECT_EQ(lines(QApplication::clipboard()->text()), lines(reports));
 }
 
 TEST(Window, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
