@@ -18,7 +18,7 @@
 #include "frames.h"
 #include "form1.h"
 #include "program.h"
-#include "pty.h"
+#include "pseudo_terminal.h"
 
 namespace quillon::bench {
 
@@ -51,8 +51,8 @@ public:
     }
 
     QTemporaryDir dir;
-    test::Pty com1;
-    test::Pty com2;
+    Pty com1;
+    Pty com2;
     test::FakeClock clock{test::At(std::chrono::hours{14})};
     test::FakeClockSetter clockSetter;
     std::unique_ptr<Form1> form;

@@ -10,7 +10,7 @@
 #include <chrono>
 
 #include "bench_util.h"
-#include "pty.h"
+#include "pseudo_terminal.h"
 
 namespace quillon::bench {
 
@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 KissutilRun RunKissutil(const std::string& stream, std::size_t frames)
 {
     KissutilRun run;
-    test::Pty tnc;
+    Pty tnc;
     int out[2];
     int in[2];  // kept open: kissutil reads commands from its standard input
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)

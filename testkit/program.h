@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "pty.h"
+#include "pseudo_terminal.h"
 
 namespace quillon::test {
 

@@ -25,12 +25,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/app.h"
 #include "app/receiver.h"
+#include "pseudo_terminal.h"
 
 namespace {
 
@@ -180,39 +183,6 @@ void InstallSignals()
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         sigdelset(&g_waitMask, sig);
 }
-
-// The master side of a pseudo-terminal in raw mode, with the hang-up
-// indication armed (see the top of the file).
-struct Pty {
-    int master = -1;
-    std::string slave;
-
-    void Open()
-    {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            Fail(Errno("cannot create a pseudo-terminal"));
-        slave = ::ptsname(master);
-        termios raw{};
-        if (::tcgetattr(master, &raw) != 0)
-            Fail(Errno("tcgetattr"));
-        ::cfmakeraw(&raw);
-        if (::tcsetattr(master, TCSANOW, &raw) != 0)
-            Fail(Errno("tcsetattr"));
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        const int s = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (s < 0)
-            Fail(Errno("cannot open " + slave));
-        ::close(s);
-    }
-
-    bool PeerOpen() const
-    {
-        pollfd p{master, 0, 0};
-        ::poll(&p, 1, 0);
-        return (p.revents & POLLHUP) == 0;
-    }
-};
 
 // The symbolic link to the slave, made atomically and removed at exit when it
 // still points at this process's pseudo-terminal.
@@ -396,7 +366,7 @@ void TakeReplies(int master, int record)
 }
 
 // Waits until some process opens the slave side; false on a stop signal.
-bool WaitForOpen(const Pty& pty)
+bool WaitForOpen(const quillon::Pty& pty)
 {
     bool told = false;
     while (!g_stop) {
@@ -412,9 +382,9 @@ bool WaitForOpen(const Pty& pty)
 
 // Before leaving with --exit-when-done: the bytes still queued on the slave
 // side would be lost when the master closes, so wait until they are read.
-void WaitUntilDrained(const Pty& pty)
+void WaitUntilDrained(const quillon::Pty& pty)
 {
-    const int s = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int s = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (s < 0) {
         Wait(nullptr, 0, milliseconds(1000));
         return;
@@ -432,7 +402,7 @@ void WaitUntilDrained(const Pty& pty)
 }
 
 // The main loop: replay while the port is open, then hold it open (or leave).
-void Run(const Options& o, Pty& pty, Player& player, int record)
+void Run(const Options& o, quillon::Pty& pty, Player& player, int record)
 {
     if (!WaitForOpen(pty))
         return;
@@ -458,13 +428,13 @@ void Run(const Options& o, Pty& pty, Player& player, int record)
         // Bytes due: wait for room in the queue; else until they are due.
         const milliseconds due = player.UntilDue();
         const bool writable = due.count() == 0;
-        pollfd p{pty.master, short(POLLIN | (writable ? POLLOUT : 0)), 0};
+        pollfd p{pty.MasterFd(), short(POLLIN | (writable ? POLLOUT : 0)), 0};
         Wait(&p, 1, writable ? milliseconds(500) : std::min(due, milliseconds(500)));
         if (p.revents & POLLHUP)
             continue;  // handled at the top of the loop, without spinning
         if (p.revents & POLLIN)
-            TakeReplies(pty.master, record);
-        player.Write(pty.master);
+            TakeReplies(pty.MasterFd(), record);
+        player.Write(pty.MasterFd());
     }
 }
 // A raw log without its time frames: the frames alone, as a TNC sends them.
@@ -498,11 +468,16 @@ int main(int argc, char** argv)
         if (record < 0)
             Fail(Errno("cannot create " + o.record));
     }
-    Pty pty;
-    pty.Open();
+    std::optional<quillon::Pty> made;
+    try {
+        made.emplace();
+    } catch (const std::system_error& e) {
+        Fail(std::string("cannot create a pseudo-terminal: ") + e.what());
+    }
+    quillon::Pty& pty = *made;
     Link link;
-    link.Make(o.link, pty.slave);
-    Note(o.link + " -> " + pty.slave);
+    link.Make(o.link, pty.SlavePath());
+    Note(o.link + " -> " + pty.SlavePath());
 
     Source source(std::move(data), o.loop);
     Player player(o, source);
@@ -510,6 +485,6 @@ int main(int argc, char** argv)
 
     if (record >= 0)
         ::close(record);
-    ::close(pty.master);
+    pty.Close();
     return 0;
 }

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "line_events.h"
-#include "pty.h"
+#include "pseudo_terminal.h"
 #include "tnc/serial_events.h"
 
 namespace quillon::test {

@@ -15,7 +15,7 @@
 #include "kiss_encoder.h"
 #include "line_events.h"
 #include "program.h"
-#include "pty.h"
+#include "pseudo_terminal.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {

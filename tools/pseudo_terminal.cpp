@@ -1,4 +1,4 @@
-#include "pty.h"
+#include "pseudo_terminal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,9 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "poll_until.h"
 
-namespace quillon::test {
+namespace quillon {
 
 namespace {
 
@@ -76,12 +75,17 @@ bool Pty::PeerOpen() const
 
 bool Pty::WaitReadable(std::chrono::milliseconds limit) const
 {
-    return PollUntil(
-        [this] {
-            pollfd p{master_, POLLIN, 0};
-            return master_ >= 0 && ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
-        },
-        limit, std::chrono::milliseconds(1));
+    // A hang-up is no data: it is waited out a little at a time.
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        pollfd p{master_, POLLIN, 0};
+        if (master_ >= 0 && ::poll(&p, 1, MillisLeft(end)) > 0 && (p.revents & POLLIN) != 0)
+            return true;
+        if (master_ < 0 || std::chrono::steady_clock::now() >= end)
+            return false;
+        if (p.revents != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool Pty::WriteAll(std::string_view bytes, std::chrono::milliseconds limit)
@@ -133,4 +137,4 @@ std::string Pty::ReadUntil(const std::function<bool(const std::string&)>& done,
     return got;
 }
 
-}  // namespace quillon::test
+}  // namespace quillon

@@ -1,6 +1,7 @@
-// A pseudo-terminal held by a test: the test owns the master side and plays
-// the device (a TNC, a mirror receiver); the program under test opens the
-// slave side through a COMn link in its program folder.
+// A pseudo-terminal whose master side plays a serial device (a TNC, a mirror
+// receiver): quillon-replay's simulated TNC, and the tests' and benchmarks'
+// devices. The program opens the slave side through a COMn link in its
+// program folder.
 //
 // The master is put in raw mode before anyone opens the slave (otherwise the
 // line discipline echoes and rewrites the bytes), and the slave is opened and
@@ -14,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace quillon::test {
+namespace quillon {
 
 class Pty {
 public:
@@ -54,4 +55,4 @@ private:
     std::string slavePath_;
 };
 
-}  // namespace quillon::test
+}  // namespace quillon
