@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "text/lines.h"
+
 namespace quillon {
 
 namespace {
@@ -70,14 +72,14 @@ void ConsoleText::Append(std::string_view text, std::uint32_t colour)
         else
             open_.colours.push_back({std::uint32_t(out.size()), colour});
     }
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t end = std::min(text.find_first_of("\r\n", i), text.size());
-        out.append(text, i, end - i);
-        lineLength_ += end - i;
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const bool endsLine = text.back() == '\r' || text.back() == '\n';
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out.append(lines[i]);
+        lineLength_ += lines[i].size();
         longestLine_ = std::max(longestLine_, lineLength_);
-        if (end == text.size())
+        if (i + 1 == lines.size() && !endsLine)
             break;
-        i = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         out.push_back('\n');
         open_.lineStarts.push_back(std::uint32_t(out.size()));
         lineLength_ = 0;

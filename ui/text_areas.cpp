@@ -3,6 +3,7 @@
 #include <QScrollBar>
 
 #include "text/codepage.h"
+#include "text/lines.h"
 
 namespace quillon {
 
@@ -18,16 +19,11 @@ QString FromCodePage(std::string_view bytes)
 QString ToDisplayText(std::string_view bytes)
 {
     QString out;
-    out.reserve(qsizetype(bytes.size()));
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<std::uint8_t>(bytes[i]);
-        if (b == '\r' || b == '\n') {
-            if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
+    const std::vector<std::string_view> lines = SplitLines(bytes);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += FromCodePage(lines[i]);
+        if (i + 1 < lines.size() || bytes.back() == '\r' || bytes.back() == '\n')
             out.append(QChar('\n'));
-        } else {
-            out.append(QChar(Windows1252ToUnicode(b)));
-        }
     }
     return out;
 }
