@@ -29,14 +29,6 @@ bool PlainAscii(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = char(FoldCase(std::uint8_t(c)));
-    return out;
-}
-
 }  // namespace
 
 ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
@@ -259,7 +251,7 @@ bool ConsoleArea::FindAgain(bool forward)
 
 bool ConsoleArea::Find(std::uint64_t from, bool forward)
 {
-    needle_ = Lower(ToCodePage(findField_->text()));
+    needle_ = FoldCase(ToCodePage(findField_->text()));
     viewport()->update();
     if (needle_.empty()) {
         findStatus_->clear();
@@ -381,7 +373,7 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
 
     // Found text, then the selection (to the line's end when it goes on).
     if (!needle_.empty()) {
-        const std::string lower = Lower(text);
+        const std::string lower = FoldCase(text);
         for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
             painter.fillRect(x(at), y, int(needle_.size()) * charWidth_, lineHeight_, QColor(255, 230, 120));
     }

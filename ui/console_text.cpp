@@ -36,7 +36,13 @@ const char* Search(std::string_view haystack, std::string_view needle)
 
 }  // namespace
 
-std::uint8_t FoldCase(std::uint8_t byte) { return kFold[byte]; }
+std::string FoldCase(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = char(kFold[std::uint8_t(c)]);
+    return out;
+}
 
 ConsoleText::ConsoleText() { Clear(); }
 
@@ -262,8 +268,7 @@ std::optional<std::uint64_t> ConsoleText::Find(std::string_view needle, std::uin
 {
     if (needle.empty() || needle.find('\n') != std::string_view::npos || Size() == 0)
         return std::nullopt;
-    std::string folded(needle);
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) { return char(kFold[std::uint8_t(c)]); });
+    const std::string folded = FoldCase(needle);
     from = std::min(from, Size());
     const std::size_t count = chunks_.size() + 1;
     const auto startOf = [&](std::size_t c) { return c < chunks_.size() ? chunks_[c].start : open_.start; };

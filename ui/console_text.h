@@ -115,6 +115,6 @@ private:
 };
 
 // Windows-1252 letters in lower case, everything else as it is.
-std::uint8_t FoldCase(std::uint8_t byte);
+std::string FoldCase(std::string_view text);
 
 }  // namespace quillon
