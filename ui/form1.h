@@ -23,8 +23,8 @@
 #include "app/receiver.h"
 #include "timesvc/clock.h"
 #include "lamp.h"
-#include "log_file.h"
 #include "log_indicator.h"
+#include "log_set.h"
 #include "serial_port.h"
 #include "console_area.h"
 #include "text_areas.h"
@@ -85,9 +85,7 @@ public:
     ReceiveState Receive;
     Receiver ReceivePipeline;
     StatusTimerState StatusTimer;
-    LogFile RawLog;
-    LogFile DumpLog;
-    LogFile HexLog;
+    LogSet Logs;
 
     MSComm MSComm1;
     MSComm MSComm2;

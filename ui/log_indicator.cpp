@@ -3,25 +3,10 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <string>
+
+#include "log_set.h"
 
 namespace quillon {
-
-namespace {
-
-std::string FailureLine(const LogFile& log, int failure)
-{
-    return log.Name() + ": " + std::strerror(failure);
-}
-
-void SayOnStderr(const std::string& line)
-{
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-}
-
-}  // namespace
 
 LogIndicator::LogIndicator(QWidget* parent) : QLabel(parent)
 {
@@ -30,23 +15,29 @@ LogIndicator::LogIndicator(QWidget* parent) : QLabel(parent)
     hide();
 }
 
-void LogIndicator::Change(const LogFile& log)
+void LogIndicator::SetLines(const std::vector<std::string>& lines)
 {
-    const auto shown = std::find_if(failing_.begin(), failing_.end(), [&](const Failing& f) { return f.log == &log; });
-    if (log.Failure() == 0) {
-        failing_.erase(shown);
-        SayOnStderr(log.Name() + ": writing again");
-    } else if (shown == failing_.end()) {
-        failing_.push_back({&log, log.Failure()});
-        SayOnStderr(FailureLine(log, log.Failure()));
+    QStringList text;
+    for (const std::string& line : lines)
+        text.append(QString::fromLocal8Bit(line));
+    setText(text.join(u'\n'));
+    setVisible(!lines.empty());
+}
+
+void LogFailureEcho::Say(const std::string& name, int failure)
+{
+    // The set tells a change of reason as well, which is not said again here.
+    const auto said = std::find(failing_.begin(), failing_.end(), name);
+    if (failure == 0) {
+        if (said != failing_.end())
+            failing_.erase(said);
+    } else if (said == failing_.end()) {
+        failing_.push_back(name);
     } else {
-        shown->failure = log.Failure();  // another reason: the line changes, stderr has said it fails
+        return;
     }
-    QStringList lines;
-    for (const Failing& f : failing_)
-        lines.append(QString::fromLocal8Bit(FailureLine(*f.log, f.failure)));
-    setText(lines.join(u'\n'));
-    setVisible(!failing_.empty());
+    std::fprintf(stderr, "%s\n", LogChangeLine(name, failure).c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace quillon

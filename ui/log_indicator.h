@@ -6,9 +6,8 @@
 #pragma once
 
 #include <QLabel>
+#include <string>
 #include <vector>
-
-#include "log_file.h"
 
 namespace quillon {
 
@@ -17,29 +16,21 @@ class LogIndicator : public QLabel {
 public:
     explicit LogIndicator(QWidget* parent = nullptr);
 
-    // After every write to `log`: shows, changes or takes back its line when
-    // its state has changed since the last call; otherwise does nothing.
-    void Note(const LogFile& log)
-    {
-        if (log.Failure() != ShownFailure(log))
-            Change(log);
-    }
+    // Shows these lines (LogSet::FailureLines), one under the other; hidden
+    // when there are none.
+    void SetLines(const std::vector<std::string>& lines);
+};
+
+// Standard error's account of the logs, fed by the failure listener of a
+// LogSet: "NAME: REASON" once when a log starts failing, "NAME: writing
+// again" once when it writes again. A new reason in between is left to the
+// window's red line.
+class LogFailureEcho {
+public:
+    void Say(const std::string& name, int failure);
 
 private:
-    struct Failing {
-        const LogFile* log;
-        int failure;
-    };
-    int ShownFailure(const LogFile& log) const
-    {
-        for (const Failing& f : failing_)
-            if (f.log == &log)
-                return f.failure;
-        return 0;
-    }
-    void Change(const LogFile& log);
-
-    std::vector<Failing> failing_;
+    std::vector<std::string> failing_;  // the names said to fail
 };
 
 }  // namespace quillon

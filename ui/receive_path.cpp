@@ -12,9 +12,11 @@ namespace {
 class WindowSink final : public ReceiveSink {
 public:
     explicit WindowSink(Form1& form) : form_(form) {}
-    void RawLog(std::string_view bytes) override { Write(form_.RawLog, bytes); }
-    void HexLog(std::string_view line) override { Write(form_.HexLog, line); }
-    void DumpLog(std::string_view line) override { Write(form_.DumpLog, line); }
+    // A log that fails is shown in the window (the listener of the logs);
+    // the frame goes on to the console and to the other logs all the same.
+    void RawLog(std::string_view bytes) override { form_.Logs.Write(LogKind::Raw, bytes); }
+    void HexLog(std::string_view line) override { form_.Logs.Write(LogKind::Hex, line); }
+    void DumpLog(std::string_view line) override { form_.Logs.Write(LogKind::Dump, line); }
     void Report(const FrameReport& report) override
     {
         const QString caption = FromCodePage(report.frameCaption);
@@ -24,14 +26,6 @@ public:
     }
 
 private:
-    // A log that fails is shown in the window; the frame goes on to the
-    // console and to the other logs all the same.
-    void Write(LogFile& log, std::string_view bytes)
-    {
-        log.Write(bytes);
-        form_.LogFailures->Note(log);
-    }
-
     Form1& form_;
 };
 

@@ -14,15 +14,9 @@ void Form1::Form_Unload()
     MSComm2.StopEvents();
     Timer1.stop();
 
-    // The logs this run holds, noted before they are closed: the cleanup
-    // looks at these and nothing else, and leaves those another run holds.
-    const std::vector<std::string> logs = {RawLog.IsOpen() ? RawLog.Path() : std::string(),
-                                           DumpLog.IsOpen() ? DumpLog.Path() : std::string(),
-                                           HexLog.IsOpen() ? HexLog.Path() : std::string()};
-    RawLog.Close();
-    DumpLog.Close();
-    HexLog.Close();
-    DeleteEmptyLogs(logs);
+    // The cleanup looks at this run's logs and nothing else, and leaves those
+    // another run holds.
+    Logs.Close();
     // The input port is still open: the exit script returns the TNC to its
     // command mode, and nothing it answers is logged any more.
     RunTncExitScript();

@@ -75,16 +75,7 @@ void Form1::SetUpPort(MSComm& port, const std::string& portField, const std::str
 
 void Form1::OpenLogs()
 {
-    // Each name takes its own reading of the clock.
-    const auto path = [this](const char* ending) {
-        return QDir(env_.programDir)
-                   .filePath(QString::fromStdString(FormatLogStem(UtcNow(*env_.clock)) + ending))
-                   .toStdString();
-    };
-    RawLog.Open(path(".kss"));
-    DumpLog.Open(path(".dump"));
-    if (IsOn(Configuration.HEXFILE))
-        HexLog.Open(path(".hex"));
+    Logs.Open(FormatLogStem(UtcNow(*env_.clock)), IsOn(Configuration.HEXFILE));
 }
 
 // A frame cut off by the loss is dropped, never joined to the first frame

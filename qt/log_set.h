@@ -1,0 +1,93 @@
+// The logs of a run as one: the raw log (.kss), the dump log (.dump) and,
+// when asked for, the hex log (.hex), all named after the same stem (the UTC
+// date and time the run started, 06122026_1530) in one folder.
+//
+// The set also keeps track of which of its logs cannot be written: a log
+// starts failing at a write that fails (or at its first write, when it could
+// not be opened) and stops at the next write that succeeds. The listener
+// hears of each such change once, and FailureLines says the present state.
+// A log keeps its place across Roll and Reopen: a failing raw log stays
+// failing until a write to the raw log succeeds again, under whatever name;
+// when its successor under a new name fails as well, that is a change.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log_file.h"
+
+namespace quillon {
+
+enum class LogKind { Raw, Dump, Hex };
+
+class LogSet {
+public:
+    // A log starts failing (failure = errno) or writes again (failure = 0);
+    // called only on a change. `name` is the file's name without its folder.
+    using FailureListener = std::function<void(const std::string& name, int failure)>;
+
+    explicit LogSet(std::string folder);
+    ~LogSet();  // Close()
+    LogSet(const LogSet&) = delete;
+    LogSet& operator=(const LogSet&) = delete;
+
+    void SetFailureListener(FailureListener listener);
+
+    // Opens folder/stem.kss, .dump and (with hex) .hex for appending, each
+    // under the shared lock of LogFile; an open set is closed first (Close).
+    // A log that cannot be opened is in the set all the same, and fails at
+    // its first write.
+    void Open(const std::string& stem, bool hex);
+    // Appends to one log. A log that is not in the set (the hex log with hex
+    // off, any log while the set is closed) takes nothing and is no failure.
+    bool Write(LogKind kind, std::string_view bytes);
+    // Close(), then Open(stem) with the same choice of the hex log.
+    void Roll(const std::string& stem);
+    // Closes the logs and opens the same names again, so that a log renamed
+    // away is created anew. The closed files are left as they are, empty or
+    // not.
+    void Reopen();
+    // Closes every log, then deletes those that are empty and that no other
+    // run holds (DeleteEmptyLogs).
+    void Close();
+
+    // Between Open and Close, whether or not each log could be opened.
+    bool IsOpen() const { return open_; }
+    // The stem of the open set; "" while closed.
+    const std::string& Stem() const { return stem_; }
+    // "" when that log is not open.
+    std::string Path(LogKind kind) const;
+    // The failing logs, "NAME: REASON" (06122026_1530.kss: No space left on
+    // device), in the order they began failing.
+    std::vector<std::string> FailureLines() const;
+
+private:
+    struct Log {
+        LogFile file;
+        const char* ending;
+        bool inSet = false;  // opened (or tried) by the last Open
+        int failure = 0;     // as last told to the listener
+        std::string name;    // the file's name, as last told to the listener
+        unsigned since = 0;  // when it began failing, for the order of FailureLines
+    };
+    Log& Of(LogKind kind) { return logs_[static_cast<std::size_t>(kind)]; }
+    const Log& Of(LogKind kind) const { return logs_[static_cast<std::size_t>(kind)]; }
+    void Track(Log& log);
+
+    std::string folder_;
+    std::string stem_;
+    bool open_ = false;
+    bool hex_ = false;
+    std::array<Log, 3> logs_;
+    unsigned failures_ = 0;  // failures begun so far, to order them
+    FailureListener listener_;
+};
+
+// The line for a change of a log's state, as standard error is told it:
+// "NAME: REASON" when it starts failing, "NAME: writing again" when it ends.
+std::string LogChangeLine(const std::string& name, int failure);
+
+}  // namespace quillon
