@@ -22,17 +22,17 @@ TimeServerQuery::TimeServerQuery(AppendStatusLine appendStatus, SystemClockSette
                                  QObject* parent)
     : QObject(parent), appendStatus_(std::move(appendStatus)), setter_(setter)
 {
-    connect(&Winsock1, &Winsock::connected, this, &TimeServerQuery::Winsock1_Connect);
-    connect(&Winsock1, &Winsock::dataArrival, this, &TimeServerQuery::Winsock1_DataArrival);
-    connect(&Winsock1, &Winsock::closed, this, &TimeServerQuery::Winsock1_Close);
-    connect(&Winsock1, &Winsock::error, this, [this](int number, const QString& description) {
-        Winsock1_Error(number, description.toStdString());
+    connect(&connection_, &TcpClient::Connected, this, &TimeServerQuery::OnConnected);
+    connect(&connection_, &TcpClient::DataArrival, this, &TimeServerQuery::OnDataArrival);
+    connect(&connection_, &TcpClient::Closed, this, &TimeServerQuery::OnClosed);
+    connect(&connection_, &TcpClient::Error, this, [this](int number, const QString& description) {
+        OnError(number, description.toStdString());
     });
 }
 
 void TimeServerQuery::SetConnectTimeoutForTesting(std::chrono::milliseconds timeout)
 {
-    Winsock1.SetConnectTimeout(timeout);
+    connection_.SetConnectTimeout(timeout);
 }
 
 void TimeServerQuery::Start(const std::string& timeserver)
@@ -42,40 +42,40 @@ void TimeServerQuery::Start(const std::string& timeserver)
     timeserver_ = timeserver;
     appendStatus_("opening connection to TIMESERVER [" + timeserver + "]");
     reply_.clear();
-    if (Winsock1.State() != winsock_state::Closed)
-        Winsock1.Close();
-    Winsock1.SetRemoteHost(timeserver);
-    Winsock1.SetRemotePort(remotePort_);
-    Winsock1.Connect();
+    if (connection_.CurrentState() != TcpClient::State::Closed)
+        connection_.Close();
+    connection_.SetRemoteHost(timeserver);
+    connection_.SetRemotePort(remotePort_);
+    connection_.Connect();
 }
 
-void TimeServerQuery::Winsock1_Connect()
+void TimeServerQuery::OnConnected()
 {
     appendStatus_("   winsock connection made");
 }
 
-void TimeServerQuery::Winsock1_DataArrival(qint64 bytesTotal)
+void TimeServerQuery::OnDataArrival(qint64 bytesTotal)
 {
-    const std::string bytes = Winsock1.GetData();
+    const std::string bytes = connection_.GetData();
     reply_ += bytes;
     appendStatus_(DataReceivedLine(bytes, bytesTotal));
 }
 
-void TimeServerQuery::Winsock1_Close()
+void TimeServerQuery::OnClosed()
 {
     Attempt([&] { appendStatus_("   closing connection"); });
-    Attempt([&] { Winsock1.Close(); });
+    Attempt([&] { connection_.Close(); });
     Attempt([&] { appendStatus_("   sockets closed"); });
     Attempt([&] { SyncSystemClock(reply_, timeserver_, setter_, appendStatus_); });
 }
 
-void TimeServerQuery::Winsock1_Error(int number, const std::string& description)
+void TimeServerQuery::OnError(int number, const std::string& description)
 {
     appendStatus_("   error received: " + description);
     appendStatus_("   error received: " + std::to_string(number));
     if (number > 0) {
-        if (Winsock1.State() != winsock_state::Closed)
-            Winsock1.Close();
+        if (connection_.CurrentState() != TcpClient::State::Closed)
+            connection_.Close();
         appendStatus_("sockets closed");
     }
 }

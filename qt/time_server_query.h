@@ -8,9 +8,9 @@
 #include <chrono>
 #include <string>
 
+#include "tcp_client.h"
 #include "text/console.h"
 #include "timesvc/clock_setter.h"
-#include "winsock.h"
 
 namespace quillon {
 
@@ -22,7 +22,8 @@ public:
 
     // Connects to the server (host name or address, as configured: in
     // capitals) on port 37. An empty name asks nothing and writes nothing.
-    // Returns at once; the outcome arrives through the handlers below.
+    // Returns at once; the outcome arrives through the handlers below, each
+    // writing its steps to the status box.
     void Start(const std::string& timeserver);
 
     // The program always asks port 37; tests run their server elsewhere.
@@ -31,16 +32,16 @@ public:
 
     // Every byte received from the server, in order of arrival.
     const std::string& TimeServerReply() const { return reply_; }
-
-    // The handlers of the connection's events.
-    void Winsock1_Connect();
-    void Winsock1_DataArrival(qint64 bytesTotal);
-    void Winsock1_Close();
-    void Winsock1_Error(int number, const std::string& description);
-
-    Winsock Winsock1;
+    TcpClient::State ConnectionState() const { return connection_.CurrentState(); }
 
 private:
+    // The handlers of the connection's events.
+    void OnConnected();
+    void OnDataArrival(qint64 bytesTotal);
+    void OnClosed();
+    void OnError(int number, const std::string& description);
+
+    TcpClient connection_;
     AppendStatusLine appendStatus_;
     SystemClockSetter& setter_;
     std::string timeserver_;

@@ -80,7 +80,7 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
             }
         }
         // Every line comes from the handler that closes the connection, or before.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return query.Winsock1.State() == winsock_state::Closed; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return query.ConnectionState() == TcpClient::State::Closed; }, 20000));
         if (!c.parts.empty() && c.parts[0].size() > 4)  // TCP cuts it where it likes
             std::erase_if(lines, [](const std::string& l) { return l.starts_with("data received: "); });
         std::vector<std::string> expected{"opening connection to TIMESERVER [" + c.host + "]"};

@@ -1,4 +1,4 @@
-#include "winsock.h"
+#include "tcp_client.h"
 
 #include <QHostInfo>
 #include <QMetaObject>
@@ -60,29 +60,29 @@ constexpr std::chrono::milliseconds kConnectTimeout{30'000};
 
 }  // namespace
 
-Winsock::Winsock(QObject* parent) : QObject(parent)
+TcpClient::TcpClient(QObject* parent) : QObject(parent)
 {
     connectTimer_.setSingleShot(true);
     connectTimer_.setInterval(kConnectTimeout);
-    connect(&connectTimer_, &QTimer::timeout, this, &Winsock::HandleConnectTimeout);
-    connect(&writable_, &QSocketNotifier::activated, this, &Winsock::HandleWritable);
-    connect(&readable_, &QSocketNotifier::activated, this, &Winsock::HandleReadable);
+    connect(&connectTimer_, &QTimer::timeout, this, &TcpClient::HandleConnectTimeout);
+    connect(&writable_, &QSocketNotifier::activated, this, &TcpClient::HandleWritable);
+    connect(&readable_, &QSocketNotifier::activated, this, &TcpClient::HandleReadable);
 }
 
-Winsock::~Winsock()
+TcpClient::~TcpClient()
 {
     Close();
 }
 
-void Winsock::SetConnectTimeout(std::chrono::milliseconds timeout)
+void TcpClient::SetConnectTimeout(std::chrono::milliseconds timeout)
 {
     connectTimer_.setInterval(timeout);
 }
 
-void Winsock::Connect()
+void TcpClient::Connect()
 {
     Close();
-    state_ = winsock_state::ResolvingHost;
+    state_ = State::ResolvingHost;
     connectTimer_.start();
     // The attempt starts from the event loop, so that even an outcome known
     // at once (a refusal on this machine, a reserved name) arrives as an
@@ -113,12 +113,12 @@ void Winsock::Connect()
         Qt::QueuedConnection);
 }
 
-std::string Winsock::GetData()
+std::string TcpClient::GetData()
 {
     return std::exchange(received_, std::string());
 }
 
-void Winsock::Close()
+void TcpClient::Close()
 {
     ++attempt_;
     connectTimer_.stop();
@@ -128,18 +128,18 @@ void Winsock::Close()
     DropSocket();
     addresses_.clear();
     received_.clear();
-    state_ = winsock_state::Closed;
+    state_ = State::Closed;
 }
 
-void Winsock::ConnectTo(const QList<QHostAddress>& addresses)
+void TcpClient::ConnectTo(const QList<QHostAddress>& addresses)
 {
-    state_ = winsock_state::Connecting;
+    state_ = State::Connecting;
     addresses_ = addresses;
     lastError_ = ECONNREFUSED;
     TryNextAddress();
 }
 
-void Winsock::TryNextAddress()
+void TcpClient::TryNextAddress()
 {
     DropSocket();
     while (!addresses_.isEmpty()) {
@@ -180,9 +180,9 @@ void Winsock::TryNextAddress()
     FailWithErrno(lastError_);
 }
 
-void Winsock::HandleWritable()
+void TcpClient::HandleWritable()
 {
-    if (state_ != winsock_state::Connecting)
+    if (state_ != State::Connecting)
         return;
     writable_.setEnabled(false);
     int error = 0;
@@ -195,23 +195,23 @@ void Winsock::HandleWritable()
         return;
     }
     connectTimer_.stop();
-    state_ = winsock_state::Connected;
+    state_ = State::Connected;
     readable_.setSocket(fd_);
     readable_.setEnabled(true);
-    emit connected();
+    emit Connected();
 }
 
 // One read a turn of the event loop, so that a server that never stops
 // sending cannot hold the program in here.
-void Winsock::HandleReadable()
+void TcpClient::HandleReadable()
 {
-    if (state_ != winsock_state::Connected)
+    if (state_ != State::Connected)
         return;
     char buffer[65536];
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n > 0) {
         received_.append(buffer, std::size_t(n));
-        emit dataArrival(qint64(received_.size()));
+        emit DataArrival(qint64(received_.size()));
         return;
     }
     const int error = n < 0 ? errno : 0;
@@ -220,16 +220,16 @@ void Winsock::HandleReadable()
     // The end: in order (the peer's FIN), or not (its RST: ECONNRESET).
     readable_.setEnabled(false);
     if (error == 0) {
-        state_ = winsock_state::PeerClosing;
-        emit closed();
+        state_ = State::PeerClosing;
+        emit Closed();
     } else {
         FailWithErrno(error);
     }
 }
 
-void Winsock::HandleConnectTimeout()
+void TcpClient::HandleConnectTimeout()
 {
-    if (state_ != winsock_state::ResolvingHost && state_ != winsock_state::Connecting)
+    if (state_ != State::ResolvingHost && state_ != State::Connecting)
         return;
     ++attempt_;
     if (lookupId_ >= 0)
@@ -239,21 +239,21 @@ void Winsock::HandleConnectTimeout()
     Fail(10060, QStringLiteral("Connection timed out"));
 }
 
-void Winsock::FailWithErrno(int error)
+void TcpClient::FailWithErrno(int error)
 {
     const WinsockError e = ToWinsockError(error);
     Fail(e.number, QString::fromLatin1(e.description));
 }
 
-void Winsock::Fail(int number, const QString& description)
+void TcpClient::Fail(int number, const QString& description)
 {
     connectTimer_.stop();
     DropSocket();
-    state_ = winsock_state::Error;
-    emit error(number, description);
+    state_ = State::Error;
+    emit Error(number, description);
 }
 
-void Winsock::DropSocket()
+void TcpClient::DropSocket()
 {
     writable_.setEnabled(false);
     readable_.setEnabled(false);

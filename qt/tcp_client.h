@@ -1,9 +1,9 @@
 // A TCP client with the operations and the four events of the time-server
 // connection, on a non-blocking POSIX socket watched by socket notifiers
 // inside the Qt event loop. Everything it does returns at once; outcomes
-// arrive as signals, in this order: connected, then any number of
-// dataArrival, then closed when the peer ends the connection in order; or
-// error at any point, after which nothing more arrives.
+// arrive as signals, in this order: Connected, then any number of
+// DataArrival, then Closed when the peer ends the connection in order; or
+// Error at any point, after which nothing more arrives.
 //
 // The socket is its own rather than a QTcpSocket's because a connection the
 // peer resets is an error, not a close, and QTcpSocket reports the two alike.
@@ -25,22 +25,21 @@
 
 namespace quillon {
 
-// The values of State.
-namespace winsock_state {
-inline constexpr int Closed = 0;
-inline constexpr int ResolvingHost = 4;
-inline constexpr int Connecting = 6;
-inline constexpr int Connected = 7;
-inline constexpr int PeerClosing = 8;  // the peer has closed; Close not yet called
-inline constexpr int Error = 9;        // an error was reported; Close not yet called
-}  // namespace winsock_state
-
-class Winsock : public QObject {
+class TcpClient : public QObject {
     Q_OBJECT
 public:
-    explicit Winsock(QObject* parent = nullptr);
+    enum class State {
+        Closed,
+        ResolvingHost,
+        Connecting,
+        Connected,
+        PeerClosing,  // the peer has closed; Close not yet called
+        Error,        // an error was reported; Close not yet called
+    };
+
+    explicit TcpClient(QObject* parent = nullptr);
     // Drops an open connection without any event.
-    ~Winsock() override;
+    ~TcpClient() override;
 
     void SetRemoteHost(std::string host) { remoteHost_ = std::move(host); }
     void SetRemotePort(int port) { remotePort_ = port; }
@@ -49,7 +48,7 @@ public:
     // one. An attempt without an answer for the connect timeout (30 s) ends
     // in error 10060; once connected nothing times out.
     void Connect();
-    int State() const { return state_; }
+    State CurrentState() const { return state_; }
     // Every byte received and not yet taken, in order of arrival.
     std::string GetData();
     // Drops the connection at once; no event follows.
@@ -58,12 +57,12 @@ public:
     void SetConnectTimeout(std::chrono::milliseconds timeout);
 
 signals:
-    void connected();
+    void Connected();
     // bytesTotal: the bytes waiting to be taken with GetData.
-    void dataArrival(qint64 bytesTotal);
+    void DataArrival(qint64 bytesTotal);
     // The peer has closed the connection in order (a reset is error 10054).
-    void closed();
-    void error(int number, QString description);
+    void Closed();
+    void Error(int number, QString description);
 
 private:
     void ConnectTo(const QList<QHostAddress>& addresses);
@@ -81,7 +80,7 @@ private:
     QSocketNotifier readable_{QSocketNotifier::Read};   // while connected
     std::string remoteHost_;
     int remotePort_ = 0;
-    int state_ = winsock_state::Closed;
+    State state_ = State::Closed;
     int fd_ = -1;
     QList<QHostAddress> addresses_;  // of the host, not yet tried
     int lastError_ = 0;              // errno of the last address tried
