@@ -34,7 +34,7 @@ QFont NarrowFont()
 
 Form1::Form1(Environment environment, QWidget* parent)
     : QMainWindow(parent),
-      ReceivePipeline(Receive, Counters, *environment.clock),
+      ReceivePipeline(*environment.clock),
       MSComm1(1, environment.programDir, this),
       MSComm2(2, environment.programDir, this),
       Timer1(this),
