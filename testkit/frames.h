@@ -44,12 +44,9 @@ inline std::vector<std::string> ManyFrames(std::size_t count, unsigned seed)
 // frames, time frames included.
 inline int FeedReceiver(std::string_view bytes, bool readLog, ReceiveSink& sink)
 {
-    ReceiveState receive{};
-    Counters counters{};
     FixedClock clock{};
-    Receiver receiver(receive, counters, clock);
-    receiver.SetOptions({.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
-    return receiver.Feed(bytes, true, sink);
+    Receiver receiver(clock, {.report = {.hexFile = true}, .buildReports = !readLog, .readLogTimes = readLog});
+    return receiver.Feed(bytes, sink);
 }
 
 // The console runs of the report of each frame in `bytes`, as the receive path hands them on:
@@ -61,12 +58,9 @@ inline std::vector<std::vector<ConsoleRun>> ReportRuns(std::string_view bytes, R
         std::vector<std::vector<ConsoleRun>> reports;
         void Report(const FrameReport& r) override { reports.push_back(r.console); }
     } sink;
-    ReceiveState receive{};
-    Counters counters{};
     FixedClock clock{};
-    Receiver receiver(receive, counters, clock);
-    receiver.SetOptions({.report = report, .buildReports = true, .readLogTimes = readLog});
-    receiver.Feed(bytes, true, sink);
+    Receiver receiver(clock, {.report = report, .buildReports = true, .readLogTimes = readLog});
+    receiver.Feed(bytes, sink);
     return std::move(sink.reports);
 }
 

@@ -7,15 +7,12 @@
 
 namespace quillon {
 
-KissToPcap::KissToPcap(TimePoint fallbackTime) : fallback_(fallbackTime)
-{
-    receiver_.SetOptions({.report = {}, .buildReports = false, .readLogTimes = true});
-}
+KissToPcap::KissToPcap(TimePoint fallbackTime) : fallback_(fallbackTime) {}
 
 void KissToPcap::Feed(const std::uint8_t* bytes, std::size_t count, std::string& out)
 {
     out_ = &out;
-    receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), false, *this);
+    receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), *this);
 }
 
 void KissToPcap::RawLog(std::string_view frame)

@@ -39,9 +39,7 @@ private:
 
     TimePoint fallback_;
     std::optional<TimePoint> lastTime_;  // of the last time frame seen
-    ReceiveState rx_;
-    Counters counters_;
-    Receiver receiver_{rx_, counters_, RealClock()};
+    Receiver receiver_{RealClock(), {.report = {}, .decode = false, .buildReports = false, .readLogTimes = true}};
     DecoderState dec_;
     std::string* out_ = nullptr;
     std::size_t records_ = 0;

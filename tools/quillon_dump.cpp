@@ -66,16 +66,18 @@ private:
 // One file's byte stream through the receive pipeline to the terminal.
 class Dumper final : private ReceiveSink {
 public:
-    Dumper(const Options& options, Output& output) : options_(options), output_(output)
+    Dumper(const Options& options, Output& output)
+        : options_(options),
+          output_(output),
+          receiver_(RealClock(), {.report = {}, .decode = options.decode, .buildReports = true, .readLogTimes = true})
     {
-        receiver_.SetOptions({.report = {}, .buildReports = true, .readLogTimes = true});
     }
 
     void Begin() { receiver_.Reset(); }
 
     void Feed(const std::uint8_t* bytes, std::size_t count)
     {
-        receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), options_.decode, *this);
+        receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), *this);
     }
 
 private:
@@ -88,9 +90,7 @@ private:
 
     const Options& options_;
     Output& output_;
-    ReceiveState receive_;
-    Counters counters_;
-    Receiver receiver_{receive_, counters_, RealClock()};
+    Receiver receiver_;
 };
 
 // Decodes one file, or standard input for "-"; the errno of a file that

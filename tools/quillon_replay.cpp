@@ -444,11 +444,9 @@ std::string WithoutTimeFrames(const std::string& log)
         std::string out;
         void RawLog(std::string_view frame) override { out += frame; }
     } frames;
-    quillon::ReceiveState receive;
-    quillon::Counters counters;
-    quillon::Receiver receiver(receive, counters, quillon::RealClock());
-    receiver.SetOptions({.report = {}, .buildReports = false, .readLogTimes = true});
-    receiver.Feed(log, false, frames);
+    quillon::Receiver receiver(quillon::RealClock(),
+                               {.report = {}, .decode = false, .buildReports = false, .readLogTimes = true});
+    receiver.Feed(log, frames);
     return std::move(frames.out);
 }
 

@@ -34,8 +34,7 @@ QFont NarrowFont()
 
 Form1::Form1(Environment environment, QWidget* parent)
     : QMainWindow(parent),
-      ReceivePipeline(Receive, Counters, *environment.clock),
-      Logs(environment.programDir.toStdString()),
+      ReceivePipeline(*environment.clock),
       MSComm1(1, environment.programDir, this),
       MSComm2(2, environment.programDir, this),
       Timer1(this),
@@ -47,10 +46,6 @@ Form1::Form1(Environment environment, QWidget* parent)
     }
     BuildWindow();
     BuildMenus();
-    Logs.SetFailureListener([this, echo = LogFailureEcho()](const std::string& name, int failure) mutable {
-        echo.Say(name, failure);
-        LogFailures->SetLines(Logs.FailureLines());
-    });
 
     connect(&MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&MSComm2, &MSComm::OnComm, this, &Form1::MSComm2_OnComm);

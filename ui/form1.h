@@ -81,9 +81,9 @@ public:
 
     // Program-wide state, owned here and read by name by the handlers.
     ConfigurationRecord Configuration;
-    quillon::Counters Counters;
-    ReceiveState Receive;
     Receiver ReceivePipeline;
+    // Bytes handed on to the mirror port.
+    std::int32_t BytesSent = 0;
     StatusTimerState StatusTimer;
     LogSet Logs;
 

@@ -30,16 +30,15 @@ void ShowWindow(QPointer<QWidget>& slot, const Args&... args)
 void Form1::MnuClear_Click()
 {
     RichTextBox1->Clear();
-    Counters.BytesReceived = 0;
-    Counters.BytesSent = 0;
-    Counters.FrameCount = 0;
+    ReceivePipeline.ClearCounts();
+    BytesSent = 0;
     Label9->setText(QString());
     Label10->setText(QString());
 }
 
 void Form1::MnuStatistics_Click()
 {
-    ShowWindow<Form4>(statistics_, Counters);
+    ShowWindow<Form4>(statistics_, ReceivePipeline.Counts());
 }
 
 void Form1::MnuAbout_Click()

@@ -45,17 +45,17 @@ void Form1::MSComm1_OnComm()
     Text1->Clear();
     if (MnuMirror->isChecked() && MSComm2.Output(block)) {
         // Only bytes handed to an open port count as sent.
-        AddWrapping(Counters.BytesSent, std::uint32_t(block.size()));
-        Label10->setText(QString::number(Counters.BytesSent) + QStringLiteral(" Bytes sent"));
+        AddWrapping(BytesSent, std::uint32_t(block.size()));
+        Label10->setText(QString::number(BytesSent) + QStringLiteral(" Bytes sent"));
     }
 
     WindowSink sink(*this);
-    const bool decode = DecodeKissFrame->checkState() != Qt::Unchecked;
+    ReceivePipeline.SetDecoding(DecodeKissFrame->checkState() != Qt::Unchecked);
     // The label shows the byte count of the last frame end; nothing is drawn
     // before the handler returns, so setting it once per block shows the same.
-    if (ReceivePipeline.Feed(block, decode, sink) > 0)
-        Label9->setText(FromCodePage(std::to_string(Counters.BytesReceived) + " Bytes received (" +
-                                     std::to_string(Counters.FrameCount) + " Frames)"));
+    if (ReceivePipeline.Feed(block, sink) > 0)
+        Label9->setText(FromCodePage(std::to_string(ReceivePipeline.Counts().BytesReceived) + " Bytes received (" +
+                                     std::to_string(ReceivePipeline.Counts().FrameCount) + " Frames)"));
 }
 
 void Form1::ReportSerialEvent(int code)

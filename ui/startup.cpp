@@ -7,7 +7,6 @@
 #include "text/lines.h"
 #include "form1.h"
 #include "time_server_query.h"
-#include "tnc/frame_assembler.h"
 #include "tnc/serial_events.h"
 
 namespace quillon {
@@ -32,10 +31,9 @@ void Form1::Form_Load()
     }
     MSComm1.SetReopening(true);
 
-    Counters.FrameCount = 0;
     SetUpPort(MSComm1, Configuration.COM_PORT, Configuration.COM_SETTINGS,
               Configuration.COM_HANDSHAKING, Label6, "IN (COM ");
-    ResetFrameAssembly(Receive);
+    ReceivePipeline.Reset();
     ApplyMirrorSwitch();
 
     if (!Configuration.TIMESERVER.empty()) {
@@ -51,7 +49,7 @@ void Form1::Form_Load()
         UpperCase("COM " + std::to_string(MSComm2.CommPort()) + ", " + MSComm2.Settings()) +
         " initialized "));
 
-    Receive.LastFrameTime = UtcNow(*env_.clock);
+    ReceivePipeline.Restart();
     OpenLogs();
     RunTncInitScript();
     ShowLamps();

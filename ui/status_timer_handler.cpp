@@ -20,7 +20,7 @@ void Form1::Timer1_Timer()
 {
     ShowLamps();
     Label1->setText(FromCodePage(FormatClock(UtcNow(*env_.clock))));
-    if (const auto line = StatusTimerTick(StatusTimer, Receive.LastFrameTime, UtcNow(*env_.clock)))
+    if (const auto line = StatusTimerTick(StatusTimer, ReceivePipeline.LastFrameTime(), UtcNow(*env_.clock)))
         AppendStatus(*line);
 }
 

@@ -38,7 +38,6 @@ inline void AddWrapping(std::int32_t& counter, std::uint32_t n)
 struct Counters {
     std::uint64_t BytesReceived = 0;  // never wraps in practice
     std::int32_t FrameCount = 0;
-    std::int32_t BytesSent = 0;
     std::int32_t TfescCount = 0;
     std::int32_t TfendCount = 0;
 };

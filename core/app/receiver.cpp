@@ -7,13 +7,37 @@
 
 namespace quillon {
 
+void CountFrame(Counters& counters, const ReceiveState& frame)
+{
+    AddWrapping(counters.FrameCount, 1);
+    const EscapeCounts escapes = CountKissEscapes(frame);
+    AddWrapping(counters.TfescCount, escapes.tfesc);
+    AddWrapping(counters.TfendCount, escapes.tfend);
+}
+
+Receiver::Receiver(const Clock& clock, ReceiveOptions options) : clock_(clock), options_(options) {}
+
 void Receiver::Reset()
 {
     ResetFrameAssembly(receive_);
     logTime_.reset();
 }
 
-int Receiver::Feed(std::string_view block, bool decode, ReceiveSink& sink)
+void Receiver::Restart()
+{
+    Reset();
+    NoteLastFrameTime();
+}
+
+void Receiver::ClearCounts()
+{
+    counters_.BytesReceived = 0;
+    counters_.FrameCount = 0;
+}
+
+void Receiver::NoteLastFrameTime() { lastFrameTime_ = UtcNow(clock_); }
+
+int Receiver::Feed(std::string_view block, ReceiveSink& sink)
 {
     counters_.BytesReceived += block.size();
     int frames = 0;
@@ -21,16 +45,16 @@ int Receiver::Feed(std::string_view block, bool decode, ReceiveSink& sink)
         const Assembled result = AssembleByte(receive_, static_cast<std::uint8_t>(c));
         if (!EndsIdle(result))
             continue;
-        receive_.LastFrameTime = UtcNow(clock_);
+        NoteLastFrameTime();
         if (result == Assembled::Frame) {
             ++frames;
-            FrameEnd(decode, sink);
+            FrameEnd(sink);
         }
     }
     return frames;
 }
 
-void Receiver::FrameEnd(bool decode, ReceiveSink& sink)
+void Receiver::FrameEnd(ReceiveSink& sink)
 {
     const std::span<const std::uint8_t> frame = receive_.Bytes();
     const Clock* clock = &clock_;
@@ -47,23 +71,21 @@ void Receiver::FrameEnd(bool decode, ReceiveSink& sink)
         }
     }
 
-    AddWrapping(counters_.FrameCount, 1);
-    const EscapeCounts escapes = CountKissEscapes(receive_);
-    AddWrapping(counters_.TfescCount, escapes.tfesc);
-    AddWrapping(counters_.TfendCount, escapes.tfend);
+    CountFrame(counters_, receive_);
     if (options_.report.timeFrames)
         sink.RawLog(EncodeTimeFrame(clock->Now()));
     sink.RawLog(std::string_view(reinterpret_cast<const char*>(frame.data()), frame.size()));
     if (!options_.buildReports)
         return;
 
-    const FrameReport report = ReportFrame(receive_, decode, options_.report, *clock);
+    const FrameReport report = ReportFrame(receive_, options_.decode, options_.report, *clock);
     sink.Report(report);
     if (report.hexLogLine)
         sink.HexLog(*report.hexLogLine);
     if (report.dumpLogLine)
         sink.DumpLog(*report.dumpLogLine);
-    receive_.LastFrameTime = UtcNow(clock_);
+    // The report may take a while; the silence counts from its end.
+    NoteLastFrameTime();
 }
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "app/app.h"
 #include "decoder/frame_report.h"
 #include "timesvc/clock.h"
+#include "timesvc/timesvc.h"
 #include "tnc/tnc.h"
 
 namespace quillon {
@@ -32,6 +33,9 @@ public:
 
 struct ReceiveOptions {
     ReportOptions report;         // also: TIMEFRAMES=YES writes time frames
+    // "Decode KISS Frame": the AX.25 header is decoded and the payload dumped;
+    // off, every frame is dumped as received.
+    bool decode = true;
     bool buildReports = true;     // off: frames only counted and logged raw
     // A raw log read back: its time frames are not frames but the times of
     // the frames behind them, and stamp their reports. A frame without one
@@ -39,33 +43,52 @@ struct ReceiveOptions {
     bool readLogTimes = false;
 };
 
+// Counts one frame as received (both FENDs included) and its escape
+// sequences; each count goes round past 2^31.
+void CountFrame(Counters& counters, const ReceiveState& frame);
+
+// Owns the assembler state, the counters and the last-frame time; the caller
+// reads them through the accessors between events.
 class Receiver {
 public:
-    // The assembler state and the counters are the caller's, which reads
-    // them by name between events.
-    Receiver(ReceiveState& receive, Counters& counters, const Clock& clock)
-        : receive_(receive), counters_(counters), clock_(clock)
-    {
-    }
+    explicit Receiver(const Clock& clock, ReceiveOptions options = {});
 
     void SetOptions(const ReceiveOptions& options) { options_ = options; }
     const ReceiveOptions& Options() const { return options_; }
+    void SetDecoding(bool on) { options_.decode = on; }
 
-    // Back to waiting for a frame, as at start-up; a log time read and not
-    // yet used is forgotten.
+    // Back to waiting for a frame; a log time read and not yet used is
+    // forgotten. The counters and the last-frame time stay.
     void Reset();
+    // The start of a run: Reset, and the last-frame time set to the present,
+    // from which the status timer counts the first silence.
+    void Restart();
 
-    // One receive event's bytes, `decode` as "Decode KISS Frame" stands.
-    // Returns the number of frames that ended in the block.
-    int Feed(std::string_view block, bool decode, ReceiveSink& sink);
+    // One receive event's bytes. Returns the number of frames that ended in
+    // the block.
+    int Feed(std::string_view block, ReceiveSink& sink);
+
+    const Counters& Counts() const { return counters_; }
+    // "Clear Counter": the bytes and frames received back to 0; the escape
+    // counts stay.
+    void ClearCounts();
+
+    // The last frame end, or the last byte received outside a frame.
+    DateTime LastFrameTime() const { return lastFrameTime_; }
+
+    // The assembler state, with the frame that ended last; read-only.
+    const ReceiveState& State() const { return receive_; }
 
 private:
-    void FrameEnd(bool decode, ReceiveSink& sink);
+    void FrameEnd(ReceiveSink& sink);
+    // The only writer of lastFrameTime_.
+    void NoteLastFrameTime();
 
-    ReceiveState& receive_;
-    Counters& counters_;
     const Clock& clock_;
     ReceiveOptions options_;
+    ReceiveState receive_{};
+    Counters counters_{};
+    DateTime lastFrameTime_{};
     std::optional<std::chrono::system_clock::time_point> logTime_;
     FixedClock logClock_;
 };

@@ -39,8 +39,8 @@ std::string_view FrameTypeText(std::uint8_t command);
 // Reports the complete frame in `rx` (at least 3 bytes, FEND at both ends).
 // With `decode` the frame is un-escaped and decoded and its payload dumped;
 // otherwise the frame is dumped as received. The report depends on this frame
-// alone. The timestamps come from `clock`; the caller sets LastFrameTime
-// afterwards.
+// alone. The timestamps come from `clock`; the caller notes the last-frame
+// time afterwards.
 FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
                         const Clock& clock);
 

@@ -1,12 +1,10 @@
-// TNC link: the receive state shared by the frame assembler, the frame
-// report and the status timer.
+// TNC link: the receive state shared by the frame assembler and the frame
+// report.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
-
-#include "timesvc/timesvc.h"
 
 namespace quillon {
 
@@ -24,8 +22,6 @@ struct ReceiveState {
     std::array<std::uint8_t, kRawFrameSize + 1> RawFrame{};
     std::int16_t RawFrameLength = 0;  // 0 when no frame has begun
     bool FrameOpen = false;
-    // The last frame end, or the last byte received outside a frame.
-    DateTime LastFrameTime{};
 
     // Positions 1 to RawFrameLength.
     std::span<const std::uint8_t> Bytes() const

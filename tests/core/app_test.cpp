@@ -60,10 +60,8 @@ TEST(Counters, GoRoundPast2To31)
     for (auto [counter, n, sum] : {std::tuple<std::int32_t, std::uint32_t, std::int32_t>{INT32_MAX, 1, INT32_MIN}, {-1, 1, 0},
                                    {INT32_MIN, UINT32_MAX, INT32_MAX}, {0, 0x80000000u, INT32_MIN}, {5, 3, 8}})
         EXPECT_EQ((AddWrapping(counter, n), counter), sum) << n;
-    ReceiveState rx;
     Counters counters{.FrameCount = INT32_MAX, .TfescCount = INT32_MAX, .TfendCount = INT32_MAX - 1};
-    ReceiveSink sink;
-    Receiver(rx, counters, FakeClock(kExampleTime)).Feed(Bytes("C0 00 DB DC DB DD DB DC C0"), true, sink);
+    CountFrame(counters, Received(Bytes("C0 00 DB DC DB DD DB DC C0")));
     EXPECT_EQ(std::tuple(counters.FrameCount, counters.TfescCount, counters.TfendCount),
               std::tuple(INT32_MIN, INT32_MIN, INT32_MIN));
 }
@@ -96,45 +94,71 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
 {
     const std::string logTime = EncodeTimeFrame(At(9h + 30min + 1s + 250ms)), now = "12:00:00.000";
     const std::string rawA = "raw A, report RAW " + now + " 21", rawB = "raw B, report RAW " + now + " 7";
-    const struct { const char* name; ReceiveOptions options; bool decode; std::vector<std::string> blocks;
+    const struct { const char* name; ReceiveOptions options; std::vector<std::string> blocks;
                    std::vector<int> frames; std::string calls; std::int32_t frameCount, escapes; } cases[] = {
-        {"raw, with time frames", {{true, true}}, false, {kA + kB}, {2},
+        {"raw, with time frames", {.report = {true, true}, .decode = false}, {kA + kB}, {2},
          "raw time " + now + ", " + rawA + ", raw time " + now + ", " + rawB, 2, 1},
-        {"decoded, hex file", {{false, true}}, true, {kA}, {1},
+        {"decoded, hex file", {.report = {false, true}}, {kA}, {1},
          "raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi", 1, 0},
-        {"decoded, time frames", {{true, false}}, true, {kA}, {1}, "raw time " + now +
+        {"decoded, time frames", {.report = {true, false}}, {kA}, {1}, "raw time " + now +
          ", raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
-        {"no reports", {{true, true}, false}, true, {kB}, {1}, "raw time " + now + ", raw B", 1, 1},
-        {"noise, empty frames, a frame split", {}, false, {"xy" + Bytes("C0 C0") + kA.substr(0, 5), kA.substr(5) + "z"},
+        {"no reports", {.report = {true, true}, .buildReports = false}, {kB}, {1}, "raw time " + now + ", raw B", 1, 1},
+        {"noise, empty frames, a frame split", {.report = {}, .decode = false}, {"xy" + Bytes("C0 C0") + kA.substr(0, 5), kA.substr(5) + "z"},
          {0, 1}, rawA, 1, 0},
-        {"a frame shows nothing of the one before", {}, true, {kLong + Bytes("C0 00 84 8A 82 86 9E 9C 60 C0")}, {2},
+        {"a frame shows nothing of the one before", {}, {kLong + Bytes("C0 00 84 8A 82 86 9E 9C 60 C0")}, {2},
          "raw ?, report Payload " + now + " 41 from N0CALL-9 to APRS via RELAY-1*,WIDE2-2,NODE-3: , dump x, raw ?, "
          "report Payload " + now + " 10 from ` to BEACON: , dump ", 2, 0},
-        {"a time frame is a frame like any other", {}, false, {logTime}, {1},
+        {"a time frame is a frame like any other", {.report = {}, .decode = false}, {logTime}, {1},
          "raw time 09:30:01.250, report RAW " + now + " 30", 1, 0},
-        {"a log read back: its time stamps the next frame only", {{true, false}, true, true}, false,
+        {"a log read back: its time stamps the next frame only",
+         {.report = {true, false}, .decode = false, .readLogTimes = true},
          {logTime + kA + kB}, {3}, "time 09:30:01.250, raw time 09:30:01.250, raw A, report RAW 09:30:01.250 21, "
          "raw time " + now + ", " + rawB, 2, 1},
-        {"a log time holds into the next event", {{}, true, true}, false, {logTime, kA}, {1, 1},
+        {"a log time holds into the next event", {.report = {}, .decode = false, .readLogTimes = true}, {logTime, kA}, {1, 1},
          "time 09:30:01.250, raw A, report RAW 09:30:01.250 21", 1, 0},
     };
     for (const auto& c : cases) {
-        ReceiveState rx;
-        Counters counters;
-        const FakeClock clock(At(12h));
-        Receiver receiver(rx, counters, clock);
-        receiver.SetOptions(c.options);
+        FakeClock clock(At(12h));
+        Receiver receiver(clock, c.options);
         RecordingSink sink;
         std::vector<int> frames;
         std::size_t bytes = 0;
         for (const std::string& block : c.blocks)
-            frames.push_back(receiver.Feed(block, c.decode, sink)), bytes += block.size();
+            frames.push_back(receiver.Feed(block, sink)), bytes += block.size();
         EXPECT_EQ(frames, c.frames) << c.name;
         EXPECT_EQ(sink.calls, c.calls) << c.name;
+        const Counters& counters = receiver.Counts();
         EXPECT_EQ(std::tuple(counters.BytesReceived, counters.FrameCount, counters.TfescCount, counters.TfendCount),
                   std::tuple(bytes, c.frameCount, c.escapes, c.escapes)) << c.name;
-        EXPECT_EQ(rx.LastFrameTime, UtcNow(clock)) << c.name;
+        EXPECT_EQ(receiver.LastFrameTime(), UtcNow(clock)) << c.name;
+        // "Clear Counter" keeps the escape counts.
+        receiver.ClearCounts();
+        EXPECT_EQ(std::tuple(counters.BytesReceived, counters.FrameCount, counters.TfescCount, counters.TfendCount),
+                  std::tuple(std::uint64_t(0), 0, c.escapes, c.escapes)) << c.name;
     }
+}
+
+TEST(Receiver, LastFrameTimeFromTheStartOfARunAndEachFrameEnd)
+{
+    FakeClock clock(At(12h));
+    Receiver receiver(clock);
+    EXPECT_EQ(receiver.LastFrameTime(), DateTime{});
+    receiver.Restart();
+    EXPECT_EQ(receiver.LastFrameTime(), UtcNow(clock));
+    ReceiveSink sink;
+    clock.Advance(5s);
+    receiver.Feed(kA.substr(0, 5), sink);  // inside a frame: no change
+    EXPECT_EQ(receiver.LastFrameTime(), At(12h));
+    clock.Advance(5s);
+    receiver.Restart();  // the open frame is dropped
+    EXPECT_EQ(std::pair(receiver.LastFrameTime(), receiver.State().FrameOpen), std::pair(UtcNow(clock), false));
+    clock.Advance(5s);
+    EXPECT_EQ(receiver.Feed(kA.substr(5), sink), 0);  // the rest of the frame is noise now
+    EXPECT_EQ(receiver.LastFrameTime(), UtcNow(clock));
+    clock.Advance(5s);
+    receiver.SetDecoding(false);
+    EXPECT_EQ(std::pair(receiver.Feed(kB, sink), receiver.Options().decode), std::pair(1, false));
+    EXPECT_EQ(std::pair(receiver.LastFrameTime(), Text(receiver.State().Bytes())), std::pair(UtcNow(clock), kB));
 }
 
 // Only the run's own logs go, and only when they are empty regular files.

@@ -54,7 +54,6 @@ struct CheckingSink final : ReceiveSink {
     const ReceiveState& rx;
     const Clock& clock;
     ReceiveOptions options;
-    bool decode = false;
     int frames = 0, times = 0, rawLogs = 0;
     std::optional<FrameReport> last;
 
@@ -69,14 +68,14 @@ struct CheckingSink final : ReceiveSink {
     void Report(const FrameReport& report) override
     {
         FUZZ_CHECK(rawLogs == ++frames * (options.report.timeFrames ? 2 : 1));
-        CheckReport(report, rx, decode, options.report);
+        CheckReport(report, rx, options.decode, options.report);
         // The same frame reported again gives the same runs, the time aside.
-        const FrameReport again = ReportFrame(rx, decode, options.report, clock);
+        const FrameReport again = ReportFrame(rx, options.decode, options.report, clock);
         FUZZ_CHECK(again.console.size() == report.console.size() && again.dumpLogLine.has_value() == report.dumpLogLine.has_value());
         FUZZ_CHECK(std::equal(again.console.begin() + 2, again.console.end(), report.console.begin() + 2) &&
                    again.console[1].text.substr(23) == report.console[1].text.substr(23));
         const ReportOptions other{!options.report.timeFrames, !options.report.hexFile};
-        CheckReport(ReportFrame(rx, !decode, other, clock), rx, !decode, other);
+        CheckReport(ReportFrame(rx, !options.decode, other, clock), rx, !options.decode, other);
         last = report;
     }
     void HexLog(std::string_view line) override { FUZZ_CHECK(last && last->hexLogLine == line); }
@@ -93,19 +92,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned splits = size ? data[0] & 0x07u : 0;
     if (size < 1 + splits)
         return 0;
-    ReceiveState rx;
-    Counters counters;
-    Receiver receiver(rx, counters, clock);
-    CheckingSink sink(rx, clock);
+    Receiver receiver(clock);
+    CheckingSink sink(receiver.State(), clock);
     for (std::size_t chunk = 0, at = 1 + splits, end = 0; chunk <= splits; ++chunk, at = end) {
         const unsigned bits = (data[0] >> 3) + unsigned(chunk);
-        receiver.SetOptions(sink.options = {{(bits & 2) != 0, (bits & 4) != 0}, true, (bits & 8) != 0});
+        receiver.SetOptions(sink.options = {.report = {(bits & 2) != 0, (bits & 4) != 0}, .decode = (bits & 1) != 0,
+                                            .buildReports = true, .readLogTimes = (bits & 8) != 0});
         end = std::min(at + (chunk < splits ? data[1 + chunk] : size - at), size);
-        const std::int32_t before = counters.FrameCount;
+        const std::int32_t before = receiver.Counts().FrameCount;
         sink.frames = sink.times = sink.rawLogs = 0;
-        const int ended = receiver.Feed({reinterpret_cast<const char*>(data + at), end - at}, sink.decode = bits & 1, sink);
-        FUZZ_CHECK(ended == sink.frames + sink.times && counters.FrameCount - before == sink.frames);
+        const int ended = receiver.Feed({reinterpret_cast<const char*>(data + at), end - at}, sink);
+        FUZZ_CHECK(ended == sink.frames + sink.times && receiver.Counts().FrameCount - before == sink.frames);
     }
-    FUZZ_CHECK(counters.BytesReceived == size - 1 - splits);
+    FUZZ_CHECK(receiver.Counts().BytesReceived == size - 1 - splits);
     return 0;
 }

@@ -42,9 +42,9 @@ struct Window {
     {
         for (std::size_t at = 0; at < bytes.size(); at += 1024) {
             const std::string piece = bytes.substr(at, 1024);
-            const auto before = form->Counters.BytesReceived;
+            const auto before = form->ReceivePipeline.Counts().BytesReceived;
             if (!com1.WriteAll(piece) ||
-                !QTest::qWaitFor([&] { return form->Counters.BytesReceived == before + piece.size(); }, 20000))
+                !QTest::qWaitFor([&] { return form->ReceivePipeline.Counts().BytesReceived == before + piece.size(); }, 20000))
                 return false;
         }
         return true;
@@ -109,7 +109,7 @@ TEST(Window, FramesFromTheTncGoToTheConsoleTheLogsAndTheMirrorUntilClearCounterO
     EXPECT_EQ(Text(form.Label9) + ", " + Text(form.Label10), "1 Bytes received (1 Frames), 1 Bytes sent");
     form.MnuMirror->trigger();  // off
     ASSERT_TRUE(w.Send("xyz"));
-    EXPECT_FALSE(form.MSComm2.PortOpen() || form.Label10->isVisibleTo(&form) || form.Counters.BytesSent != 1);
+    EXPECT_FALSE(form.MSComm2.PortOpen() || form.Label10->isVisibleTo(&form) || form.BytesSent != 1);
 }
 
 // Copying everything after many different frames gives, line for line, the reports that the raw log of
