@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
 
     BenchWindow window;
-    ConsoleArea& console = *window.form->RichTextBox1;
+    ConsoleArea& console = window.window->Console();
     // Different frames with payloads of up to 250 bytes, a quarter of them
     // any byte value: harder to pack than the text of ordinary APRS frames.
     const auto reports = window.Reports(test::ManyFrames(5000, 1));
@@ -67,8 +67,8 @@ int main(int argc, char** argv)
             lines += std::size_t(std::count(run.text.begin(), run.text.end(), '\r'));
     std::printf("console: %zu different frame reports, %.1f lines per report on average; window %dx%d, "
                 "console %dx%d\n",
-                reports.size(), double(lines) / double(reports.size()), window.form->width(),
-                window.form->height(), console.width(), console.height());
+                reports.size(), double(lines) / double(reports.size()), window.window->width(),
+                window.window->height(), console.width(), console.height());
 
     // The callsign to find stands once, in the middle of the history.
     std::size_t held = 0;
@@ -130,7 +130,7 @@ int main(int argc, char** argv)
                 Grouped(double(console.Text().LineCount())).c_str());
 
     const long beforeClear = ResidentKilobytes();
-    window.form->MnuClear->trigger();
+    window.window->findChild<QAction*>(QStringLiteral("clearAction"))->trigger();
     BenchWindow::Settle();
     const long afterClear = ResidentKilobytes();
     std::printf("  Clear Counter: %s kB resident before, %s kB after\n", Grouped(double(beforeClear)).c_str(),

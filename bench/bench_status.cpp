@@ -30,14 +30,14 @@ double TimedTick(BenchWindow& window)
 {
     window.clock.Advance(std::chrono::seconds(1));
     Stopwatch w;
-    window.form->Timer1_Timer();
+    window.station->Tick();
     BenchWindow::Settle();
     return w.Seconds() * 1e6;
 }
 
-std::size_t BoxLines(const BenchWindow& window)
+std::size_t BoxLines(BenchWindow& window)
 {
-    return CountLines(window.form->Text1->Text());
+    return CountLines(window.window->Status().Text());
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
             measure = std::stoul(argv[++i]);
     }
     BenchWindow window;
-    StatusBox& box = *window.form->Text1;
+    StatusBox& box = window.window->Status();
 
     // One line in the box: emptied (as a receive event does) and one tick
     // before each timed one.
@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < measure; ++i) {
         box.Clear();
         window.clock.Advance(std::chrono::seconds(1));
-        window.form->Timer1_Timer();
+        window.station->Tick();
         BenchWindow::Settle();
         smallTicks.push_back(TimedTick(window));
     }
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     const long rssBefore = ResidentKilobytes();
     for (std::size_t line = 1; line <= day; ++line) {
         window.clock.Advance(std::chrono::seconds(1));
-        window.form->Timer1_Timer();
+        window.station->Tick();
         if (line % 1000 == 0)
             BenchWindow::Settle();
     }

@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "app/receiver.h"
+#include "station.h"
 #include "fakes.h"
 #include "frames.h"
-#include "form1.h"
+#include "main_window.h"
 #include "program.h"
 #include "pseudo_terminal.h"
 
@@ -30,24 +31,23 @@ public:
         QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath(QStringLiteral("COM2")));
         test::WriteFile(dir.filePath(QStringLiteral("quillon.ini")).toStdString(),
                         "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n");
-        Environment env;
-        env.programDir = dir.path();
-        env.clock = &clock;
-        env.clockSetter = &clockSetter;
-        form = std::make_unique<Form1>(env);
-        form->Timer1.stop();  // ticks are the benchmark's
-        form->Form_Load();
-        form->show();
-        (void)QTest::qWaitForWindowExposed(form.get());
+        // Ticks are the benchmark's.
+        station = std::make_unique<Station>(StationEnvironment{
+            .programDir = dir.path(), .clock = &clock, .clockSetter = &clockSetter, .ownTicks = false});
+        window = std::make_unique<MainWindow>(*station);
+        station->Start();
+        window->show();
+        (void)QTest::qWaitForWindowExposed(window.get());
     }
 
     // Lets the window take posted events and paint.
     static void Settle() { QCoreApplication::processEvents(); }
 
-    // The console runs of each frame's report with the window's options.
-    std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
+    // The console runs of each frame's report with the options of the
+    // quillon.ini above.
+    static std::vector<std::vector<ConsoleRun>> Reports(const std::vector<std::string>& frames)
     {
-        return test::ReportRuns(test::Joined(frames), form->ReceivePipeline.Options().report);
+        return test::ReportRuns(test::Joined(frames), {.hexFile = true});
     }
 
     QTemporaryDir dir;
@@ -55,7 +55,8 @@ public:
     Pty com2;
     test::FakeClock clock{test::At(std::chrono::hours{14})};
     test::FakeClockSetter clockSetter;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<Station> station;
+    std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace quillon::bench

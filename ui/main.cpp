@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <vector>
 
-#include "form1.h"
+#include "main_window.h"
+#include "station.h"
+#include "timesvc/timesvc.h"
 #include "unix_signals.h"
 
 namespace {
@@ -30,14 +32,23 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon.png")));
 
-    quillon::Environment environment;
+    quillon::StationEnvironment environment;
     environment.programDir = QCoreApplication::applicationDirPath();
     // QUILLON_STATUS_TO_STDERR=1 copies the status box to standard error;
     // QUILLON_TIME_PORT points the time-server query at another port than 37
-    // (a test server that is not allowed a privileged port).
+    // (a test server that is not allowed a privileged port);
+    // QUILLON_LOG_TIME="yyyy-MM-dd HH:nn:ss.mmm" names the logs after that
+    // moment instead of the start of the run (runs that must share logs).
     environment.echoStatus = qEnvironmentVariableIntValue("QUILLON_STATUS_TO_STDERR") == 1;
     if (const int port = qEnvironmentVariableIntValue("QUILLON_TIME_PORT"); port > 0 && port < 65536)
         environment.timeServerPort = quint16(port);
+    quillon::FixedClock logClock;
+    if (const auto t = quillon::ParseTimestamp(qEnvironmentVariable("QUILLON_LOG_TIME").toStdString())) {
+        logClock.Set(*t);
+        environment.logClock = &logClock;
+    }
+    quillon::Station station(environment);
+
     // A signal to end the run (SIGTERM, SIGINT, SIGHUP) closes the main window
     // as its close box does; the program then ends with its last window. The
     // statistics or about window may keep it going, so a second signal, or one
@@ -45,24 +56,26 @@ int main(int argc, char** argv)
     // once: a service manager can always stop it. The handlers are in place
     // before start-up, so a signal that comes during it is taken up as soon
     // as the event loop runs.
-    QPointer<quillon::Form1> form;
+    QPointer<quillon::MainWindow> window;
     bool closing = false;
     quillon::UnixSignals signals_;
-    QObject::connect(&signals_, &quillon::UnixSignals::Received, &app, [&form, &closing] {
-        if (form && !closing) {
+    QObject::connect(&signals_, &quillon::UnixSignals::Received, &app, [&window, &closing] {
+        if (window && !closing) {
             closing = true;
-            form->close();
+            window->close();
             return;
         }
         QCoreApplication::exit(0);
     });
 
-    form = new quillon::Form1(environment);
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->Form_Load();
-    form->show();
+    window = new quillon::MainWindow(station);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    station.Start();
+    window->show();
 
     const int code = app.exec();
     DeleteRemainingWindows();
+    // Ended at once by a second signal: the run still ends in order.
+    station.Stop();
     return code;
 }

@@ -30,17 +30,4 @@ namespace quillon {
 std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
                                            DateTime now);
 
-// Which lamps are visible: Image2/Image3 green/red for the input port,
-// Image4/Image5 green/red for the mirror port, shown only while mirroring
-// is switched on.
-struct LampStates {
-    bool image2 = false;
-    bool image3 = false;
-    bool image4 = false;
-    bool image5 = false;
-    bool operator==(const LampStates&) const = default;
-};
-
-LampStates StatusLamps(bool inputOpen, bool mirrorOpen, bool mirrorChecked);
-
 }  // namespace quillon

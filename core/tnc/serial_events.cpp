@@ -25,14 +25,14 @@ std::optional<std::string_view> SerialEventLine(int code)
     }
 }
 
-std::string PortLostLine(int port, std::string_view reason)
+std::string LinkLostLine(std::string_view link, std::string_view reason)
 {
-    return "COM " + std::to_string(port) + " lost: " + std::string(reason);
+    return std::string(link) + " lost: " + std::string(reason);
 }
 
-std::string PortReopenedLine(int port)
+std::string LinkReopenedLine(std::string_view link)
 {
-    return "COM " + std::to_string(port) + " reopened";
+    return std::string(link) + " reopened";
 }
 
 }  // namespace quillon

@@ -31,9 +31,9 @@ inline constexpr int DcbError = 1011;
 // table. Both ports share the table.
 std::optional<std::string_view> SerialEventLine(int code);
 
-// The lines of a port whose device went away, with the system's reason, and
+// The lines of a link whose device went away, with the system's reason, and
 // of its return: "COM 1 lost: Input/output error", "COM 1 reopened".
-std::string PortLostLine(int port, std::string_view reason);
-std::string PortReopenedLine(int port);
+std::string LinkLostLine(std::string_view link, std::string_view reason);
+std::string LinkReopenedLine(std::string_view link);
 
 }  // namespace quillon

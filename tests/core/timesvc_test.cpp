@@ -4,6 +4,7 @@
 
 #include "core_test.h"
 #include "timesvc/clock_sync.h"
+#include "app/lamps.h"
 #include "timesvc/status_timer.h"
 
 namespace quillon::test { namespace {
@@ -72,10 +73,10 @@ TEST(StatusTimer, IdleLineFollowsTheFramesAndLampsTheirPorts)
     StatusTimerState state;  // a clock thrown back to 1900 is held at the smallest count
     EXPECT_EQ(StatusTimerTick(state, UtcNow(FakeClock(At(12h))), sys_days{1900y / 1 / 1}).value_or(""),
               "-2147483648 sec since last packet [0]");
-    const struct { bool inputOpen, mirrorOpen, mirroring; LampStates lamps; } lamps[] = {  // mirror lamps only mirroring
-        {true, true, false, {true, false, false, false}}, {false, false, false, {false, true, false, false}},
-        {true, true, true, {true, false, true, false}}, {true, false, true, {true, false, false, true}},
-        {false, true, true, {false, true, true, false}}};
+    using enum Lamp;
+    const struct { bool inputOpen, mirrorOpen, mirroring; PortLamps lamps; } lamps[] = {  // a mirror lamp only mirroring
+        {true, true, false, {Green, Off}}, {false, false, false, {Red, Off}}, {true, true, true, {Green, Green}},
+        {true, false, true, {Green, Red}}, {false, true, true, {Red, Green}}};
     for (const auto& l : lamps)
         EXPECT_EQ(StatusLamps(l.inputOpen, l.mirrorOpen, l.mirroring), l.lamps) << l.inputOpen << l.mirrorOpen << l.mirroring;
 }

@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "about_window.h"
 
 #include <QIcon>
 #include <QVBoxLayout>
@@ -14,36 +14,32 @@ QString VersionLine()
            FromCodePage(kReleaseDateText) + QStringLiteral(")");
 }
 
-Form2::Form2() : QWidget(nullptr)
+AboutWindow::AboutWindow() : QWidget(nullptr)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quillon"));
     auto* layout = new QVBoxLayout(this);
 
-    Label1 = new QLabel(QStringLiteral("Quillon"), this);
-    QFont nameFont = Label1->font();
+    auto* name = new QLabel(QStringLiteral("Quillon"), this);
+    QFont nameFont = name->font();
     nameFont.setPointSizeF(nameFont.pointSizeF() * 2);
     nameFont.setBold(true);
-    Label1->setFont(nameFont);
-    Image1 = new QLabel(this);
-    Image1->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(128, 128));
-    Label2 = new QLabel(this);
+    name->setFont(nameFont);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
+    icon->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(128, 128));
+    auto* version = new QLabel(VersionLine(), this);
+    version->setObjectName(QStringLiteral("version"));
     // The blanks of the version line are kept as they are.
-    Label2->setTextFormat(Qt::PlainText);
+    version->setTextFormat(Qt::PlainText);
 
-    for (QLabel* label : {Label1, Image1, Label2}) {
+    for (QLabel* label : {name, icon, version}) {
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(label);
     }
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(32, 24, 32, 24);
     layout->setSpacing(12);
-    Form_Load();
-}
-
-void Form2::Form_Load()
-{
-    Label2->setText(VersionLine());
 }
 
 }  // namespace quillon

@@ -11,18 +11,11 @@ namespace quillon {
 QString VersionLine();
 
 // A top-level window of its own, like the statistics window; its close box
-// unloads it.
-class Form2 : public QWidget {
+// ends it, and the next "&About" makes it afresh.
+class AboutWindow : public QWidget {
     Q_OBJECT
 public:
-    Form2();
-
-    QLabel* Label1 = nullptr;  // the product's name
-    QLabel* Image1 = nullptr;  // the icon
-    QLabel* Label2 = nullptr;  // the version line
-
-private:
-    void Form_Load();
+    AboutWindow();
 };
 
 }  // namespace quillon

@@ -1,4 +1,4 @@
-#include "serial_port.h"
+#include "serial_link.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "line_events.h"
-#include "unix_signals.h"
 #include "tnc/serial_settings.h"
 
 namespace quillon {
@@ -48,89 +47,78 @@ bool Apply(QSerialPort& port, const SerialSettings& s)
 
 }  // namespace
 
-MSComm::MSComm(std::int16_t initialPort, QString programDir, QObject* parent)
-    : QObject(parent), programDir_(std::move(programDir)), port_(this), commPort_(initialPort)
+SerialLink::SerialLink(std::int16_t initialPort, QString programDir, QObject* parent)
+    : Link(parent), programDir_(std::move(programDir)), port_(this), portNumber_(initialPort)
 {
-    connect(&port_, &QSerialPort::readyRead, this, [this] { Raise(comm_event::Receive); });
-    connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::HandleError);
+    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::OnReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::OnError);
     reopenTimer_.setInterval(kReopenInterval);
-    connect(&reopenTimer_, &QTimer::timeout, this, &MSComm::TryReopen);
+    connect(&reopenTimer_, &QTimer::timeout, this, &SerialLink::TryReopen);
 }
 
-MSComm::~MSComm()
+SerialLink::~SerialLink()
 {
-    StopEvents();
-    SetPortOpen(false);
+    EndOfRun();
+    Close();
 }
 
-bool MSComm::PortOpen() const
+QString SerialLink::DevicePath() const
 {
-    return port_.isOpen();
-}
-
-QString MSComm::DevicePath() const
-{
-    const QString link = QDir(programDir_).filePath(QStringLiteral("COM%1").arg(commPort_));
+    const QString link = QDir(programDir_).filePath(QStringLiteral("COM%1").arg(portNumber_));
     const QFileInfo entry(link);
     if (entry.exists() || entry.isSymLink())
         return link;
-    return QStringLiteral("/dev/ttyS%1").arg(commPort_ - 1);
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber_ - 1);
 }
 
-bool MSComm::SetPortOpen(bool open)
+bool SerialLink::Open()
 {
-    // The program's own choice: a loss is forgotten once the port is open
-    // again or closed on purpose.
-    if (!open) {
-        lost_ = false;
-        reopenTimer_.stop();
-    }
-    if (open == port_.isOpen())
+    if (state_ == State::Open)
         return true;
-    if (!open) {
-        Close();
-        return true;
-    }
-    if (!Open(DevicePath()))
+    if (!OpenDevice(DevicePath()))
         return false;
-    if (lost_) {
-        lost_ = false;
-        reopenTimer_.stop();
-        emit Reopened();
-    }
+    const bool wasLost = state_ == State::Lost;
+    state_ = State::Open;
+    reopenTimer_.stop();
+    if (wasLost)
+        emit Back();
     return true;
 }
 
-bool MSComm::Open(const QString& device)
+bool SerialLink::OpenDevice(const QString& device)
 {
     port_.setPortName(device);
     Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
-    port_.setFlowControl(handshaking_ == 2 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
+    port_.setFlowControl(rtsCts_ ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite))
         return false;
     device_ = device;
-    if (stopped_)
+    if (endOfRun_)
         return true;
     if (!lineEvents_) {
         lineEvents_ = new LineEventSource(this);
-        connect(lineEvents_, &LineEventSource::Event, this, &MSComm::Raise);
+        connect(lineEvents_, &LineEventSource::Event, this, &SerialLink::OnLineEvent);
     }
     lineEvents_->Start(int(port_.handle()));
     return true;
 }
 
-void MSComm::Close()
+void SerialLink::Close(const std::function<bool()>& giveUp)
 {
+    // Closed on purpose: a loss is forgotten.
+    state_ = State::Closed;
+    reopenTimer_.stop();
+    if (!port_.isOpen())
+        return;
     if (lineEvents_)
         lineEvents_->Stop();
     // What was queued last (the exit script at the end of a run) still goes
     // out; a device that takes nothing holds the close up for two seconds at
-    // most, and a signal to end the program, waiting to be taken up, cuts
-    // the wait short. Waiting in slices keeps an eye on the signals; a wait
-    // that fails for another reason than time ends it.
+    // most, and the caller may cut the wait short. Waiting in slices keeps
+    // asking it; a wait that fails for another reason than time ends it.
     closing_ = true;
     QDeadlineTimer deadline(2000);
-    while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired() && !UnixSignals::Pending()) {
+    while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired() && !(giveUp && giveUp())) {
         port_.clearError();
         if (!port_.waitForBytesWritten(int(std::min<qint64>(deadline.remainingTime(), 50))) &&
             port_.error() != QSerialPort::TimeoutError)
@@ -140,46 +128,46 @@ void MSComm::Close()
     closing_ = false;
 }
 
-void MSComm::SetReopening(bool on)
+void SerialLink::SetReopening(bool on)
 {
-    reopening_ = on && !stopped_;
-    if (reopening_ && lost_)
+    reopening_ = on && !endOfRun_;
+    if (reopening_ && state_ == State::Lost)
         reopenTimer_.start();
     else
         reopenTimer_.stop();
 }
 
-void MSComm::StopEvents()
+void SerialLink::EndOfRun()
 {
-    stopped_ = true;
+    endOfRun_ = true;
     SetReopening(false);
     if (lineEvents_)
         lineEvents_->Stop();
 }
 
-void MSComm::TryReopen()
+void SerialLink::TryReopen()
 {
     // The same number, settings and entry; a COMn link is followed afresh,
     // so a link that now leads to another device takes the port there. A
     // link that is gone for a while (a bridge that removes it when its
     // connection drops) is waited for, never replaced by /dev/ttyS(n-1). A
     // failed try says nothing: the next one comes at the next interval.
-    if (!lost_ || !reopening_ || port_.isOpen() || !Open(device_))
+    if (state_ != State::Lost || !reopening_ || !OpenDevice(device_))
         return;
-    lost_ = false;
+    state_ = State::Open;
     reopenTimer_.stop();
-    emit Reopened();
+    emit Back();
 }
 
-bool MSComm::SetCommPort(std::int16_t port)
+bool SerialLink::SetPortNumber(std::int16_t port)
 {
     if (port < 1 || port_.isOpen())
         return false;
-    commPort_ = port;
+    portNumber_ = port;
     return true;
 }
 
-bool MSComm::SetSettings(const std::string& settings)
+bool SerialLink::SetSettings(const std::string& settings)
 {
     const std::optional<SerialSettings> parsed = ParseSerialSettings(settings);
     if (!parsed)
@@ -192,48 +180,39 @@ bool MSComm::SetSettings(const std::string& settings)
     return true;
 }
 
-bool MSComm::SetHandshaking(int mode)
+void SerialLink::SetHandshaking(bool rtsCts)
 {
-    if (mode != 0 && mode != 2)
-        return false;
-    handshaking_ = mode;
+    rtsCts_ = rtsCts;
     if (port_.isOpen())
-        port_.setFlowControl(mode == 2 ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-    return true;
+        port_.setFlowControl(rtsCts ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
 }
 
-std::string MSComm::Input()
-{
-    if (!port_.isOpen())
-        return {};
-    const QByteArray bytes = port_.readAll();
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
-
-void MSComm::DiscardInput()
-{
-    if (port_.isOpen())
-        port_.skip(port_.bytesAvailable());
-}
-
-bool MSComm::Output(std::string_view bytes)
+bool SerialLink::Write(std::string_view bytes)
 {
     if (!port_.isOpen())
         return false;
     return port_.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 
-void MSComm::Raise(int code)
+void SerialLink::OnReadyRead()
 {
-    if (stopped_) {
-        DiscardInput();
+    // At the end of the run what still arrives is dropped unread.
+    if (endOfRun_) {
+        port_.skip(port_.bytesAvailable());
         return;
     }
-    commEvent_ = code;
-    emit OnComm();
+    const QByteArray bytes = port_.readAll();
+    if (!bytes.isEmpty())  // a notification that found nothing waiting says nothing
+        emit Received(bytes);
 }
 
-void MSComm::HandleError(QSerialPort::SerialPortError error)
+void SerialLink::OnLineEvent(int code)
+{
+    if (!endOfRun_)
+        emit LineEvent(code);
+}
+
+void SerialLink::OnError(QSerialPort::SerialPortError error)
 {
     // A device that went away keeps reporting read errors as fast as the
     // event loop turns: the port is closed at the first one and reported
@@ -248,9 +227,11 @@ void MSComm::HandleError(QSerialPort::SerialPortError error)
     if (lineEvents_)
         lineEvents_->Stop();
     port_.close();
-    if (stopped_ || closing_)
+    if (endOfRun_ || closing_) {
+        state_ = State::Closed;
         return;
-    lost_ = true;
+    }
+    state_ = State::Lost;
     if (reopening_)
         reopenTimer_.start();
     emit Lost(reason);

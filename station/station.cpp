@@ -1,0 +1,301 @@
+#include "station.h"
+
+#include <QDir>
+#include <cstdio>
+
+#include "app/configuration.h"
+#include "serial_link.h"
+#include "system_clock_setter.h"
+#include "text/lines.h"
+#include "time_server_query.h"
+#include "timesvc/status_timer.h"
+#include "tnc/serial_events.h"
+#include "tnc/tnc_script.h"
+
+namespace quillon {
+
+namespace {
+
+void SayOnStderr(std::string_view line)
+{
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+// The receive pipeline's results, to the logs and the view. A log that fails
+// is told once; the frame goes on to the view and the other logs all the same.
+class Station::LogSink final : public ReceiveSink {
+public:
+    explicit LogSink(Station& station) : station_(station) {}
+    void RawLog(std::string_view bytes) override { station_.logs_.Write(LogKind::Raw, bytes); }
+    void HexLog(std::string_view line) override { station_.logs_.Write(LogKind::Hex, line); }
+    void DumpLog(std::string_view line) override { station_.logs_.Write(LogKind::Dump, line); }
+    void Report(const FrameReport& report) override { station_.view_->ShowReport(report); }
+
+private:
+    Station& station_;
+};
+
+Station::Station(StationEnvironment environment, QObject* parent)
+    : QObject(parent),
+      env_(std::move(environment)),
+      receiver_(*env_.clock),
+      logs_(env_.programDir.toStdString()),
+      input_(std::make_unique<SerialLink>(1, env_.programDir, this)),
+      mirror_(std::make_unique<SerialLink>(2, env_.programDir, this)),
+      secondTimer_(this)
+{
+    if (!env_.clockSetter) {
+        ownClockSetter_ = std::make_unique<RealSystemClockSetter>();
+        env_.clockSetter = ownClockSetter_.get();
+    }
+    if (!env_.logClock)
+        env_.logClock = env_.clock;
+    logs_.SetFailureListener([this](const std::string& name, int failure) { OnLogFailure(name, failure); });
+
+    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
+    // Bytes arriving on the mirror link are dropped as they come, so that a
+    // device that talks back, however much, holds no memory.
+    for (Link* link : {static_cast<Link*>(input_.get()), static_cast<Link*>(mirror_.get())}) {
+        connect(link, &Link::LineEvent, this, &Station::OnLineEvent);
+        connect(link, &Link::Lost, this, [this, link](const QString& reason) { OnLost(*link, reason); });
+        connect(link, &Link::Back, this, [this, link] { OnBack(*link); });
+    }
+    secondTimer_.setInterval(1000);
+    connect(&secondTimer_, &QTimer::timeout, this, &Station::Tick);
+}
+
+Station::~Station()
+{
+    // Links close before the rest goes: their close may still send.
+    input_.reset();
+    mirror_.reset();
+}
+
+Link& Station::Input()
+{
+    return *input_;
+}
+
+Link& Station::Mirror()
+{
+    return *mirror_;
+}
+
+void Station::Start()
+{
+    std::string text;
+    if (ReadWholeFile(QDir(env_.programDir).filePath(QStringLiteral("quillon.ini")).toStdString(), text))
+        configuration_ = ParseConfiguration(text);
+    ReceiveOptions options = receiver_.Options();
+    options.report.timeFrames = IsOn(configuration_.TIMEFRAMES);
+    options.report.hexFile = IsOn(configuration_.HEXFILE);
+    receiver_.SetOptions(options);
+
+    // A link that goes away is reported and opened again: the input link
+    // always, the mirror link while mirroring is on (ApplyMirrorSwitch).
+    input_->SetReopening(true);
+    SetUpLink(*input_, configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING);
+    receiver_.Reset();
+    ApplyMirrorSwitch();
+
+    if (!configuration_.TIMESERVER.empty()) {
+        timeServer_ = std::make_unique<TimeServerQuery>(
+            [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
+        timeServer_->SetRemotePortForTesting(env_.timeServerPort);
+        timeServer_->Start(configuration_.TIMESERVER);
+    }
+
+    SetUpLink(*mirror_, configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
+              configuration_.MIRROR_COM_HANDSHAKING);
+    const auto linkLine = [](const char* leadingText, const std::string& port, const std::string& settings,
+                             const std::string& handshaking) {
+        return leadingText + port + ", " + settings + "," + handshaking + ")";
+    };
+    view_->ShowLinks(
+        linkLine("IN (COM ", configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING),
+        linkLine("OUT (COM ", configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
+                 configuration_.MIRROR_COM_HANDSHAKING),
+        UpperCase("COM " + std::to_string(mirror_->PortNumber()) + ", " + mirror_->Settings()) + " initialized ");
+
+    receiver_.Restart();
+    OpenLogs();
+    RunInitScript();
+    view_->ShowLamps(Lamps());
+    if (env_.ownTicks)
+        secondTimer_.start();
+}
+
+void Station::SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
+                        const std::string& handshakingField)
+{
+    if (link.IsOpen())
+        link.Close();
+    if (const auto number = ParsePortNumber(portField))
+        link.SetPortNumber(*number);
+    link.SetSettings(settingsField);
+    link.SetHandshaking(IsOn(handshakingField));
+    link.Open();
+}
+
+void Station::OpenLogs()
+{
+    logs_.Open(FormatLogStem(UtcNow(*env_.logClock)), IsOn(configuration_.HEXFILE));
+}
+
+void Station::Stop(const std::function<bool()>& giveUp)
+{
+    if (stopped_)
+        return;
+    stopped_ = true;
+    // No frame is handled from here on: what arrives while the exit script
+    // goes out is dropped unread, and a link that went away stays closed.
+    input_->EndOfRun();
+    mirror_->EndOfRun();
+    secondTimer_.stop();
+    // The cleanup deletes the logs of this run that are empty, and leaves
+    // those another run holds.
+    logs_.Close();
+    // The input link is still open: the exit script returns the TNC to its
+    // command mode, and nothing it answers is logged any more.
+    RunExitScript();
+    input_->Close(giveUp);
+    mirror_->Close(giveUp);
+}
+
+// At start-up, from MIRROR. A link opened here still has its initial number
+// and settings; the next start-up step sets it up from the configuration.
+void Station::ApplyMirrorSwitch()
+{
+    mirroring_ = IsOn(configuration_.MIRROR);
+    mirror_->SetReopening(mirroring_);
+    view_->ShowMirroring(mirroring_);
+    view_->ShowLamps(Lamps());
+    if (mirroring_ && !mirror_->IsOpen())
+        mirror_->Open();
+    else if (!mirroring_ && mirror_->IsOpen())
+        mirror_->Close();
+}
+
+void Station::SetMirroring(bool on)
+{
+    mirroring_ = on;
+    view_->ShowMirroring(on);
+    view_->ShowLamps(Lamps());
+    // A mirror link lost while mirroring was on is tried again from now on,
+    // and no more once it is off.
+    mirror_->SetReopening(on);
+    if (on && !mirror_->IsOpen())
+        mirror_->Open();
+    else if (!on && mirror_->IsOpen())
+        mirror_->Close();
+    view_->ShowLamps(Lamps());
+}
+
+void Station::SetDecoding(bool on)
+{
+    receiver_.SetDecoding(on);
+}
+
+void Station::ClearCounters()
+{
+    receiver_.ClearCounts();
+    bytesSent_ = 0;
+}
+
+PortLamps Station::Lamps() const
+{
+    return StatusLamps(input_->IsOpen(), mirror_->IsOpen(), mirroring_);
+}
+
+// Bytes from the TNC: mirrored while mirroring is on, then through the
+// receive pipeline.
+void Station::OnInputBytes(const QByteArray& bytes)
+{
+    const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
+    view_->ClearStatus();
+    if (mirroring_ && mirror_->Write(block)) {
+        // Only bytes handed to an open link count as sent.
+        AddWrapping(bytesSent_, std::uint32_t(block.size()));
+        view_->ShowBytesSent(bytesSent_);
+    }
+    LogSink sink(*this);
+    // The counters show the state at the last frame end; nothing is drawn
+    // before the handler returns, so telling them once per block shows the same.
+    if (receiver_.Feed(block, sink) > 0)
+        view_->ShowReceiveCounts(receiver_.Counts());
+}
+
+void Station::OnLineEvent(int code)
+{
+    if (const auto line = SerialEventLine(code))
+        AppendStatus(*line);
+}
+
+// A frame cut off by the loss is dropped, never joined to the first frame
+// after the return.
+void Station::OnLost(Link& link, const QString& reason)
+{
+    if (&link == input_.get())
+        receiver_.Reset();
+    AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
+    view_->ShowLamps(Lamps());
+}
+
+// A TNC that was switched off has left KISS mode: the init script puts it
+// back (one that stayed in KISS mode takes the script's text as noise).
+void Station::OnBack(Link& link)
+{
+    AppendStatus(LinkReopenedLine(link.Name()));
+    view_->ShowLamps(Lamps());
+    if (&link == input_.get())
+        RunInitScript();
+}
+
+// The status box would not do for a log that fails: every block from the
+// TNC empties it. The view keeps the failing logs in sight until they write
+// again, and standard error says when one begins and ends failing.
+void Station::OnLogFailure(const std::string& name, int failure)
+{
+    logEcho_.Say(name, failure);
+    view_->ShowLogFailures(logs_.FailureLines());
+}
+
+void Station::Tick()
+{
+    view_->ShowLamps(Lamps());
+    const DateTime now = UtcNow(*env_.clock);
+    view_->ShowClock(FormatClock(now));
+    if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
+        AppendStatus(*line);
+}
+
+void Station::RunInitScript()
+{
+    RunScript(kTncInitScript);
+}
+
+void Station::RunExitScript()
+{
+    RunScript(kTncExitScript);
+}
+
+void Station::RunScript(std::string_view fileName)
+{
+    RunTncScript(
+        env_.programDir.toStdString(), fileName, [this] { return input_->IsOpen(); },
+        [this](std::string_view bytes) { return input_->Write(bytes); },
+        [this](std::string_view line) { AppendStatus(line); });
+}
+
+void Station::AppendStatus(std::string_view line)
+{
+    view_->ShowStatusLine(line);
+    if (env_.echoStatus)
+        SayOnStderr(line);
+}
+
+}  // namespace quillon

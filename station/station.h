@@ -1,0 +1,159 @@
+// The running station: everything a run of the program does, apart from any
+// window. It reads quillon.ini, opens the input link (the TNC) and the mirror
+// link, feeds every block from the TNC through the receive pipeline into the
+// logs, mirrors it, sends the TNC scripts, asks the time server, ticks once a
+// second, and ends the run in order. A front end (the main window, a
+// headless run, a test) shows what the station tells its view and passes
+// the user's commands on as calls.
+//
+// Start-up, in this order, every step attempted once and a failing one
+// skipped: configuration; input link set up and opened; frame assembly
+// reset; mirroring on or off from MIRROR; the time-server query; mirror link
+// set up and opened; the last-frame time set to now; logs opened; the init
+// script sent. The end: no more events; logs closed and the empty ones
+// deleted; the exit script sent; input link closed; mirror link closed.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app.h"
+#include "app/lamps.h"
+#include "app/receiver.h"
+#include "log_set.h"
+#include "timesvc/clock.h"
+#include "timesvc/timesvc.h"
+
+namespace quillon {
+
+class Link;
+class SerialLink;
+class SystemClockSetter;
+class TimeServerQuery;
+
+// What the station tells its front end. Each call carries what to show;
+// every one does nothing unless overridden.
+class StationView {
+public:
+    virtual ~StationView() = default;
+    // One frame's report: its console runs and the frame box's caption.
+    virtual void ShowReport(const FrameReport& /*report*/) {}
+    // A status line (without its CR LF), and the emptying of the status box
+    // that every block from the TNC brings.
+    virtual void ShowStatusLine(std::string_view /*line*/) {}
+    virtual void ClearStatus() {}
+    // After a block in which frames ended.
+    virtual void ShowReceiveCounts(const Counters& /*counts*/) {}
+    // After a block was mirrored.
+    virtual void ShowBytesSent(std::int32_t /*bytes*/) {}
+    // The lamps of both links: at every tick, when a link is lost or back,
+    // at the end of start-up and when mirroring is switched.
+    virtual void ShowLamps(PortLamps /*lamps*/) {}
+    // The UTC clock, "hh:mm:ss", at every tick.
+    virtual void ShowClock(std::string_view /*clock*/) {}
+    // The logs that cannot be written, "NAME: REASON" each; none when every
+    // log writes again.
+    virtual void ShowLogFailures(const std::vector<std::string>& /*lines*/) {}
+    // Mirroring switched on or off (at start-up too).
+    virtual void ShowMirroring(bool /*on*/) {}
+    // The two links as configured, once during start-up: "IN (COM 1,
+    // 9600,N,8,1,NO)", "OUT (COM 2, 9600,N,8,1,NO)" and the mirror port in
+    // effect, "COM 2, 9600,N,8,1 initialized ".
+    virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
+                           std::string_view /*mirrorInEffect*/) {}
+};
+
+// What the station needs from its surroundings; tests substitute the clocks
+// and the clock setter, and choose the program folder and time-server port.
+struct StationEnvironment {
+    QString programDir;
+    const Clock* clock = &RealClock();
+    // The clock that names the logs; nullptr: `clock`.
+    const Clock* logClock = nullptr;
+    SystemClockSetter* clockSetter = nullptr;  // nullptr: the system clock
+    quint16 timeServerPort = 37;
+    // Also write every status line to standard error, for a run without a
+    // screen (a service, a test of the real program).
+    bool echoStatus = false;
+    // The once-a-second timer runs by itself; off, the caller calls Tick.
+    bool ownTicks = true;
+};
+
+class Station : public QObject {
+    Q_OBJECT
+public:
+    explicit Station(StationEnvironment environment, QObject* parent = nullptr);
+    ~Station() override;
+
+    // The view is told from then on; nullptr for none. It must outlive the
+    // station or be taken away first.
+    void SetView(StationView* view) { view_ = view ? view : &silent_; }
+
+    // Once, before the event loop runs.
+    void Start();
+    // Once, however the run ends; later calls do nothing. `giveUp` cuts the
+    // wait for the last output short (a second request to end the program).
+    void Stop(const std::function<bool()>& giveUp = {});
+    bool Stopped() const { return stopped_; }
+
+    // The user's commands.
+    void SetMirroring(bool on);
+    void SetDecoding(bool on);
+    void RunInitScript();
+    void RunExitScript();
+    // Bytes received, frames and bytes sent back to 0.
+    void ClearCounters();
+    // The once-a-second work: lamps, clock, the idle line.
+    void Tick();
+
+    const ConfigurationRecord& Configuration() const { return configuration_; }
+    const Counters& Counts() const { return receiver_.Counts(); }
+    std::int32_t BytesSent() const { return bytesSent_; }
+    bool Mirroring() const { return mirroring_; }
+    PortLamps Lamps() const;
+    Link& Input();
+    Link& Mirror();
+    const LogSet& Logs() const { return logs_; }
+    const StationEnvironment& Environment() const { return env_; }
+
+private:
+    class LogSink;
+
+    void SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
+                   const std::string& handshakingField);
+    void ApplyMirrorSwitch();
+    void OpenLogs();
+    void OnInputBytes(const QByteArray& bytes);
+    void OnLineEvent(int code);
+    void OnLost(Link& link, const QString& reason);
+    void OnBack(Link& link);
+    void OnLogFailure(const std::string& name, int failure);
+    void RunScript(std::string_view fileName);
+    void AppendStatus(std::string_view line);
+
+    StationEnvironment env_;
+    StationView silent_;
+    StationView* view_ = &silent_;
+    std::unique_ptr<SystemClockSetter> ownClockSetter_;
+    ConfigurationRecord configuration_;
+    Receiver receiver_;
+    StatusTimerState statusTimer_;
+    LogSet logs_;
+    LogFailureEcho logEcho_;
+    std::unique_ptr<SerialLink> input_;
+    std::unique_ptr<SerialLink> mirror_;
+    std::unique_ptr<TimeServerQuery> timeServer_;
+    QTimer secondTimer_;
+    std::int32_t bytesSent_ = 0;
+    bool mirroring_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace quillon

@@ -1,0 +1,11 @@
+// Entry point of the tests that need Qt's event loop but no window: a
+// QCoreApplication around GoogleTest.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,215 @@
+// The running station without any window, on a QCoreApplication: a throw-away
+// program folder whose COM1 and COM2 link to pseudo-terminals held by the
+// test, a clock the test sets, a clock setter that records, and a view that
+// writes down everything the station tells it.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include "fakes.h"
+#include "frames.h"
+#include "line_events.h"
+#include "link.h"
+#include "program.h"
+#include "pseudo_terminal.h"
+#include "station.h"
+#include "tnc/time_frame.h"
+
+namespace quillon::test {
+namespace {
+
+// Everything the station tells, as a front end would show it.
+struct Recorder final : StationView {
+    std::vector<FrameReport> reports;
+    std::string status;  // the status box, lines ended with CR LF
+    std::string received, sent;  // the counter labels
+    PortLamps lamps;
+    std::string clock;
+    std::vector<std::string> logFailures;
+    bool mirroring = false;
+    std::string links;
+
+    void ShowReport(const FrameReport& r) override { reports.push_back(r); }
+    void ShowStatusLine(std::string_view line) override { status += std::string(line) + "\r\n"; }
+    void ClearStatus() override { status.clear(); }
+    void ShowReceiveCounts(const Counters& c) override
+    {
+        received = std::to_string(c.BytesReceived) + " Bytes received (" + std::to_string(c.FrameCount) + " Frames)";
+    }
+    void ShowBytesSent(std::int32_t bytes) override { sent = std::to_string(bytes) + " Bytes sent"; }
+    void ShowLamps(PortLamps l) override { lamps = l; }
+    void ShowClock(std::string_view c) override { clock = c; }
+    void ShowLogFailures(const std::vector<std::string>& lines) override { logFailures = lines; }
+    void ShowMirroring(bool on) override { mirroring = on; }
+    void ShowLinks(std::string_view in, std::string_view out, std::string_view inEffect) override
+    {
+        links = std::string(in) + "|" + std::string(out) + "|" + std::string(inEffect);
+    }
+};
+
+struct Running {
+    explicit Running(const std::string& ini, const std::string& initScript = "", const std::string& exitScript = "",
+                     bool start = true)
+    {
+        QFile::link(QString::fromStdString(com1.SlavePath()), dir.filePath("COM1"));
+        QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath("COM2"));
+        for (const auto& [name, text] : {std::pair{"quillon.ini", ini}, {"tnc_init.txt", initScript},
+                                         {"tnc_exit.txt", exitScript}})
+            WriteFile(dir.filePath(name).toStdString(), text);
+        StationEnvironment environment{.programDir = dir.path(), .clock = &clock, .clockSetter = &setter};
+        environment.ownTicks = false;  // ticks are the test's
+        station = std::make_unique<Station>(environment);
+        station->SetView(&view);
+        if (start)
+            station->Start();
+    }
+    // Bytes from the TNC, once the station has taken them all. It reads on
+    // this thread: a piece at a time, less than the line holds.
+    bool Send(const std::string& bytes)
+    {
+        for (std::size_t at = 0; at < bytes.size(); at += 1024) {
+            const std::string piece = bytes.substr(at, 1024);
+            const auto before = station->Counts().BytesReceived;
+            if (!com1.WriteAll(piece) ||
+                !QTest::qWaitFor([&] { return station->Counts().BytesReceived == before + piece.size(); }, 20000))
+                return false;
+        }
+        return true;
+    }
+    static std::string Receive(Pty& pty, std::size_t count)
+    {
+        std::string got;
+        (void)QTest::qWaitFor([&] { return (got += pty.ReadAvailable()).size() >= count; }, 20000);
+        return got;
+    }
+    std::string Log(const char* ending) const
+    {
+        return ReadFile(dir.filePath(QStringLiteral("28072013_1405.") + ending).toStdString());
+    }
+
+    QTemporaryDir dir;
+    Pty com1, com2;
+    FakeClock clock{At(14h + 5min + 9s + 437ms)};
+    FakeClockSetter setter;
+    Recorder view;
+    std::unique_ptr<Station> station;
+};
+
+std::string ConsoleText(const std::vector<FrameReport>& reports)
+{
+    std::string text;
+    for (const FrameReport& r : reports)
+        for (const ConsoleRun& run : r.console)
+            text += run.text;
+    return text;
+}
+
+const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
+
+TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirroringIsOff)
+{
+    Running s("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\n");
+    EXPECT_TRUE(s.view.mirroring);
+    EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Green}));
+    ASSERT_TRUE(s.Send(kFrame));
+    s.station->SetDecoding(false);
+    ASSERT_TRUE(s.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
+    ASSERT_EQ(s.view.reports.size(), 2u);
+    EXPECT_EQ(s.view.reports[0].frameCaption + ", " + s.view.reports[1].frameCaption,
+              "Payload KISS Frame, RAW KISS Frame");
+    const std::string console = ConsoleText(s.view.reports);
+    for (const char* line : {"2013-07-28 14:05:09.437 UTC: [22 Bytes KISS Frame (without CRC)]\r",
+                             "from N0CALL-7 to APRS: ", "   1 > 48 69 0D ",
+                             "   1 > C0 00 82 A0 A4 A6 40 40 60 9C 60 86 82 98 98 6F 03 F0 48 69 \r"})
+        EXPECT_EQ(Count(console, line), std::string_view(line).starts_with("2013") ? 2u : 1u) << line;
+    EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 47 Bytes sent");
+    EXPECT_EQ(Running::Receive(s.com2, 47), kFrame + kFrame + Bytes("C0 00 41"));
+    EXPECT_EQ(s.Log("kss"), EncodeTimeFrame(s.clock.Now()) + kFrame + EncodeTimeFrame(s.clock.Now()) + kFrame);
+    EXPECT_EQ(s.Log("dump"), "2013-07-28 14:05:09.437 UTC: Hi.\r\n");
+    EXPECT_EQ(s.Log("hex"), "48 69 0D\r\n");
+
+    s.station->ClearCounters();
+    ASSERT_TRUE(s.Send(Bytes("C0")));  // ends the frame begun before
+    EXPECT_EQ(s.view.received + ", " + s.view.sent, "1 Bytes received (1 Frames), 1 Bytes sent");
+    s.station->SetMirroring(false);
+    ASSERT_TRUE(s.Send("xyz"));
+    EXPECT_FALSE(s.station->Mirror().IsOpen() || s.view.mirroring || s.station->BytesSent() != 1);
+    EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
+}
+
+TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
+{
+    // A pseudo-terminal keeps the baud rate and the kind of parity, not the data bits.
+    const std::tuple<std::string, std::string, speed_t, tcflag_t> rows[] = {
+        {"4800,M,8,1", "4800,M,8,1", B4800, CMSPAR | PARODD}, {"1200,S,7,1.5", "1200,S,7,1.5", B1200, CMSPAR},
+        {"4800,X,8,1", "9600,N,8,1", B9600, 0}, {"4800,O,9,1", "9600,N,8,1", B9600, 0}};
+    for (const auto& [settings, inEffect, baud, parity] : rows) {
+        Running s("COM_PORT=1\r\nCOM_SETTINGS=" + settings + "\r\nCOM_HANDSHAKING=NO\r\nMIRROR_COM_PORT=2\r\n"
+                  "MIRROR_COM_SETTINGS=" + settings + "\r\n");
+        termios line{};
+        ASSERT_EQ(::tcgetattr(s.com1.MasterFd(), &line), 0);
+        EXPECT_EQ(::cfgetospeed(&line), baud) << settings;
+        EXPECT_EQ(line.c_cflag & (PARODD | CMSPAR), parity) << settings;
+        // The link lines show the configuration; only the mirror's last line what is in effect.
+        EXPECT_EQ(s.view.links, "IN (COM 1, " + settings + ",NO)|OUT (COM 2, " + settings + ",)|COM 2, " + inEffect +
+                                    " initialized ");
+    }
+}
+
+TEST(Station, ScriptsGoToTheTncAtStartAndEndAndTheEndDeletesOnlyTheEmptyLogs)
+{
+    Running s("HEXFILE=YES\r\n", "$\r\n# comment\r\nKISS ON", "^@K\n");
+    EXPECT_EQ(Running::Receive(s.com1, 12), Bytes("C0 FF C0 0D") + "KISS ON\r");
+    // A supervisory frame: a dump line, but no payload for the hex log.
+    ASSERT_TRUE(s.Send(Kiss({{"N0CALL"}, {"DL1ABC", 1}, {}, 0x21, {}, ""})));
+    s.station->Stop();
+    EXPECT_TRUE(s.station->Stopped());
+    EXPECT_EQ(Running::Receive(s.com1, 4), Bytes("1B 40 4B 0D"));
+    EXPECT_FALSE(s.station->Input().IsOpen() || s.station->Mirror().IsOpen());
+    EXPECT_EQ(QDir(s.dir.path()).entryList({"2807*"}).join(' '), "28072013_1405.dump 28072013_1405.kss");
+    EXPECT_EQ(s.view.status, "read tnc_exit.txt\r\ndone\r\n");  // the frame emptied the box
+    s.station->Stop();  // once only
+    EXPECT_EQ(Count(s.view.status, "tnc_exit"), 1u);
+}
+
+TEST(Station, TheStatusBoxTellsLineEventsAndSilenceAndABlockFromTheTncEmptiesIt)
+{
+    Running s("");
+    // As the kernel would count them: a break on the TNC's line, a framing error on the mirror's.
+    for (const auto& [link, field] : {std::pair{&s.station->Input(), &LineCounters::brk},
+                                      {&s.station->Mirror(), &LineCounters::frame}}) {
+        auto* source = link->findChild<LineEventSource*>();
+        ASSERT_NE(source, nullptr);
+        LineCounters counters;
+        source->Start(LineReaders{nullptr, [&] { return std::optional(counters); }});
+        const std::size_t before = s.view.status.size();
+        counters.*field = 1;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return s.view.status.size() > before; }, 20000));
+        source->Stop();
+    }
+    s.clock.Advance(1s);
+    s.station->Tick();
+    EXPECT_EQ(s.view.status, "read tnc_init.txt\r\ndone\r\nA Break was received.\r\nFraming Error\r\n"
+                             "1 sec since last packet [0]\r\n");
+    EXPECT_EQ(s.view.clock, "14:05:10");
+    ASSERT_TRUE(s.Send("noise"));
+    EXPECT_EQ(s.view.status, "");
+}
+
+TEST(Station, ALogThatCannotBeWrittenIsToldWhileTheFramesGoOn)
+{
+    Running s("", "", "", false);
+    // The dump log is on a full disk from the start; the raw log writes.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), s.dir.filePath("28072013_1405.dump")));
+    s.station->Start();
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.view.logFailures, std::vector<std::string>{"28072013_1405.dump: No space left on device"});
+    EXPECT_EQ(s.Log("kss"), kFrame);
+    EXPECT_EQ(s.view.reports.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillon::test

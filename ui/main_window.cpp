@@ -1,0 +1,266 @@
+#include "main_window.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "about_window.h"
+#include "app/app.h"
+#include "statistics_window.h"
+#include "unix_signals.h"
+
+namespace quillon {
+
+namespace {
+
+QFont NarrowFont()
+{
+    // The buttons are labelled in a narrow sans-serif face where one is
+    // installed; otherwise the same face condensed.
+    QFont font;
+    for (const char* family : {"Liberation Sans Narrow", "Arial Narrow"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
+            font.setFamily(QString::fromLatin1(family));
+            return font;
+        }
+    }
+    font.setStretch(QFont::Condensed);
+    return font;
+}
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// Shows the window held in `slot` without making it modal. A window that is
+// not there (never opened, or closed by its close box and on its way out) is
+// made first, which fills it; an open one is only brought to the front, its
+// content as it was.
+template <class Window, class... Args>
+void ShowWindow(QPointer<QWidget>& slot, const Args&... args)
+{
+    QWidget* window = slot.data();
+    if (window == nullptr || !window->isVisible()) {
+        window = new Window(args...);
+        slot = window;
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent), station_(station)
+{
+    setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
+    BuildWindow();
+    BuildMenus();
+    station_.SetView(this);
+}
+
+MainWindow::~MainWindow()
+{
+    station_.SetView(nullptr);
+}
+
+void MainWindow::BuildWindow()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    // Top row: decoding switch, the two links, lamps and the UTC clock.
+    auto* top = new QHBoxLayout;
+    auto* modeBox = new QGroupBox(QStringLiteral("Mode"), central);
+    auto* modeLayout = new QVBoxLayout(modeBox);
+    decodeSwitch_ = Named(new QCheckBox(QStringLiteral("Decode KISS Frame"), modeBox), "decodeSwitch");
+    decodeSwitch_->setToolTip(QStringLiteral("decode the kiss frame"));
+    decodeSwitch_->setChecked(true);
+    connect(decodeSwitch_, &QCheckBox::toggled, this, [this](bool on) { station_.SetDecoding(on); });
+    modeLayout->addWidget(decodeSwitch_);
+    top->addWidget(modeBox);
+
+    auto* links = new QGridLayout;
+    inputLamp_ = Named(new IndicatorLamp(central), "inputLamp");
+    mirrorLamp_ = Named(new IndicatorLamp(central), "mirrorLamp");
+    inputLabel_ = Named(new QLabel(QStringLiteral("IN"), central), "inputLabel");
+    mirrorLabel_ = Named(new QLabel(QStringLiteral("OUT"), central), "mirrorLabel");
+    mirrorInEffect_ = Named(new QLabel(central), "mirrorInEffect");
+    links->addWidget(inputLamp_, 0, 0);
+    links->addWidget(inputLabel_, 0, 1);
+    links->addWidget(mirrorLamp_, 1, 0);
+    links->addWidget(mirrorLabel_, 1, 1);
+    links->addWidget(mirrorInEffect_, 1, 2);
+    links->setColumnStretch(2, 1);
+    top->addLayout(links, 1);
+
+    clock_ = Named(new QLabel(QStringLiteral("sync..."), central), "clock");
+    QFont clockFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    clockFont.setPointSizeF(clockFont.pointSizeF() * 1.6);
+    clockFont.setBold(true);
+    clock_->setFont(clockFont);
+    // Room for the clock from the start, so that nothing moves at the first tick.
+    clock_->setMinimumWidth(std::max(clock_->fontMetrics().horizontalAdvance(QStringLiteral("sync...")),
+                                     clock_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00"))));
+    top->addWidget(clock_);
+    auto* logo = new QLabel(central);
+    logo->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(40, 40));
+    top->addWidget(logo);
+    layout->addLayout(top);
+
+    // The console takes the space.
+    frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
+    auto* frameLayout = new QVBoxLayout(frameBox_);
+    console_ = new ConsoleArea(frameBox_);
+    frameLayout->addWidget(console_);
+    layout->addWidget(frameBox_, 1);
+    logFailures_ = new LogIndicator(central);
+    layout->addWidget(logFailures_);
+
+    // Bottom row: status box, TNC buttons and the counters.
+    auto* bottom = new QHBoxLayout;
+    statusBox_ = new StatusBox(central);
+    statusBox_->setFixedHeight(statusBox_->fontMetrics().lineSpacing() * 5 + 12);
+    bottom->addWidget(statusBox_, 1);
+    auto* buttons = new QVBoxLayout;
+    auto* initButton = Named(new QPushButton(QStringLiteral("TNC Init"), central), "initButton");
+    auto* commandModeButton =
+        Named(new QPushButton(QStringLiteral("Set TNC in CMD Mode"), central), "commandModeButton");
+    for (QPushButton* button : {initButton, commandModeButton}) {
+        button->setFont(NarrowFont());
+        buttons->addWidget(button);
+    }
+    connect(initButton, &QPushButton::clicked, this, [this] { station_.RunInitScript(); });
+    connect(commandModeButton, &QPushButton::clicked, this, [this] { station_.RunExitScript(); });
+    bottom->addLayout(buttons);
+    auto* counters = new QVBoxLayout;
+    receivedCounter_ = Named(new QLabel(central), "receivedCounter");
+    sentCounter_ = Named(new QLabel(central), "sentCounter");
+    // The counters are empty until the first bytes come; their column has the
+    // room of a long run from the start (ten-digit bytes, eight-digit frames),
+    // so that the status box and the buttons do not move when they fill.
+    receivedCounter_->setMinimumWidth(receivedCounter_->fontMetrics().horizontalAdvance(
+        QStringLiteral("9999999999 Bytes received (99999999 Frames)")));
+    counters->addWidget(receivedCounter_);
+    counters->addWidget(sentCounter_);
+    counters->addStretch();
+    bottom->addLayout(counters);
+    layout->addLayout(bottom);
+
+    setCentralWidget(central);
+    resize(820, 640);
+}
+
+void MainWindow::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction");
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    Named(options->addAction(QStringLiteral("Clear Counter"), this, &MainWindow::ClearCounters), "clearAction");
+    mirrorAction_ = Named(options->addAction(QStringLiteral("mirror incoming data from COM A to COM B")),
+                          "mirrorAction");
+    mirrorAction_->setCheckable(true);
+    connect(mirrorAction_, &QAction::triggered, this, [this](bool on) { station_.SetMirroring(on); });
+
+    QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
+    Named(info->addAction(QStringLiteral("&Statistics"), this, &MainWindow::ShowStatistics), "statisticsAction");
+    Named(info->addAction(QStringLiteral("&About"), this, &MainWindow::ShowAbout), "aboutAction");
+}
+
+void MainWindow::ClearCounters()
+{
+    console_->Clear();
+    station_.ClearCounters();
+    receivedCounter_->setText(QString());
+    sentCounter_->setText(QString());
+}
+
+void MainWindow::ShowStatistics()
+{
+    ShowWindow<StatisticsWindow>(statistics_, station_.Counts());
+}
+
+void MainWindow::ShowAbout()
+{
+    ShowWindow<AboutWindow>(about_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // A second request to end the program, waiting to be taken up, cuts the
+    // wait for the exit script short.
+    station_.Stop([] { return UnixSignals::Pending(); });
+    event->accept();
+}
+
+void MainWindow::ShowReport(const FrameReport& report)
+{
+    const QString caption = FromCodePage(report.frameCaption);
+    if (frameBox_->title() != caption)
+        frameBox_->setTitle(caption);
+    console_->AddRuns(report.console);
+}
+
+void MainWindow::ShowStatusLine(std::string_view line)
+{
+    statusBox_->AppendLine(line);
+}
+
+void MainWindow::ClearStatus()
+{
+    statusBox_->Clear();
+}
+
+void MainWindow::ShowReceiveCounts(const Counters& counts)
+{
+    receivedCounter_->setText(FromCodePage(std::to_string(counts.BytesReceived) + " Bytes received (" +
+                                           std::to_string(counts.FrameCount) + " Frames)"));
+}
+
+void MainWindow::ShowBytesSent(std::int32_t bytes)
+{
+    sentCounter_->setText(QString::number(bytes) + QStringLiteral(" Bytes sent"));
+}
+
+void MainWindow::ShowLamps(PortLamps lamps)
+{
+    inputLamp_->Show(lamps.input);
+    mirrorLamp_->Show(lamps.mirror);
+}
+
+void MainWindow::ShowClock(std::string_view clock)
+{
+    clock_->setText(FromCodePage(clock));
+}
+
+void MainWindow::ShowLogFailures(const std::vector<std::string>& lines)
+{
+    logFailures_->SetLines(lines);
+}
+
+// The mirror link's labels and counter; its lamp follows the link's state.
+void MainWindow::ShowMirroring(bool on)
+{
+    mirrorAction_->setChecked(on);
+    for (QWidget* w : {static_cast<QWidget*>(mirrorInEffect_), static_cast<QWidget*>(mirrorLabel_),
+                       static_cast<QWidget*>(sentCounter_)})
+        w->setVisible(on);
+}
+
+void MainWindow::ShowLinks(std::string_view input, std::string_view mirror, std::string_view mirrorInEffect)
+{
+    inputLabel_->setText(FromCodePage(input));
+    mirrorLabel_->setText(FromCodePage(mirror));
+    mirrorInEffect_->setText(FromCodePage(mirrorInEffect));
+}
+
+}  // namespace quillon

@@ -1,0 +1,74 @@
+// The main window: shows what the station tells it (the console, the status
+// box, the counters, the lamps, the clock, the failing logs) and turns the
+// user's clicks into calls on the station. Closing it ends the run.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+
+#include "console_area.h"
+#include "indicator_lamp.h"
+#include "log_indicator.h"
+#include "station.h"
+#include "text_areas.h"
+
+namespace quillon {
+
+class MainWindow : public QMainWindow, private StationView {
+    Q_OBJECT
+public:
+    // The station must outlive the window.
+    explicit MainWindow(Station& station, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ConsoleArea& Console() { return *console_; }
+    StatusBox& Status() { return *statusBox_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenus();
+    void ClearCounters();
+    void ShowStatistics();
+    void ShowAbout();
+
+    // What the station tells.
+    void ShowReport(const FrameReport& report) override;
+    void ShowStatusLine(std::string_view line) override;
+    void ClearStatus() override;
+    void ShowReceiveCounts(const Counters& counts) override;
+    void ShowBytesSent(std::int32_t bytes) override;
+    void ShowLamps(PortLamps lamps) override;
+    void ShowClock(std::string_view clock) override;
+    void ShowLogFailures(const std::vector<std::string>& lines) override;
+    void ShowMirroring(bool on) override;
+    void ShowLinks(std::string_view input, std::string_view mirror, std::string_view mirrorInEffect) override;
+
+    Station& station_;
+
+    ConsoleArea* console_ = nullptr;
+    QGroupBox* frameBox_ = nullptr;  // the console's box, captioned with the last frame's kind
+    StatusBox* statusBox_ = nullptr;
+    LogIndicator* logFailures_ = nullptr;
+    QCheckBox* decodeSwitch_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QLabel* inputLabel_ = nullptr;
+    QLabel* mirrorLabel_ = nullptr;
+    QLabel* mirrorInEffect_ = nullptr;
+    QLabel* receivedCounter_ = nullptr;
+    QLabel* sentCounter_ = nullptr;
+    IndicatorLamp* inputLamp_ = nullptr;
+    IndicatorLamp* mirrorLamp_ = nullptr;
+    QAction* mirrorAction_ = nullptr;
+    QPointer<QWidget> statistics_;
+    QPointer<QWidget> about_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,24 @@
+// The statistics window: a snapshot of the counters, taken when it opens.
+#pragma once
+
+#include <QWidget>
+
+#include "app/app.h"
+#include "console_area.h"
+
+namespace quillon {
+
+// A top-level window of its own: it stays open when the main window closes.
+// Its close box ends it; the next "&Statistics" makes it afresh.
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatisticsWindow(const Counters& counters);
+
+    ConsoleArea& Text() { return *text_; }
+
+private:
+    ConsoleArea* text_ = nullptr;  // fixed pitch, like the console
+};
+
+}  // namespace quillon
