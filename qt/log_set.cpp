@@ -21,6 +21,7 @@ LogSet::LogSet(std::string folder) : folder_(std::move(folder))
     Of(LogKind::Raw).ending = ".kss";
     Of(LogKind::Dump).ending = ".dump";
     Of(LogKind::Hex).ending = ".hex";
+    Of(LogKind::Json).ending = ".jsonl";
 }
 
 LogSet::~LogSet()
@@ -33,15 +34,16 @@ void LogSet::SetFailureListener(FailureListener listener)
     listener_ = std::move(listener);
 }
 
-void LogSet::Open(const std::string& stem, bool hex)
+void LogSet::Open(const std::string& stem, bool hex, bool json)
 {
     Close();
     stem_ = stem;
     hex_ = hex;
+    json_ = json;
     open_ = true;
     const std::string base = folder_.empty() || folder_.ends_with('/') ? folder_ + stem : folder_ + "/" + stem;
     for (Log& log : logs_) {
-        log.inSet = &log != &Of(LogKind::Hex) || hex;
+        log.inSet = &log == &Of(LogKind::Hex) ? hex : &log == &Of(LogKind::Json) ? json : true;
         if (log.inSet)
             log.file.Open(base + log.ending);
     }
@@ -70,7 +72,7 @@ void LogSet::Track(Log& log)
 
 void LogSet::Roll(const std::string& stem)
 {
-    Open(stem, hex_);
+    Open(stem, hex_, json_);
 }
 
 void LogSet::Reopen()

@@ -1,6 +1,7 @@
 // The logs of a run as one: the raw log (.kss), the dump log (.dump) and,
-// when asked for, the hex log (.hex), all named after the same stem (the UTC
-// date and time the run started, 06122026_1530) in one folder.
+// when asked for, the hex log (.hex) and the JSON Lines log (.jsonl), all
+// named after the same stem (the UTC date and time the run started,
+// 06122026_1530) in one folder.
 //
 // The set also keeps track of which of its logs cannot be written: a log
 // starts failing at a write that fails (or at its first write, when it could
@@ -21,7 +22,7 @@
 
 namespace quillon {
 
-enum class LogKind { Raw, Dump, Hex };
+enum class LogKind { Raw, Dump, Hex, Json };
 
 class LogSet {
 public:
@@ -36,15 +37,15 @@ public:
 
     void SetFailureListener(FailureListener listener);
 
-    // Opens folder/stem.kss, .dump and (with hex) .hex for appending, each
-    // under the shared lock of LogFile; an open set is closed first (Close).
-    // A log that cannot be opened is in the set all the same, and fails at
-    // its first write.
-    void Open(const std::string& stem, bool hex);
+    // Opens folder/stem.kss, .dump, (with hex) .hex and (with json) .jsonl
+    // for appending, each under the shared lock of LogFile; an open set is
+    // closed first (Close). A log that cannot be opened is in the set all the
+    // same, and fails at its first write.
+    void Open(const std::string& stem, bool hex, bool json = false);
     // Appends to one log. A log that is not in the set (the hex log with hex
     // off, any log while the set is closed) takes nothing and is no failure.
     bool Write(LogKind kind, std::string_view bytes);
-    // Close(), then Open(stem) with the same choice of the hex log.
+    // Close(), then Open(stem) with the same choice of logs.
     void Roll(const std::string& stem);
     // Closes the logs and opens the same names again, so that a log renamed
     // away is created anew. The closed files are left as they are, empty or
@@ -81,7 +82,8 @@ private:
     std::string stem_;
     bool open_ = false;
     bool hex_ = false;
-    std::array<Log, 3> logs_;
+    bool json_ = false;
+    std::array<Log, 4> logs_;
     unsigned failures_ = 0;  // failures begun so far, to order them
     FailureListener listener_;
 };

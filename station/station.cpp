@@ -143,7 +143,23 @@ void Station::SetUpLink(SerialLink& link, const std::string& portField, const st
 
 void Station::OpenLogs()
 {
-    logs_.Open(FormatLogStem(UtcNow(*env_.logClock)), IsOn(configuration_.HEXFILE));
+    const DateTime now = UtcNow(*env_.logClock);
+    logDay_ = std::chrono::floor<std::chrono::days>(now);
+    logs_.Open(FormatLogStem(now), IsOn(configuration_.HEXFILE), IsOn(configuration_.JSONFILE));
+}
+
+// With LOG_ROTATE=DAILY, the first frame or tick of a new UTC day starts a
+// new set of logs named after its midnight, ddmmyyyy_0000. A frame is never
+// split: this runs between blocks from the TNC.
+void Station::RollLogsAtMidnight()
+{
+    if (configuration_.LOG_ROTATE != "DAILY" || stopped_)
+        return;
+    const auto today = std::chrono::floor<std::chrono::days>(UtcNow(*env_.logClock));
+    if (today == logDay_)
+        return;
+    logDay_ = today;
+    logs_.Roll(FormatLogStem(DateTime(today)));
 }
 
 void Station::Stop(const std::function<bool()>& giveUp)
@@ -216,6 +232,7 @@ PortLamps Station::Lamps() const
 void Station::OnInputBytes(const QByteArray& bytes)
 {
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
+    RollLogsAtMidnight();
     view_->ClearStatus();
     if (mirroring_ && mirror_->Write(block)) {
         // Only bytes handed to an open link count as sent.
@@ -266,11 +283,20 @@ void Station::OnLogFailure(const std::string& name, int failure)
 
 void Station::Tick()
 {
+    RollLogsAtMidnight();
     view_->ShowLamps(Lamps());
     const DateTime now = UtcNow(*env_.clock);
     view_->ShowClock(FormatClock(now));
     if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
         AppendStatus(*line);
+}
+
+void Station::ReopenLogs()
+{
+    if (stopped_)
+        return;
+    logs_.Reopen();
+    AppendStatus("logs reopened: " + logs_.Stem());
 }
 
 void Station::RunInitScript()

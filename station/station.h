@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -112,6 +113,9 @@ public:
     void ClearCounters();
     // The once-a-second work: lamps, clock, the idle line.
     void Tick();
+    // The logs closed and opened again by the same names: a log that was
+    // renamed away (rotated) is created anew and written on.
+    void ReopenLogs();
 
     const ConfigurationRecord& Configuration() const { return configuration_; }
     const Counters& Counts() const { return receiver_.Counts(); }
@@ -130,6 +134,7 @@ private:
                    const std::string& handshakingField);
     void ApplyMirrorSwitch();
     void OpenLogs();
+    void RollLogsAtMidnight();
     void OnInputBytes(const QByteArray& bytes);
     void OnLineEvent(int code);
     void OnLost(Link& link, const QString& reason);
@@ -147,6 +152,7 @@ private:
     StatusTimerState statusTimer_;
     LogSet logs_;
     LogFailureEcho logEcho_;
+    std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
     std::unique_ptr<SerialLink> input_;
     std::unique_ptr<SerialLink> mirror_;
     std::unique_ptr<TimeServerQuery> timeServer_;

@@ -125,19 +125,23 @@ std::string ProgramFolder::ReadLog(std::string_view ending) const
 }
 
 RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, QStringList prefix,
-                               std::string workingDir)
+                               std::string workingDir, QStringList arguments)
     : folder_(folder)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (const QString& pair : environment)
-        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    for (const QString& pair : environment) {
+        if (pair.contains(u'='))
+            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        else
+            env.remove(pair);
+    }
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setWorkingDirectory(QString::fromStdString(workingDir.empty() ? folder.Path() : workingDir));
     prefix.append(QString::fromStdString(folder.File("quillon")));
     const QString program = prefix.takeFirst();
-    process_.start(program, prefix);
+    process_.start(program, prefix + arguments);
     process_.waitForStarted();
 }
 

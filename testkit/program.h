@@ -82,9 +82,11 @@ private:
 // quillon running offscreen in a folder, its standard output and error merged.
 class RunningQuillon {
 public:
-    // `prefix`: a command the program runs under (setpriv ... --).
+    // `environment`: NAME=VALUE to set, NAME alone to unset; `prefix`: a
+    // command the program runs under (setpriv ... --); `arguments`: the
+    // program's own.
     explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
-                            QStringList prefix = {}, std::string workingDir = {});
+                            QStringList prefix = {}, std::string workingDir = {}, QStringList arguments = {});
 
     // Start-up done: COM1 is open and the raw log exists; false when the
     // program ended first or the limit ran out.

@@ -1,15 +1,78 @@
 // Quillon: a receive terminal and logger for a KISS TNC.
+//
+//   quillon                        the window
+//   quillon --headless [--monitor] the same station without a window
+//   quillon --help | --version
+//
+// The command line is read before Qt starts, so that --help, --version and
+// a bad option need no display.
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "app/app.h"
+#include "headless_run.h"
 #include "main_window.h"
+#include "process_environment.h"
 #include "station.h"
-#include "timesvc/timesvc.h"
 #include "unix_signals.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: quillon [--headless [--monitor]]\n"
+    "\n"
+    "A receive terminal and logger for a KISS TNC. Settings, scripts and logs\n"
+    "are in the folder of the program.\n"
+    "\n"
+    "  --headless  run without a window: status lines on standard output;\n"
+    "              SIGTERM or SIGINT end the run, SIGHUP reopens the logs\n"
+    "  --monitor   with --headless: also one line per frame\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "\n"
+    "Qt's options (-platform offscreen, ...) are passed on to Qt.\n";
+
+struct Options {
+    bool headless = false;
+    bool monitor = false;
+};
+
+// Exits for --help, --version and a bad command line.
+Options ReadCommandLine(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::printf("quillon %s\n", quillon::kVersionText);
+            std::exit(0);
+        } else if (std::strcmp(arg, "--headless") == 0) {
+            options.headless = true;
+        } else if (std::strcmp(arg, "--monitor") == 0) {
+            options.monitor = true;
+        } else if (arg[0] == '-' && arg[1] != '-' && arg[1] != '\0') {
+            // Qt's own options (-platform offscreen, -style fusion, ...) are
+            // Qt's to read, with the value behind them.
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                ++i;
+        } else {
+            std::fprintf(stderr, "quillon: unknown option %s\n%s", arg, kUsage);
+            std::exit(2);
+        }
+    }
+    if (options.monitor && !options.headless) {
+        std::fprintf(stderr, "quillon: --monitor goes with --headless\n%s", kUsage);
+        std::exit(2);
+    }
+    return options;
+}
 
 // Windows still open when a signal ended the program, and a main window whose
 // deletion was still pending, go before the application object.
@@ -24,30 +87,13 @@ void DeleteRemainingWindows()
         delete window.data();
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int RunWindow(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon.png")));
-
-    quillon::StationEnvironment environment;
-    environment.programDir = QCoreApplication::applicationDirPath();
-    // QUILLON_STATUS_TO_STDERR=1 copies the status box to standard error;
-    // QUILLON_TIME_PORT points the time-server query at another port than 37
-    // (a test server that is not allowed a privileged port);
-    // QUILLON_LOG_TIME="yyyy-MM-dd HH:nn:ss.mmm" names the logs after that
-    // moment instead of the start of the run (runs that must share logs).
-    environment.echoStatus = qEnvironmentVariableIntValue("QUILLON_STATUS_TO_STDERR") == 1;
-    if (const int port = qEnvironmentVariableIntValue("QUILLON_TIME_PORT"); port > 0 && port < 65536)
-        environment.timeServerPort = quint16(port);
     quillon::FixedClock logClock;
-    if (const auto t = quillon::ParseTimestamp(qEnvironmentVariable("QUILLON_LOG_TIME").toStdString())) {
-        logClock.Set(*t);
-        environment.logClock = &logClock;
-    }
-    quillon::Station station(environment);
+    quillon::Station station(quillon::ProcessEnvironment(logClock));
 
     // A signal to end the run (SIGTERM, SIGINT, SIGHUP) closes the main window
     // as its close box does; the program then ends with its last window. The
@@ -75,7 +121,15 @@ int main(int argc, char** argv)
 
     const int code = app.exec();
     DeleteRemainingWindows();
-    // Ended at once by a second signal: the run still ends in order.
-    station.Stop();
     return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ReadCommandLine(argc, argv);
+    if (options.headless)
+        return quillon::RunHeadless(argc, argv, options.monitor);
+    return RunWindow(argc, argv);
 }

@@ -23,6 +23,8 @@ struct ConfigurationRecord {
     std::string TIMEFRAMES;
     std::string HEXFILE;
     std::string MIRROR;
+    std::string LOG_ROTATE;  // DAILY: a new set of logs at 00:00 UTC
+    std::string JSONFILE;    // YES: also a JSON Lines log, one object a frame
 };
 
 // A switch is on only when its field is exactly "YES".

@@ -34,6 +34,8 @@ std::string* FieldFor(ConfigurationRecord& c, std::string_view key)
         {"TIMEFRAMES", &ConfigurationRecord::TIMEFRAMES},
         {"HEXFILE", &ConfigurationRecord::HEXFILE},
         {"MIRROR", &ConfigurationRecord::MIRROR},
+        {"LOG_ROTATE", &ConfigurationRecord::LOG_ROTATE},
+        {"JSONFILE", &ConfigurationRecord::JSONFILE},
     };
     for (const Entry& e : kKeys)
         if (e.name == key)

@@ -47,9 +47,9 @@ std::string PayloadText(Bytes bytes)
 }
 
 // "2013-07-28 14:05:09.437 UTC: [32 Bytes KISS Frame (without CRC)]"
-std::string HeaderLine(const ReceiveState& rx, const Clock& clock)
+std::string HeaderLine(const ReceiveState& rx, std::chrono::system_clock::time_point time)
 {
-    std::string line = UtcTimestamp(clock);
+    std::string line = FormatTimestamp(time);
     line.reserve(line.size() + 48);
     line.append(" UTC: [");
     AppendDecimal(line, rx.RawFrameLength);
@@ -100,16 +100,6 @@ void AppendHexDump(std::vector<ConsoleRun>& console, Bytes bytes, std::uint32_t 
     }
 }
 
-// The payload of the decoded frame: from PayloadStart up to, not including,
-// the closing FEND. Empty when the header reaches the end of the frame.
-Bytes PayloadBytes(const DecoderState& dec)
-{
-    if (dec.PayloadStart < 1 || dec.PayloadStart >= dec.DecodedFrameLength)
-        return {};
-    return Bytes(dec.DecodedFrame).subspan(static_cast<std::size_t>(dec.PayloadStart),
-                                           static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
-}
-
 Bytes RawBytes(const ReceiveState& rx)
 {
     const int length = std::clamp<int>(rx.RawFrameLength, 0, kRawFrameSize);
@@ -128,17 +118,25 @@ std::string HexLogLine(Bytes payload)
 }
 
 std::string DumpLogLine(std::string_view payloadText, const ReportOptions& options,
-                        const Clock& clock)
+                        std::chrono::system_clock::time_point time)
 {
     std::string line;
     line.reserve(payloadText.size() + 32);
     if (options.timeFrames)
-        line.append(UtcTimestamp(clock)).append(" UTC: ");
+        line.append(FormatTimestamp(time)).append(" UTC: ");
     line.append(payloadText).append("\r\n");
     return line;
 }
 
 }  // namespace
+
+std::span<const std::uint8_t> PayloadOf(const DecoderState& dec)
+{
+    if (dec.PayloadStart < 1 || dec.PayloadStart >= dec.DecodedFrameLength)
+        return {};
+    return Bytes(dec.DecodedFrame).subspan(static_cast<std::size_t>(dec.PayloadStart),
+                                           static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
+}
 
 std::string_view FrameTypeText(std::uint8_t command)
 {
@@ -154,11 +152,12 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
                         const Clock& clock)
 {
     FrameReport report;
+    report.time = clock.Now();
     std::vector<ConsoleRun>& console = report.console;
     console.reserve(8 + rx.RawFrameLength / kBytesPerDumpLine);
     // The lone CR after the previous frame's separator leaves one empty line.
     console.push_back({"\r", colour::Black});
-    console.push_back({HeaderLine(rx, clock), colour::Grey});
+    console.push_back({HeaderLine(rx, report.time), colour::Grey});
 
     Bytes dumped;
     std::uint32_t dumpColour = colour::Blue;
@@ -167,7 +166,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
         const DecoderState& dec = report.decoded.emplace(DecodeAx25Frame(rx));
         console.push_back({ControlLine(dec), colour::Grey});
         console.push_back({dec.AddressText + '\r', colour::Black});
-        dumped = PayloadBytes(dec);
+        dumped = PayloadOf(dec);
         dumpColour = colour::Red;
         if (options.hexFile && !dumped.empty())
             report.hexLogLine = HexLogLine(dumped);
@@ -179,7 +178,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
 
     std::string payloadText = PayloadText(dumped);
     if (decode)
-        report.dumpLogLine = DumpLogLine(payloadText, options, clock);
+        report.dumpLogLine = DumpLogLine(payloadText, options, report.time);
     payloadText.push_back('\r');
     console.push_back({std::move(payloadText), colour::Green});
     console.push_back({std::string(kSeparator), colour::DisabledText});

@@ -3,8 +3,10 @@
 // nothing and writes nothing; the caller passes the parts on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,9 @@ struct ReportOptions {
 };
 
 struct FrameReport {
+    // The moment the frame was reported, one reading of the clock for every
+    // stamp of the report.
+    std::chrono::system_clock::time_point time;
     std::vector<ConsoleRun> console;  // the AddText calls, in order
     std::string frameCaption;         // "Payload KISS Frame" or "RAW KISS Frame"
     // Each ends in "\r\n"; present only when the report writes that log line.
@@ -41,6 +46,10 @@ std::string_view FrameTypeText(std::uint8_t command);
 // otherwise the frame is dumped as received. The report depends on this frame
 // alone. The timestamps come from `clock`; the caller notes the last-frame
 // time afterwards.
+// The payload of a decoded frame: from PayloadStart up to, not including,
+// the closing FEND. Empty when the header reaches the end of the frame.
+std::span<const std::uint8_t> PayloadOf(const DecoderState& dec);
+
 FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
                         const Clock& clock);
 

@@ -23,4 +23,29 @@ char16_t Windows1252ToUnicode(std::uint8_t byte)
     return byte;
 }
 
+std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const std::uint8_t byte = static_cast<std::uint8_t>(c);
+        if (controlsAsDots && (byte < 32 || byte == 127)) {
+            out.push_back('.');
+            continue;
+        }
+        const char16_t u = Windows1252ToUnicode(byte);
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
 }  // namespace quillon

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace quillon {
 
@@ -9,5 +11,11 @@ namespace quillon {
 // bytes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
 // map as in Latin-1, to the code point of the same value.
 char16_t Windows1252ToUnicode(std::uint8_t byte);
+
+// Text in the code page as UTF-8, for the terminal, the journal and JSON.
+// With `controlsAsDots`, the control codes (below 32, and 127) show as ".",
+// as the console shows them, so a line stays one line whatever came over
+// the air.
+std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots = false);
 
 }  // namespace quillon

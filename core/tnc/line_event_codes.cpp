@@ -30,9 +30,9 @@ struct Line {
 void ModemLineCodes(const LineSnapshot& a, const LineSnapshot& b, std::vector<int>& codes)
 {
     static constexpr Line kToggles[] = {
-        {comm_event::CtsChange, &ModemLines::cts, &LineCounters::cts},
-        {comm_event::DsrChange, &ModemLines::dsr, &LineCounters::dsr},
-        {comm_event::CdChange, &ModemLines::cd, &LineCounters::cd},
+        {line_event::CtsChange, &ModemLines::cts, &LineCounters::cts},
+        {line_event::DsrChange, &ModemLines::dsr, &LineCounters::dsr},
+        {line_event::CdChange, &ModemLines::cd, &LineCounters::cd},
     };
     const bool counted = a.counters && b.counters;
     const bool seen = a.lines && b.lines;
@@ -44,9 +44,9 @@ void ModemLineCodes(const LineSnapshot& a, const LineSnapshot& b, std::vector<in
     // The counter counts a ring once, at its end; the line state would see
     // its start as well, so the two must not be added up.
     if (counted)
-        Repeat(codes, comm_event::Ring, Steps(a.counters->ring, b.counters->ring));
+        Repeat(codes, line_event::Ring, Steps(a.counters->ring, b.counters->ring));
     else if (seen && !a.lines->ri && b.lines->ri)
-        Repeat(codes, comm_event::Ring, 1);
+        Repeat(codes, line_event::Ring, 1);
 }
 
 void ErrorCodes(const LineCounters& a, const LineCounters& b, std::vector<int>& codes)
@@ -56,11 +56,11 @@ void ErrorCodes(const LineCounters& a, const LineCounters& b, std::vector<int>& 
         std::uint32_t LineCounters::*count;
     };
     static constexpr Counter kErrors[] = {
-        {comm_event::Break, &LineCounters::brk},
-        {comm_event::FramingError, &LineCounters::frame},
-        {comm_event::Overrun, &LineCounters::overrun},
-        {comm_event::ReceiveBufferOverflow, &LineCounters::bufOverrun},
-        {comm_event::ParityError, &LineCounters::parity},
+        {line_event::Break, &LineCounters::brk},
+        {line_event::FramingError, &LineCounters::frame},
+        {line_event::Overrun, &LineCounters::overrun},
+        {line_event::ReceiveBufferOverflow, &LineCounters::bufOverrun},
+        {line_event::ParityError, &LineCounters::parity},
     };
     for (const Counter& c : kErrors)
         Repeat(codes, c.code, Steps(a.*c.count, b.*c.count));

@@ -4,7 +4,7 @@ namespace quillon {
 
 std::optional<std::string_view> SerialEventLine(int code)
 {
-    using namespace comm_event;
+    using namespace line_event;
     switch (code) {
     case TransmitBufferSend: return "There are characters in the transmit buffer.";
     case CtsChange: return "Change in the CTS line.";

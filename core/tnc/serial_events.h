@@ -7,8 +7,10 @@
 
 namespace quillon {
 
-// Codes as delivered in CommEvent besides 2 (bytes received).
-namespace comm_event {
+// The codes of a link's line and error events (Link::LineEvent). The
+// numbers are those that users know from other serial terminal programs;
+// 2, bytes received, is no event here but the receive path.
+namespace line_event {
 inline constexpr int TransmitBufferSend = 1;
 inline constexpr int CtsChange = 3;
 inline constexpr int DsrChange = 4;
@@ -24,7 +26,7 @@ inline constexpr int ReceiveBufferOverflow = 1008;
 inline constexpr int ParityError = 1009;
 inline constexpr int TransmitBufferFull = 1010;
 inline constexpr int DcbError = 1011;
-}  // namespace comm_event
+}  // namespace line_event
 
 // The line that an event code puts into the status box (without CR LF);
 // nothing for 2, which is the receive path, and for any code not in the

@@ -193,6 +193,41 @@ TEST(EndToEnd, TheLogsOutliveASecondSignalAndARestartInTheSameMinute)
     EXPECT_EQ(Lines(s.folder.ReadLog(".dump")), first.size() + second.size());
 }
 
+// Without a display at all: the station on a QCoreApplication, its status
+// lines and a line per frame on standard output; SIGHUP after the logs were
+// rotated away makes new files of the same names, SIGTERM ends it in order.
+TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayLogsEveryFrameAndReopensItsLogsOnSighup)
+{
+    const auto first = ManyFrames(150, 21), second = ManyFrames(150, 22);
+    Station s;
+    s.folder.Write("tnc_init.txt", "KISS ON\r\n");
+    s.folder.Write("tnc_exit.txt", "KISS OFF\r\n");
+    s.q.emplace(s.folder, QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, QStringList{}, std::string{},
+                QStringList{"--headless", "--monitor"});
+    ASSERT_TRUE(s.q->WaitStarted()) << s.q->Output();
+    ASSERT_TRUE(Play(s.folder.Com1(), Joined(first), 5));
+    ASSERT_TRUE(s.Logged(first.size())) << s.q->Output();
+
+    const std::string stem = s.folder.File(s.folder.LogName(".kss").substr(0, 13));
+    for (const char* ending : {".kss", ".dump", ".hex"})
+        ASSERT_EQ(std::rename((stem + ending).c_str(), (stem + ending + ".1").c_str()), 0);
+    s.q->Signal(SIGHUP);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.q->Output().find("logs reopened") != std::string::npos; }, 60000));
+    ASSERT_TRUE(Play(s.folder.Com1(), Joined(second), 6));
+    ASSERT_TRUE(s.Logged(second.size())) << s.q->Output();
+    EXPECT_EQ(s.q->Stop(), 0) << s.q->Output();
+
+    EXPECT_TRUE(Through(ReadFile(stem + ".kss.1"), true).frames == Joined(first));
+    EXPECT_TRUE(s.Raw().frames == Joined(second));
+    EXPECT_EQ(Lines(ReadFile(stem + ".dump.1")) + Lines(s.folder.ReadLog(".dump")), first.size() + second.size());
+    const std::string output = s.q->Output();
+    EXPECT_EQ(Count(output, ">APRS"), first.size() + second.size()) << "one monitor line a frame";
+    EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 1u) << output.substr(0, 400);
+    const std::string sent = s.folder.Com1().ReadUntil(
+        [](const std::string& got) { return got.find("KISS OFF\r") != std::string::npos; }, 60s);
+    EXPECT_NE(sent.find("KISS OFF\r"), std::string::npos) << "the exit script";
+}
+
 TEST(EndToEnd, JunkInTheConfigurationAndScriptsStopsNothing)
 {
     using namespace std::string_literals;

@@ -33,7 +33,7 @@ TEST(LineEventSource, APseudoTerminalIsNotPolledAndAReceiverCanStopTheSourceMidP
     source.Start({nullptr, [&] { return std::optional(counters); }});
     counters.brk = counters.frame = 1;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !source.Watching(); }, 20000));
-    EXPECT_EQ(codes, std::vector<int>{comm_event::Break}) << "the framing error of that poll is dropped";
+    EXPECT_EQ(codes, std::vector<int>{line_event::Break}) << "the framing error of that poll is dropped";
 }
 
 }  // namespace

@@ -211,5 +211,50 @@ TEST(Station, ALogThatCannotBeWrittenIsToldWhileTheFramesGoOn)
     EXPECT_EQ(s.view.reports.size(), 1u);
 }
 
+TEST(Station, DailyLogsRollAtMidnightUtcWithEveryFrameWholeInOneSet)
+{
+    for (const bool daily : {true, false}) {
+        SCOPED_TRACE(daily);
+        Running s(daily ? "LOG_ROTATE=DAILY\r\nTIMEFRAMES=YES\r\n" : "TIMEFRAMES=YES\r\n", "", "", false);
+        s.clock.Set(At(23h + 59min + 59s + 900ms));
+        s.station->Start();
+        const auto before = s.clock.Now();
+        ASSERT_TRUE(s.Send(kFrame));
+        s.clock.Advance(50ms);
+        s.station->Tick();  // still the old day
+        s.clock.Advance(100ms);
+        const auto after = s.clock.Now();  // 00:00:00.050 the next day
+        ASSERT_TRUE(s.Send(kFrame + kFrame));
+        s.station->Tick();
+        s.station->Stop();
+        const auto log = [&](const char* name) { return ReadFile(s.dir.filePath(name).toStdString()); };
+        const std::string first = EncodeTimeFrame(before) + kFrame, next = EncodeTimeFrame(after) + kFrame;
+        if (daily) {
+            EXPECT_EQ(log("28072013_2359.kss"), first);
+            EXPECT_EQ(log("29072013_0000.kss"), next + next);
+            EXPECT_EQ(Count(log("29072013_0000.dump"), "\r\n"), 2u);
+        } else {
+            EXPECT_EQ(log("28072013_2359.kss"), first + next + next);
+        }
+        EXPECT_EQ(QDir(s.dir.path()).entryList({"2*.*"}).size(), daily ? 4 : 2);
+    }
+}
+
+TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
+{
+    Running s("TIMEFRAMES=NO\r\n");
+    const std::string second = Kiss({{"APRS"}, {"N0CALL", 8}, {}, 3, 0xF0, "again"});
+    ASSERT_TRUE(s.Send(kFrame));
+    for (const char* ending : {"kss", "dump"})
+        ASSERT_TRUE(QFile::rename(s.dir.filePath(QStringLiteral("28072013_1405.") + ending),
+                                  s.dir.filePath(QStringLiteral("28072013_1405.") + ending + ".1")));
+    s.station->ReopenLogs();
+    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405\r\n");
+    ASSERT_TRUE(s.Send(second));
+    EXPECT_EQ(ReadFile(s.dir.filePath("28072013_1405.kss.1").toStdString()), kFrame);
+    EXPECT_EQ(s.Log("kss"), second);
+    EXPECT_EQ(s.Log("dump"), "again\r\n");
+}
+
 }  // namespace
 }  // namespace quillon::test

@@ -1,0 +1,43 @@
+#include "headless_run.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+
+#include "headless_view.h"
+#include "process_environment.h"
+#include "station.h"
+#include "unix_signals.h"
+
+namespace quillon {
+
+int RunHeadless(int argc, char** argv, bool monitor)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+    FixedClock logClock;
+    Station station(ProcessEnvironment(logClock));
+    HeadlessView view(stdout, monitor);
+    station.SetView(&view);
+
+    // In place before start-up: a signal that comes during it is taken up as
+    // soon as the event loop runs. A second signal to end the run cuts the
+    // wait for the exit script short.
+    UnixSignals signals_;
+    QObject::connect(&signals_, &UnixSignals::Received, &app, [&station](int number) {
+        if (number == SIGHUP) {
+            station.ReopenLogs();
+            return;
+        }
+        station.Stop([] { return UnixSignals::Pending(); });
+        QCoreApplication::exit(0);
+    });
+
+    station.Start();
+    const int code = QCoreApplication::exec();
+    station.Stop();
+    station.SetView(nullptr);
+    return code;
+}
+
+}  // namespace quillon

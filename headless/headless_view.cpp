@@ -1,0 +1,47 @@
+#include "headless_view.h"
+
+#include "decoder/decoder.h"
+#include "text/codepage.h"
+#include "timesvc/timesvc.h"
+
+namespace quillon {
+
+std::string MonitorLine(const FrameReport& report)
+{
+    std::string line = FormatTimestamp(report.time) + " UTC ";
+    if (!report.decoded) {
+        line.append("[").append(report.frameCaption).append("]");
+        return line;
+    }
+    const DecoderState& dec = *report.decoded;
+    std::string path = dec.SourceCall + ">" + dec.DestinationCall;
+    for (int slot = 1; slot <= kMaxDigipeaters; ++slot)
+        if (const std::string& call = dec.DigipeaterCalls[std::size_t(slot)]; !call.empty())
+            path.append(",").append(call);
+    const auto payload = PayloadOf(dec);
+    line.append(Windows1252ToUtf8(path, true)).append(": ");
+    line.append(Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()),
+                                  true));
+    return line;
+}
+
+void HeadlessView::ShowReport(const FrameReport& report)
+{
+    if (monitor_)
+        Say(MonitorLine(report));
+}
+
+void HeadlessView::ShowStatusLine(std::string_view line)
+{
+    Say(Windows1252ToUtf8(line, true));
+}
+
+void HeadlessView::Say(std::string_view line)
+{
+    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fputc('\n', out_);
+    // A service's output goes to the journal line by line, as it happens.
+    std::fflush(out_);
+}
+
+}  // namespace quillon

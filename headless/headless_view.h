@@ -1,0 +1,38 @@
+// The station without a window, for a service: every status line goes to
+// standard output as one line (as the status box shows it), and with the
+// monitor on, one line per frame:
+//
+//   2026-12-06 21:36:05.613 UTC G4XYZ-2>APRS,WIDE1-1*: text
+//
+// Nothing keeps a history, so a run of months holds no more memory than a
+// run of minutes. Text from the air is written as UTF-8 (the code page's
+// characters converted) with its control codes as ".", so one frame is one
+// line in the journal.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "station.h"
+
+namespace quillon {
+
+// The monitor line of a report, without a line end.
+std::string MonitorLine(const FrameReport& report);
+
+class HeadlessView final : public StationView {
+public:
+    HeadlessView(std::FILE* out, bool monitor) : out_(out), monitor_(monitor) {}
+
+    void ShowReport(const FrameReport& report) override;
+    void ShowStatusLine(std::string_view line) override;
+
+private:
+    void Say(std::string_view line);
+
+    std::FILE* out_;
+    bool monitor_;
+};
+
+}  // namespace quillon
