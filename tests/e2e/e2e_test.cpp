@@ -345,7 +345,8 @@ TEST(Package, UnpackedAnywhereItRunsFromElsewhereAndLogsBesideItself)
     ASSERT_EQ(unpack.status, 0) << unpack.errors;
     for (const char* name : {"quillon-dump", "quillon-replay", "quillon-pcap", "sample.kss", "quillon.ini", "tnc_init.txt",
                              "tnc_exit.txt", "share/man/man1/quillon.1", "share/man/man1/quillon-dump.1",
-                             "share/man/man1/quillon-pcap.1", "share/man/man1/quillon-replay.1"})
+                             "share/man/man1/quillon-pcap.1", "share/man/man1/quillon-replay.1",
+                             "share/systemd/quillon.service", "share/logrotate/quillon"})
         EXPECT_TRUE(fs::is_regular_file(folder + "/" + name)) << name << " is not in the package";
 
     ProgramFolder unpacked(folder);
