@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
 #include "timesvc/timesvc.h"
 #include "tnc/time_frame.h"
 

@@ -28,7 +28,7 @@
 #include "serial_port.h"
 #include "console_area.h"
 #include "text_areas.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

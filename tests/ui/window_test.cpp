@@ -12,7 +12,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "form4.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
 #include "line_events.h"
 #include "program.h"
 #include "pseudo_terminal.h"
