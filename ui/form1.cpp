@@ -74,10 +74,10 @@ void Form1::BuildWindow()
     top->addWidget(Frame1);
 
     auto* ports = new QGridLayout;
-    Image2 = new Lamp(QColor(0, 170, 0), central);
-    Image3 = new Lamp(QColor(210, 0, 0), central);
-    Image4 = new Lamp(QColor(0, 170, 0), central);
-    Image5 = new Lamp(QColor(210, 0, 0), central);
+    Image2 = new LampWidget(QColor(0, 170, 0), central);
+    Image3 = new LampWidget(QColor(210, 0, 0), central);
+    Image4 = new LampWidget(QColor(0, 170, 0), central);
+    Image5 = new LampWidget(QColor(210, 0, 0), central);
     Label6 = new QLabel(QStringLiteral("IN"), central);
     Label7 = new QLabel(QStringLiteral("OUT"), central);
     Label8 = new QLabel(central);

@@ -108,10 +108,10 @@ public:
     QLabel* Label9 = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* Image1 = nullptr;
-    Lamp* Image2 = nullptr;
-    Lamp* Image3 = nullptr;
-    Lamp* Image4 = nullptr;
-    Lamp* Image5 = nullptr;
+    LampWidget* Image2 = nullptr;
+    LampWidget* Image3 = nullptr;
+    LampWidget* Image4 = nullptr;
+    LampWidget* Image5 = nullptr;
     QPushButton* Command4 = nullptr;
     QPushButton* Command1 = nullptr;
     QAction* MnuExit = nullptr;

@@ -5,12 +5,12 @@
 
 namespace quillon {
 
-Lamp::Lamp(QColor colour, QWidget* parent) : QWidget(parent), colour_(colour)
+LampWidget::LampWidget(QColor colour, QWidget* parent) : QWidget(parent), colour_(colour)
 {
     setFixedSize(20, 20);
 }
 
-void Lamp::paintEvent(QPaintEvent*)
+void LampWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -6,9 +6,9 @@
 
 namespace quillon {
 
-class Lamp : public QWidget {
+class LampWidget : public QWidget {
 public:
-    Lamp(QColor colour, QWidget* parent = nullptr);
+    LampWidget(QColor colour, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {20, 20}; }
 
 protected:

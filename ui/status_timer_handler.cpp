@@ -1,4 +1,5 @@
 // Once a second: the port lamps, the UTC clock and the idle line.
+#include "app/lamps.h"
 #include "form1.h"
 #include "timesvc/status_timer.h"
 
@@ -9,11 +10,11 @@ namespace quillon {
 // switched, so that the window never shows both lamps of a port.
 void Form1::ShowLamps()
 {
-    const LampStates lamps = StatusLamps(MSComm1.PortOpen(), MSComm2.PortOpen(), MnuMirror->isChecked());
-    Image2->setVisible(lamps.image2);
-    Image3->setVisible(lamps.image3);
-    Image4->setVisible(lamps.image4);
-    Image5->setVisible(lamps.image5);
+    const PortLamps lamps = StatusLamps(MSComm1.PortOpen(), MSComm2.PortOpen(), MnuMirror->isChecked());
+    Image2->setVisible(lamps.input == Lamp::Green);
+    Image3->setVisible(lamps.input == Lamp::Red);
+    Image4->setVisible(lamps.mirror == Lamp::Green);
+    Image5->setVisible(lamps.mirror == Lamp::Red);
 }
 
 void Form1::Timer1_Timer()

@@ -33,9 +33,4 @@ std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime las
     return line;
 }
 
-LampStates StatusLamps(bool inputOpen, bool mirrorOpen, bool mirrorChecked)
-{
-    return {inputOpen, !inputOpen, mirrorChecked && mirrorOpen, mirrorChecked && !mirrorOpen};
-}
-
 }  // namespace quillon

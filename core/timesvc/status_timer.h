@@ -1,4 +1,4 @@
-// The once-a-second status display: the port lamps and the idle line.
+// The once-a-second idle line of the status box.
 //
 // The idle line counts the whole seconds since the last frame. Its bracket
 // holds the count last reached before a tick that fell into the same second
@@ -29,18 +29,5 @@ namespace quillon {
 // or nothing when the present second is the last frame's.
 std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
                                            DateTime now);
-
-// Which lamps are visible: Image2/Image3 green/red for the input port,
-// Image4/Image5 green/red for the mirror port, shown only while mirroring
-// is switched on.
-struct LampStates {
-    bool image2 = false;
-    bool image3 = false;
-    bool image4 = false;
-    bool image5 = false;
-    bool operator==(const LampStates&) const = default;
-};
-
-LampStates StatusLamps(bool inputOpen, bool mirrorOpen, bool mirrorChecked);
 
 }  // namespace quillon

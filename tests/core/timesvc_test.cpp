@@ -45,7 +45,7 @@ std::vector<std::pair<milliseconds, std::string>> Ticks(std::initializer_list<st
     return steps;
 }
 
-TEST(StatusTimer, IdleLineFollowsTheFramesAndLampsTheirPorts)
+TEST(StatusTimer, IdleLineFollowsTheFrames)
 {
     const struct { const char* name; std::vector<std::pair<milliseconds, std::string>> steps; } cases[] = {
         {"start-up counts from 1 with [0]", Ticks({"F500", "T800", "S1 3 1 0"})},
@@ -72,12 +72,6 @@ TEST(StatusTimer, IdleLineFollowsTheFramesAndLampsTheirPorts)
     StatusTimerState state;  // a clock thrown back to 1900 is held at the smallest count
     EXPECT_EQ(StatusTimerTick(state, UtcNow(FakeClock(At(12h))), sys_days{1900y / 1 / 1}).value_or(""),
               "-2147483648 sec since last packet [0]");
-    const struct { bool inputOpen, mirrorOpen, mirroring; LampStates lamps; } lamps[] = {  // mirror lamps only mirroring
-        {true, true, false, {true, false, false, false}}, {false, false, false, {false, true, false, false}},
-        {true, true, true, {true, false, true, false}}, {true, false, true, {true, false, false, true}},
-        {false, true, true, {false, true, true, false}}};
-    for (const auto& l : lamps)
-        EXPECT_EQ(StatusLamps(l.inputOpen, l.mirrorOpen, l.mirroring), l.lamps) << l.inputOpen << l.mirrorOpen << l.mirroring;
 }
 
 TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
