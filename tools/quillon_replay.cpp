@@ -31,9 +31,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/receiver.h"
 #include "command_line.h"
 #include "pseudo_terminal.h"
+#include "tnc/time_frame.h"
 
 namespace {
 
@@ -430,18 +430,6 @@ void Run(const Options& o, quillon::Pty& pty, Player& player, int record)
         player.Write(pty.MasterFd());
     }
 }
-// A raw log without its time frames: the frames alone, as a TNC sends them.
-std::string WithoutTimeFrames(const std::string& log)
-{
-    struct Frames final : quillon::ReceiveSink {
-        std::string out;
-        void RawLog(std::string_view frame) override { out += frame; }
-    } frames;
-    quillon::Receiver receiver(quillon::RealClock(),
-                               {.report = {}, .decode = false, .buildReports = false, .readLogTimes = true});
-    receiver.Feed(log, frames);
-    return std::move(frames.out);
-}
 
 }  // namespace
 
@@ -450,7 +438,7 @@ int main(int argc, char** argv)
     const Options o = ParseOptions(argc, argv);
     std::vector<std::string> data;
     for (const auto& f : o.files)
-        data.push_back(o.noTimeFrames ? WithoutTimeFrames(ReadFile(f)) : ReadFile(f));
+        data.push_back(o.noTimeFrames ? quillon::StripTimeFrames(ReadFile(f)) : ReadFile(f));
 
     InstallSignals();
     int record = -1;

@@ -30,6 +30,21 @@ TEST(TimeFrame, RoundTripToTheMillisecondAndNothingElse)
     EXPECT_FALSE(Decode(frame.substr(0, 29)) || Decode(frame + '\xC0'));
 }
 
+TEST(TimeFrame, StrippedFromARawLogCutAsTheReceiverCutsIt)
+{
+    const std::string t = EncodeTimeFrame(kExampleTime), a = Bytes("C0 00 41 C0"), b = Bytes("C0 00 DB DC C0");
+    const std::string broken = std::string(t).replace(1, 1, "\x0A");
+    const struct { const char* name; std::string log, frames; std::size_t timeFrames; } cases[] = {
+        {"a time frame before each frame", t + a + t + b, a + b, 2}, {"no time frames", a + b, a + b, 0},
+        {"noise and a doubled FEND", "xy" + t + Bytes("C0") + a + "z", a, 1}, {"another command", broken, broken, 0},
+        {"a time frame last", a + t, a, 1}, {"a frame cut off at the end", t + a.substr(0, 3), "", 1}, {"empty", "", "", 0},
+    };
+    for (const auto& c : cases) {
+        std::size_t timeFrames = 99;
+        EXPECT_EQ(std::pair(StripTimeFrames(c.log, &timeFrames), timeFrames), std::pair(c.frames, c.timeFrames)) << c.name;
+    }
+}
+
 TEST(SerialSettings, FourValidFieldsOrNothing)
 {
     using S = SerialSettings::StopBits;
