@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "core_test.h"
+#include "text/hex.h"
 #include "timesvc/clock_sync.h"
 #include "timesvc/status_timer.h"
 
@@ -95,7 +96,10 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
             times += FormatDateTime(t);
         EXPECT_EQ(std::pair(lines, times), std::pair(c.lines, c.timeSet)) << c.reply;
     }
-    EXPECT_EQ(ByteToHex(0) + ByteToHex(10) + ByteToHex(15) + ByteToHex(16) + ByteToHex(0x9C) + ByteToHex(255), "000A0F109CFF");
+    std::string hex;
+    for (const auto& [value, digits] : {std::pair{0, 2}, {10, 2}, {15, 2}, {16, 2}, {0x9C, 2}, {255, 2}, {8, 1}, {0xF0, 1}})
+        AppendHex(hex, std::uint8_t(value), digits);
+    EXPECT_EQ(hex, "000A0F109CFF8F0");
     EXPECT_EQ(DataReceivedLine(Bytes("EE BD D2 80"), 4), "data received: EE BD D2 80  (4 bytes)");
     EXPECT_EQ(DataReceivedLine(Bytes("0A 00"), 2), "data received: 0A 00  (2 bytes)");
     EXPECT_EQ(DataReceivedLine(Bytes("80"), 1) + DataReceivedLine(Bytes("80"), 0),
