@@ -251,7 +251,7 @@ int main(int argc, char** argv)
 
     const std::string raw = folder.ReadLog(".kss");
     std::size_t timeFrames = 0;
-    const std::string framesLogged = StripTimeFrames(raw, timeFrames);
+    const std::string framesLogged = StripTimeFrames(raw, &timeFrames);
     const std::size_t rawFrames = CountFrames(framesLogged);
     const std::size_t dumpLines = CountLines(folder.ReadLog(".dump"));
     const std::size_t hexLines = CountLines(folder.ReadLog(".hex"));

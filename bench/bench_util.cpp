@@ -71,19 +71,6 @@ std::string RepeatFrames(const std::vector<std::string>& frames, std::size_t cou
     return out;
 }
 
-std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames)
-{
-    std::vector<std::string> frames;
-    Collect sink(&frames);
-    test::FeedReceiver(log, true, sink);
-    timeFrames = sink.timeFrames;
-    std::string out;
-    out.reserve(log.size());
-    for (const std::string& f : frames)
-        out += f;
-    return out;
-}
-
 std::size_t CountFrames(std::string_view stream)
 {
     Collect sink(nullptr);

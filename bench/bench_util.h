@@ -21,10 +21,6 @@ std::vector<std::string> SampleFrames();
 // `count` frames taken round-robin from `frames`, joined into one stream.
 std::string RepeatFrames(const std::vector<std::string>& frames, std::size_t count);
 
-// The frames of a raw log without its time frames, read back through the
-// receive pipeline as the log readers do; `timeFrames` counts those.
-std::string StripTimeFrames(std::string_view log, std::size_t& timeFrames);
-
 // The frames the receive pipeline finds in a stream.
 std::size_t CountFrames(std::string_view stream);
 

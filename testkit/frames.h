@@ -1,5 +1,5 @@
-// Frames as a TNC sends them, made by the tools' encoder, and bytes through a
-// receive pipeline of the test's own.
+// Frames as a TNC sends them, made by the tools' AX.25 encoder and the core's
+// KISS encoder, and bytes through a receive pipeline of the test's own.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/receiver.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
 #include "timesvc/clock.h"
 
 namespace quillon::test {

@@ -17,7 +17,7 @@
 
 #include "app/receiver.h"
 #include "decoder/decoder.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

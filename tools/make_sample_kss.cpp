@@ -9,12 +9,12 @@
 // frame name, a SMACK frame with its CRC, escaped FEND and FESC in payloads,
 // a frame on KISS port 1 and payload bytes from 0x80 to 0xFF.
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 #include <string>
 #include <vector>
 
-#include "app/app.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
+#include "command_line.h"
 #include "timesvc/timesvc.h"
 #include "tnc/time_frame.h"
 
@@ -102,28 +102,22 @@ ByteString SampleLog()
 
 int main(int argc, char** argv)
 {
-    constexpr const char* kUsage = "usage: quillon-mksample [FILE]\n";
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::printf("%s"
-                    "Writes the made-up sample traffic of Quillon, a raw KISS log with a time\n"
-                    "frame before every frame, into FILE, or to standard output without FILE.\n"
-                    "\n"
-                    "  --help      show this help and exit\n"
-                    "  --version   show the version and exit\n",
-                    kUsage);
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("quillon-mksample %s\n", kVersionText);
-        return 0;
-    }
+    constexpr std::string_view kUsage = "usage: quillon-mksample [FILE]\n";
+    const CommandLine commandLine("quillon-mksample",
+                                  "usage: quillon-mksample [FILE]\n"
+                                  "Writes the made-up sample traffic of Quillon, a raw KISS log with a time\n"
+                                  "frame before every frame, into FILE, or to standard output without FILE.\n"
+                                  "\n"
+                                  "  --help      show this help and exit\n"
+                                  "  --version   show the version and exit\n",
+                                  kUsage);
+    if (argc == 2)
+        commandLine.HandleStandardOption(argv[1]);
+    if (argc > 2)
+        commandLine.Misuse();
     // A FILE that starts with "-" is taken for an option; "./-name" writes it.
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0')) {
-        if (argc == 2)
-            std::fprintf(stderr, "quillon-mksample: unknown option %s\n", argv[1]);
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    if (argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0')
+        commandLine.UnknownOption(argv[1]);
     std::FILE* out = argc == 2 ? std::fopen(argv[1], "wb") : stdout;
     if (out == nullptr) {
         std::fprintf(stderr, "quillon-mksample: cannot write %s\n", argv[1]);

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app.h"
 #include "app/receiver.h"
+#include "command_line.h"
 #include "terminal_text.h"
 
 using namespace quillon;
@@ -114,6 +114,7 @@ int DumpFile(const char* name, Dumper& dumper, std::vector<std::uint8_t>& buffer
 // Parses the command line; exits for --help, --version and usage errors.
 Options ParseOptions(int argc, char** argv)
 {
+    const CommandLine commandLine("quillon-dump", kUsage);
     Options options;
     std::string_view when = "auto";
     bool optionsEnd = false;
@@ -123,19 +124,13 @@ Options ParseOptions(int argc, char** argv)
             options.files.push_back(argv[i]);
         } else if (arg == "--") {
             optionsEnd = true;
-        } else if (arg == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (arg == "--version") {
-            std::printf("quillon-dump %s\n", kVersionText);
-            std::exit(0);
         } else if (arg == "--raw") {
             options.decode = false;
         } else if (arg.starts_with("--color=")) {
             when = arg.substr(8);
         } else {
-            std::fprintf(stderr, "quillon-dump: unknown option %s\n%s", argv[i], kUsage);
-            std::exit(2);
+            commandLine.HandleStandardOption(arg);
+            commandLine.UnknownOption(arg);
         }
     }
     if (when != "auto" && when != "always" && when != "never") {

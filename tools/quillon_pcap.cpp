@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app.h"
+#include "command_line.h"
 #include "kiss_to_pcap.h"
 #include "pcap_writer.h"
 
@@ -48,31 +48,22 @@ bool IsDash(const char* name) { return std::strcmp(name, "-") == 0; }
 
 Files ParseArguments(int argc, char** argv)
 {
+    const CommandLine commandLine("quillon-pcap", kUsage);
     std::vector<const char*> names;
     bool optionsEnd = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (!optionsEnd && arg == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        }
-        if (!optionsEnd && arg == "--version") {
-            std::printf("quillon-pcap %s\n", kVersionText);
-            std::exit(0);
-        }
-        if (!optionsEnd && arg == "--") {
+        if (!optionsEnd)
+            commandLine.HandleStandardOption(arg);
+        if (!optionsEnd && arg == "--")
             optionsEnd = true;
-        } else if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "quillon-pcap: unknown option %s\n%s", argv[i], kUsage);
-            std::exit(2);
-        } else {
+        else if (!optionsEnd && arg.size() > 1 && arg[0] == '-')
+            commandLine.UnknownOption(arg);
+        else
             names.push_back(argv[i]);
-        }
     }
-    if (names.size() != 2) {
-        std::fputs(kUsage, stderr);
-        std::exit(2);
-    }
+    if (names.size() != 2)
+        commandLine.Misuse();
     return {names[0], names[1]};
 }
 

@@ -31,16 +31,16 @@
 #include <system_error>
 #include <vector>
 
-#include "app/app.h"
-#include "app/receiver.h"
+#include "command_line.h"
 #include "pseudo_terminal.h"
+#include "tnc/time_frame.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr const char* kUsage =
+constexpr std::string_view kUsage =
     "Usage: quillon-replay --link PATH [options] [FILE.kss...]\n"
     "\n"
     "Simulated TNC: plays raw KISS logs into a pseudo-terminal whose slave side\n"
@@ -122,6 +122,7 @@ void ParseChunks(const std::string& text, Options& o)
 
 Options ParseOptions(int argc, char** argv)
 {
+    const quillon::CommandLine commandLine("quillon-replay", kUsage, kUsage.substr(0, kUsage.find('\n') + 1));
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -130,14 +131,7 @@ Options ParseOptions(int argc, char** argv)
                 Fail(arg + " needs a value");
             return argv[++i];
         };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        }
-        if (arg == "--version") {
-            std::printf("quillon-replay %s\n", quillon::kVersionText);
-            std::exit(0);
-        }
+        commandLine.HandleStandardOption(arg == "-h" ? "--help" : arg);
         if (arg == "--link") o.link = value();
         else if (arg == "--baud") o.baud = long(ParseNumber(value(), "--baud"));
         else if (arg == "--fast") o.baud = 0;
@@ -147,8 +141,7 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--no-time-frames") o.noTimeFrames = true;
         else if (arg == "--record") o.record = value();
         else if (arg == "--exit-when-done") o.exitWhenDone = true;
-        else if (arg.size() > 1 && arg[0] == '-') Fail("unknown option " + arg + "\n" +
-                                                         std::string(kUsage, std::strchr(kUsage, '\n')));
+        else if (arg.size() > 1 && arg[0] == '-') commandLine.UnknownOption(arg);
         else o.files.push_back(arg);
     }
     if (o.link.empty())
@@ -437,18 +430,6 @@ void Run(const Options& o, quillon::Pty& pty, Player& player, int record)
         player.Write(pty.MasterFd());
     }
 }
-// A raw log without its time frames: the frames alone, as a TNC sends them.
-std::string WithoutTimeFrames(const std::string& log)
-{
-    struct Frames final : quillon::ReceiveSink {
-        std::string out;
-        void RawLog(std::string_view frame) override { out += frame; }
-    } frames;
-    quillon::Receiver receiver(quillon::RealClock(),
-                               {.report = {}, .decode = false, .buildReports = false, .readLogTimes = true});
-    receiver.Feed(log, frames);
-    return std::move(frames.out);
-}
 
 }  // namespace
 
@@ -457,7 +438,7 @@ int main(int argc, char** argv)
     const Options o = ParseOptions(argc, argv);
     std::vector<std::string> data;
     for (const auto& f : o.files)
-        data.push_back(o.noTimeFrames ? WithoutTimeFrames(ReadFile(f)) : ReadFile(f));
+        data.push_back(o.noTimeFrames ? quillon::StripTimeFrames(ReadFile(f)) : ReadFile(f));
 
     InstallSignals();
     int record = -1;

@@ -27,8 +27,8 @@
 #include <string_view>
 #include <vector>
 
-#include "console_text.h"
 #include "text/console.h"
+#include "text/console_text.h"
 
 namespace quillon {
 

@@ -1,4 +1,6 @@
-// The lamps of the two links.
+// The port lamps of the main window: one two-colour lamp per port, set at
+// every tick of the status timer, at the end of start-up, when a port is
+// lost or reopened and when mirroring is switched.
 #pragma once
 
 namespace quillon {
@@ -11,12 +13,8 @@ struct PortLamps {
     bool operator==(const PortLamps&) const = default;
 };
 
-// The input link: green while open, red otherwise; the mirror link: off while
-// mirroring is off, else green or red by its state.
-inline PortLamps StatusLamps(bool inputOpen, bool mirrorOpen, bool mirroring)
-{
-    return {inputOpen ? Lamp::Green : Lamp::Red,
-            !mirroring ? Lamp::Off : mirrorOpen ? Lamp::Green : Lamp::Red};
-}
+// The input lamp is green while its port is open and red otherwise; the
+// mirror lamp is off while mirroring is off, else green or red the same way.
+PortLamps StatusLamps(bool inputOpen, bool mirrorOpen, bool mirroring);
 
 }  // namespace quillon

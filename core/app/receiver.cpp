@@ -1,7 +1,7 @@
 #include "app/receiver.h"
 
-#include "tnc/frame_assembler.h"
-#include "tnc/kiss_escapes.h"
+#include "kiss/frame_assembler.h"
+#include "kiss/escapes.h"
 #include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
 
@@ -10,7 +10,7 @@ namespace quillon {
 void CountFrame(Counters& counters, const ReceiveState& frame)
 {
     AddWrapping(counters.FrameCount, 1);
-    const EscapeCounts escapes = CountKissEscapes(frame);
+    const EscapeCounts escapes = CountKissEscapes(frame.Bytes());
     AddWrapping(counters.TfescCount, escapes.tfesc);
     AddWrapping(counters.TfendCount, escapes.tfend);
 }

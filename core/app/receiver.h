@@ -12,7 +12,7 @@
 #include "decoder/frame_report.h"
 #include "timesvc/clock.h"
 #include "timesvc/timesvc.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

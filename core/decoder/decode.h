@@ -2,7 +2,7 @@
 #pragma once
 
 #include "decoder/decoder.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "decoder/decode.h"
+#include "text/hex.h"
 #include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
 
@@ -17,7 +18,6 @@ using Bytes = std::span<const std::uint8_t>;
 constexpr std::size_t kBytesPerDumpLine = 20;
 constexpr std::string_view kSeparator =
     "\r__________________________________________________________________\r";
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void AppendDecimal(std::string& text, int n)
 {
@@ -26,11 +26,10 @@ void AppendDecimal(std::string& text, int n)
 }
 
 // Two upper-case digits and a blank per byte: "48 65 6C ".
-void AppendHex(std::string& text, Bytes bytes)
+void AppendHexBytes(std::string& text, Bytes bytes)
 {
     for (const std::uint8_t b : bytes) {
-        text.push_back(kHexDigits[b >> 4]);
-        text.push_back(kHexDigits[b & 0x0F]);
+        AppendHex(text, b);
         text.push_back(' ');
     }
 }
@@ -66,10 +65,7 @@ std::string ControlLine(const DecoderState& dec)
     AppendDecimal(line, dec.ControlByte);
     line.append("   PID: ");
     if (dec.PidByte) {
-        const std::uint8_t pid = *dec.PidByte;  // 0x08 shows as "8", 0xF0 as "F0"
-        if (pid >= 16)
-            line.push_back(kHexDigits[pid >> 4]);
-        line.push_back(kHexDigits[pid & 0x0F]);
+        AppendHex(line, *dec.PidByte, 1);  // 0x08 shows as "8", 0xF0 as "F0"
     } else {
         line.append("--");
     }
@@ -94,7 +90,7 @@ void AppendHexDump(std::vector<ConsoleRun>& console, Bytes bytes, std::uint32_t 
         line.append(label < 10 ? 3 : label < 100 ? 2 : 1, ' ');
         AppendDecimal(line, label);
         line.append(" > ");
-        AppendHex(line, chunk);
+        AppendHexBytes(line, chunk);
         line.push_back('\r');
         console.push_back({std::move(line), colour});
     }
@@ -111,7 +107,7 @@ std::string HexLogLine(Bytes payload)
 {
     std::string line;
     line.reserve(3 * payload.size() + 1);
-    AppendHex(line, payload);
+    AppendHexBytes(line, payload);
     line.back() = '\r';
     line.push_back('\n');
     return line;

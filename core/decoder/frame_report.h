@@ -14,7 +14,7 @@
 #include "text/console.h"
 #include "decoder/decoder.h"
 #include "timesvc/clock.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

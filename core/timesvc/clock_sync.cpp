@@ -4,6 +4,8 @@
 #include <chrono>
 #include <limits>
 
+#include "text/hex.h"
+
 namespace quillon {
 
 namespace {
@@ -25,12 +27,6 @@ std::int64_t SecondsSince1900(const std::string& reply)
 
 }  // namespace
 
-std::string ByteToHex(std::uint8_t value)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    return {kDigits[value >> 4], kDigits[value & 0x0F]};
-}
-
 std::string DataReceivedLine(std::string_view bytes, std::int64_t bytesTotal)
 {
     const std::size_t shown =
@@ -38,7 +34,7 @@ std::string DataReceivedLine(std::string_view bytes, std::int64_t bytesTotal)
     std::string line = "data received: ";
     line.reserve(line.size() + 3 * shown + 32);
     for (std::size_t i = 0; i < shown; ++i) {
-        line += ByteToHex(static_cast<std::uint8_t>(bytes[i]));
+        AppendHex(line, static_cast<std::uint8_t>(bytes[i]));
         line += ' ';
     }
     line += " (" + std::to_string(bytesTotal) + " bytes)";

@@ -11,9 +11,6 @@
 
 namespace quillon {
 
-// Two upper-case hexadecimal digits: 0 gives "00", 10 gives "0A".
-std::string ByteToHex(std::uint8_t value);
-
 // "data received: EE BD D2 80  (4 bytes)": every byte's two digits followed
 // by a blank, then the count in brackets. The dump stops at the end of the
 // bytes or at bytesTotal, whichever comes first; an arrival of any size is

@@ -1,4 +1,4 @@
-// The once-a-second status display: the port lamps and the idle line.
+// The once-a-second idle line of the status box.
 //
 // The idle line counts the whole seconds since the last frame. Its bracket
 // holds the count last reached before a tick that fell into the same second

@@ -1,7 +1,6 @@
 #include "tnc/time_frame.h"
 
-#include <string_view>
-
+#include "kiss/frame_assembler.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {
@@ -36,6 +35,26 @@ std::optional<std::chrono::system_clock::time_point> DecodeTimeFrame(std::span<c
     if (std::string_view(text + kStampLength, kUtc.size()) != kUtc)
         return std::nullopt;
     return ParseTimestamp(std::string_view(text, kStampLength));
+}
+
+std::string StripTimeFrames(std::string_view log, std::size_t* timeFrames)
+{
+    std::string frames;
+    frames.reserve(log.size());
+    std::size_t stripped = 0;
+    ReceiveState rx;
+    for (const char c : log) {
+        if (AssembleByte(rx, static_cast<std::uint8_t>(c)) != Assembled::Frame)
+            continue;
+        const std::span<const std::uint8_t> frame = rx.Bytes();
+        if (DecodeTimeFrame(frame))
+            ++stripped;
+        else
+            frames.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+    }
+    if (timeFrames != nullptr)
+        *timeFrames = stripped;
+    return frames;
 }
 
 }  // namespace quillon

@@ -10,8 +10,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 
@@ -29,5 +30,11 @@ inline std::optional<std::chrono::system_clock::time_point> ReadTimeFrame(const 
 {
     return DecodeTimeFrame(rx.Bytes());
 }
+
+// The frames of a raw log without its time frames, as a TNC sent them: the
+// log cut into frames by the frame assembler (so whatever the receive
+// pipeline drops is dropped here too), every time frame left out.
+// `timeFrames`, when given, is set to the number of time frames left out.
+std::string StripTimeFrames(std::string_view log, std::size_t* timeFrames = nullptr);
 
 }  // namespace quillon

@@ -1,7 +1,8 @@
-// The application's logic: the settings file, the counters and the receive
-// pipeline that every caller feeds its bytes through.
+// The application's logic: the settings file, the counters, the port lamps and
+// the receive pipeline that every caller feeds its bytes through.
 #include "app/cleanup.h"
 #include "app/configuration.h"
+#include "app/lamps.h"
 #include "app/receiver.h"
 #include "core_test.h"
 #include "text/lines.h"
@@ -64,6 +65,16 @@ TEST(Counters, GoRoundPast2To31)
     CountFrame(counters, Received(Bytes("C0 00 DB DC DB DD DB DC C0")));
     EXPECT_EQ(std::tuple(counters.FrameCount, counters.TfescCount, counters.TfendCount),
               std::tuple(INT32_MIN, INT32_MIN, INT32_MIN));
+}
+
+TEST(StatusLamps, OneLampPerPortTheMirrorsOnlyWhileMirroring)
+{
+    using enum Lamp;
+    const struct { bool inputOpen, mirrorOpen, mirroring; PortLamps lamps; } cases[] = {
+        {true, true, false, {Green, Off}}, {false, false, false, {Red, Off}}, {true, true, true, {Green, Green}},
+        {true, false, true, {Green, Red}}, {false, true, true, {Red, Green}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusLamps(c.inputOpen, c.mirrorOpen, c.mirroring), c.lamps) << c.inputOpen << c.mirrorOpen << c.mirroring;
 }
 
 // A frame with a payload, a short one with both escapes, and a long one.

@@ -8,9 +8,9 @@
 
 #include "fakes.h"
 #include "frames.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
 #include "text/console.h"
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon::test {
 

@@ -3,8 +3,8 @@
 #include <ctime>
 
 #include "core_test.h"
+#include "text/hex.h"
 #include "timesvc/clock_sync.h"
-#include "app/lamps.h"
 #include "timesvc/status_timer.h"
 
 namespace quillon::test { namespace {
@@ -46,7 +46,7 @@ std::vector<std::pair<milliseconds, std::string>> Ticks(std::initializer_list<st
     return steps;
 }
 
-TEST(StatusTimer, IdleLineFollowsTheFramesAndLampsTheirPorts)
+TEST(StatusTimer, IdleLineFollowsTheFrames)
 {
     const struct { const char* name; std::vector<std::pair<milliseconds, std::string>> steps; } cases[] = {
         {"start-up counts from 1 with [0]", Ticks({"F500", "T800", "S1 3 1 0"})},
@@ -73,12 +73,6 @@ TEST(StatusTimer, IdleLineFollowsTheFramesAndLampsTheirPorts)
     StatusTimerState state;  // a clock thrown back to 1900 is held at the smallest count
     EXPECT_EQ(StatusTimerTick(state, UtcNow(FakeClock(At(12h))), sys_days{1900y / 1 / 1}).value_or(""),
               "-2147483648 sec since last packet [0]");
-    using enum Lamp;
-    const struct { bool inputOpen, mirrorOpen, mirroring; PortLamps lamps; } lamps[] = {  // a mirror lamp only mirroring
-        {true, true, false, {Green, Off}}, {false, false, false, {Red, Off}}, {true, true, true, {Green, Green}},
-        {true, false, true, {Green, Red}}, {false, true, true, {Red, Green}}};
-    for (const auto& l : lamps)
-        EXPECT_EQ(StatusLamps(l.inputOpen, l.mirrorOpen, l.mirroring), l.lamps) << l.inputOpen << l.mirrorOpen << l.mirroring;
 }
 
 TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
@@ -102,7 +96,10 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
             times += FormatDateTime(t);
         EXPECT_EQ(std::pair(lines, times), std::pair(c.lines, c.timeSet)) << c.reply;
     }
-    EXPECT_EQ(ByteToHex(0) + ByteToHex(10) + ByteToHex(15) + ByteToHex(16) + ByteToHex(0x9C) + ByteToHex(255), "000A0F109CFF");
+    std::string hex;
+    for (const auto& [value, digits] : {std::pair{0, 2}, {10, 2}, {15, 2}, {16, 2}, {0x9C, 2}, {255, 2}, {8, 1}, {0xF0, 1}})
+        AppendHex(hex, std::uint8_t(value), digits);
+    EXPECT_EQ(hex, "000A0F109CFF8F0");
     EXPECT_EQ(DataReceivedLine(Bytes("EE BD D2 80"), 4), "data received: EE BD D2 80  (4 bytes)");
     EXPECT_EQ(DataReceivedLine(Bytes("0A 00"), 2), "data received: 0A 00  (2 bytes)");
     EXPECT_EQ(DataReceivedLine(Bytes("80"), 1) + DataReceivedLine(Bytes("80"), 0),

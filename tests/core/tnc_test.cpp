@@ -1,12 +1,9 @@
-// The TNC link: frames cut from the byte stream, their escapes, the time frames of the raw log, the serial
-// settings and line events, the command scripts.
+// The TNC link: the time frames of the raw log, the serial settings and line events, the command scripts.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "core_test.h"
-#include "tnc/frame_assembler.h"
-#include "tnc/kiss_escapes.h"
 #include "tnc/line_event_codes.h"
 #include "tnc/serial_events.h"
 #include "tnc/serial_settings.h"
@@ -14,57 +11,6 @@
 #include "tnc/tnc_script.h"
 
 namespace quillon::test { namespace {
-
-// FEND, command 00, 'A's, FEND: `length` bytes.
-std::string Frame(std::size_t length) { return Bytes("C0 00") + std::string(length - 3, 'A') + '\xC0'; }
-
-struct Assembly {
-    std::vector<std::string> frames;
-    int idle = 0, dropped = 0;  // idle: results after which the caller takes the last-frame time
-    bool operator==(const Assembly&) const = default;
-};
-
-Assembly Assemble(std::string_view stream)
-{
-    ReceiveState rx;
-    Assembly out;
-    for (const char c : stream) {
-        const Assembled a = AssembleByte(rx, std::uint8_t(c));
-        a == Assembled::Frame ? out.frames.push_back(Text(rx.Bytes())) : void();
-        out.idle += EndsIdle(a);
-        out.dropped += a == Assembled::Dropped;
-    }
-    return out;
-}
-
-TEST(FrameAssembler, CutsFramesAtTheirFends)
-{
-    const std::string a = Bytes("C0 41 C0"), b = Bytes("C0 42 C0");
-    const struct { const char* name; std::string stream; Assembly expected; } cases[] = {
-        {"one frame", Frame(4), {{Frame(4)}, 1, 0}}, {"empty frame", Bytes("C0 C0"), {{}, 0, 0}},
-        {"noise", "abc", {{}, 3, 0}}, {"two frames", a + b, {{a, b}, 2, 0}},
-        {"doubled FEND between frames", a + Bytes("C0") + b, {{a, b}, 2, 0}},
-        {"single FEND between frames loses the second", a + Bytes("43 C0") + b.substr(1), {{a, b}, 3, 0}},
-        {"noise before the first FEND", "cmd:" + Frame(4), {{Frame(4)}, 5, 0}},
-        {"escaped FEND stays escaped", Bytes("C0 00 DB DC 41 C0"), {{Bytes("C0 00 DB DC 41 C0")}, 1, 0}},
-        {"1024-byte frame", Frame(1024), {{Frame(1024)}, 1, 0}}, {"1025 bytes dropped", Frame(1025) + Frame(5), {{Frame(5)}, 2, 1}},
-        {"2000-byte frame dropped, next one read", Frame(2000) + Frame(5), {{Frame(5)}, 976, 1}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Assemble(c.stream), c.expected) << c.name;
-}
-
-TEST(KissEscapes, CountsTheSequencesAsReceived)
-{
-    const struct { const char* frame; std::uint32_t tfesc, tfend; } cases[] = {
-        {"C0 00 41 DB DC 42 DB DD C0", 1, 1}, {"C0 00 DB DB DD C0", 1, 0}, {"C0 00 DC DD C0", 0, 0},
-        {"C0 00 DB 41 DC C0", 0, 0}, {"C0 DB DC DB DC DB DD C0", 1, 2}, {"C0 00 41 DB C0", 0, 0}, {"C0 DB DD C0", 1, 0},
-    };
-    for (const auto& c : cases) {
-        const EscapeCounts n = CountKissEscapes(Received(Bytes(c.frame)));
-        EXPECT_EQ(std::pair(n.tfesc, n.tfend), std::pair(c.tfesc, c.tfend)) << c.frame;
-    }
-}
 
 std::optional<system_clock::time_point> Decode(std::string_view f) { return ReadTimeFrame(Received(f)); }
 
@@ -82,6 +28,21 @@ TEST(TimeFrame, RoundTripToTheMillisecondAndNothingElse)
     for (const auto& b : broken)
         EXPECT_EQ(Decode(std::string(frame).replace(b.at, b.with.size(), b.with)), std::nullopt) << b.what;
     EXPECT_FALSE(Decode(frame.substr(0, 29)) || Decode(frame + '\xC0'));
+}
+
+TEST(TimeFrame, StrippedFromARawLogCutAsTheReceiverCutsIt)
+{
+    const std::string t = EncodeTimeFrame(kExampleTime), a = Bytes("C0 00 41 C0"), b = Bytes("C0 00 DB DC C0");
+    const std::string broken = std::string(t).replace(1, 1, "\x0A");
+    const struct { const char* name; std::string log, frames; std::size_t timeFrames; } cases[] = {
+        {"a time frame before each frame", t + a + t + b, a + b, 2}, {"no time frames", a + b, a + b, 0},
+        {"noise and a doubled FEND", "xy" + t + Bytes("C0") + a + "z", a, 1}, {"another command", broken, broken, 0},
+        {"a time frame last", a + t, a, 1}, {"a frame cut off at the end", t + a.substr(0, 3), "", 1}, {"empty", "", "", 0},
+    };
+    for (const auto& c : cases) {
+        std::size_t timeFrames = 99;
+        EXPECT_EQ(std::pair(StripTimeFrames(c.log, &timeFrames), timeFrames), std::pair(c.frames, c.timeFrames)) << c.name;
+    }
 }
 
 TEST(SerialSettings, FourValidFieldsOrNothing)

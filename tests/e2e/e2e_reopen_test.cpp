@@ -9,20 +9,13 @@
 #include "frames.h"
 #include "poll_until.h"
 #include "program.h"
+#include "tnc/time_frame.h"
 
 namespace quillon::test {
 namespace {
 
-// The frames of a raw log, read back through the receive pipeline.
-std::string LoggedFrames(const ProgramFolder& folder)
-{
-    struct : ReceiveSink {
-        std::string frames;
-        void RawLog(std::string_view bytes) override { frames += bytes; }
-    } sink;
-    FeedReceiver(folder.ReadLog(".kss"), true, sink);
-    return sink.frames;
-}
+// The frames of the raw log.
+std::string LoggedFrames(const ProgramFolder& folder) { return StripTimeFrames(folder.ReadLog(".kss")); }
 
 const std::string kIni = "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n";
 

@@ -18,7 +18,7 @@
 
 #include "app/receiver.h"
 #include "frames.h"
-#include "kiss_encoder.h"
+#include "ax25_encoder.h"
 #include "poll_until.h"
 #include "program.h"
 #include "tnc/time_frame.h"

@@ -1,4 +1,4 @@
-#include "console_text.h"
+#include "text/console_text.h"
 
 #include <lz4.h>
 

@@ -1,6 +1,4 @@
-#include "kiss_encoder.h"
-
-#include "tnc/tnc.h"
+#include "ax25_encoder.h"
 
 namespace quillon {
 
@@ -37,32 +35,6 @@ ByteString EncodeAx25(const Ax25Frame& frame)
     return out;
 }
 
-void AppendKissEscaped(ByteString& out, std::span<const std::uint8_t> data)
-{
-    for (const std::uint8_t b : data) {
-        if (b == FEND) {
-            out.push_back(FESC);
-            out.push_back(TFEND);
-        } else if (b == FESC) {
-            out.push_back(FESC);
-            out.push_back(TFESC);
-        } else {
-            out.push_back(b);
-        }
-    }
-}
-
-ByteString EncodeKissFrame(std::uint8_t command, std::span<const std::uint8_t> data)
-{
-    ByteString out{FEND};
-    out.reserve(data.size() + data.size() / 8 + 4);
-    const std::uint8_t head[] = {command};
-    AppendKissEscaped(out, head);
-    AppendKissEscaped(out, data);
-    out.push_back(FEND);
-    return out;
-}
-
 std::uint16_t SmackCrc(std::span<const std::uint8_t> bytes)
 {
     std::uint16_t crc = 0;
@@ -83,10 +55,7 @@ ByteString EncodeSmackFrame(std::span<const std::uint8_t> data)
     const std::uint16_t crc = SmackCrc(body);
     body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
     body.push_back(static_cast<std::uint8_t>(crc >> 8));
-    ByteString out{FEND};
-    AppendKissEscaped(out, body);
-    out.push_back(FEND);
-    return out;
+    return EncodeKissFrame(kSmackCommand, std::span(body).subspan(1));
 }
 
 }  // namespace quillon

@@ -1,4 +1,4 @@
-#include "tnc/frame_assembler.h"
+#include "kiss/frame_assembler.h"
 
 namespace quillon {
 

@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "tnc/tnc.h"
+#include "kiss/kiss.h"
 
 namespace quillon {
 

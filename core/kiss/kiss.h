@@ -1,10 +1,14 @@
-// TNC link: the receive state shared by the frame assembler and the frame
-// report.
+// KISS at the byte level: the special bytes, and the state of the frame
+// being cut from the byte stream. A TNC in KISS mode sends every frame it
+// hears as
+//   FEND  command  data, with FEND and FESC escaped  FEND
+//   C0    00       41 DB DC 42                       C0     (data 41 C0 42)
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace quillon {
 
@@ -15,6 +19,9 @@ inline constexpr std::uint8_t TFESC = 0xDD;  // escaped FESC follows FESC
 
 inline constexpr int kRawFrameSize = 1024;
 
+using ByteString = std::vector<std::uint8_t>;
+
+// The frame assembler's state.
 struct ReceiveState {
     // The frame being assembled, as received: position 1 holds the opening
     // FEND, then every byte up to and including the closing FEND. Positions

@@ -1,5 +1,6 @@
-// Builds AX.25 frames and wraps them in KISS, the way a TNC sends them to the
-// program: the sample traffic generator and the tests make their frames here.
+// Builds AX.25 frames, the way a TNC hears them, and SMACK frames: the sample
+// traffic generator and the tests make their frames here and wrap them in
+// KISS with the core's EncodeKissFrame (kiss/escapes.h).
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quillon {
+#include "kiss/escapes.h"
 
-using ByteString = std::vector<std::uint8_t>;
+namespace quillon {
 
 struct Ax25Address {
     std::string callsign;  // up to six characters, padded with blanks
@@ -35,13 +36,10 @@ void AppendAx25Address(ByteString& out, const Ax25Address& address, bool last);
 // Addresses, control byte, PID when there is one, information field.
 ByteString EncodeAx25(const Ax25Frame& frame);
 
-// FEND, command byte, the data with FEND and FESC escaped, FEND.
-ByteString EncodeKissFrame(std::uint8_t command, std::span<const std::uint8_t> data);
-void AppendKissEscaped(ByteString& out, std::span<const std::uint8_t> data);
-
 // The CRC of a SMACK frame over command byte and data (CRC-16, polynomial
 // 0x8005 bit-reversed, start 0), sent low byte first before the closing FEND.
 std::uint16_t SmackCrc(std::span<const std::uint8_t> bytes);
+// The KISS frame of command 0x80 with the CRC behind the data.
 ByteString EncodeSmackFrame(std::span<const std::uint8_t> data);
 
 }  // namespace quillon

@@ -1,0 +1,88 @@
+// KISS at the byte level: frames cut from the byte stream, their escapes written, read back and counted.
+#include <algorithm>
+
+#include "core_test.h"
+#include "kiss/escapes.h"
+#include "kiss/frame_assembler.h"
+
+namespace quillon::test { namespace {
+
+// FEND, command 00, 'A's, FEND: `length` bytes.
+std::string Frame(std::size_t length) { return Bytes("C0 00") + std::string(length - 3, 'A') + '\xC0'; }
+
+struct Assembly {
+    std::vector<std::string> frames;
+    int idle = 0, dropped = 0;  // idle: results after which the caller takes the last-frame time
+    bool operator==(const Assembly&) const = default;
+};
+
+Assembly Assemble(std::string_view stream)
+{
+    ReceiveState rx;
+    Assembly out;
+    for (const char c : stream) {
+        const Assembled a = AssembleByte(rx, std::uint8_t(c));
+        a == Assembled::Frame ? out.frames.push_back(Text(rx.Bytes())) : void();
+        out.idle += EndsIdle(a);
+        out.dropped += a == Assembled::Dropped;
+    }
+    return out;
+}
+
+TEST(FrameAssembler, CutsFramesAtTheirFends)
+{
+    const std::string a = Bytes("C0 41 C0"), b = Bytes("C0 42 C0");
+    const struct { const char* name; std::string stream; Assembly expected; } cases[] = {
+        {"one frame", Frame(4), {{Frame(4)}, 1, 0}}, {"empty frame", Bytes("C0 C0"), {{}, 0, 0}},
+        {"noise", "abc", {{}, 3, 0}}, {"two frames", a + b, {{a, b}, 2, 0}},
+        {"doubled FEND between frames", a + Bytes("C0") + b, {{a, b}, 2, 0}},
+        {"single FEND between frames loses the second", a + Bytes("43 C0") + b.substr(1), {{a, b}, 3, 0}},
+        {"noise before the first FEND", "cmd:" + Frame(4), {{Frame(4)}, 5, 0}},
+        {"escaped FEND stays escaped", Bytes("C0 00 DB DC 41 C0"), {{Bytes("C0 00 DB DC 41 C0")}, 1, 0}},
+        {"1024-byte frame", Frame(1024), {{Frame(1024)}, 1, 0}}, {"1025 bytes dropped", Frame(1025) + Frame(5), {{Frame(5)}, 2, 1}},
+        {"2000-byte frame dropped, next one read", Frame(2000) + Frame(5), {{Frame(5)}, 976, 1}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Assemble(c.stream), c.expected) << c.name;
+}
+
+TEST(KissEscapes, CountsTheSequencesAsReceived)
+{
+    const struct { const char* frame; std::uint32_t tfesc, tfend; } cases[] = {
+        {"C0 00 41 DB DC 42 DB DD C0", 1, 1}, {"C0 00 DB DB DD C0", 1, 0}, {"C0 00 DC DD C0", 0, 0},
+        {"C0 00 DB 41 DC C0", 0, 0}, {"C0 DB DC DB DC DB DD C0", 1, 2}, {"C0 00 41 DB C0", 0, 0}, {"C0 DB DD C0", 1, 0},
+    };
+    for (const auto& c : cases) {
+        const EscapeCounts n = CountKissEscapes(Received(Bytes(c.frame)).Bytes());
+        EXPECT_EQ(std::pair(n.tfesc, n.tfend), std::pair(c.tfesc, c.tfend)) << c.frame;
+    }
+}
+
+// Every byte value, alone and among the others, through the encoder, the assembler and the un-escaper.
+TEST(KissEscapes, EveryByteValueRoundTrips)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(char(b));
+    std::vector<std::pair<std::string, std::string>> cases = {  // name, payload
+        {"every value in order", all}, {"every value backwards", {all.rbegin(), all.rend()}}, {"no payload", ""},
+        {"escapes side by side", Bytes("C0 C0 DB DB C0 DB DC DD DB DC DD")}};
+    for (int b = 0; b < 256; ++b)
+        cases.push_back({"the value " + std::to_string(b) + " alone", std::string(1, char(b))});
+    for (const auto& [name, payload] : cases) {
+        const ByteString data(payload.begin(), payload.end());
+        const ByteString frame = EncodeKissFrame(0x00, data);
+        const auto count = [&](std::uint8_t b) { return std::uint32_t(std::ranges::count(data, b)); };
+        EXPECT_EQ(frame.size(), data.size() + count(FEND) + count(FESC) + 3) << name;
+        EXPECT_EQ(std::ranges::count(frame, FEND), 2) << name;  // only the delimiters
+        const EscapeCounts escapes = CountKissEscapes(frame);
+        EXPECT_EQ(std::pair(escapes.tfesc, escapes.tfend), std::pair(count(FESC), count(FEND))) << name;
+        EXPECT_EQ(Assemble(Text(frame)).frames, std::vector{Text(frame)}) << name;
+        ByteString back(frame.size());
+        const Unescaped u = UnescapeKiss(frame, back);
+        back.resize(u.length);
+        EXPECT_EQ(std::pair(Text(back), u.escapePending), std::pair(Bytes("C0 00") + payload + Bytes("C0"), false)) << name;
+    }
+}
+
+} }  // namespace quillon::test
