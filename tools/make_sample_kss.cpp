@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ax25_encoder.h"
-#include "command_line.h"
+#include "app/command_line.h"
 #include "timesvc/timesvc.h"
 #include "tnc/time_frame.h"
 

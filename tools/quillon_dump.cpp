@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/receiver.h"
-#include "command_line.h"
+#include "app/command_line.h"
 #include "terminal_text.h"
 
 using namespace quillon;

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line.h"
+#include "app/command_line.h"
 #include "kiss_to_pcap.h"
 #include "pcap_writer.h"
 

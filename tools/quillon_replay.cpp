@@ -31,7 +31,7 @@
 #include <system_error>
 #include <vector>
 
-#include "command_line.h"
+#include "app/command_line.h"
 #include "pseudo_terminal.h"
 #include "tnc/time_frame.h"
 

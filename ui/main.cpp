@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app.h"
+#include "app/command_line.h"
 #include "headless_run.h"
 #include "main_window.h"
 #include "process_environment.h"
@@ -44,16 +44,12 @@ struct Options {
 // Exits for --help, --version and a bad command line.
 Options ReadCommandLine(int argc, char** argv)
 {
+    const quillon::CommandLine commandLine("quillon", kUsage);
     Options options;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (std::strcmp(arg, "--version") == 0) {
-            std::printf("quillon %s\n", quillon::kVersionText);
-            std::exit(0);
-        } else if (std::strcmp(arg, "--headless") == 0) {
+        commandLine.HandleStandardOption(arg);
+        if (std::strcmp(arg, "--headless") == 0) {
             options.headless = true;
         } else if (std::strcmp(arg, "--monitor") == 0) {
             options.monitor = true;
@@ -63,14 +59,11 @@ Options ReadCommandLine(int argc, char** argv)
             if (i + 1 < argc && argv[i + 1][0] != '-')
                 ++i;
         } else {
-            std::fprintf(stderr, "quillon: unknown option %s\n%s", arg, kUsage);
-            std::exit(2);
+            commandLine.UnknownOption(arg);
         }
     }
-    if (options.monitor && !options.headless) {
-        std::fprintf(stderr, "quillon: --monitor goes with --headless\n%s", kUsage);
-        std::exit(2);
-    }
+    if (options.monitor && !options.headless)
+        commandLine.Misuse();
     return options;
 }
 

@@ -1,6 +1,6 @@
-// What the command-line tools share on their command line: --help,
-// --version, and the answer to an option they do not know. Each tool walks
-// its own arguments and hands these cases here:
+// What the program and its command-line tools share on their command line:
+// --help, --version, and the answer to an option they do not know. Each
+// walks its own arguments and hands these cases here:
 //
 //   $ quillon-pcap --version
 //   quillon-pcap 8.5                                       (status 0)
