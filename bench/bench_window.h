@@ -6,8 +6,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -18,24 +16,18 @@
 #include "fakes.h"
 #include "frames.h"
 #include "main_window.h"
-#include "program.h"
-#include "pseudo_terminal.h"
+#include "station_folder.h"
 
 namespace quillon::bench {
 
-class BenchWindow {
+class BenchWindow : public test::StationFolder {
 public:
     BenchWindow()
+        : StationFolder("COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n"),
+          station(MakeStation()),
+          window(std::make_unique<MainWindow>(*station))
     {
-        QFile::link(QString::fromStdString(com1.SlavePath()), dir.filePath(QStringLiteral("COM1")));
-        QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath(QStringLiteral("COM2")));
-        test::WriteFile(dir.filePath(QStringLiteral("quillon.ini")).toStdString(),
-                        "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nHEXFILE=YES\r\n");
-        // Ticks are the benchmark's.
-        station = std::make_unique<Station>(StationEnvironment{
-            .programDir = dir.path(), .clock = &clock, .clockSetter = &clockSetter, .ownTicks = false});
-        window = std::make_unique<MainWindow>(*station);
-        station->Start();
+        station->Start();  // ticks are the benchmark's
         window->show();
         (void)QTest::qWaitForWindowExposed(window.get());
     }
@@ -50,11 +42,6 @@ public:
         return test::ReportRuns(test::Joined(frames), {.hexFile = true});
     }
 
-    QTemporaryDir dir;
-    Pty com1;
-    Pty com2;
-    test::FakeClock clock{test::At(std::chrono::hours{14})};
-    test::FakeClockSetter clockSetter;
     std::unique_ptr<Station> station;
     std::unique_ptr<MainWindow> window;
 };

@@ -16,6 +16,7 @@
 #include "program.h"
 #include "pseudo_terminal.h"
 #include "station.h"
+#include "station_folder.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {
@@ -50,50 +51,17 @@ struct Recorder final : StationView {
     }
 };
 
-struct Running {
+struct Running : StationFolder {
     explicit Running(const std::string& ini, const std::string& initScript = "", const std::string& exitScript = "",
                      bool start = true)
+        : StationFolder(ini, initScript, exitScript), station(MakeStation())
     {
-        QFile::link(QString::fromStdString(com1.SlavePath()), dir.filePath("COM1"));
-        QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath("COM2"));
-        for (const auto& [name, text] : {std::pair{"quillon.ini", ini}, {"tnc_init.txt", initScript},
-                                         {"tnc_exit.txt", exitScript}})
-            WriteFile(dir.filePath(name).toStdString(), text);
-        StationEnvironment environment{.programDir = dir.path(), .clock = &clock, .clockSetter = &setter};
-        environment.ownTicks = false;  // ticks are the test's
-        station = std::make_unique<Station>(environment);
         station->SetView(&view);
         if (start)
             station->Start();
     }
-    // Bytes from the TNC, once the station has taken them all. It reads on
-    // this thread: a piece at a time, less than the line holds.
-    bool Send(const std::string& bytes)
-    {
-        for (std::size_t at = 0; at < bytes.size(); at += 1024) {
-            const std::string piece = bytes.substr(at, 1024);
-            const auto before = station->Counts().BytesReceived;
-            if (!com1.WriteAll(piece) ||
-                !QTest::qWaitFor([&] { return station->Counts().BytesReceived == before + piece.size(); }, 20000))
-                return false;
-        }
-        return true;
-    }
-    static std::string Receive(Pty& pty, std::size_t count)
-    {
-        std::string got;
-        (void)QTest::qWaitFor([&] { return (got += pty.ReadAvailable()).size() >= count; }, 20000);
-        return got;
-    }
-    std::string Log(const char* ending) const
-    {
-        return ReadFile(dir.filePath(QStringLiteral("28072013_1405.") + ending).toStdString());
-    }
+    bool Send(const std::string& bytes) { return StationFolder::Send(*station, bytes); }
 
-    QTemporaryDir dir;
-    Pty com1, com2;
-    FakeClock clock{At(14h + 5min + 9s + 437ms)};
-    FakeClockSetter setter;
     Recorder view;
     std::unique_ptr<Station> station;
 };

@@ -11,6 +11,7 @@
 #include "about_window.h"
 #include "ax25_encoder.h"
 #include "main_window.h"
+#include "station_folder.h"
 #include "statistics_window.h"
 #include "program.h"
 #include "pseudo_terminal.h"
@@ -19,32 +20,14 @@
 namespace quillon::test {
 namespace {
 
-struct Window {
-    explicit Window(const std::string& ini, const std::string& initScript = "",
-                    const std::string& exitScript = "")
+struct Window : StationFolder {
+    explicit Window(const std::string& ini, const std::string& initScript = "", const std::string& exitScript = "")
+        : StationFolder(ini, initScript, exitScript), station(MakeStation()),
+          window(std::make_unique<MainWindow>(*station))
     {
-        QFile::link(QString::fromStdString(com1.SlavePath()), dir.filePath("COM1"));
-        QFile::link(QString::fromStdString(com2.SlavePath()), dir.filePath("COM2"));
-        for (const auto& [name, text] : {std::pair{"quillon.ini", ini}, {"tnc_init.txt", initScript},
-                                         {"tnc_exit.txt", exitScript}})
-            WriteFile(dir.filePath(name).toStdString(), text);
-        station = std::make_unique<Station>(
-            StationEnvironment{.programDir = dir.path(), .clock = &clock, .clockSetter = &setter, .ownTicks = false});
-        window = std::make_unique<MainWindow>(*station);
         station->Start();
     }
-    // Bytes from the TNC, once the station has taken them all.
-    bool Send(const std::string& bytes)
-    {
-        for (std::size_t at = 0; at < bytes.size(); at += 1024) {
-            const std::string piece = bytes.substr(at, 1024);
-            const auto before = station->Counts().BytesReceived;
-            if (!com1.WriteAll(piece) ||
-                !QTest::qWaitFor([&] { return station->Counts().BytesReceived == before + piece.size(); }, 20000))
-                return false;
-        }
-        return true;
-    }
+    bool Send(const std::string& bytes) { return StationFolder::Send(*station, bytes); }
     template <class Widget = QLabel>
     Widget* Find(const char* name) const
     {
@@ -53,10 +36,6 @@ struct Window {
     std::string Label(const char* name) const { return Find(name)->text().toStdString(); }
     void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
 
-    QTemporaryDir dir;
-    Pty com1, com2;
-    FakeClock clock{At(14h + 5min + 9s + 437ms)};
-    FakeClockSetter setter;
     std::unique_ptr<Station> station;
     std::unique_ptr<MainWindow> window;
 };
