@@ -1,6 +1,7 @@
 #include "tcp_link.h"
 
 #include <QDeadlineTimer>
+#include <QMetaObject>
 #include <algorithm>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -93,6 +94,10 @@ void TcpLink::OnGone()
     // What came before the end is delivered first.
     if (state_ == State::Open && !endOfRun_ && socket_.bytesAvailable() > 0)
         emit Received(socket_.readAll());
+    // What is left of the socket goes once Qt's own handling of the end is
+    // done, so that nothing of it can keep the event loop busy meanwhile.
+    QMetaObject::invokeMethod(
+        this, [this] { if (!attempt_) socket_.abort(); }, Qt::QueuedConnection);
     if (state_ == State::Closed || endOfRun_) {
         state_ = State::Closed;
         return;
