@@ -4,10 +4,13 @@
 //
 // A link is opened once; while it is to be open (reopening on) and its
 // device goes away, it says so once (Lost, with the system's reason), keeps
-// trying in the background, and says so again when it is back (Back). At
-// the end of a run the station calls EndOfRun: from then on nothing is
-// delivered and nothing is reopened, but what is written still goes out and
-// the link still closes.
+// trying in the background, and says so again when it is back (Back). A
+// link that reaches its device over the network (TcpLink) opens in the
+// background: Open only starts it, a first attempt that fails is a loss
+// like any other, and the first connection is a return too. At the end of a
+// run the station calls EndOfRun: from then on nothing is delivered and
+// nothing is reopened, but what is written still goes out and the link
+// still closes.
 #pragma once
 
 #include <QByteArray>
@@ -17,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "tnc/serial_events.h"
+
 namespace quillon {
 
 class Link : public QObject {
@@ -25,12 +30,13 @@ public:
     enum class State {
         Closed,  // never opened, or closed on purpose
         Open,
-        Lost,    // its device went away while it was open
+        Lost,    // its device went away while it was open, or is not reached yet
     };
 
     using QObject::QObject;
 
-    // False when it could not be opened; it then stays closed.
+    // False when it could not be opened; it then stays closed. A link that
+    // opens in the background returns true at once.
     virtual bool Open() = 0;
     // Closes the link and forgets a loss. What was written last still goes
     // out: the close waits for it, two seconds at most, and less when
@@ -47,6 +53,8 @@ public:
     virtual void EndOfRun() = 0;
     // How the user knows the link: "COM 1".
     virtual std::string Name() const = 0;
+    // The status line of a return (Back): "COM 1 reopened".
+    virtual std::string BackLine() const { return LinkReopenedLine(Name()); }
 
 signals:
     // Bytes as they came, in order.
@@ -55,7 +63,7 @@ signals:
     void LineEvent(int code);
     // The device went away; `reason` is the system's word for it.
     void Lost(const QString& reason);
-    // A lost link is open again.
+    // A lost link is open again (or one that opens in the background, open).
     void Back();
 };
 

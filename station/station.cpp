@@ -1,11 +1,13 @@
 #include "station.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/configuration.h"
 #include "serial_link.h"
 #include "system_clock_setter.h"
+#include "tcp_link.h"
 #include "text/lines.h"
 #include "time_server_query.h"
 #include "timesvc/status_timer.h"
@@ -56,16 +58,25 @@ Station::Station(StationEnvironment environment, QObject* parent)
         env_.logClock = env_.clock;
     logs_.SetFailureListener([this](const std::string& name, int failure) { OnLogFailure(name, failure); });
 
-    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
+    ConnectInput();
     // Bytes arriving on the mirror link are dropped as they come, so that a
     // device that talks back, however much, holds no memory.
-    for (Link* link : {static_cast<Link*>(input_.get()), static_cast<Link*>(mirror_.get())}) {
-        connect(link, &Link::LineEvent, this, &Station::OnLineEvent);
-        connect(link, &Link::Lost, this, [this, link](const QString& reason) { OnLost(*link, reason); });
-        connect(link, &Link::Back, this, [this, link] { OnBack(*link); });
-    }
+    ConnectLinkEvents(*mirror_);
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, &Station::Tick);
+}
+
+void Station::ConnectInput()
+{
+    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
+    ConnectLinkEvents(*input_);
+}
+
+void Station::ConnectLinkEvents(Link& link)
+{
+    connect(&link, &Link::LineEvent, this, &Station::OnLineEvent);
+    connect(&link, &Link::Lost, this, [this, &link](const QString& reason) { OnLost(link, reason); });
+    connect(&link, &Link::Back, this, [this, &link] { OnBack(link); });
 }
 
 Station::~Station()
@@ -95,10 +106,24 @@ void Station::Start()
     options.report.hexFile = IsOn(configuration_.HEXFILE);
     receiver_.SetOptions(options);
 
+    // KISS_TCP: the input is a KISS server on the network instead of
+    // COM_PORT; a value that names none leaves the serial input.
+    if (!configuration_.KISS_TCP.empty()) {
+        if (const auto server = ParseKissTcp(configuration_.KISS_TCP)) {
+            input_ = std::make_unique<TcpLink>(*server, this);
+            ConnectInput();
+            networkInput_ = true;
+        } else {
+            AppendStatus(KissTcpRefusedLine(configuration_.KISS_TCP));
+        }
+    }
     // A link that goes away is reported and opened again: the input link
     // always, the mirror link while mirroring is on (ApplyMirrorSwitch).
     input_->SetReopening(true);
-    SetUpLink(*input_, configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING);
+    if (auto* serial = qobject_cast<SerialLink*>(input_.get()))
+        SetUpLink(*serial, configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING);
+    else
+        input_->Open();
     receiver_.Reset();
     ApplyMirrorSwitch();
 
@@ -116,7 +141,9 @@ void Station::Start()
         return leadingText + port + ", " + settings + "," + handshaking + ")";
     };
     view_->ShowLinks(
-        linkLine("IN (COM ", configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING),
+        networkInput_ ? "IN (TCP " + input_->Name() + ")"
+                      : linkLine("IN (COM ", configuration_.COM_PORT, configuration_.COM_SETTINGS,
+                                 configuration_.COM_HANDSHAKING),
         linkLine("OUT (COM ", configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
                  configuration_.MIRROR_COM_HANDSHAKING),
         UpperCase("COM " + std::to_string(mirror_->PortNumber()) + ", " + mirror_->Settings()) + " initialized ");
@@ -266,7 +293,7 @@ void Station::OnLost(Link& link, const QString& reason)
 // back (one that stayed in KISS mode takes the script's text as noise).
 void Station::OnBack(Link& link)
 {
-    AppendStatus(LinkReopenedLine(link.Name()));
+    AppendStatus(link.BackLine());
     view_->ShowLamps(Lamps());
     if (&link == input_.get())
         RunInitScript();
@@ -311,6 +338,15 @@ void Station::RunExitScript()
 
 void Station::RunScript(std::string_view fileName)
 {
+    // A KISS server would take the command text for a broken frame, or
+    // worse; the status box tells why nothing went, once a run.
+    if (networkInput_) {
+        if (std::find(scriptsNotSent_.begin(), scriptsNotSent_.end(), fileName) == scriptsNotSent_.end()) {
+            scriptsNotSent_.emplace_back(fileName);
+            AppendStatus(ScriptNotSentLine(fileName));
+        }
+        return;
+    }
     RunTncScript(
         env_.programDir.toStdString(), fileName, [this] { return input_->IsOpen(); },
         [this](std::string_view bytes) { return input_->Write(bytes); },

@@ -1,17 +1,22 @@
 // The running station: everything a run of the program does, apart from any
-// window. It reads quillon.ini, opens the input link (the TNC) and the mirror
-// link, feeds every block from the TNC through the receive pipeline into the
-// logs, mirrors it, sends the TNC scripts, asks the time server, ticks once a
+// window. It reads quillon.ini, opens the input link (the TNC: a serial port,
+// or with KISS_TCP a KISS server on the network) and the mirror link, feeds
+// every block from the TNC through the receive pipeline into the logs,
+// mirrors it, sends the TNC scripts, asks the time server, ticks once a
 // second, and ends the run in order. A front end (the main window, a
 // headless run, a test) shows what the station tells its view and passes
 // the user's commands on as calls.
 //
 // Start-up, in this order, every step attempted once and a failing one
-// skipped: configuration; input link set up and opened; frame assembly
-// reset; mirroring on or off from MIRROR; the time-server query; mirror link
-// set up and opened; the last-frame time set to now; logs opened; the init
-// script sent. The end: no more events; logs closed and the empty ones
-// deleted; the exit script sent; input link closed; mirror link closed.
+// skipped: configuration; input link set up and opened (a KISS server is
+// connected to in the background); frame assembly reset; mirroring on or
+// off from MIRROR; the time-server query; mirror link set up and opened; the
+// last-frame time set to now; logs opened; the init script sent. The end: no
+// more events; logs closed and the empty ones deleted; the exit script sent;
+// input link closed; mirror link closed.
+//
+// A KISS server takes KISS frames only, never command text: with KISS_TCP
+// the scripts are not sent, and the status box says so once a run for each.
 #pragma once
 
 #include <QObject>
@@ -65,8 +70,9 @@ public:
     // Mirroring switched on or off (at start-up too).
     virtual void ShowMirroring(bool /*on*/) {}
     // The two links as configured, once during start-up: "IN (COM 1,
-    // 9600,N,8,1,NO)", "OUT (COM 2, 9600,N,8,1,NO)" and the mirror port in
-    // effect, "COM 2, 9600,N,8,1 initialized ".
+    // 9600,N,8,1,NO)" or "IN (TCP LOCALHOST:8001)", "OUT (COM 2,
+    // 9600,N,8,1,NO)" and the mirror port in effect, "COM 2, 9600,N,8,1
+    // initialized ".
     virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
                            std::string_view /*mirrorInEffect*/) {}
 };
@@ -130,6 +136,8 @@ public:
 private:
     class LogSink;
 
+    void ConnectInput();
+    void ConnectLinkEvents(Link& link);
     void SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
                    const std::string& handshakingField);
     void ApplyMirrorSwitch();
@@ -153,8 +161,10 @@ private:
     LogSet logs_;
     LogFailureEcho logEcho_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
-    std::unique_ptr<SerialLink> input_;
+    std::unique_ptr<Link> input_;
     std::unique_ptr<SerialLink> mirror_;
+    bool networkInput_ = false;  // KISS_TCP: the input is a KISS server
+    std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;
     std::int32_t bytesSent_ = 0;

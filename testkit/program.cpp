@@ -1,11 +1,14 @@
 #include "program.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "poll_until.h"
@@ -36,6 +39,23 @@ long ProcStatusField(long pid, std::string_view name)
         if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':')
             return std::stol(line.substr(name.size() + 1));
     return -1;
+}
+
+double CpuShareOfEventLoop(std::chrono::milliseconds window)
+{
+    const auto cpuSeconds = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    QEventLoop loop;
+    QTimer::singleShot(window, &loop, &QEventLoop::quit);
+    loop.exec();
+    const std::chrono::duration<double> passed = std::chrono::steady_clock::now() - start;
+    return (cpuSeconds() - cpuBefore) / passed.count();
 }
 
 std::size_t Count(const std::string& text, const std::string& part)

@@ -28,6 +28,10 @@ void WriteFile(const std::string& path, std::string_view bytes);
 // instance "VmRSS" in kB; -1 when there is none.
 long ProcStatusField(long pid, std::string_view name);
 
+// The share of one core that this process takes while its event loop runs
+// alone for `window`: user and system time over the time passed.
+double CpuShareOfEventLoop(std::chrono::milliseconds window);
+
 // How often `part` stands in `text`, overlaps counted.
 std::size_t Count(const std::string& text, const std::string& part);
 

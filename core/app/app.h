@@ -20,6 +20,7 @@ struct ConfigurationRecord {
     std::string MIRROR_COM_SETTINGS;
     std::string MIRROR_COM_HANDSHAKING;
     std::string TIMESERVER;
+    std::string KISS_TCP;
     std::string TIMEFRAMES;
     std::string HEXFILE;
     std::string MIRROR;

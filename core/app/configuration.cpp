@@ -31,6 +31,7 @@ std::string* FieldFor(ConfigurationRecord& c, std::string_view key)
         {"MIRROR_COM_SETTINGS", &ConfigurationRecord::MIRROR_COM_SETTINGS},
         {"MIRROR_COM_HANDSHAKING", &ConfigurationRecord::MIRROR_COM_HANDSHAKING},
         {"TIMESERVER", &ConfigurationRecord::TIMESERVER},
+        {"KISS_TCP", &ConfigurationRecord::KISS_TCP},
         {"TIMEFRAMES", &ConfigurationRecord::TIMEFRAMES},
         {"HEXFILE", &ConfigurationRecord::HEXFILE},
         {"MIRROR", &ConfigurationRecord::MIRROR},
@@ -43,6 +44,27 @@ std::string* FieldFor(ConfigurationRecord& c, std::string_view key)
     return nullptr;
 }
 
+// A host as KISS_TCP may give it: no blanks or control characters, nothing
+// that belongs to the notation around it.
+bool IsHostText(std::string_view host)
+{
+    if (host.empty())
+        return false;
+    for (const char c : host)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '[' || c == ']' || c == '/')
+            return false;
+    return true;
+}
+
+std::optional<std::uint16_t> ParseTcpPort(std::string_view field)
+{
+    std::uint32_t n = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
+    if (field.empty() || error != std::errc() || end != field.data() + field.size() || n < 1 || n > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(n);
+}
+
 }  // namespace
 
 std::optional<std::int16_t> ParsePortNumber(std::string_view field)
@@ -52,6 +74,47 @@ std::optional<std::int16_t> ParsePortNumber(std::string_view field)
     if (error != std::errc() || end != field.data() + field.size() || n < 1)
         return std::nullopt;
     return n;
+}
+
+std::optional<TcpAddress> ParseKissTcp(std::string_view field)
+{
+    std::string_view host = field;
+    std::string_view rest;  // ":PORT" or nothing
+    if (field.starts_with('[')) {
+        const auto close = field.find(']');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        host = field.substr(1, close - 1);
+        rest = field.substr(close + 1);
+        if (host.find(':') == std::string_view::npos || (!rest.empty() && !rest.starts_with(':')))
+            return std::nullopt;
+    } else if (const auto colon = field.find(':'); colon != std::string_view::npos) {
+        host = field.substr(0, colon);
+        rest = field.substr(colon);
+        if (rest.find(':', 1) != std::string_view::npos)  // an IPv6 address needs its brackets
+            return std::nullopt;
+    }
+    if (!IsHostText(host))
+        return std::nullopt;
+    TcpAddress address{std::string(host), kKissTcpDefaultPort};
+    if (!rest.empty()) {
+        const auto port = ParseTcpPort(rest.substr(1));
+        if (!port)
+            return std::nullopt;
+        address.port = *port;
+    }
+    return address;
+}
+
+std::string FormatTcpAddress(const TcpAddress& address)
+{
+    const bool v6 = address.host.find(':') != std::string::npos;
+    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+}
+
+std::string KissTcpRefusedLine(std::string_view field)
+{
+    return "KISS_TCP=" + std::string(field) + " not understood (HOST or HOST:PORT, port 1 to 65535)";
 }
 
 ConfigurationRecord ParseConfiguration(std::string_view text)

@@ -35,4 +35,9 @@ std::string LinkReopenedLine(std::string_view link)
     return std::string(link) + " reopened";
 }
 
+std::string LinkConnectedLine(std::string_view link)
+{
+    return std::string(link) + " connected";
+}
+
 }  // namespace quillon

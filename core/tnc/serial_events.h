@@ -34,8 +34,11 @@ inline constexpr int DcbError = 1011;
 std::optional<std::string_view> SerialEventLine(int code);
 
 // The lines of a link whose device went away, with the system's reason, and
-// of its return: "COM 1 lost: Input/output error", "COM 1 reopened".
+// of its return: "COM 1 lost: Input/output error", "COM 1 reopened". A
+// network link says "connected" instead, the first time too:
+// "LOCALHOST:8001 connected".
 std::string LinkLostLine(std::string_view link, std::string_view reason);
 std::string LinkReopenedLine(std::string_view link);
+std::string LinkConnectedLine(std::string_view link);
 
 }  // namespace quillon

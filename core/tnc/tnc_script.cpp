@@ -4,6 +4,11 @@
 
 namespace quillon {
 
+std::string ScriptNotSentLine(std::string_view fileName)
+{
+    return std::string(fileName) + " not sent: KISS over TCP";
+}
+
 std::string TranslateScriptLine(std::string_view line)
 {
     std::string bytes;

@@ -19,6 +19,10 @@ namespace quillon {
 inline constexpr std::string_view kTncInitScript = "tnc_init.txt";
 inline constexpr std::string_view kTncExitScript = "tnc_exit.txt";
 
+// Said instead of sending a script to a KISS server on the network, which
+// takes KISS frames only: "tnc_init.txt not sent: KISS over TCP".
+std::string ScriptNotSentLine(std::string_view fileName);
+
 // The bytes one command line stands for, CR included. "$" -> C0 FF C0 0D.
 std::string TranslateScriptLine(std::string_view line);
 

@@ -21,7 +21,7 @@ std::string Show(const ConfigurationRecord& c)
     for (const auto& [key, value] : {std::pair{"COM_PORT", &c.COM_PORT}, {"COM_SETTINGS", &c.COM_SETTINGS},
              {"COM_HANDSHAKING", &c.COM_HANDSHAKING}, {"MIRROR_COM_PORT", &c.MIRROR_COM_PORT},
              {"MIRROR_COM_SETTINGS", &c.MIRROR_COM_SETTINGS}, {"MIRROR_COM_HANDSHAKING", &c.MIRROR_COM_HANDSHAKING},
-             {"TIMESERVER", &c.TIMESERVER}, {"TIMEFRAMES", &c.TIMEFRAMES}, {"HEXFILE", &c.HEXFILE}, {"MIRROR", &c.MIRROR}})
+             {"TIMESERVER", &c.TIMESERVER}, {"KISS_TCP", &c.KISS_TCP}, {"TIMEFRAMES", &c.TIMEFRAMES}, {"HEXFILE", &c.HEXFILE}, {"MIRROR", &c.MIRROR}})
         out += value->empty() ? "" : (out.empty() ? "" : " ") + std::string(key) + "=" + *value;
     return out;
 }
@@ -39,6 +39,7 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", "HEXFILE=\tYES\t"}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
         {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=no\n", "COM_PORT=3 HEXFILE=NO MIRROR=Y"},
         {"last line without end", "COM_SETTINGS=9600,n,8,1", "COM_SETTINGS=9600,N,8,1"},
+        {"KISS server upper-cased like every value", "kiss_tcp = localhost:8001 \n", "KISS_TCP=LOCALHOST:8001"},
         {"the other keys", "COM_HANDSHAKING=x\nMIRROR_COM_PORT=2\nMIRROR_COM_SETTINGS=y\nMIRROR_COM_HANDSHAKING=z\nTIMEFRAMES=yes",
          "COM_HANDSHAKING=X MIRROR_COM_PORT=2 MIRROR_COM_SETTINGS=Y MIRROR_COM_HANDSHAKING=Z TIMEFRAMES=YES"},
         {"empty file", "", ""}, {"key with blank inside", "COM PORT=3", ""},
@@ -54,6 +55,44 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
     EXPECT_TRUE(ParsePortNumber("1") == 1 && ParsePortNumber("32767") == 32767);
     for (const char* bad : {"0", "-1", "32768", "", "1x", " 1", "1 ", "+1", "x"})
         EXPECT_EQ(ParsePortNumber(bad), std::nullopt) << '"' << bad << '"';
+}
+
+TEST(Configuration, KissTcpNamesAHostAndAPort)
+{
+    const struct { std::string_view field; std::optional<TcpAddress> address; std::string shown; } cases[] = {
+        {"LOCALHOST:8001", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"},
+        {"LOCALHOST", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"},
+        {"127.0.0.1:1", TcpAddress{"127.0.0.1", 1}, "127.0.0.1:1"},
+        {"MODEM.EXAMPLE.ORG:65535", TcpAddress{"MODEM.EXAMPLE.ORG", 65535}, "MODEM.EXAMPLE.ORG:65535"},
+        {"[::1]:8001", TcpAddress{"::1", 8001}, "[::1]:8001"},
+        {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
+        {"[FE80::1]:9000", TcpAddress{"FE80::1", 9000}, "[FE80::1]:9000"},
+        {"", std::nullopt, ""},
+        {":8001", std::nullopt, ""},
+        {"LOCALHOST:", std::nullopt, ""},
+        {"LOCALHOST:0", std::nullopt, ""},
+        {"LOCALHOST:65536", std::nullopt, ""},
+        {"LOCALHOST:4294967297", std::nullopt, ""},
+        {"LOCALHOST:-1", std::nullopt, ""},
+        {"LOCALHOST:+1", std::nullopt, ""},
+        {"LOCALHOST:80X", std::nullopt, ""},
+        {"LOCALHOST:8001:1", std::nullopt, ""},
+        {"LOCAL HOST:8001", std::nullopt, ""},
+        {"LOCALHOST\t:8001", std::nullopt, ""},
+        {"::1", std::nullopt, ""},
+        {"::1:8001", std::nullopt, ""},
+        {"[::1", std::nullopt, ""},
+        {"[]:8001", std::nullopt, ""},
+        {"[LOCALHOST]:8001", std::nullopt, ""},
+        {"[::1]8001", std::nullopt, ""},
+        {"[::1]:", std::nullopt, ""},
+        {"TCP://LOCALHOST:8001", std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseKissTcp(c.field), c.address) << '"' << c.field << '"';
+        EXPECT_EQ(c.address ? FormatTcpAddress(*c.address) : "", c.shown) << c.field;
+    }
+    EXPECT_EQ(KissTcpRefusedLine("LOCALHOST:0"), "KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
 }
 
 TEST(Counters, GoRoundPast2To31)

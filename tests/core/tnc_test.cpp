@@ -77,6 +77,9 @@ TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
         EXPECT_EQ(SerialEventLine(code), std::optional<std::string_view>(line)) << code;
     for (const int code : {2, 0, 7, 1000, 1005, 1012, -1})
         EXPECT_EQ(SerialEventLine(code), std::nullopt) << code;
+    EXPECT_EQ(LinkLostLine("COM 1", "Input/output error") + "|" + LinkReopenedLine("COM 1") + "|" +
+                  LinkConnectedLine("LOCALHOST:8001"),
+              "COM 1 lost: Input/output error|COM 1 reopened|LOCALHOST:8001 connected");
     using C = LineCounters;
     const ModemLines idle{}, on{true, true, false, false}, all{true, true, true, false}, ring{false, false, false, true};
     const struct { const char* name; LineSnapshot before, after; std::vector<int> codes; } cases[] = {
@@ -144,6 +147,7 @@ TEST(TncScript, SendsEachCommandLineTranslated)
     }
     // The init script must not stand in for a missing exit script.
     EXPECT_EQ(run(kTncExitScript, true, '\x01'), "|read tnc_exit.txt|done");
+    EXPECT_EQ(ScriptNotSentLine(kTncExitScript), "tnc_exit.txt not sent: KISS over TCP");
     std::filesystem::remove_all(dir);
 }
 

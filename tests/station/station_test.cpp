@@ -4,67 +4,15 @@
 // writes down everything the station tells it.
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QtCore/qtestsupport_core.h>
-#include <gtest/gtest.h>
 #include <termios.h>
 
-#include "fakes.h"
-#include "frames.h"
 #include "line_events.h"
 #include "link.h"
-#include "program.h"
-#include "pseudo_terminal.h"
-#include "station.h"
-#include "station_folder.h"
+#include "station_fixture.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {
 namespace {
-
-// Everything the station tells, as a front end would show it.
-struct Recorder final : StationView {
-    std::vector<FrameReport> reports;
-    std::string status;  // the status box, lines ended with CR LF
-    std::string received, sent;  // the counter labels
-    PortLamps lamps;
-    std::string clock;
-    std::vector<std::string> logFailures;
-    bool mirroring = false;
-    std::string links;
-
-    void ShowReport(const FrameReport& r) override { reports.push_back(r); }
-    void ShowStatusLine(std::string_view line) override { status += std::string(line) + "\r\n"; }
-    void ClearStatus() override { status.clear(); }
-    void ShowReceiveCounts(const Counters& c) override
-    {
-        received = std::to_string(c.BytesReceived) + " Bytes received (" + std::to_string(c.FrameCount) + " Frames)";
-    }
-    void ShowBytesSent(std::int32_t bytes) override { sent = std::to_string(bytes) + " Bytes sent"; }
-    void ShowLamps(PortLamps l) override { lamps = l; }
-    void ShowClock(std::string_view c) override { clock = c; }
-    void ShowLogFailures(const std::vector<std::string>& lines) override { logFailures = lines; }
-    void ShowMirroring(bool on) override { mirroring = on; }
-    void ShowLinks(std::string_view in, std::string_view out, std::string_view inEffect) override
-    {
-        links = std::string(in) + "|" + std::string(out) + "|" + std::string(inEffect);
-    }
-};
-
-struct Running : StationFolder {
-    explicit Running(const std::string& ini, const std::string& initScript = "", const std::string& exitScript = "",
-                     bool start = true)
-        : StationFolder(ini, initScript, exitScript), station(MakeStation())
-    {
-        station->SetView(&view);
-        if (start)
-            station->Start();
-    }
-    bool Send(const std::string& bytes) { return StationFolder::Send(*station, bytes); }
-
-    Recorder view;
-    std::unique_ptr<Station> station;
-};
 
 std::string ConsoleText(const std::vector<FrameReport>& reports)
 {

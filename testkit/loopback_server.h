@@ -1,0 +1,98 @@
+// A KISS server on 127.0.0.1 as a soundcard modem offers one, for the tests
+// of the network link: it listens on a port of its own, takes one client at
+// a time, sends it bytes, records what the client sends, and goes away in
+// the ways a modem does (closing the connection, resetting it, no longer
+// listening). Everything waits in the caller's event loop.
+#pragma once
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtCore/qtestsupport_core.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillon::test {
+
+class LoopbackServer {
+public:
+    // Listening, or only with a port of its own that nothing listens on yet
+    // (a server that is not up).
+    explicit LoopbackServer(bool listening = true)
+    {
+        server_.listen(QHostAddress::LocalHost, 0);
+        port_ = server_.serverPort();
+        if (!listening)
+            server_.close();
+    }
+
+    quint16 Port() const { return port_; }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Up again, on the same port.
+    bool Listen() { return server_.isListening() || server_.listen(QHostAddress::LocalHost, port_); }
+    // Refuses new connections from now on; a connection made stays.
+    void StopListening() { server_.close(); }
+
+    // The next client; false when none came within the limit.
+    bool Accept(std::chrono::milliseconds limit = std::chrono::seconds(20))
+    {
+        if (!QTest::qWaitFor([&] { return server_.hasPendingConnections(); }, int(limit.count())))
+            return false;
+        client_.reset(server_.nextPendingConnection());
+        client_->setParent(nullptr);
+        received_.clear();
+        return true;
+    }
+    bool HasPendingClient() const { return server_.hasPendingConnections(); }
+
+    // Queues the bytes and hands them to the system.
+    bool Send(std::string_view bytes)
+    {
+        if (!client_ || client_->write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+            return false;
+        client_->flush();
+        return true;
+    }
+    // All the client has sent so far.
+    std::string Received()
+    {
+        if (client_)
+            received_ += client_->readAll().toStdString();
+        return received_;
+    }
+    // The client's connection has ended (the client closed it); false when
+    // it still stands after the limit.
+    bool ClientGone(std::chrono::milliseconds limit = std::chrono::seconds(20))
+    {
+        return QTest::qWaitFor([&] { return !client_ || (Received(), client_->state() == QAbstractSocket::UnconnectedState); },
+                               int(limit.count()));
+    }
+
+    // The connection ended in order (FIN) once what was sent is out.
+    void Close()
+    {
+        if (client_)
+            client_->disconnectFromHost();
+    }
+    // The connection torn down (RST): a close with a zero linger time.
+    void Reset()
+    {
+        if (!client_)
+            return;
+        const linger hard{1, 0};
+        ::setsockopt(int(client_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        client_->abort();
+    }
+
+private:
+    QTcpServer server_;
+    quint16 port_ = 0;
+    std::unique_ptr<QTcpSocket> client_;
+    std::string received_;
+};
+
+}  // namespace quillon::test
