@@ -275,7 +275,9 @@ int main(int argc, char** argv)
                     cuts.size(), away, lostLines, reopenedLines, cameBack ? "" : "; it did NOT come back");
     std::printf("  frames per second    %s overall, %s in the second half\n",
                 Grouped(rate).c_str(), Grouped(secondHalfRate).c_str());
-    std::printf("  program CPU          %.2f s (%.0f%% of the time)\n", cpu, 100 * cpu / seconds);
+    const double cpuPerFrame = 1e6 * cpu / double(expectedFrames);  // us
+    std::printf("  program CPU          %.2f s (%.0f%% of the time), %.2f us per frame\n", cpu, 100 * cpu / seconds,
+                cpuPerFrame);
     std::printf("  program memory       %s kB resident at the end, %s kB at the start (%.2f kB per frame)\n",
                 Grouped(double(rss)).c_str(), Grouped(double(rssBefore)).c_str(),
                 double(rss - rssBefore) / double(frames));
@@ -301,11 +303,18 @@ int main(int argc, char** argv)
         // frame and keeps nothing.
         const KissutilRun yardstick = RunKissutil(stream, frames);
         const double kissutilRate = yardstick.seconds > 0 ? double(yardstick.frames) / yardstick.seconds : 0;
+        const double kissutilCpuPerFrame = 1e6 * yardstick.cpuSeconds / double(frames);  // us
+        const bool cpuKnown = yardstick.ran && yardstick.cpuSeconds > 0;
+        const double cpuRatio = cpuKnown ? cpuPerFrame / kissutilCpuPerFrame : 0;
         if (yardstick.ran)
-            std::printf("  kissutil             %s frames/s (%s of the frames printed in %.2f s)\n",
-                        Grouped(kissutilRate).c_str(), Grouped(double(yardstick.frames)).c_str(), yardstick.seconds);
+            std::printf("  kissutil             %s frames/s (%s of the frames printed in %.2f s), CPU %.2f s\n",
+                        Grouped(kissutilRate).c_str(), Grouped(double(yardstick.frames)).c_str(), yardstick.seconds,
+                        yardstick.cpuSeconds);
         else
             std::printf("  kissutil             not found (Debian package direwolf)\n");
+        if (cpuKnown)
+            std::printf("  against kissutil     CPU per frame %.2f us the program, %.2f us kissutil: x%.3f\n",
+                        cpuPerFrame, kissutilCpuPerFrame, cpuRatio);
         char figure[120];
         std::snprintf(figure, sizeof figure, "x%.1f (%s against %s frames/s)", kissutilRate > 0 ? rate / kissutilRate : 0,
                       Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
