@@ -15,9 +15,16 @@
 // whole must be in the raw log, byte for byte, and the cut-off ones nowhere.
 // It takes minutes and is no part of the test run.
 //
-//   bench_e2e [--frames N] [--soak] [--reopen R]
-//     N defaults to 200000, with --soak to 1000000; R (the times the TNC is
-//     taken away) to 0, with --soak to 10
+// The headless run is the service's: quillon --headless with no display at
+// all, a million different frames (those of the soak) in pieces of 64 KB.
+// The program's CPU time and resident memory are taken when the raw log
+// holds 100,000 frames and when it holds them all: the CPU per frame, and
+// memory that must stay flat with no console behind it. kissutil gets the
+// same frames, and its CPU per frame is the yardstick.
+//
+//   bench_e2e [--frames N] [--soak | --headless] [--reopen R]
+//     N defaults to 200000, with --soak or --headless to 1000000; R (the
+//     times the TNC is taken away) to 0, with --soak to 10
 #include <QCoreApplication>
 #include <poll.h>
 #include <unistd.h>
@@ -58,6 +65,13 @@ struct Progress {
     std::uintmax_t rawLogBytes;
 };
 
+// The program's CPU and memory, taken when the raw log held `frames`.
+struct Sample {
+    std::size_t frames;
+    double cpu;
+    long rss;
+};
+
 // A point where the TNC goes away: inside frame `frame`, after `offset`
 // bytes of the stream; the raw log holds `logged` bytes by then.
 struct Cut {
@@ -93,21 +107,26 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);  // for the program's QProcess
     std::size_t frames = 0;
     bool soak = false;
+    bool headless = false;
     int reopen = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
             frames = std::stoul(argv[++i]);
         else if (std::strcmp(argv[i], "--soak") == 0)
             soak = true;
+        else if (std::strcmp(argv[i], "--headless") == 0)
+            headless = true;
         else if (std::strcmp(argv[i], "--reopen") == 0 && i + 1 < argc)
             reopen = std::stoi(argv[++i]);
     }
     if (frames == 0)
-        frames = soak ? 1000000 : 200000;
+        frames = soak || headless ? 1000000 : 200000;
     if (reopen < 0)
         reopen = soak ? 10 : 0;
+    const std::string mode = soak ? "soak" : headless ? "headless" : "end to end";
 
-    const std::vector<std::string> kinds = soak ? test::ManyFrames(frames, 20130728) : SampleFrames();
+    const bool different = soak || headless;
+    const std::vector<std::string> kinds = different ? test::ManyFrames(frames, 20130728) : SampleFrames();
     const std::string stream = RepeatFrames(kinds, frames);
     std::vector<std::size_t> starts;  // of each frame in the stream, and its end
     for (std::size_t i = 0, at = 0; i <= frames; at += kinds[i % kinds.size()].size(), ++i)
@@ -119,10 +138,13 @@ int main(int argc, char** argv)
     std::set<std::size_t> cutFrames;
     while (cutFrames.size() < std::min(std::size_t(reopen), frames / 2))
         cutFrames.insert(frames / 20 + random() % (frames - frames / 10));
+    // The size of the raw log behind each of those frames, for the samples
+    // of a headless run.
     std::vector<Cut> cuts;
     std::string expected;
     expected.reserve(stream.size());
     std::size_t expectedFrames = 0;
+    std::vector<std::uintmax_t> loggedEnds;
     for (std::size_t i = 0; i < frames; ++i) {
         const std::size_t size = starts[i + 1] - starts[i];
         if (cutFrames.count(i)) {
@@ -132,7 +154,14 @@ int main(int argc, char** argv)
         }
         expected.append(stream, starts[i], size);
         ++expectedFrames;
+        if (headless)
+            loggedEnds.push_back(expected.size() + std::uintmax_t(kTimeFrameLength) * expectedFrames);
     }
+    // The samples are taken once the raw log holds this many frames.
+    std::vector<std::size_t> marks;
+    if (headless)
+        marks = expectedFrames > 100000 ? std::vector<std::size_t>{100000, expectedFrames}
+                                        : std::vector<std::size_t>{expectedFrames};
     const std::uintmax_t expectedRaw = expected.size() + std::uintmax_t(kTimeFrameLength) * expectedFrames;
     const std::size_t expectedHex = CountHexLines(expected);
 
@@ -141,14 +170,22 @@ int main(int argc, char** argv)
     // What a TNC that comes back gets, the sign that the program has it open.
     const std::string init = "KISS ON\r";
     folder.Write("tnc_init.txt", "KISS ON\r\n");
-    test::RunningQuillon quillon(folder, {"QUILLON_STATUS_TO_STDERR=1"});
+    // Headless, its status lines come on standard output, and no display
+    // is there to be found.
+    test::RunningQuillon quillon(
+        folder,
+        headless ? QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}
+                 : QStringList{"QUILLON_STATUS_TO_STDERR=1"},
+        {}, {}, headless ? QStringList{"--headless"} : QStringList{});
     if (!quillon.WaitStarted()) {
         std::fprintf(stderr, "bench_e2e: quillon did not start:\n%s\n", quillon.Output().c_str());
         return 1;
     }
     folder.Com1().ReadUntil([&](const std::string& got) { return got.size() >= init.size(); }, std::chrono::seconds(30));
-    std::printf("end to end%s: %s %sframes (%s bytes) into the real program as fast as it reads", soak ? " (soak)" : "",
-                Grouped(double(frames)).c_str(), soak ? "different " : "", Grouped(double(stream.size())).c_str());
+    std::printf("end to end%s: %s %sframes (%s bytes) into the real program%s as fast as it reads",
+                soak ? " (soak)" : headless ? " (headless)" : "", Grouped(double(frames)).c_str(),
+                different ? "different " : "", Grouped(double(stream.size())).c_str(),
+                headless ? " (--headless, no display)" : "");
     if (!cuts.empty())
         std::printf(", the TNC taken away and brought back %zu times", cuts.size());
     std::printf("\n");
@@ -160,6 +197,7 @@ int main(int argc, char** argv)
     // The time the TNC is away is not counted.
     int master = folder.Com1().MasterFd();
     std::vector<Progress> progress;
+    std::vector<Sample> samples;
     Stopwatch clock;
     double away = 0;
     double lastLook = -1;
@@ -214,10 +252,15 @@ int main(int argc, char** argv)
             continue;
         lastLook = now;
         QCoreApplication::processEvents();  // the program's output
+        quillon.Output();
         const std::uintmax_t size = FileSize(folder.File(folder.LogName(".kss")));
         if (progress.empty() || size > progress.back().rawLogBytes)
             lastGrowth = now;
         progress.push_back({now - away, size});
+        while (samples.size() < marks.size() && size >= loggedEnds[marks[samples.size()] - 1])
+            samples.push_back({std::size_t(std::upper_bound(loggedEnds.begin(), loggedEnds.end(), size) -
+                                           loggedEnds.begin()),
+                               quillon.CpuSeconds(), ResidentKilobytes(quillon.Pid())});
         if (size >= expectedRaw)
             break;
         if (now - lastGrowth > 30) {
@@ -275,10 +318,30 @@ int main(int argc, char** argv)
                     cuts.size(), away, lostLines, reopenedLines, cameBack ? "" : "; it did NOT come back");
     std::printf("  frames per second    %s overall, %s in the second half\n",
                 Grouped(rate).c_str(), Grouped(secondHalfRate).c_str());
-    std::printf("  program CPU          %.2f s (%.0f%% of the time)\n", cpu, 100 * cpu / seconds);
+    const double cpuPerFrame = 1e6 * cpu / double(expectedFrames);  // us
+    std::printf("  program CPU          %.2f s (%.0f%% of the time), %.2f us per frame\n", cpu, 100 * cpu / seconds,
+                cpuPerFrame);
     std::printf("  program memory       %s kB resident at the end, %s kB at the start (%.2f kB per frame)\n",
                 Grouped(double(rss)).c_str(), Grouped(double(rssBefore)).c_str(),
                 double(rss - rssBefore) / double(frames));
+    // The headless samples: CPU per frame once the run is under way, and the
+    // resident memory's growth from the first sample to the last.
+    const bool sampled = headless && samples.size() == marks.size();
+    const Sample first = sampled ? samples.front() : Sample{0, cpuBefore, rssBefore};
+    const Sample last = sampled ? samples.back() : first;
+    const double laterCpuPerFrame =
+        last.frames > first.frames ? 1e6 * (last.cpu - first.cpu) / double(last.frames - first.frames) : 0;
+    const long growth = last.rss - first.rss;
+    if (headless && !sampled)
+        std::printf("  samples              %zu of %zu taken\n", samples.size(), marks.size());
+    if (sampled && samples.size() > 1) {
+        std::printf("  CPU per frame        %.2f us over the run, %.2f us from frame %s to %s\n", cpuPerFrame,
+                    laterCpuPerFrame, Grouped(double(first.frames)).c_str(), Grouped(double(last.frames)).c_str());
+        std::printf("  resident memory      %s kB at the start, %s kB at %s frames, %s kB at %s: %+ld kB\n",
+                    Grouped(double(rssBefore)).c_str(), Grouped(double(first.rss)).c_str(),
+                    Grouped(double(first.frames)).c_str(), Grouped(double(last.rss)).c_str(),
+                    Grouped(double(last.frames)).c_str(), growth);
+    }
     std::printf("  raw log              %s frames, %s time frames, %s\n", Grouped(double(rawFrames)).c_str(),
                 Grouped(double(timeFrames)).c_str(),
                 identical ? (cuts.empty() ? "byte-identical to the frames sent"
@@ -289,10 +352,10 @@ int main(int argc, char** argv)
                 Grouped(double(expectedHex)).c_str());
     std::printf("  exit on SIGTERM      %s\n", exit == 0 ? "status 0" : ("FAILED (" + std::to_string(exit) + ")").c_str());
 
-    Result(std::string(soak ? "soak" : "end to end") + ", frames/s (" + Grouped(double(frames)) + " frames)",
+    Result(mode + ", frames/s (" + Grouped(double(frames)) + " frames)",
            Grouped(rate) + " (2nd half " + Grouped(secondHalfRate) + ")", ">= 10,000",
            Verdict(rate >= 10000 && secondHalfRate >= 10000));
-    Result(std::string(soak ? "soak" : "end to end") + ", frames lost",
+    Result(mode + ", frames lost",
            std::to_string(lost) + (identical ? ", raw log identical" : ", raw log differs"), "0",
            Verdict(allLogged && exit == 0));
     if (!soak) {
@@ -301,16 +364,37 @@ int main(int argc, char** argv)
         // frame and keeps nothing.
         const KissutilRun yardstick = RunKissutil(stream, frames);
         const double kissutilRate = yardstick.seconds > 0 ? double(yardstick.frames) / yardstick.seconds : 0;
+        const double kissutilCpuPerFrame = 1e6 * yardstick.cpuSeconds / double(frames);  // us
+        const bool cpuKnown = yardstick.ran && yardstick.cpuSeconds > 0;
+        const double cpuRatio = cpuKnown ? cpuPerFrame / kissutilCpuPerFrame : 0;
         if (yardstick.ran)
-            std::printf("  kissutil             %s frames/s (%s of the frames printed in %.2f s)\n",
-                        Grouped(kissutilRate).c_str(), Grouped(double(yardstick.frames)).c_str(), yardstick.seconds);
+            std::printf("  kissutil             %s frames/s (%s of the frames printed in %.2f s), CPU %.2f s\n",
+                        Grouped(kissutilRate).c_str(), Grouped(double(yardstick.frames)).c_str(), yardstick.seconds,
+                        yardstick.cpuSeconds);
         else
             std::printf("  kissutil             not found (Debian package direwolf)\n");
+        if (cpuKnown)
+            std::printf("  against kissutil     CPU per frame %.2f us the program, %.2f us kissutil: x%.3f\n",
+                        cpuPerFrame, kissutilCpuPerFrame, cpuRatio);
         char figure[120];
         std::snprintf(figure, sizeof figure, "x%.1f (%s against %s frames/s)", kissutilRate > 0 ? rate / kissutilRate : 0,
                       Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
-        Result("end to end against kissutil", yardstick.ran ? figure : "kissutil not found", ">= x3",
+        Result(mode + " against kissutil", yardstick.ran ? figure : "kissutil not found", ">= x3",
                yardstick.ran ? Verdict(yardstick.frames == frames && rate >= 3 * kissutilRate) : "-");
+        if (headless) {
+            std::snprintf(figure, sizeof figure, "x%.3f (%.2f against %.2f us)", cpuRatio, cpuPerFrame,
+                          kissutilCpuPerFrame);
+            Result("headless, CPU per frame against kissutil's", cpuKnown ? figure : "kissutil not found",
+                   "<= x0.1", cpuKnown ? Verdict(cpuRatio <= 0.1) : "-");
+        }
+    }
+    if (headless) {
+        char figure[120];
+        std::snprintf(figure, sizeof figure, "%+.2f MB (%.1f MB at the start, %.1f / %.1f MB)", double(growth) / 1024,
+                      double(rssBefore) / 1024, double(first.rss) / 1024, double(last.rss) / 1024);
+        Result("headless, resident memory from " + Grouped(double(marks.front())) + " to " +
+                   Grouped(double(marks.back())) + " frames",
+               sampled ? figure : "not sampled", "< 2 MB", Verdict(sampled && growth < 2048));
     }
     if (reopen > 0)
         Result("soak, TNC taken away and brought back",

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,8 +71,13 @@ KissutilRun RunKissutil(const std::string& stream, std::size_t frames)
     }
     run.seconds = lastLine;
     if (pid > 0) {
+        // The CPU it used comes with the child reaped, its threads included.
         ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+        rusage usage{};
+        if (::wait4(pid, nullptr, 0, &usage) == pid && run.ran) {
+            const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+            run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        }
     }
     ::close(out[0]);
     ::close(in[1]);
