@@ -1,13 +1,12 @@
 // The real program over a long run: a TNC that goes away and comes back, a
-// KISS server on the network that is not up at the start, a device that
-// floods the mirror port, and the end of a run while frames still come.
+// device that floods the mirror port, and the end of a run while frames still
+// come.
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "frames.h"
-#include "loopback_server.h"
 #include "poll_until.h"
 #include "program.h"
 #include "tnc/time_frame.h"
@@ -80,35 +79,6 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
     EXPECT_EQ(q.WaitExit(), 0) << q.Output();
     EXPECT_EQ(folder.Com2().ReadAvailable(), "");
     EXPECT_TRUE(folder.ReadLog(".kss") == log);
-}
-
-TEST(EndToEnd, AKissServerNotUpAtTheStartIsWaitedForQuietlyAndGetsNoScript)
-{
-    LoopbackServer server(false);
-    ProgramFolder folder;
-    folder.Write("quillon.ini", "KISS_TCP=" + server.Address() + "\r\nTIMEFRAMES=NO\r\n");
-    folder.Write("tnc_init.txt", "KISS ON\r\n");
-    folder.Write("tnc_exit.txt", "$\r\n");
-    RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1"});
-    const std::string lost = server.Address() + " lost: Connection refused\n",
-                      connected = server.Address() + " connected\n";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(q.Output(), lost) == 1; }, 60000)) << q.Output();
-    const double cpu = q.CpuSeconds();
-    EXPECT_FALSE(PollUntil([&] { return !q.Running() || q.CpuSeconds() - cpu > 0.1; }, 3s, 100ms))
-        << "the program ended or kept the processor busy";
-
-    ASSERT_TRUE(server.Listen() && server.Accept());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Count(q.Output(), connected) == 1; }, 60000)) << q.Output();
-    const std::vector<std::string> frames = ManyFrames(100, 31);
-    ASSERT_TRUE(server.Send(Joined(frames)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LoggedFrames(folder) == Joined(frames); }, 60000));
-    EXPECT_EQ(q.Stop(), 0) << q.Output();
-    ASSERT_TRUE(server.ClientGone());
-    EXPECT_EQ(server.Received(), "") << "script bytes reached the KISS server";
-    const std::string output = q.Output();
-    for (const std::string& line : {lost, connected, std::string("tnc_init.txt not sent: KISS over TCP\n"),
-                                    std::string("tnc_exit.txt not sent: KISS over TCP\n")})
-        EXPECT_EQ(Count(output, line), 1u) << line << output;
 }
 
 TEST(EndToEnd, FortyMegabytesIntoTheMirrorPortHoldNoMemory)

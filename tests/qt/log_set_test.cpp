@@ -46,40 +46,6 @@ TEST(LogSet, TheCleanupDeletesOnlyTheEmptyLogsThatNoOtherRunHolds)
     EXPECT_EQ(ReadFile(dir.filePath("06122026_1530.kss").toStdString()), "\xC0\x00\x41\xC0"sv);
 }
 
-TEST(LogSet, ReopenCreatesTheLogsRenamedAwayAndTheNextWritesGoThere)
-{
-    QTemporaryDir dir;
-    LogSet logs(dir.path().toStdString());
-    logs.Open("06122026_1530", false);
-    logs.Write(LogKind::Raw, "A");
-    for (const char* name : {"06122026_1530.kss", "06122026_1530.dump"})
-        QFile::rename(dir.filePath(name), dir.filePath(name) + ".1");
-    logs.Write(LogKind::Raw, "B");  // still the open file, now under its new name
-    logs.Reopen();
-    logs.Write(LogKind::Raw, "C");
-    logs.Write(LogKind::Dump, "D\r\n");
-    EXPECT_EQ(Logs(dir), "06122026_1530.dump 06122026_1530.dump.1 06122026_1530.kss 06122026_1530.kss.1");
-    EXPECT_EQ(ReadFile(dir.filePath("06122026_1530.kss.1").toStdString()), "AB");
-    EXPECT_EQ(ReadFile(dir.filePath("06122026_1530.kss").toStdString()), "C");
-    EXPECT_EQ(ReadFile(dir.filePath("06122026_1530.dump").toStdString()), "D\r\n");
-}
-
-TEST(LogSet, RollClosesThePresentLogsAndOpensTheNewStemWithTheSameHexLog)
-{
-    QTemporaryDir dir;
-    LogSet logs(dir.path().toStdString());
-    logs.Open("06122026_2359", true);
-    logs.Write(LogKind::Raw, "A");
-    logs.Roll("07122026_0000");
-    EXPECT_EQ(logs.Stem(), "07122026_0000");
-    logs.Write(LogKind::Raw, "B");
-    logs.Write(LogKind::Hex, "42\r\n");
-    EXPECT_EQ(Logs(dir), "06122026_2359.kss 07122026_0000.dump 07122026_0000.hex 07122026_0000.kss");
-    EXPECT_EQ(ReadFile(dir.filePath("06122026_2359.kss").toStdString()), "A");
-    EXPECT_EQ(ReadFile(dir.filePath("07122026_0000.kss").toStdString()), "B");
-    EXPECT_EQ(ReadFile(dir.filePath("07122026_0000.hex").toStdString()), "42\r\n");
-}
-
 TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBeganToFail)
 {
     QTemporaryDir dir;

@@ -141,23 +141,6 @@ TEST(TcpLink, WritesGoOutAndAfterTheEndOfTheRunNothingComesInAndNothingConnects)
     EXPECT_FALSE(link.Write("after"));
 }
 
-TEST(TcpLink, AServerNotUpAtTheEndOfTheRunIsNoLongerTried)
-{
-    LoopbackServer server(false);
-    TcpLink link({"127.0.0.1", server.Port()});
-    Events events(link);
-    link.SetReopening(true);
-    link.Open();
-    EXPECT_EQ(events.Next({"lost: Connection refused"}), Said{"lost: Connection refused"});
-    link.EndOfRun();
-    ASSERT_TRUE(server.Listen());
-    CpuShareOfEventLoop(TcpLink::kRetryInterval + 500ms);
-    EXPECT_FALSE(server.HasPendingClient());
-    EXPECT_EQ(events.Next({}), Said{});
-    link.Close();
-    EXPECT_EQ(link.GetState(), Link::State::Closed);
-}
-
 // The host as quillon.ini gives it, upper-cased: looked up, and every
 // address tried; an IPv6 address shown in brackets.
 TEST(TcpLink, ConnectsToAHostByNameAndToAnIpv6Address)
