@@ -35,6 +35,7 @@ public:
     void RawLog(std::string_view bytes) override { station_.logs_.Write(LogKind::Raw, bytes); }
     void HexLog(std::string_view line) override { station_.logs_.Write(LogKind::Hex, line); }
     void DumpLog(std::string_view line) override { station_.logs_.Write(LogKind::Dump, line); }
+    void JsonLog(std::string_view line) override { station_.logs_.Write(LogKind::Json, line); }
     void Report(const FrameReport& report) override { station_.view_->ShowReport(report); }
 
 private:
@@ -104,6 +105,7 @@ void Station::Start()
     ReceiveOptions options = receiver_.Options();
     options.report.timeFrames = IsOn(configuration_.TIMEFRAMES);
     options.report.hexFile = IsOn(configuration_.HEXFILE);
+    options.json = IsOn(configuration_.JSONFILE);
     receiver_.SetOptions(options);
 
     // KISS_TCP: the input is a KISS server on the network instead of

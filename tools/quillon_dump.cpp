@@ -1,5 +1,7 @@
 // quillon-dump: prints the frame reports of raw KISS logs exactly as the
-// program's console shows them, one console line per output line.
+// program's console shows them, one console line per output line, or (with
+// --json) the lines of the JSON Lines log the program writes with
+// JSONFILE=YES.
 //
 // A raw log (.kss) written with TIMEFRAMES=YES has a time frame in front of
 // every frame; its time becomes the header timestamp of the frame behind it.
@@ -27,17 +29,19 @@ constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kFlushAt = 1 << 18;
 
 constexpr const char* kUsage =
-    "usage: quillon-dump [--raw] [--color=auto|always|never] [FILE...]\n"
+    "usage: quillon-dump [--raw] [--json] [--color=auto|always|never] [FILE...]\n"
     "Prints the frames of raw KISS logs (.kss) as the Quillon console reports them.\n"
     "With no FILE, or with FILE -, reads standard input.\n"
     "\n"
     "  --raw           show every frame as received instead of decoding its AX.25 header\n"
+    "  --json          print one JSON object per frame, the lines of Quillon's .jsonl log\n"
     "  --color=WHEN    colour the output: auto (on a terminal; the default), always, never\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n";
 
 struct Options {
     bool decode = true;
+    bool json = false;
     bool colour = false;
     std::vector<const char*> files;
 };
@@ -69,7 +73,8 @@ public:
     Dumper(const Options& options, Output& output)
         : options_(options),
           output_(output),
-          receiver_(RealClock(), {.report = {}, .decode = options.decode, .buildReports = true, .readLogTimes = true})
+          receiver_(RealClock(), {.report = {}, .decode = options.decode, .buildReports = true, .readLogTimes = true,
+                                  .json = options.json})
     {
     }
 
@@ -83,8 +88,16 @@ public:
 private:
     void Report(const FrameReport& report) override
     {
+        if (options_.json)
+            return;
         for (const ConsoleRun& run : report.console)
             AppendTerminalText(output_.Text(), run, options_.colour);
+        output_.FlushIfFull();
+    }
+
+    void JsonLog(std::string_view line) override
+    {
+        output_.Text().append(line);
         output_.FlushIfFull();
     }
 
@@ -126,6 +139,8 @@ Options ParseOptions(int argc, char** argv)
             optionsEnd = true;
         } else if (arg == "--raw") {
             options.decode = false;
+        } else if (arg == "--json") {
+            options.json = true;
         } else if (arg.starts_with("--color=")) {
             when = arg.substr(8);
         } else {

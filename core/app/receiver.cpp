@@ -1,5 +1,6 @@
 #include "app/receiver.h"
 
+#include "decoder/frame_json.h"
 #include "kiss/frame_assembler.h"
 #include "kiss/escapes.h"
 #include "tnc/time_frame.h"
@@ -84,6 +85,8 @@ void Receiver::FrameEnd(ReceiveSink& sink)
         sink.HexLog(*report.hexLogLine);
     if (report.dumpLogLine)
         sink.DumpLog(*report.dumpLogLine);
+    if (options_.json)
+        sink.JsonLog(FrameJsonLine(report, frame));
     // The report may take a while; the silence counts from its end.
     NoteLastFrameTime();
 }

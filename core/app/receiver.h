@@ -25,6 +25,9 @@ public:
     virtual void RawLog(std::string_view /*bytes*/) {}
     virtual void HexLog(std::string_view /*line*/) {}
     virtual void DumpLog(std::string_view /*line*/) {}
+    // The JSON Lines log: one line per reported frame, "\n" at its end
+    // (decoder/frame_json.h).
+    virtual void JsonLog(std::string_view /*line*/) {}
     // The report of one frame: its console runs and the caption.
     virtual void Report(const FrameReport& /*report*/) {}
     // Reading a log back: a time frame, which stamps the frame behind it.
@@ -41,6 +44,8 @@ struct ReceiveOptions {
     // the frames behind them, and stamp their reports. A frame without one
     // is stamped with the present time.
     bool readLogTimes = false;
+    // JSONFILE=YES: a JSON line for every reported frame (with buildReports).
+    bool json = false;
 };
 
 // Counts one frame as received (both FENDs included) and its escape

@@ -70,6 +70,8 @@ int DecodeAddressField(DecoderState& dec)
         if (digi.repeated)
             text.push_back('*');
         dec.DigipeaterSsids[static_cast<std::size_t>(slot)] = digi.ssid;
+        dec.DigipeaterRepeated[static_cast<std::size_t>(slot)] = digi.repeated;
+        dec.DigipeaterCount = slot;
         last = digi.last;
         position += kAddressLength;
     }

@@ -20,9 +20,13 @@ struct DecoderState {
 
     std::string DestinationCall;
     std::string SourceCall;
-    // Slots 1 to 9 (index 0 unused) and the SSID beside each.
+    // Slots 1 to 9 (index 0 unused) and the SSID and H bit beside each; a
+    // call whose H bit is set (it has repeated the frame) ends in "*".
     std::array<std::string, kMaxDigipeaters + 1> DigipeaterCalls;
     std::array<int, kMaxDigipeaters + 1> DigipeaterSsids{};
+    std::array<bool, kMaxDigipeaters + 1> DigipeaterRepeated{};
+    // The slots read, 0 to 9, blank calls among them.
+    int DigipeaterCount = 0;
 
     std::uint8_t ControlByte = 0;
     // Only I and UI frames carry a PID; for the others it stays empty.

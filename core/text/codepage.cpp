@@ -23,6 +23,20 @@ char16_t Windows1252ToUnicode(std::uint8_t byte)
     return byte;
 }
 
+void AppendUtf8(std::string& out, char16_t c)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
 std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots)
 {
     std::string out;
@@ -33,17 +47,7 @@ std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots)
             out.push_back('.');
             continue;
         }
-        const char16_t u = Windows1252ToUnicode(byte);
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (u < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        }
+        AppendUtf8(out, Windows1252ToUnicode(byte));
     }
     return out;
 }

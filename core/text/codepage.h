@@ -12,6 +12,9 @@ namespace quillon {
 // map as in Latin-1, to the code point of the same value.
 char16_t Windows1252ToUnicode(std::uint8_t byte);
 
+// Appends one character (not a surrogate) in UTF-8, one to three bytes.
+void AppendUtf8(std::string& out, char16_t c);
+
 // Text in the code page as UTF-8, for the terminal, the journal and JSON.
 // With `controlsAsDots`, the control codes (below 32, and 127) show as ".",
 // as the console shows them, so a line stays one line whatever came over

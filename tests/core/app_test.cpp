@@ -5,6 +5,7 @@
 #include "app/lamps.h"
 #include "app/receiver.h"
 #include "core_test.h"
+#include "decoder/frame_json.h"
 #include "text/lines.h"
 #include "tnc/time_frame.h"
 
@@ -122,22 +123,27 @@ const std::string kA = Kiss({{"BEACON"}, {"NOCALL", 3}, {}, 0x03, 0xF0, "Hi"}), 
 
 // Every call of the sink as one line, in order.
 struct RecordingSink : ReceiveSink {
-    std::string calls;
+    std::string calls, frame;  // the frame last logged and reported
+    std::optional<FrameReport> report;
     void Add(std::string call) { calls += (calls.empty() ? "" : ", ") + call; }
     void RawLog(std::string_view bytes) override
     {
         const auto t = ReadTimeFrame(Received(bytes));
+        frame = t ? frame : std::string(bytes);
         Add(t ? "raw time " + FormatTimestamp(*t).substr(11) : bytes == kA ? "raw A" : bytes == kB ? "raw B" : "raw ?");
     }
     void HexLog(std::string_view line) override { Add("hex " + std::string(line.substr(0, line.size() - 2))); }
     void DumpLog(std::string_view line) override { Add("dump " + std::string(line.substr(0, line.size() - 2))); }
     void Report(const FrameReport& r) override  // "report RAW|Payload HH:nn:ss.mmm LENGTH [address line]"
     {
+        report = r;
         const std::string& h = r.console[1].text;  // "yyyy-MM-dd HH:nn:ss.mmm UTC: [LENGTH Bytes ..."
         Add("report " + r.frameCaption.substr(0, r.frameCaption.find(' ')) + " " + h.substr(11, 12) + " " +
             h.substr(30, h.find(" Bytes") - 30) + (r.decoded ? " " + r.decoded->AddressText : ""));
     }
     void LogTime(system_clock::time_point t) override { Add("time " + FormatTimestamp(t).substr(11)); }
+    void JsonLog(std::string_view line) override  // "json" for the line of the frame last logged and reported
+    { Add(report && line == FrameJsonLine(*report, Received(frame).Bytes()) ? "json" : "json ?"); }
 };
 
 TEST(Receiver, FramesToTheLogsAndReportsInOrder)
@@ -153,6 +159,10 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
         {"decoded, time frames", {.report = {true, false}}, {kA}, {1}, "raw time " + now +
          ", raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
         {"no reports", {.report = {true, true}, .buildReports = false}, {kB}, {1}, "raw time " + now + ", raw B", 1, 1},
+        {"JSON lines last", {.report = {false, true}, .json = true}, {kA + kB}, {2}, "raw A, report Payload " + now +
+         " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi, json, raw B, report Payload " + now + " 7 from  to `m`: , dump , json",
+         2, 1},
+        {"no JSON without reports", {.report = {}, .buildReports = false, .json = true}, {kA}, {1}, "raw A", 1, 0},
         {"noise, empty frames, a frame split", {.report = {}, .decode = false}, {"xy" + Bytes("C0 C0") + kA.substr(0, 5), kA.substr(5) + "z"},
          {0, 1}, rawA, 1, 0},
         {"a frame shows nothing of the one before", {}, {kLong + Bytes("C0 00 84 8A 82 86 9E 9C 60 C0")}, {2},

@@ -1,7 +1,8 @@
-// The decoder and the frame report: the escapes undone, the AX.25 header read, and what the console and the
-// dump and hex logs get of each frame.
+// The decoder and the frame report: the escapes undone, the AX.25 header read, and what the console, the
+// dump and hex logs and the JSON log get of each frame.
 #include "core_test.h"
 #include "decoder/decode.h"
+#include "decoder/frame_json.h"
 #include "decoder/frame_report.h"
 #include "decoder/kiss_unpack.h"
 #include "text/codepage.h"
@@ -205,6 +206,49 @@ TEST(FrameReport, PayloadTextAndEscapes)
     const std::string frame = Kiss(Ui({}, "\xC0\xDB"));  // decoded shows the bytes, raw the escapes
     EXPECT_EQ(DumpLines(Report(frame)), std::vector<std::string>{"   1 > C0 DB "});
     EXPECT_EQ(DumpLines(Report(frame, false)).back(), "  21 > DB DD C0 ");
+}
+
+TEST(FrameJson, OneLineOfJsonPerFrame)
+{
+    const std::string ui = Kiss(Ui({A("RELAY", 0, true), A("WIDE2", 1)}, "Hi\r", A("APRS"), A("N0CALL", 9)));
+    const std::string kiss = R"J("port":0,"command":0,"type":"KISS Frame (without CRC)","length":)J";
+    const struct { const char* situation; std::string frame; bool decode; std::string fields; } cases[] = {
+        {"UI through two digipeaters, one repeated", ui, true, kiss + R"J(36,"source":"N0CALL-9","destination":"APRS",)J"
+         R"J("digipeaters":[{"call":"RELAY","repeated":true},{"call":"WIDE2-1","repeated":false}],"control":"UI",)J"
+         R"J("control_byte":3,"pid":240,"payload_hex":"48 69 0D","payload_text":"Hi\u000D"})J"},
+        {"raw: no decoded fields", ui, false, kiss + "36}"},
+        {"I frame", Kiss(Ui({}, "x", A("DEST"), A("SRC"), 0x54, 0xCF)), true, kiss + R"J(20,"source":"SRC",)J"
+         R"J("destination":"DEST","digipeaters":[],"control":"I22+","control_byte":84,"pid":207,"payload_hex":"78",)J"
+         R"J("payload_text":"x"})J"},
+        {"RR: no PID, no payload", Kiss(Ui({}, "", A("N0CALL"), A("DL1ABC", 1), 0x21, {})), true, kiss + R"J(18,)J"
+         R"J("source":"DL1ABC-1","destination":"N0CALL","digipeaters":[],"control":"RR1v","control_byte":33,)J"
+         R"J("pid":null,"payload_hex":"","payload_text":""})J"},
+        {"calls from the air: quote, backslash, control byte, a star that is no H bit, a blank digipeater",
+         Kiss(Ui({A("X*"), A("Y*", 0, true), A("")}, "", A("Q\"\\\x01"), A("AB"))), true, kiss + R"J(40,"source":"AB",)J"
+         R"J("destination":"Q\"\\\u0001","digipeaters":[{"call":"X*","repeated":false},{"call":"Y*","repeated":true},)J"
+         R"J({"call":"","repeated":false}],"control":"UI","control_byte":3,"pid":240,"payload_hex":"","payload_text":""})J"},
+        {"SMACK", Bytes("C0 80 41 C0"), false, R"J("port":8,"command":0,"type":"SMACK Frame (with CRC)","length":4})J"},
+        {"unknown command, escaped", Bytes("C0 36 41 DB DC C0"), false, R"J("port":3,"command":6,"type":"unknown Protocol","length":6})J"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FrameJsonLine(Report(c.frame, c.decode), Received(c.frame).Bytes()),
+                  R"J({"time":"2013-07-28T14:05:09.437Z",)J" + c.fields + "\n") << c.situation;
+}
+
+TEST(FrameJson, EveryPayloadByteIsOneCharacterOfValidUtf8)
+{
+    std::string info, text;  // every byte, and its text: the controls escaped, the rest Windows-1252 in UTF-8
+    for (int b = 0; b <= 255; ++b)
+        info.push_back(char(b));
+    for (int b = 0; b < 32; ++b)
+        text += "\\u00"s + "0123456789ABCDEF"[b / 16] + "0123456789ABCDEF"[b % 16];
+    text += R"J( !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~)J"
+            "\\u007F\u20AC\\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\\u008D\u017D\\u008F"
+            "\\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\\u009D\u017E\u0178";
+    for (int b = 0xA0; b <= 0xFF; ++b)
+        text += {char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
+    const std::string frame = Kiss(Ui({}, info));
+    EXPECT_TRUE(FrameJsonLine(Report(frame), Received(frame).Bytes()).ends_with(",\"payload_text\":\"" + text + "\"}\n"));
 }
 
 TEST(Codepage, Windows1252WithTheUndefinedBytesAsLatin1)

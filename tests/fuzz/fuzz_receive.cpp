@@ -1,13 +1,15 @@
 // The receive pipeline under arbitrary input, through the Receiver, every result checked as it comes. Input:
 // byte 0 holds the switches (bits 3-7) and the number n of split points (bits 0-2), the next n bytes the lengths
 // of the first n chunks; the rest is the last chunk. Each chunk is one receive event; between events the switches
-// change, as they may while data arrive. Each frame is reported once more in the same mode and in the other.
+// change, as they may while data arrive. Each frame is reported once more in the same mode and in the other, and
+// the JSON line of every report checked.
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/receiver.h"
+#include "decoder/frame_json.h"
 #include "tnc/time_frame.h"
 
 namespace {
@@ -49,12 +51,32 @@ void CheckReport(const FrameReport& report, const ReceiveState& rx, bool decode,
     FUZZ_CHECK(dump.size() == payload + (options.timeFrames ? 29 : 0) + 2 && dump.find_first_of("\r\n") == dump.size() - 2);
 }
 
+// One line of JSON as far as its bytes tell (quillon_dump_json_sample parses random frames' lines with a real JSON
+// reader): no raw control byte, UTF-8, known escapes, `,"source":` (a name: quotes in strings are escaped) if decoded.
+void CheckJson(const FrameReport& report, const ReceiveState& rx)
+{
+    const std::string line = FrameJsonLine(report, rx.Bytes());
+    FUZZ_CHECK(line.starts_with("{\"time\":\"") && line.ends_with("}\n") &&
+               (line.find(",\"source\":") != std::string::npos) == report.decoded.has_value());
+    int more = 0;  // continuation bytes to come
+    for (std::size_t at = 0; at + 1 < line.size(); ++at) {
+        const std::uint8_t b = std::uint8_t(line[at]);
+        FUZZ_CHECK(b >= 0x20 && b < 0xF0 && (more > 0) == (b >= 0x80 && b < 0xC0));
+        more = more > 0 ? more - 1 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        if (b == '\\') {
+            FUZZ_CHECK(line[at + 1] == '"' || line[at + 1] == '\\' || line.compare(at + 1, 3, "u00") == 0);
+            ++at;
+        }
+    }
+    FUZZ_CHECK(more == 0);
+}
+
 // Checks each result against the frame the receive state holds as it comes.
 struct CheckingSink final : ReceiveSink {
     const ReceiveState& rx;
     const Clock& clock;
     ReceiveOptions options;
-    int frames = 0, times = 0, rawLogs = 0;
+    int frames = 0, times = 0, rawLogs = 0, jsonLogs = 0;
     std::optional<FrameReport> last;
 
     CheckingSink(const ReceiveState& r, const Clock& c) : rx(r), clock(c) {}
@@ -69,17 +91,22 @@ struct CheckingSink final : ReceiveSink {
     {
         FUZZ_CHECK(rawLogs == ++frames * (options.report.timeFrames ? 2 : 1));
         CheckReport(report, rx, options.decode, options.report);
+        CheckJson(report, rx);
         // The same frame reported again gives the same runs, the time aside.
         const FrameReport again = ReportFrame(rx, options.decode, options.report, clock);
         FUZZ_CHECK(again.console.size() == report.console.size() && again.dumpLogLine.has_value() == report.dumpLogLine.has_value());
         FUZZ_CHECK(std::equal(again.console.begin() + 2, again.console.end(), report.console.begin() + 2) &&
                    again.console[1].text.substr(23) == report.console[1].text.substr(23));
         const ReportOptions other{!options.report.timeFrames, !options.report.hexFile};
-        CheckReport(ReportFrame(rx, !options.decode, other, clock), rx, !options.decode, other);
+        const FrameReport otherReport = ReportFrame(rx, !options.decode, other, clock);
+        CheckReport(otherReport, rx, !options.decode, other);
+        CheckJson(otherReport, rx);
         last = report;
     }
     void HexLog(std::string_view line) override { FUZZ_CHECK(last && last->hexLogLine == line); }
     void DumpLog(std::string_view line) override { FUZZ_CHECK(last && last->dumpLogLine == line); }
+    void JsonLog(std::string_view line) override
+    { FUZZ_CHECK(options.json && last && ++jsonLogs == frames && line == FrameJsonLine(*last, rx.Bytes())); }
     void LogTime(std::chrono::system_clock::time_point t) override
     { FUZZ_CHECK(options.readLogTimes && ReadTimeFrame(rx) == t && ++times); }
 };
@@ -97,12 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t chunk = 0, at = 1 + splits, end = 0; chunk <= splits; ++chunk, at = end) {
         const unsigned bits = (data[0] >> 3) + unsigned(chunk);
         receiver.SetOptions(sink.options = {.report = {(bits & 2) != 0, (bits & 4) != 0}, .decode = (bits & 1) != 0,
-                                            .buildReports = true, .readLogTimes = (bits & 8) != 0});
+                                            .buildReports = true, .readLogTimes = (bits & 8) != 0, .json = (bits & 16) != 0});
         end = std::min(at + (chunk < splits ? data[1 + chunk] : size - at), size);
         const std::int32_t before = receiver.Counts().FrameCount;
-        sink.frames = sink.times = sink.rawLogs = 0;
+        sink.frames = sink.times = sink.rawLogs = sink.jsonLogs = 0;
         const int ended = receiver.Feed({reinterpret_cast<const char*>(data + at), end - at}, sink);
         FUZZ_CHECK(ended == sink.frames + sink.times && receiver.Counts().FrameCount - before == sink.frames);
+        FUZZ_CHECK(sink.jsonLogs == (sink.options.json ? sink.frames : 0));
     }
     FUZZ_CHECK(receiver.Counts().BytesReceived == size - 1 - splits);
     return 0;

@@ -127,6 +127,22 @@ TEST(Station, ALogThatCannotBeWrittenIsToldWhileTheFramesGoOn)
     EXPECT_EQ(s.view.reports.size(), 1u);
 }
 
+TEST(Station, JsonFileYesWritesAJsonLineForEveryFrameAndWithoutItThereIsNoJsonLog)
+{
+    const std::string head = R"J({"time":"2013-07-28T14:05:09.437Z","port":0,"command":0,"type":"KISS Frame (without CRC)",)J"
+                             R"J("length":22)J";
+    for (const char* ini : {"JSONFILE=yes\r\n", ""}) {
+        Running s(ini);
+        ASSERT_TRUE(s.Send(kFrame));
+        s.station->SetDecoding(false);
+        ASSERT_TRUE(s.Send(kFrame));
+        EXPECT_EQ(QFile::exists(s.dir.filePath("28072013_1405.jsonl")), *ini != 0) << ini;
+        EXPECT_EQ(s.Log("jsonl"), *ini == 0 ? "" : head + R"J(,"source":"N0CALL-7","destination":"APRS","digipeaters":[],)J"
+                  R"J("control":"UI","control_byte":3,"pid":240,"payload_hex":"48 69 0D","payload_text":"Hi\u000D"})J"
+                  "\n" + head + "}\n");
+    }
+}
+
 TEST(Station, DailyLogsRollAtMidnightUtcWithEveryFrameWholeInOneSet)
 {
     for (const bool daily : {true, false}) {
