@@ -68,31 +68,16 @@ TEST(Configuration, KissTcpNamesAHostAndAPort)
         {"[::1]:8001", TcpAddress{"::1", 8001}, "[::1]:8001"},
         {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
         {"[FE80::1]:9000", TcpAddress{"FE80::1", 9000}, "[FE80::1]:9000"},
-        {"", std::nullopt, ""},
-        {":8001", std::nullopt, ""},
-        {"LOCALHOST:", std::nullopt, ""},
-        {"LOCALHOST:0", std::nullopt, ""},
-        {"LOCALHOST:65536", std::nullopt, ""},
-        {"LOCALHOST:4294967297", std::nullopt, ""},
-        {"LOCALHOST:-1", std::nullopt, ""},
-        {"LOCALHOST:+1", std::nullopt, ""},
-        {"LOCALHOST:80X", std::nullopt, ""},
-        {"LOCALHOST:8001:1", std::nullopt, ""},
-        {"LOCAL HOST:8001", std::nullopt, ""},
-        {"LOCALHOST\t:8001", std::nullopt, ""},
-        {"::1", std::nullopt, ""},
-        {"::1:8001", std::nullopt, ""},
-        {"[::1", std::nullopt, ""},
-        {"[]:8001", std::nullopt, ""},
-        {"[LOCALHOST]:8001", std::nullopt, ""},
-        {"[::1]8001", std::nullopt, ""},
-        {"[::1]:", std::nullopt, ""},
-        {"TCP://LOCALHOST:8001", std::nullopt, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseKissTcp(c.field), c.address) << '"' << c.field << '"';
-        EXPECT_EQ(c.address ? FormatTcpAddress(*c.address) : "", c.shown) << c.field;
+        EXPECT_EQ(FormatTcpAddress(*c.address), c.shown) << c.field;
     }
+    for (const char* bad : {"", ":8001", "LOCALHOST:", "LOCALHOST:0", "LOCALHOST:65536", "LOCALHOST:4294967297",
+                            "LOCALHOST:-1", "LOCALHOST:+1", "LOCALHOST:80X", "LOCALHOST:8001:1", "LOCAL HOST:8001",
+                            "LOCALHOST\t:8001", "::1", "::1:8001", "[::1", "[]:8001", "[LOCALHOST]:8001", "[::1]8001",
+                            "[::1]:", "TCP://LOCALHOST:8001"})
+        EXPECT_EQ(ParseKissTcp(bad), std::nullopt) << '"' << bad << '"';
     EXPECT_EQ(KissTcpRefusedLine("LOCALHOST:0"), "KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
 }
 
