@@ -33,4 +33,15 @@ std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime las
     return line;
 }
 
+std::chrono::milliseconds DelayToNextTick(std::chrono::system_clock::time_point now, DateTime lastTick)
+{
+    using namespace std::chrono;
+    constexpr auto kTickInSecond = 900ms;
+    constexpr auto kMargin = 50ms;
+    auto next = floor<seconds>(now) + kTickInSecond;
+    if (next - now <= kMargin || floor<seconds>(next) == lastTick)
+        next += 1s;
+    return ceil<milliseconds>(next - now);
+}
+
 }  // namespace quillon

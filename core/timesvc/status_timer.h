@@ -17,6 +17,7 @@
 // the count below zero, e.g. "-3599 sec since last packet [12]".
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -29,5 +30,19 @@ namespace quillon {
 // or nothing when the present second is the last frame's.
 std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
                                            DateTime now);
+
+// The ticks fall at .900 of each UTC second, late in it, so that the tick
+// after a frame almost always falls into the frame's own second and the
+// bracket takes the silence before it. The delay from `now` to the next
+// tick: to .900 of this second, or of the next when that is no more than
+// 50 ms away or when this second is `lastTick`, the second of the tick just
+// made. A tick that comes a few ms early or late is followed by the next
+// second's. One held up past the end of its second (the program busy for
+// over 100 ms at .900) shows the count of the second it came in, so that
+// second's predecessor goes without a count; the next tick is then aimed at
+// the following second, not at .900 of the same one, which would repeat a
+// count.
+std::chrono::milliseconds DelayToNextTick(std::chrono::system_clock::time_point now,
+                                          DateTime lastTick = DateTime::min());
 
 }  // namespace quillon

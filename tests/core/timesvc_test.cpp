@@ -1,6 +1,7 @@
 // Time services: the timestamps, the idle line of the status timer, the system clock set from a time server.
 #include <cstdlib>
 #include <ctime>
+#include <random>
 
 #include "core_test.h"
 #include "text/hex.h"
@@ -73,6 +74,55 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
     StatusTimerState state;  // a clock thrown back to 1900 is held at the smallest count
     EXPECT_EQ(StatusTimerTick(state, UtcNow(FakeClock(At(12h))), sys_days{1900y / 1 / 1}).value_or(""),
               "-2147483648 sec since last packet [0]");
+}
+
+// The timer aims at .900 of a UTC second: the next one not within 50 ms, and
+// never the second of the tick just made.
+TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
+{
+    const DateTime s12{floor<seconds>(At(12h))};
+    const struct { milliseconds now; DateTime lastTick; milliseconds delay; } cases[] = {
+        {0ms, DateTime::min(), 900ms},      {123ms, DateTime::min(), 777ms},   {849ms, DateTime::min(), 51ms},
+        {850ms, DateTime::min(), 1050ms},   {899ms, DateTime::min(), 1001ms},  {900ms, DateTime::min(), 1000ms},
+        {999ms, DateTime::min(), 901ms},    {900ms, s12, 1000ms},              // on time
+        {1100ms, s12 + 1s, 1800ms},         // late into the next second: no second tick in it
+        {700ms, s12, 1200ms},               // early in the same second
+        {-3599s + 300ms, s12, 600ms},       // the clock set back an hour
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DelayToNextTick(At(12h + c.now), c.lastTick), c.delay) << c.now.count();
+}
+
+// A minute of ticks as the timer makes them, each 10 ms early to 49 ms late,
+// from a start anywhere in a second: the counts go 1 to 60 without a gap,
+// and a frame ending in the first nine tenths of a second sets the bracket.
+TEST(StatusTimer, AMinuteOfTicksCountsEverySecondAndAFrameSetsTheBracket)
+{
+    std::mt19937 rng(20131);
+    for (int run = 0; run < 50; ++run) {
+        auto now = At(12h) + milliseconds(rng() % 1000);
+        const DateTime lastFrame = floor<seconds>(now);
+        StatusTimerState state;
+        DateTime lastTick = DateTime::min();
+        std::string counts, expected;
+        for (int i = 1; i <= 60; ++i)
+            expected += std::to_string(i) + " ";
+        while (counts.size() < expected.size()) {
+            now += DelayToNextTick(now, lastTick) + milliseconds(int(rng() % 60) - 10);
+            lastTick = floor<seconds>(now);
+            if (const auto line = StatusTimerTick(state, lastFrame, lastTick))
+                counts += line->substr(0, line->find(' ')) + " ";
+        }
+        ASSERT_EQ(counts, expected) << run;
+        // A frame ends anywhere in the first nine tenths of the second of the next tick.
+        const auto nextTick = now + DelayToNextTick(now, lastTick);
+        const DateTime frameEnd = floor<seconds>(nextTick);
+        ASSERT_LT(frameEnd + 899ms, nextTick) << run;
+        EXPECT_EQ(StatusTimerTick(state, frameEnd, floor<seconds>(nextTick)).value_or(""), "") << run;
+        const auto after = nextTick + DelayToNextTick(nextTick, floor<seconds>(nextTick));
+        EXPECT_EQ(StatusTimerTick(state, frameEnd, floor<seconds>(after)).value_or(""),
+                  "1 sec since last packet [60]") << run;
+    }
 }
 
 TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
