@@ -63,8 +63,11 @@ Station::Station(StationEnvironment environment, QObject* parent)
     // Bytes arriving on the mirror link are dropped as they come, so that a
     // device that talks back, however much, holds no memory.
     ConnectLinkEvents(*mirror_);
-    secondTimer_.setInterval(1000);
-    connect(&secondTimer_, &QTimer::timeout, this, &Station::Tick);
+    // One shot at a time, aimed afresh from the clock after every tick: a
+    // repeating timer drifts through the second and now and then skips one.
+    secondTimer_.setSingleShot(true);
+    secondTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&secondTimer_, &QTimer::timeout, this, &Station::OnSecondTimer);
 }
 
 void Station::ConnectInput()
@@ -155,7 +158,7 @@ void Station::Start()
     RunInitScript();
     view_->ShowLamps(Lamps());
     if (env_.ownTicks)
-        secondTimer_.start();
+        secondTimer_.start(DelayToNextTick(env_.clock->Now()));
 }
 
 void Station::SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
@@ -318,6 +321,18 @@ void Station::Tick()
     view_->ShowClock(FormatClock(now));
     if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
         AppendStatus(*line);
+}
+
+// The tick made, the next one is aimed from the clock at .900 of the next
+// second (see DelayToNextTick), so the ticks never drift; one that came late
+// into the following second is followed by one in the second after it,
+// never by a second one in the same second.
+void Station::OnSecondTimer()
+{
+    const DateTime tickSecond = UtcNow(*env_.clock);
+    Tick();
+    if (!stopped_)
+        secondTimer_.start(DelayToNextTick(env_.clock->Now(), tickSecond));
 }
 
 void Station::ReopenLogs()

@@ -148,6 +148,7 @@ private:
     void OnLost(Link& link, const QString& reason);
     void OnBack(Link& link);
     void OnLogFailure(const std::string& name, int failure);
+    void OnSecondTimer();
     void RunScript(std::string_view fileName);
     void AppendStatus(std::string_view line);
 
@@ -166,7 +167,7 @@ private:
     bool networkInput_ = false;  // KISS_TCP: the input is a KISS server
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
-    QTimer secondTimer_;
+    QTimer secondTimer_;  // single shot, at .900 of each UTC second
     std::int32_t bytesSent_ = 0;
     bool mirroring_ = false;
     bool stopped_ = false;

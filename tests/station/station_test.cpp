@@ -115,6 +115,32 @@ TEST(Station, TheStatusBoxTellsLineEventsAndSilenceAndABlockFromTheTncEmptiesIt)
     EXPECT_EQ(s.view.status, "");
 }
 
+// The ticks fall at .900 of a second: a frame that ends before then in that
+// second gives the silence before it to the bracket, however long it was.
+TEST(Station, AFrameEndingInTheFirstNineTenthsOfASecondSetsTheBracket)
+{
+    Running s("");
+    auto second = std::chrono::floor<std::chrono::seconds>(s.clock.Now());
+    int silence = 0;  // the count the idle line reached before the frame
+    for (const auto& [fraction, ticks] : {std::pair{0ms, 2}, {450ms, 3}, {899ms, 4}, {1ms, 1}}) {
+        second += 1s;
+        s.clock.Set(second + fraction);
+        ASSERT_TRUE(s.Send(kFrame));
+        const std::size_t lines = s.view.statusLines.size();
+        s.clock.Set(second + 900ms);
+        s.station->Tick();
+        EXPECT_EQ(s.view.statusLines.size(), lines) << fraction.count();
+        for (int i = 1; i <= ticks; ++i) {
+            s.clock.Set(second + std::chrono::seconds(i) + 900ms);
+            s.station->Tick();
+            EXPECT_EQ(s.view.statusLines.back(), std::to_string(i) + " sec since last packet [" +
+                                                     std::to_string(silence) + "]") << fraction.count();
+        }
+        silence = ticks;
+        second += std::chrono::seconds(ticks);
+    }
+}
+
 TEST(Station, ALogThatCannotBeWrittenIsToldWhileTheFramesGoOn)
 {
     Running s("", "", "", false);
