@@ -93,6 +93,7 @@ bool SerialLink::OpenDevice(const QString& device)
     if (!port_.open(QIODevice::ReadWrite))
         return false;
     device_ = device;
+    full_ = false;
     if (endOfRun_)
         return true;
     if (!lineEvents_) {
@@ -191,6 +192,16 @@ bool SerialLink::Write(std::string_view bytes)
 {
     if (!port_.isOpen())
         return false;
+    const qint64 waiting = port_.bytesToWrite();
+    if (waiting <= kWriteQueueLimit / 2)
+        full_ = false;
+    if (waiting + qint64(bytes.size()) > kWriteQueueLimit) {
+        if (!full_) {
+            full_ = true;
+            OnLineEvent(line_event::TransmitBufferFull);
+        }
+        return false;
+    }
     return port_.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 

@@ -42,6 +42,15 @@ public:
 
     static constexpr std::chrono::milliseconds kReopenInterval{2000};
 
+    // At most this much waits for a device that does not read (nothing
+    // attached with RTS/CTS, a bridge that stalls): Write refuses a block
+    // that would take the queue past it, whole, and says "Transmit Buffer
+    // full" (LineEvent TransmitBufferFull) at the first refusal; again only
+    // once the queue has drained to half the limit.
+    static constexpr qint64 kWriteQueueLimit = 1024 * 1024;
+    // The bytes written and not yet taken by the device.
+    qint64 BytesWaiting() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
+
     // The set-up, while the port is closed: false when refused (a number
     // below 1, or the port open), and the number stays.
     std::int16_t PortNumber() const { return portNumber_; }
@@ -78,6 +87,7 @@ private:
     bool reopening_ = false;
     bool endOfRun_ = false;
     bool closing_ = false;  // a loss while closing is no loss
+    bool full_ = false;     // a block was refused; said so already
 };
 
 }  // namespace quillon

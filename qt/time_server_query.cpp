@@ -56,9 +56,15 @@ void TimeServerQuery::OnConnected()
 
 void TimeServerQuery::OnDataArrival(qint64 bytesTotal)
 {
+    // Only what still counts is kept and dumped; the line says the count.
     const std::string bytes = connection_.GetData();
-    reply_ += bytes;
-    appendStatus_(DataReceivedLine(bytes, bytesTotal));
+    const std::string_view kept = std::string_view(bytes).substr(0, kReplyLimit + 1 - reply_.size());
+    reply_ += kept;
+    appendStatus_(DataReceivedLine(kept, bytesTotal));
+    if (reply_.size() > kReplyLimit) {
+        connection_.Close();
+        OnClosed();
+    }
 }
 
 void TimeServerQuery::OnClosed()

@@ -2,10 +2,16 @@
 // the time over TCP, writes every step of the connection to the status box,
 // and sets the system clock from the reply once the server has closed the
 // connection. It runs once per program run; nothing repeats it.
+//
+// A server that sends more than a reply can be (more than kReplyLimit
+// bytes) is not waited for: the query closes the connection itself and ends
+// as with an invalid reply. No more than kReplyLimit + 1 bytes are kept or
+// dumped in the data lines, however much arrives.
 #pragma once
 
 #include <QObject>
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "tcp_client.h"
@@ -30,7 +36,10 @@ public:
     void SetRemotePortForTesting(quint16 port) { remotePort_ = port; }
     void SetConnectTimeoutForTesting(std::chrono::milliseconds timeout);
 
-    // Every byte received from the server, in order of arrival.
+    static constexpr std::size_t kReplyLimit = 1024;
+
+    // The bytes received from the server, in order of arrival (the first
+    // kReplyLimit + 1 at most).
     const std::string& TimeServerReply() const { return reply_; }
     TcpClient::State ConnectionState() const { return connection_.CurrentState(); }
 

@@ -252,6 +252,7 @@ void Station::ClearCounters()
 {
     receiver_.ClearCounts();
     bytesSent_ = 0;
+    mirrorBytesDropped_ = 0;
 }
 
 PortLamps Station::Lamps() const
@@ -266,10 +267,15 @@ void Station::OnInputBytes(const QByteArray& bytes)
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
     RollLogsAtMidnight();
     view_->ClearStatus();
-    if (mirroring_ && mirror_->Write(block)) {
-        // Only bytes handed to an open link count as sent.
-        AddWrapping(bytesSent_, std::uint32_t(block.size()));
-        view_->ShowBytesSent(bytesSent_);
+    if (mirroring_) {
+        // Only bytes handed to an open link count as sent; a block that an
+        // open link refuses (its queue full) is dropped whole and counted.
+        if (mirror_->Write(block)) {
+            AddWrapping(bytesSent_, std::uint32_t(block.size()));
+            view_->ShowBytesSent(bytesSent_);
+        } else if (mirror_->IsOpen()) {
+            mirrorBytesDropped_ += block.size();
+        }
     }
     LogSink sink(*this);
     // The counters show the state at the last frame end; nothing is drawn

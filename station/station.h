@@ -115,7 +115,7 @@ public:
     void SetDecoding(bool on);
     void RunInitScript();
     void RunExitScript();
-    // Bytes received, frames and bytes sent back to 0.
+    // Bytes received, frames, bytes sent and mirror bytes dropped back to 0.
     void ClearCounters();
     // The once-a-second work: lamps, clock, the idle line.
     void Tick();
@@ -126,6 +126,9 @@ public:
     const ConfigurationRecord& Configuration() const { return configuration_; }
     const Counters& Counts() const { return receiver_.Counts(); }
     std::int32_t BytesSent() const { return bytesSent_; }
+    // Bytes to mirror that the open mirror link refused (its queue full);
+    // they are not in BytesSent.
+    std::uint64_t MirrorBytesDropped() const { return mirrorBytesDropped_; }
     bool Mirroring() const { return mirroring_; }
     PortLamps Lamps() const;
     Link& Input();
@@ -169,6 +172,7 @@ private:
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;  // single shot, at .900 of each UTC second
     std::int32_t bytesSent_ = 0;
+    std::uint64_t mirrorBytesDropped_ = 0;
     bool mirroring_ = false;
     bool stopped_ = false;
 };

@@ -58,11 +58,24 @@ StatusBox::StatusBox(QWidget* parent) : QPlainTextEdit(parent)
 
 void StatusBox::AppendLine(std::string_view line)
 {
+    line = line.substr(0, kTextLimit);
     text_.append(line);
     text_.append("\r\n");
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(ToDisplayText(line) + QChar('\n'));
+    if (text_.size() > 2 * kTextLimit) {
+        // The oldest whole lines go; the box is laid out anew once for every
+        // kTextLimit appended, which keeps the cost of a line in proportion
+        // to the line.
+        std::size_t cut = 0;
+        while (text_.size() - cut > kTextLimit)
+            cut = text_.find("\r\n", cut) + 2;
+        text_.erase(0, cut);
+        text_.shrink_to_fit();
+        setPlainText(ToDisplayText(text_));
+    } else {
+        QTextCursor cursor(document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(ToDisplayText(line) + QChar('\n'));
+    }
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
@@ -70,7 +83,7 @@ void StatusBox::Clear()
 {
     if (text_.empty())
         return;
-    text_.clear();
+    std::string().swap(text_);
     clear();
 }
 

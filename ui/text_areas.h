@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,14 +24,19 @@ std::string ToCodePage(const QString& text);
 
 // The status box: plain grey text, messages appended as lines ending in
 // CR LF. Appending costs time in proportion to the message, however long the
-// box has grown.
+// box has grown. It holds the last lines only: once its text passes twice
+// kTextLimit, the oldest lines go until at most kTextLimit is left (a line
+// longer than that keeps its first kTextLimit bytes). Clear gives the memory
+// back.
 class StatusBox : public QPlainTextEdit {
 public:
+    static constexpr std::size_t kTextLimit = 64 * 1024;
+
     explicit StatusBox(QWidget* parent = nullptr);
 
     void AppendLine(std::string_view line);  // adds CR LF
     void Clear();
-    // The whole text as the program wrote it, CR LF included.
+    // The text as the program wrote it, CR LF included: the lines kept.
     const std::string& Text() const { return text_; }
 
 private:

@@ -105,5 +105,27 @@ TEST(EndToEnd, FortyMegabytesIntoTheMirrorPortHoldNoMemory)
     EXPECT_EQ(q.Stop(), 0) << q.Output();
 }
 
+TEST(EndToEnd, FortyMegabytesMirroredToADeviceThatDoesNotReadHoldNoMemory)
+{
+    ProgramFolder folder;
+    folder.Write("quillon.ini", kIni);
+    RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1"});
+    ASSERT_TRUE(q.WaitStarted()) << q.Output();
+    const std::vector<std::string> frames = ManyFrames(2, 6);
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[0]));
+    ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder) == frames[0]; }, 60s));
+    const long before = ProcStatusField(q.Pid(), "VmRSS");
+    const std::string chunk(1 << 20, '\xC0');  // frame ends only: all mirrored, nothing logged
+    for (int mb = 0; mb < 40; ++mb)  // into COM 1; COM 2 is never read
+        ASSERT_TRUE(folder.Com1().WriteAll(chunk, 60s)) << mb << " MB taken";
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[1]));
+    ASSERT_TRUE(PollUntil([&] { return LoggedFrames(folder) == Joined(frames); }, 60s));
+    const long after = ProcStatusField(q.Pid(), "VmRSS");
+    EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
+    std::printf("resident memory %ld kB before the mirrored flood, %ld kB after\n", before, after);
+    EXPECT_EQ(q.Stop(), 0) << q.Output();
+    EXPECT_EQ(Count(q.Output(), "Transmit Buffer full"), 1u) << q.Output().substr(0, 4000);
+}
+
 }  // namespace
 }  // namespace quillon::test

@@ -28,6 +28,7 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
         std::vector<std::string> lines;  // after the opening line; with a long reply, its data lines left out
         std::string timeSet;  // what the setter was asked to set, if anything
         bool reset = false;   // the server resets the connection instead of closing it
+        bool holdOpen = false;  // the server neither closes nor resets
     };
     const std::vector<std::string> reset = {"   error received: Connection reset by peer",
                                             "   error received: 10054", "sockets closed"};
@@ -44,6 +45,7 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
          {made, data("EE BD D2 80", 4), closing, closed, begin, "SetSystemTime failed. Clock not synchronised"},
          "2026-12-05 00:00:00"},
         {"127.0.0.1", {std::string(1 << 20, 'Z')}, true, true, {made, closing, closed, invalid}, ""},
+        {"127.0.0.1", {std::string(10 << 20, 'Z')}, true, true, {made, closing, closed, invalid}, "", false, true},
         {"127.0.0.1", {Bytes("EE BD D2 80")}, true, true, {made, data("EE BD D2 80", 4), reset[0], reset[1], reset[2]},
          "", true},
         {"127.0.0.1", {}, true, true, {made, reset[0], reset[1], reset[2]}, "", true},
@@ -75,12 +77,16 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
                 const linger hard{1, 0};
                 ::setsockopt(int(client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
                 client->abort();
-            } else {
+            } else if (!c.holdOpen) {
                 client->disconnectFromHost();
             }
         }
         // Every line comes from the handler that closes the connection, or before.
         ASSERT_TRUE(QTest::qWaitFor([&] { return query.ConnectionState() == TcpClient::State::Closed; }, 20000));
+        // A flood is neither kept nor dumped beyond what counts.
+        EXPECT_LE(query.TimeServerReply().size(), TimeServerQuery::kReplyLimit + 1);
+        for (const std::string& l : lines)
+            EXPECT_LE(l.size(), 3 * (TimeServerQuery::kReplyLimit + 1) + 40);
         if (!c.parts.empty() && c.parts[0].size() > 4)  // TCP cuts it where it likes
             std::erase_if(lines, [](const std::string& l) { return l.starts_with("data received: "); });
         std::vector<std::string> expected{"opening connection to TIMESERVER [" + c.host + "]"};

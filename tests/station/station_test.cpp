@@ -2,12 +2,16 @@
 // program folder whose COM1 and COM2 link to pseudo-terminals held by the
 // test, a clock the test sets, a clock setter that records, and a view that
 // writes down everything the station tells it.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <termios.h>
 
+#include <algorithm>
+
 #include "line_events.h"
 #include "link.h"
+#include "serial_link.h"
 #include "station_fixture.h"
 #include "tnc/time_frame.h"
 
@@ -54,6 +58,35 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     ASSERT_TRUE(s.Send("xyz"));
     EXPECT_FALSE(s.station->Mirror().IsOpen() || s.view.mirroring || s.station->BytesSent() != 1);
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
+}
+
+TEST(Station, AMirrorDeviceThatDoesNotReadHoldsAtMostTheLimitAndTheRestIsDroppedAndCounted)
+{
+    Running s("MIRROR=YES\r\n");  // COM2's master is never read
+    const std::string piece = [] {
+        std::string frames;
+        for (int i = 0; i < 10; ++i)
+            frames += Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, std::string(200, 'x')});
+        return frames;
+    }();
+    const auto& mirror = static_cast<const SerialLink&>(s.station->Mirror());
+    const std::uint64_t total = 3 * SerialLink::kWriteQueueLimit;
+    qint64 mostWaiting = 0;
+    for (std::uint64_t sent = 0; sent < total; sent += piece.size()) {
+        ASSERT_TRUE(s.com1.WriteAll(piece));
+        QDeadlineTimer limit(20000);
+        while (s.station->Counts().BytesReceived < sent + piece.size() && !limit.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        mostWaiting = std::max(mostWaiting, mirror.BytesWaiting());
+    }
+    const std::uint64_t received = s.station->Counts().BytesReceived;
+    EXPECT_EQ(s.station->Counts().FrameCount, received / piece.size() * 10);
+    EXPECT_EQ(s.view.reports.size(), s.station->Counts().FrameCount);
+    EXPECT_EQ(std::count(s.view.statusLines.begin(), s.view.statusLines.end(), "Transmit Buffer full"), 1);
+    EXPECT_GT(s.station->MirrorBytesDropped(), 0u);
+    EXPECT_EQ(std::uint64_t(s.station->BytesSent()) + s.station->MirrorBytesDropped(), received);
+    EXPECT_LE(mostWaiting, SerialLink::kWriteQueueLimit);
+    EXPECT_GT(mostWaiting, SerialLink::kWriteQueueLimit - qint64(piece.size()));
 }
 
 TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)

@@ -1,6 +1,6 @@
 // The console on its own, shown offscreen: text always at the end, a selection that new reports leave
 // alone, a view that follows only from the bottom, colours as painted, and finding in a history of
-// many compressed chunks.
+// many compressed chunks. And the status box, which keeps only its last lines.
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -161,6 +161,21 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
     const std::size_t held = area.Text().HeldBytes();
     area.Clear();
     EXPECT_LT(area.Text().HeldBytes() * 1000, held);
+}
+
+TEST(StatusBox, KeepsOnlyItsLastLinesHoweverLongAndClearGivesTheMemoryBack)
+{
+    StatusBox box;
+    const std::size_t limit = StatusBox::kTextLimit;
+    for (int i = 0; i < 300; ++i)  // ~60 times the limit, and lines longer than it
+        box.AppendLine(std::string(i % 50 == 0 ? 3 * limit : 10'000, char('a' + i % 26)) + std::to_string(i));
+    EXPECT_LE(box.Text().size(), 2 * limit);
+    EXPECT_LE(std::size_t(box.document()->characterCount()), 2 * limit);
+    EXPECT_TRUE(box.Text().ends_with(std::string(10, char('a' + 299 % 26)) + "299\r\n"));
+    EXPECT_TRUE(box.toPlainText().endsWith(QStringLiteral("299\n")));
+    box.Clear();
+    EXPECT_LT(box.Text().capacity(), 64u);
+    EXPECT_EQ(box.document()->characterCount(), 1);
 }
 
 }  // namespace
