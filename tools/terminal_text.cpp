@@ -11,33 +11,17 @@ namespace {
 
 constexpr std::string_view kReset = "\x1b[0m";
 
-struct Utf8 {
-    char bytes[3];
-    std::uint8_t length;
-};
-
-Utf8 EncodeUtf8(char16_t c)
-{
-    if (c < 0x80)
-        return {{static_cast<char>(c), 0, 0}, 1};
-    if (c < 0x800)
-        return {{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0}, 2};
-    return {{static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-             static_cast<char>(0x80 | (c & 0x3F))},
-            3};
-}
-
 // UTF-8 of the bytes 0x80..0xFF, worked out once. The five bytes that
 // Windows-1252 leaves empty map to C1 control characters, which some
 // terminals obey (0x9D starts an operating-system command): a payload from
 // the air must not drive the terminal, so they print as ".".
-const std::array<Utf8, 128>& HighBytes()
+const std::array<std::string, 128>& HighBytes()
 {
-    static const std::array<Utf8, 128> table = [] {
-        std::array<Utf8, 128> t{};
+    static const std::array<std::string, 128> table = [] {
+        std::array<std::string, 128> t{};
         for (std::size_t i = 0; i < t.size(); ++i) {
             const char16_t c = Windows1252ToUnicode(static_cast<std::uint8_t>(0x80 + i));
-            t[i] = EncodeUtf8(c < 0xA0 ? u'.' : c);
+            AppendUtf8(t[i], c < 0xA0 ? u'.' : c);
         }
         return t;
     }();
@@ -61,8 +45,7 @@ void AppendCharacters(std::string& out, std::string_view text)
             break;
         const auto b = static_cast<std::uint8_t>(*plainEnd++);
         if (b >= 0x80) {
-            const Utf8& u = HighBytes()[b - 0x80u];
-            out.append(u.bytes, u.length);
+            out.append(HighBytes()[b - 0x80u]);
         } else {
             out.push_back('.');
         }

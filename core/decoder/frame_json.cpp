@@ -59,11 +59,9 @@ void AppendDecoded(std::string& line, const DecoderState& dec)
     const std::span<const std::uint8_t> payload = PayloadOf(dec);
     Key(line, "payload_hex");
     line.push_back('"');
-    for (std::size_t i = 0; i < payload.size(); ++i) {
-        if (i > 0)
-            line.push_back(' ');
-        AppendHex(line, payload[i]);
-    }
+    AppendHexBytes(line, payload);
+    if (!payload.empty())
+        line.pop_back();  // the blank behind the last byte
     line.push_back('"');
     Key(line, "payload_text");
     AppendJsonString(line, Chars(payload));

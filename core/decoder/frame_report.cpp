@@ -25,15 +25,6 @@ void AppendDecimal(std::string& text, int n)
     text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
-// Two upper-case digits and a blank per byte: "48 65 6C ".
-void AppendHexBytes(std::string& text, Bytes bytes)
-{
-    for (const std::uint8_t b : bytes) {
-        AppendHex(text, b);
-        text.push_back(' ');
-    }
-}
-
 // Control characters show as "."; every byte from 32 up stays itself, and
 // the console draws it in the 8-bit code page.
 std::string PayloadText(Bytes bytes)

@@ -41,14 +41,15 @@ struct FrameReport {
 // "unknown Protocol", from the whole KISS command byte.
 std::string_view FrameTypeText(std::uint8_t command);
 
+// The payload of a decoded frame: from PayloadStart up to, not including,
+// the closing FEND. Empty when the header reaches the end of the frame.
+std::span<const std::uint8_t> PayloadOf(const DecoderState& dec);
+
 // Reports the complete frame in `rx` (at least 3 bytes, FEND at both ends).
 // With `decode` the frame is un-escaped and decoded and its payload dumped;
 // otherwise the frame is dumped as received. The report depends on this frame
 // alone. The timestamps come from `clock`; the caller notes the last-frame
 // time afterwards.
-// The payload of a decoded frame: from PayloadStart up to, not including,
-// the closing FEND. Empty when the header reaches the end of the frame.
-std::span<const std::uint8_t> PayloadOf(const DecoderState& dec);
 
 FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
                         const Clock& clock);

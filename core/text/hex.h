@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace quillon {
@@ -15,6 +16,15 @@ inline void AppendHex(std::string& text, std::uint8_t value, int minDigits = 2)
     if (value >= 16 || minDigits >= 2)
         text.push_back(kDigits[value >> 4]);
     text.push_back(kDigits[value & 0x0F]);
+}
+
+// Two digits and a blank per byte: "48 65 6C ".
+inline void AppendHexBytes(std::string& text, std::span<const std::uint8_t> bytes)
+{
+    for (const std::uint8_t b : bytes) {
+        AppendHex(text, b);
+        text.push_back(' ');
+    }
 }
 
 }  // namespace quillon
