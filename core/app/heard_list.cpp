@@ -11,11 +11,11 @@ namespace {
 bool IsCallsignCharacter(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // The source as the decoder wrote it: the callsign without its blanks, then
-// "-SSID" when the SSID is not 0.
+// "-SSID" when the SSID is not 0; never more than six characters before it.
 bool IsCallsign(std::string_view source)
 {
     const std::string_view call = source.substr(0, source.find('-'));
-    return !call.empty() && call.size() <= 6 && std::all_of(call.begin(), call.end(), IsCallsignCharacter);
+    return !call.empty() && std::all_of(call.begin(), call.end(), IsCallsignCharacter);
 }
 
 HeardVerdict Judge(const FrameReport& report)
