@@ -131,6 +131,7 @@ HeardListWindow::HeardListWindow(QWidget* parent, std::size_t capacity) : QWidge
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setWordWrap(false);
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);  // many rows in view
     table_->horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics metrics = table_->fontMetrics();
     const struct { int column; const char* sample; } widths[] = {
