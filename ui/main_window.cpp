@@ -64,6 +64,7 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
     BuildWindow();
     BuildMenus();
+    heardList_ = Named(new HeardListWindow(this), "heardList");
     station_.SetView(this);
 }
 
@@ -173,12 +174,14 @@ void MainWindow::BuildMenus()
 
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     Named(info->addAction(QStringLiteral("&Statistics"), this, &MainWindow::ShowStatistics), "statisticsAction");
+    Named(info->addAction(QStringLiteral("&Heard list"), this, &MainWindow::ShowHeardList), "heardListAction");
     Named(info->addAction(QStringLiteral("&About"), this, &MainWindow::ShowAbout), "aboutAction");
 }
 
 void MainWindow::ClearCounters()
 {
     console_->Clear();
+    heardList_->Clear();
     station_.ClearCounters();
     receivedCounter_->setText(QString());
     sentCounter_->setText(QString());
@@ -187,6 +190,14 @@ void MainWindow::ClearCounters()
 void MainWindow::ShowStatistics()
 {
     ShowWindow<StatisticsWindow>(statistics_, station_.Counts());
+}
+
+void MainWindow::ShowHeardList()
+{
+    heardList_->setWindowState(heardList_->windowState() & ~Qt::WindowMinimized);
+    heardList_->show();
+    heardList_->raise();
+    heardList_->activateWindow();
 }
 
 void MainWindow::ShowAbout()
@@ -208,6 +219,7 @@ void MainWindow::ShowReport(const FrameReport& report)
     if (frameBox_->title() != caption)
         frameBox_->setTitle(caption);
     console_->AddRuns(report.console);
+    heardList_->Add(report);
 }
 
 void MainWindow::ShowStatusLine(std::string_view line)

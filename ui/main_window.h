@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "console_area.h"
+#include "heard_list_window.h"
 #include "indicator_lamp.h"
 #include "log_indicator.h"
 #include "station.h"
@@ -37,6 +38,7 @@ private:
     void BuildMenus();
     void ClearCounters();
     void ShowStatistics();
+    void ShowHeardList();
     void ShowAbout();
 
     // What the station tells.
@@ -68,6 +70,7 @@ private:
     IndicatorLamp* mirrorLamp_ = nullptr;
     QAction* mirrorAction_ = nullptr;
     QPointer<QWidget> statistics_;
+    HeardListWindow* heardList_ = nullptr;  // fed every report, open or not
     QPointer<QWidget> about_;
 };
 

@@ -78,9 +78,9 @@ int DecodeAddressField(DecoderState& dec)
     return position;
 }
 
-void BuildAddressText(DecoderState& dec)
+std::string RouteText(const DecoderState& dec)
 {
-    std::string text = "from " + dec.SourceCall + " to " + dec.DestinationCall;
+    std::string text = dec.DestinationCall;
     // An empty first slot hides the whole via list, even when later slots
     // hold digipeaters.
     if (!dec.DigipeaterCalls[1].empty()) {
@@ -96,8 +96,12 @@ void BuildAddressText(DecoderState& dec)
             first = false;
         }
     }
-    text.append(": ");
-    dec.AddressText = std::move(text);
+    return text;
+}
+
+void BuildAddressText(DecoderState& dec)
+{
+    dec.AddressText = "from " + dec.SourceCall + " to " + RouteText(dec) + ": ";
 }
 
 }  // namespace quillon

@@ -13,6 +13,10 @@ namespace quillon {
 // 17 without digipeaters, 17 + 7 per digipeater read, at most 80.
 int DecodeAddressField(DecoderState& dec);
 
+// "DESTINATION" or "DESTINATION via A,B*": where the frame went and by which
+// digipeaters, as the address line shows it.
+std::string RouteText(const DecoderState& dec);
+
 // "from SOURCE to DESTINATION: " or "from SOURCE to DESTINATION via A,B*: ".
 void BuildAddressText(DecoderState& dec);
 

@@ -25,17 +25,6 @@ void AppendDecimal(std::string& text, int n)
     text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
-// Control characters show as "."; every byte from 32 up stays itself, and
-// the console draws it in the 8-bit code page.
-std::string PayloadText(Bytes bytes)
-{
-    std::string text;
-    text.reserve(bytes.size() + 1);  // room for the line end
-    for (const std::uint8_t b : bytes)
-        text.push_back(b < 32 ? '.' : static_cast<char>(b));
-    return text;
-}
-
 // "2013-07-28 14:05:09.437 UTC: [32 Bytes KISS Frame (without CRC)]"
 std::string HeaderLine(const ReceiveState& rx, std::chrono::system_clock::time_point time)
 {
@@ -116,6 +105,15 @@ std::string DumpLogLine(std::string_view payloadText, const ReportOptions& optio
 }
 
 }  // namespace
+
+std::string PayloadText(Bytes bytes)
+{
+    std::string text;
+    text.reserve(bytes.size() + 1);  // room for the line end
+    for (const std::uint8_t b : bytes)
+        text.push_back(b < 32 ? '.' : static_cast<char>(b));
+    return text;
+}
 
 std::span<const std::uint8_t> PayloadOf(const DecoderState& dec)
 {

@@ -45,6 +45,11 @@ std::string_view FrameTypeText(std::uint8_t command);
 // the closing FEND. Empty when the header reaches the end of the frame.
 std::span<const std::uint8_t> PayloadOf(const DecoderState& dec);
 
+// Bytes as the console's payload text shows them: a control character
+// (below 32) becomes "."; every byte from 32 up stays itself, drawn in the
+// 8-bit code page.
+std::string PayloadText(std::span<const std::uint8_t> bytes);
+
 // Reports the complete frame in `rx` (at least 3 bytes, FEND at both ends).
 // With `decode` the frame is un-escaped and decoded and its payload dumped;
 // otherwise the frame is dumped as received. The report depends on this frame

@@ -1,0 +1,145 @@
+// The heard list: rows from the reports the receive path builds of real frames.
+#include "app/heard_list.h"
+#include "core_test.h"
+#include "decoder/frame_report.h"
+#include "timesvc/timesvc.h"
+
+namespace quillon::test { namespace {
+
+// The report of one frame as received at `t` (decoding on unless told).
+FrameReport Heard(const std::string& kiss, system_clock::time_point t, bool decode = true)
+{
+    return ReportFrame(Received(kiss), decode, {}, FixedClock(t));
+}
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t, bool decode = true)
+{
+    return Heard(Kiss(frame), t, decode);
+}
+
+std::string Time(system_clock::time_point t) { return FormatTimestamp(t).substr(11); }
+
+// "CALL frames first..last ROUTE | PAYLOAD", row by row.
+std::vector<std::string> Rows(const HeardList& list)
+{
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        const HeardStation& s = list.At(i);
+        rows.push_back(s.call + " " + std::to_string(s.frames) + " " + Time(s.firstHeard) + ".." + Time(s.lastHeard) +
+                       " " + s.route + " | " + s.payloadStart);
+    }
+    return rows;
+}
+
+TEST(HeardList, OneRowPerSourceWithItsLastFrame)
+{
+    const std::string longText = "!4903.50N/07201.75W-" + Repeat("0123456789", 5);  // 70 bytes
+    const struct { Ax25Frame frame; system_clock::time_point t; } heard[] = {
+        {{{"APRS"}, {"N0CALL", 7}, {{"WIDE1", 1, true}, {"WIDE2", 1}}, 0x03, 0xF0, longText}, At(10h)},
+        {{{"BEACON"}, {"DL1ABC"}, {}, 0x03, 0xF0, "a\tb\r\n\x7F\xE4"}, At(10h + 1s)},
+        // The same station again: the count grows, the first time stays, the rest is the new frame's.
+        {{{"ID"}, {"N0CALL", 7}, {{""}, {"RELAY", 0, true}}, 0x03, 0xF0, "Hi\r"}, At(11h + 500ms)},
+        {{{"APRS"}, {"N0CALL"}, {}, 0x03, 0xF0, ""}, At(11h + 2s)},  // SSID 0 is another station
+        {{{"N0CALL", 7}, {"DL1ABC"}, {{"RELAY", 1, true}, {"NODE"}}, 0x01, {}, ""}, At(12h)},  // RR, no payload
+    };
+    HeardList list;
+    for (const auto& h : heard)
+        EXPECT_EQ(list.Add(Heard(h.frame, h.t)), HeardVerdict::Counted) << h.frame.source.callsign;
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{
+                              // an empty first digipeater hides the via list, as on the address line
+                              "N0CALL-7 2 10:00:00.000..11:00:00.500 ID | Hi.",
+                              "DL1ABC 2 10:00:01.000..12:00:00.000 N0CALL-7 via RELAY-1*,NODE | ",
+                              "N0CALL 1 11:00:02.000..11:00:02.000 APRS | ",
+                          }));
+    // The first 40 payload bytes as the console's text shows them.
+    list.Add(Heard(heard[0].frame, At(13h)));
+    list.Add(Heard(heard[1].frame, At(13h)));
+    EXPECT_EQ(list.At(0).payloadStart, longText.substr(0, 40));
+    EXPECT_EQ(list.At(1).payloadStart, "a.b..\x7F\xE4");
+    EXPECT_EQ(list.At(1).route, "BEACON");
+    EXPECT_EQ(list.RowOf("N0CALL"), 2u);
+    EXPECT_EQ(list.RowOf("N0CALL-1"), std::nullopt);
+}
+
+// What counts for nobody: frames not decoded, headers that run past the frame's end, sources that are no
+// callsign. The good frames between them show that the list goes on.
+TEST(HeardList, CountsOnlyDecodedFramesFromACallsign)
+{
+    const Ax25Frame good{{"APRS"}, {"N0CALL", 15}, {}, 0x03, 0xF0, "x"};
+    Ax25Frame noPid = good, digits = good, lower = good, blank = good, odd = good;
+    noPid.pid = std::nullopt;  // UI without its PID byte: the header ends one byte beyond the frame
+    noPid.info.clear();
+    digits.source = {"123", 1};
+    lower.source = {"n0call"};
+    blank.source = {"", 2};
+    odd.source = {"N0/CA"};
+    const struct { const char* situation; std::string kiss; bool decode; HeardVerdict verdict; } cases[] = {
+        {"a UI frame", Kiss(good), true, HeardVerdict::Counted},
+        {"decoding off", Kiss(good), false, HeardVerdict::NotDecoded},
+        {"a frame of three bytes", Bytes("C0 00 41 C0"), true, HeardVerdict::ShortHeader},
+        {"cut inside the source", Kiss(good).substr(0, 12) + "\xC0", true, HeardVerdict::ShortHeader},
+        {"UI without its PID", Kiss(noPid), true, HeardVerdict::ShortHeader},
+        {"digits only", Kiss(digits), true, HeardVerdict::Counted},
+        {"small letters", Kiss(lower), true, HeardVerdict::NoCallsign},
+        {"a blank callsign", Kiss(blank), true, HeardVerdict::NoCallsign},
+        {"a slash", Kiss(odd), true, HeardVerdict::NoCallsign},
+        {"a SABM without payload", Kiss({{"N0CALL"}, {"DL1ABC", 3}, {}, 0x2F, {}, ""}), true, HeardVerdict::Counted},
+    };
+    HeardList list;
+    std::vector<std::string> counted;
+    for (const auto& c : cases) {
+        const FrameReport report = Heard(c.kiss, At(10h), c.decode);
+        EXPECT_EQ(list.Add(report), c.verdict) << c.situation;
+        if (c.verdict == HeardVerdict::Counted)
+            counted.push_back(report.decoded->SourceCall);
+    }
+    std::vector<std::string> calls;
+    for (std::size_t i = 0; i < list.Size(); ++i)
+        calls.push_back(list.At(i).call + " " + std::to_string(list.At(i).frames));
+    EXPECT_EQ(calls, (std::vector<std::string>{"N0CALL-15 1", "123-1 1", "DL1ABC-3 1"}));
+    EXPECT_EQ(counted.size(), 3u);
+}
+
+// Full, a newcomer takes the row of the station silent longest, and a view's refreshes learn which rows
+// changed; Clear empties the list and starts the view anew.
+TEST(HeardList, BoundedByDroppingTheLeastRecentlyHeardAndClearable)
+{
+    const auto from = [](const char* call, int minute) {
+        return Heard(Ax25Frame{{"APRS"}, {call}, {}, 0x03, 0xF0, call}, At(10h + minutes(minute)));
+    };
+    HeardList list(3);
+    using Changes = HeardList::Changes;
+    const auto changes = [&] {
+        const Changes c = list.TakeChanges();
+        return std::vector<std::size_t>{c.reset, c.changedFirst, c.changedEnd, c.rowsBefore, c.rowsNow};
+    };
+    EXPECT_FALSE(list.TakeChanges().Any());
+    for (const char* call : {"AA1A", "BB1B", "CC1C"})
+        list.Add(from(call, 1));
+    EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 0, 0, 0, 3}));  // three new rows
+    list.Add(from("AA1A", 2));
+    list.Add(from("DD1D", 3));  // full: BB1B was heard least recently and goes, DD1D takes its row
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{"AA1A 2 10:01:00.000..10:02:00.000 APRS | AA1A",
+                                                    "DD1D 1 10:03:00.000..10:03:00.000 APRS | DD1D",
+                                                    "CC1C 1 10:01:00.000..10:01:00.000 APRS | CC1C"}));
+    EXPECT_EQ(list.RowOf("BB1B"), std::nullopt);
+    EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 0, 2, 3, 3}));  // rows 0 and 1 changed, none new
+    list.Add(from("BB1B", 4));  // back, as a newcomer: CC1C goes now
+    list.Add(from("DD1D", 5));
+    EXPECT_EQ(Rows(list)[2], "BB1B 1 10:04:00.000..10:04:00.000 APRS | BB1B");
+    EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 1, 3, 3, 3}));
+    EXPECT_EQ(list.At(1).frames, 2u);
+    list.Add(from("EE1E", 6));  // AA1A, last heard at 10:02, goes
+    EXPECT_EQ(list.At(0).call, "EE1E");
+    EXPECT_EQ(list.Size(), 3u);
+
+    list.Clear();
+    EXPECT_EQ(list.Size(), 0u);
+    EXPECT_EQ(list.RowOf("EE1E"), std::nullopt);
+    list.Add(from("EE1E", 7));
+    EXPECT_EQ(Rows(list), std::vector<std::string>{"EE1E 1 10:07:00.000..10:07:00.000 APRS | EE1E"});
+    EXPECT_EQ(changes(), (std::vector<std::size_t>{1, 0, 0, 0, 1}));  // anew
+    EXPECT_FALSE(list.TakeChanges().Any());
+}
+
+}  // namespace
+}  // namespace quillon::test

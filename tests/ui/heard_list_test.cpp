@@ -1,0 +1,177 @@
+// The heard list window, offscreen: its table sorted and filtered as the user sees it, its refresh once a
+// second that keeps the selection, and the main window feeding it from the station and clearing it.
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+#include "decoder/frame_report.h"
+#include "frames.h"
+#include "heard_list_window.h"
+#include "main_window.h"
+#include "poll_until.h"
+#include "station_folder.h"
+
+namespace quillon::test {
+namespace {
+
+using namespace std::chrono;
+
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t)
+{
+    ReceiveState rx;
+    const std::string kiss = Kiss(frame);
+    std::copy(kiss.begin(), kiss.end(), rx.RawFrame.begin() + 1);
+    rx.RawFrameLength = static_cast<std::int16_t>(kiss.size());
+    return ReportFrame(rx, true, {}, FixedClock(t));
+}
+
+Ax25Frame From(const char* call, int ssid = 0, std::string text = "x",
+               std::vector<Ax25Address> digis = {{"WIDE1", 1, true}, {"WIDE2", 1}})
+{
+    return {{"APRS"}, {call, ssid}, std::move(digis), 0x03, 0xF0, std::move(text)};
+}
+
+// The rows the table shows, top to bottom, each the cells of `columns` joined by " | ".
+std::vector<std::string> Shown(QAbstractItemModel& rows, std::vector<int> columns = {HeardListModel::Station})
+{
+    std::vector<std::string> shown;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        std::string line;
+        for (const int c : columns)
+            line += (line.empty() ? "" : " | ") + rows.index(r, c).data().toString().toStdString();
+        shown.push_back(line);
+    }
+    return shown;
+}
+
+bool PollWithEvents(const std::function<bool()>& done, milliseconds limit = 5s)
+{
+    return PollUntil([&] {
+        QCoreApplication::processEvents();
+        return done();
+    }, limit);
+}
+
+TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
+{
+    HeardListWindow window;
+    const auto t = At(10h);
+    // Frames 2, 10 and 9: as numbers, not as texts. Last heard within one second, so that only the
+    // milliseconds order them, against the order the stations came in.
+    for (int i = 0; i < 10; ++i)
+        window.Add(Heard(From("DL1ABC", 0, "Hello"), t + 900ms));
+    for (int i = 0; i < 9; ++i)
+        window.Add(Heard(From("OE3XYZ", 2, "\x01status\xE4", {}), t + 500ms));
+    window.Add(Heard(From("N0CALL", 7, "x", {{"RELAY", 0, true}}), t - 1s));
+    window.Add(Heard(From("N0CALL", 7, "x", {{"RELAY", 0, true}}), t + 100ms));
+    window.show();  // shows what came while it was hidden
+
+    QSortFilterProxyModel& rows = window.Rows();
+    EXPECT_EQ(Shown(rows, {0, 1, 2, 3, 4, 5}),
+              (std::vector<std::string>{  // as it opens: who was heard last, first
+                  "DL1ABC | 10 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS via WIDE1-1*,WIDE2-1 | Hello",
+                  "OE3XYZ-2 | 9 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS | .status\u00E4",
+                  "N0CALL-7 | 2 | 2013-07-28 09:59:59 | 2013-07-28 10:00:00 | APRS via RELAY* | x",
+              }));
+    const struct { int column; Qt::SortOrder order; std::vector<std::string> stations; } sorts[] = {
+        {HeardListModel::Frames, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {HeardListModel::Frames, Qt::DescendingOrder, {"DL1ABC", "OE3XYZ-2", "N0CALL-7"}},
+        {HeardListModel::LastHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {HeardListModel::FirstHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {HeardListModel::Station, Qt::AscendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},
+        {HeardListModel::Route, Qt::DescendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},
+        {HeardListModel::Text, Qt::AscendingOrder, {"OE3XYZ-2", "DL1ABC", "N0CALL-7"}},
+    };
+    auto* table = window.findChild<QTableView*>("stations");
+    for (const auto& s : sorts) {
+        table->sortByColumn(s.column, s.order);  // as a click on the column's header does
+        EXPECT_EQ(Shown(rows), s.stations) << s.column << " " << s.order;
+    }
+
+    auto* filter = window.findChild<QLineEdit*>("filter");
+    const struct { const char* typed; std::vector<std::string> stations; } filters[] = {
+        {"wide2", {"DL1ABC"}},                 // a digipeater, in small letters
+        {"relay*", {"N0CALL-7"}},              // a fixed text, not a pattern
+        {"yz-2", {"OE3XYZ-2"}},                // the call with its SSID
+        {"09:59", {"N0CALL-7"}},               // a time
+        {"STATUS", {"OE3XYZ-2"}},              // the payload
+        {"9", {"OE3XYZ-2", "N0CALL-7"}},       // the frames, or a time
+        {"", {"OE3XYZ-2", "DL1ABC", "N0CALL-7"}},
+    };
+    for (const auto& f : filters) {
+        filter->setText(QString::fromLatin1(f.typed));
+        EXPECT_EQ(Shown(rows), f.stations) << f.typed;
+    }
+}
+
+TEST(HeardListWindow, RefreshesAtMostOnceASecondKeepingTheSelection)
+{
+    HeardListWindow window;
+    const auto t = At(10h);
+    window.Add(Heard(From("AA1AA"), t));
+    window.Add(Heard(From("BB1BB"), t + 1s));
+    window.show();
+    auto* table = window.findChild<QTableView*>("stations");
+    table->sortByColumn(HeardListModel::Station, Qt::AscendingOrder);
+    QSortFilterProxyModel& rows = window.Rows();
+    table->selectionModel()->select(rows.index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ASSERT_EQ(table->selectionModel()->selectedRows().size(), 1);  // BB1BB
+
+    const auto shownAt = steady_clock::now();
+    window.Add(Heard(From("BB1BB", 0, "again"), t + 2s));
+    window.Add(Heard(From("00AAA"), t + 3s));  // sorts first: the selected row moves down
+    EXPECT_EQ(Shown(rows), (std::vector<std::string>{"AA1AA", "BB1BB"}));  // not yet
+    ASSERT_TRUE(PollWithEvents([&] { return rows.rowCount() == 3; }));
+    EXPECT_GE(steady_clock::now() - shownAt, 900ms);  // the timer's refresh, not the frame's
+    EXPECT_EQ(Shown(rows, {HeardListModel::Station, HeardListModel::Frames, HeardListModel::Text}),
+              (std::vector<std::string>{"00AAA | 1 | x", "AA1AA | 1 | x", "BB1BB | 2 | again"}));
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].data().toString().toStdString(), "BB1BB");
+
+    window.Clear();  // at once, not at the next refresh
+    EXPECT_EQ(rows.rowCount(), 0);
+    window.Add(Heard(From("CC1CC"), t + 4s));
+    ASSERT_TRUE(PollWithEvents([&] { return rows.rowCount() == 1; }));
+}
+
+// The main window feeds every report to the heard list, open or not; "Clear Counter" empties it.
+TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt)
+{
+    StationFolder folder("");
+    std::unique_ptr<Station> station = folder.MakeStation();
+    MainWindow window(*station);
+    station->Start();
+    auto* heard = window.findChild<HeardListWindow*>("heardList");
+    ASSERT_NE(heard, nullptr);
+    EXPECT_FALSE(heard->isVisible());
+
+    ASSERT_TRUE(folder.Send(*station, Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
+    folder.clock.Advance(61s);
+    ASSERT_TRUE(folder.Send(*station, Kiss(From("N0CALL", 7, "again", {}))));
+    window.findChild<QAction*>("heardListAction")->trigger();
+    EXPECT_TRUE(heard->isVisible());
+    const std::vector<int> columns = {0, 1, 2, 3, 4, 5};
+    EXPECT_EQ(Shown(heard->Rows(), columns),
+              (std::vector<std::string>{
+                  "N0CALL-7 | 2 | 2013-07-28 14:05:09 | 2013-07-28 14:06:10 | APRS | again",
+                  "DL1ABC | 1 | 2013-07-28 14:05:09 | 2013-07-28 14:05:09 | APRS via WIDE1-1*,WIDE2-1 | x",
+              }));
+
+    window.findChild<QAction*>("clearAction")->trigger();
+    EXPECT_EQ(heard->Rows().rowCount(), 0);
+    ASSERT_TRUE(folder.Send(*station, Kiss(From("OE3XYZ", 1))));
+    ASSERT_TRUE(PollWithEvents([&] { return Shown(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
+
+    // Not decoded: nobody's frame.
+    window.findChild<QCheckBox*>("decodeSwitch")->setChecked(false);
+    ASSERT_TRUE(folder.Send(*station, Kiss(From("ZZ9ZZ"))));
+    EXPECT_EQ(heard->List().Size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillon::test
