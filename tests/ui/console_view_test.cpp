@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QVBoxLayout>
 #include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -154,25 +155,33 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
     EXPECT_LT(selected.selectionRight, selected.glyphs[295].left);
 }
 
-// Esc closes the find bar and gives the keys back to the console: PageUp, End work at once.
+// Esc closes the find bar and gives the keys back to the console, in a window with a button after it
+// (as the main window's TNC buttons): PageUp and End work at once.
 TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 {
-    Shown shown;
-    ConsoleArea& area = shown.area;
-    AddLines(area, "line", 300);
-    area.setFocus();
-    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(area.FindField()->hasFocus());
-    QTest::keyClicks(area.FindField(), "line 12");
-    QTest::keyClick(area.FindField(), Qt::Key_Escape);
-    EXPECT_FALSE(area.FindField()->isVisible());
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* area = new ConsoleArea(&window);
+    layout->addWidget(area);
+    layout->addWidget(new QPushButton(QStringLiteral("TNC Init"), &window));
+    window.resize(500, 250);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    AddLines(*area, "line", 300);
+    area->setFocus();
+    QTest::keyClick(area, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(area->FindField()->hasFocus());
+    QTest::keyClicks(area->FindField(), "line 12");
+    QTest::keyClick(area->FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area->FindField()->isVisible());
     QWidget* focus = QApplication::focusWidget();
-    ASSERT_EQ(focus, &area) << "the focus is on " << (focus ? focus->metaObject()->className() : "nothing");
-    const std::uint64_t first = area.FirstLineShown();
+    ASSERT_EQ(focus, area) << "the focus is on " << (focus ? focus->metaObject()->className() : "nothing");
+    const std::uint64_t first = area->FirstLineShown();
     QTest::keyClick(focus, Qt::Key_PageUp);
-    EXPECT_LT(area.FirstLineShown(), first);
+    EXPECT_LT(area->FirstLineShown(), first);
     QTest::keyClick(focus, Qt::Key_End);
-    EXPECT_TRUE(area.Following());
+    EXPECT_TRUE(area->Following());
 }
 
 // A long line among short ones: the bar goes from column 0 to where the line's last character is the
