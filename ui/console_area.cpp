@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "text/codepage.h"
 #include "text_areas.h"
@@ -22,8 +24,8 @@ namespace quillon {
 namespace {
 
 // Printable ASCII is drawn a piece at a time; any other character on its own
-// in its cell, so that a glyph of another width or none cannot shift the
-// columns.
+// in its cell, so that a glyph of another width, or one from another font,
+// cannot shift the columns.
 bool PlainAscii(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
@@ -39,9 +41,12 @@ ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setBackgroundRole(QPalette::Base);
     MeasureFont();
 
-    cue_ = new QPushButton(viewport());
+    // The cue has a strip of its own under the text while it is shown, so
+    // that it covers no line.
+    cue_ = new QPushButton(this);
     cue_->setCursor(Qt::ArrowCursor);
     cue_->hide();
+    cue_->installEventFilter(this);
     connect(cue_, &QPushButton::clicked, this, [this] { Follow(); });
 
     findBar_ = new QWidget(this);
@@ -92,10 +97,25 @@ QColor ConsoleArea::Resolve(std::uint32_t colour) const
 
 void ConsoleArea::MeasureFont()
 {
+    // The advance as the font lays text out, often a fraction of a pixel
+    // (7.22 for DejaVu Sans Mono at 9 points): a whole number would drift a
+    // character from the drawn text every few dozen columns.
+    advance_ = std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
     const QFontMetrics metrics(font());
-    charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
     lineHeight_ = std::max(1, metrics.lineSpacing());
     ascent_ = metrics.ascent();
+
+    rawFont_ = QRawFont::fromFont(font());
+    QString ascii;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        ascii.append(QChar(c));
+    const QList<quint32> glyphs = rawFont_.isValid() ? rawFont_.glyphIndexesForString(ascii) : QList<quint32>();
+    if (glyphs.size() != qsizetype(asciiGlyphs_.size()) ||
+        std::any_of(glyphs.begin(), glyphs.end(), [](quint32 glyph) { return glyph == 0; })) {
+        rawFont_ = QRawFont();  // a font without them: every character is drawn on its own
+        return;
+    }
+    std::copy(glyphs.begin(), glyphs.end(), asciiGlyphs_.begin());
 }
 
 void ConsoleArea::changeEvent(QEvent* event)
@@ -109,7 +129,14 @@ void ConsoleArea::changeEvent(QEvent* event)
 
 int ConsoleArea::RowsShown() const { return std::max(1, viewport()->height() / lineHeight_); }
 
-int ConsoleArea::ColumnsShown() const { return std::max(1, (viewport()->width() - kMargin) / charWidth_); }
+int ConsoleArea::ColumnsShown() const { return std::max(1, int((viewport()->width() - kMargin) / advance_)); }
+
+qreal ConsoleArea::CellX(std::size_t column) const
+{
+    return kMargin + (qreal(column) - horizontalScrollBar()->value()) * advance_;
+}
+
+qreal ConsoleArea::ColumnAt(qreal x) const { return (x - kMargin) / advance_ + horizontalScrollBar()->value(); }
 
 std::uint64_t ConsoleArea::FirstLineShown() const { return std::uint64_t(verticalScrollBar()->value()); }
 
@@ -160,7 +187,7 @@ void ConsoleArea::UpdateScrollBars()
     QScrollBar* h = horizontalScrollBar();
     const int columns = ColumnsShown();
     h->setPageStep(columns);
-    h->setRange(0, std::max(0, int(std::min<std::size_t>(INT_MAX, text_.LongestLine() + 1)) - columns));
+    h->setRange(0, std::max(0, int(std::min<std::size_t>(INT_MAX, text_.LongestLine())) - columns));
 }
 
 void ConsoleArea::Follow()
@@ -172,7 +199,7 @@ void ConsoleArea::Follow()
 void ConsoleArea::OnScrolled()
 {
     const QScrollBar* v = verticalScrollBar();
-    following_ = v->value() == v->maximum();
+    following_ = !held_ && v->value() == v->maximum();
     if (following_ && unseen_ > 0) {
         unseen_ = 0;
         cue_->hide();
@@ -186,27 +213,38 @@ void ConsoleArea::resizeEvent(QResizeEvent* event)
     PlaceBars();
 }
 
+bool ConsoleArea::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == cue_ && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        PlaceBars();
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
 void ConsoleArea::PlaceBars()
 {
+    // Under the text: the cue's strip, then the find bar.
+    const int cueHeight = cue_->isHidden() ? 0 : cue_->height();
+    const int findHeight = findBar_->isHidden() ? 0 : findBar_->sizeHint().height();
+    setViewportMargins(0, 0, 0, cueHeight + findHeight);
     const QRect view = viewport()->geometry();
-    if (findBar_->isVisible())
-        findBar_->setGeometry(view.left(), view.bottom() + 1, view.width(), findBar_->sizeHint().height());
-    cue_->move((viewport()->width() - cue_->width()) / 2, viewport()->height() - cue_->height() - kMargin);
+    cue_->move(view.left() + (view.width() - cue_->width()) / 2, view.bottom() + 1);
+    if (findHeight > 0)
+        findBar_->setGeometry(view.left(), view.bottom() + 1 + cueHeight, view.width(), findHeight);
 }
 
 void ConsoleArea::scrollContentsBy(int, int) { viewport()->update(); }
 
-std::uint64_t ConsoleArea::PositionAt(QPoint point)
+std::uint64_t ConsoleArea::PositionAt(QPointF point, bool cell)
 {
-    const std::int64_t row = point.y() < 0 ? -1 : point.y() / lineHeight_;
+    const std::int64_t row = point.y() < 0 ? -1 : std::int64_t(point.y()) / lineHeight_;
     const std::uint64_t first = FirstLineShown();
     const std::uint64_t line =
         std::min<std::uint64_t>(std::uint64_t(std::max<std::int64_t>(0, std::int64_t(first) + row)),
                                 text_.LineCount() - 1);
-    const int column = std::max(0, (point.x() - kMargin + charWidth_ / 2) / charWidth_ +
-                                       horizontalScrollBar()->value());
+    const qreal at = ColumnAt(point.x());
+    const qreal column = std::max<qreal>(0, cell ? std::floor(at) : std::floor(at + 0.5));
     const ConsoleText::Line l = text_.LineAt(line);
-    return l.start + std::min<std::uint64_t>(std::uint64_t(column), l.text.size());
+    return l.start + std::min<std::uint64_t>(std::uint64_t(std::min<qreal>(column, qreal(INT_MAX))), l.text.size());
 }
 
 void ConsoleArea::Select(std::uint64_t from, std::uint64_t to)
@@ -234,7 +272,6 @@ void ConsoleArea::Copy()
 void ConsoleArea::ShowFind()
 {
     findBar_->show();
-    setViewportMargins(0, 0, 0, findBar_->sizeHint().height());
     PlaceBars();
     findField_->setFocus();
     findField_->selectAll();
@@ -249,15 +286,27 @@ bool ConsoleArea::FindAgain(bool forward)
     return Find(selected ? SelectionStart() + (forward ? 1 : 0) : TopOfView(), forward);
 }
 
+void ConsoleArea::CloseFind()
+{
+    findBar_->hide();
+    PlaceBars();
+    needle_.clear();
+    viewport()->update();
+    setFocus(Qt::OtherFocusReason);  // the keys go to the view again, not nowhere
+}
+
 bool ConsoleArea::Find(std::uint64_t from, bool forward)
 {
-    needle_ = FoldCase(ToCodePage(findField_->text()));
+    // Text with a character that the console's code page lacks is nowhere
+    // in it.
+    const std::optional<std::string> typed = ToCodePage(findField_->text());
+    needle_ = typed ? FoldCase(*typed) : std::string();
     viewport()->update();
-    if (needle_.empty()) {
+    if (findField_->text().isEmpty()) {
         findStatus_->clear();
         return false;
     }
-    const auto at = text_.Find(needle_, from, forward);
+    const auto at = typed ? text_.Find(needle_, from, forward) : std::nullopt;
     if (!at) {
         findStatus_->setText(QStringLiteral("not found"));
         return false;
@@ -303,24 +352,52 @@ void ConsoleArea::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_End: Follow(); break;
     case Qt::Key_Escape:
-        if (findBar_->isVisible()) {
-            findBar_->hide();
-            setViewportMargins(0, 0, 0, 0);
-            needle_.clear();
-            viewport()->update();
-        }
+        if (!findBar_->isHidden())
+            CloseFind();
         break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
 }
 
+void ConsoleArea::HoldView()
+{
+    if (held_)
+        return;
+    followedBeforeHold_ = following_;
+    held_ = true;
+    following_ = false;
+}
+
+void ConsoleArea::ReleaseView()
+{
+    held_ = false;
+    if (anchor_ != cursor_) {
+        // As terminals do: what the mouse selected is pasted by the middle
+        // button elsewhere.
+        QClipboard* clipboard = QApplication::clipboard();
+        if (clipboard->supportsSelection())
+            clipboard->setText(SelectedText(), QClipboard::Selection);
+    } else if (followedBeforeHold_) {
+        Follow();
+    } else {
+        OnScrolled();
+    }
+}
+
 void ConsoleArea::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const std::uint64_t at = PositionAt(event->position().toPoint());
+    HoldView();
+    const std::uint64_t at = PositionAt(event->position());
     Select(event->modifiers() & Qt::ShiftModifier ? anchor_ : at, at);
+}
+
+void ConsoleArea::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && held_)
+        ReleaseView();
 }
 
 void ConsoleArea::mouseMoveEvent(QMouseEvent* event)
@@ -328,7 +405,7 @@ void ConsoleArea::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton))
         return;
     // Dragging beyond the top or the foot scrolls a line at a time.
-    const QPoint point = event->position().toPoint();
+    const QPointF point = event->position();
     if (point.y() < 0)
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     else if (point.y() >= viewport()->height())
@@ -340,7 +417,8 @@ void ConsoleArea::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const std::uint64_t at = PositionAt(event->position().toPoint());
+    HoldView();
+    const std::uint64_t at = PositionAt(event->position(), true);
     const ConsoleText::Line line = text_.LineAt(text_.LineOf(at));
     const std::string_view text = line.text;
     std::size_t begin = std::size_t(at - line.start);
@@ -366,7 +444,12 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
 {
     const int firstColumn = horizontalScrollBar()->value();
     const std::size_t shown = std::size_t(ColumnsShown()) + 1;
-    const auto x = [&](std::size_t column) { return kMargin + (int(column) - firstColumn) * charWidth_; };
+    // Cells from `from` up to `to`, their edges on whole pixels as the
+    // glyphs are.
+    const auto cells = [&](std::size_t from, std::size_t to) {
+        const int left = qRound(CellX(from));
+        return QRect(left, y, qRound(CellX(to)) - left, lineHeight_);
+    };
     const std::string_view text = line.text;
     const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn), text.size());
     const std::size_t to = std::min(text.size(), from + shown);
@@ -375,7 +458,7 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     if (!needle_.empty()) {
         const std::string lower = FoldCase(text);
         for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
-            painter.fillRect(x(at), y, int(needle_.size()) * charWidth_, lineHeight_, QColor(255, 230, 120));
+            painter.fillRect(cells(at, at + needle_.size()), QColor(255, 230, 120));
     }
     const std::uint64_t selectionFrom = std::min(anchor_, cursor_);
     const std::uint64_t selectionTo = std::max(anchor_, cursor_);
@@ -385,8 +468,7 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     const std::size_t selectedFrom = cell(selectionFrom);
     const std::size_t selectedTo = cell(selectionTo);
     if (selectedFrom < selectedTo)
-        painter.fillRect(x(selectedFrom), y, int(selectedTo - selectedFrom) * charWidth_, lineHeight_,
-                         palette().color(QPalette::Highlight));
+        painter.fillRect(cells(selectedFrom, selectedTo), palette().color(QPalette::Highlight));
 
     // The colour runs that the view shows, each cut where the selection
     // begins and ends.
@@ -403,16 +485,33 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
         end = std::min(end, selected ? selectedTo : (column < selectedFrom ? selectedFrom : end));
         end = std::max(end, column + 1);
         painter.setPen(selected ? selectedText : Resolve(colours[change].colour));
-        const std::string_view piece = text.substr(column, end - column);
-        if (PlainAscii(piece)) {
-            painter.drawText(x(column), y + ascent_, QString::fromLatin1(piece.data(), qsizetype(piece.size())));
-        } else {
-            for (std::size_t i = 0; i < piece.size(); ++i)
-                painter.drawText(x(column + i), y + ascent_,
-                                 QString(QChar(Windows1252ToUnicode(std::uint8_t(piece[i])))));
-        }
+        DrawCells(painter, text.substr(column, end - column), column, y + ascent_);
         column = end;
     }
+}
+
+void ConsoleArea::DrawCells(QPainter& painter, std::string_view text, std::size_t column, qreal baseline)
+{
+    if (rawFont_.isValid() && PlainAscii(text)) {
+        // One call for the run, each glyph at its own cell.
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        glyphs.reserve(qsizetype(text.size()));
+        positions.reserve(qsizetype(text.size()));
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            glyphs.append(asciiGlyphs_[std::size_t(text[i] - 0x20)]);
+            positions.append(QPointF(CellX(column + i), baseline));
+        }
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        return;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        painter.drawText(QPointF(CellX(column + i), baseline),
+                         QString(QChar(Windows1252ToUnicode(std::uint8_t(text[i])))));
 }
 
 void ConsoleArea::paintEvent(QPaintEvent*)

@@ -5,14 +5,23 @@
 // report); only the lines in view are laid out and painted, in the fixed-pitch
 // font, one character cell per byte. Text always goes at the end, whatever
 // the user clicked or selected. While the view is at the bottom it follows the
-// newest text; scrolled up, it stays where it is and a button at its foot
-// counts the reports that arrived below (End, Ctrl+End, the button or
-// scrolling to the bottom follow again).
+// newest text; scrolled up, it stays where it is and a button at its foot,
+// below the last line, counts the reports that arrived below (End, Ctrl+End,
+// the button or scrolling to the bottom follow again).
 //
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
 // Ctrl+A, scrolls with the keys, the wheel and the scroll bars, and finds
-// text with Ctrl+F, F3 and Shift+F3.
+// text with Ctrl+F, F3 and Shift+F3. While a mouse button is down in the
+// view, the view holds still, so that a drag selects what the user sees;
+// the reports arriving meanwhile are counted by the button. A click that
+// selects nothing lets a view that was following follow again; a selection
+// keeps the view where it is until the user follows again. A selection made
+// with the mouse also becomes the primary selection (middle-click paste).
+//
+// Every character has a cell of the font's own advance, a real number of
+// pixels: painting, clicks, the selection and the found text all use the one
+// grid of CellX and ColumnAt.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -20,7 +29,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRawFont>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,9 +85,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void MeasureFont();
@@ -85,13 +98,25 @@ private:
     void UpdateScrollBars();
     void Follow();
     void OnScrolled();
+    // Lays out the foot of the view: the cue's strip and the find bar.
     void PlaceBars();
+    void CloseFind();
+    // The left edge of the cell of `column` (from a line's start) in the
+    // view, and the column (a real number: whole at cell edges) at `x`.
+    qreal CellX(std::size_t column) const;
+    qreal ColumnAt(qreal x) const;
+    // Holds the view still while a mouse button is down in it.
+    void HoldView();
+    void ReleaseView();
     // Finds the find bar's text at or behind `from`, or before it.
     bool Find(std::uint64_t from, bool forward);
     std::uint64_t TopOfView();
     void ScrollIntoView(std::uint64_t position);
-    std::uint64_t PositionAt(QPoint point);
+    // The place between two characters nearest to `point`, or (`cell`) the
+    // character under it.
+    std::uint64_t PositionAt(QPointF point, bool cell = false);
     void PaintLine(QPainter& painter, const ConsoleText::Line& line, int y);
+    void DrawCells(QPainter& painter, std::string_view text, std::size_t column, qreal baseline);
 
     ConsoleText text_;
     bool following_ = true;
@@ -99,9 +124,15 @@ private:
     std::uint64_t anchor_ = 0;  // the selection: from anchor_ to cursor_
     std::uint64_t cursor_ = 0;
     std::string needle_;        // the text last searched for, in lower case
-    int charWidth_ = 8;
+    bool held_ = false;         // a mouse button is down in the view
+    bool followedBeforeHold_ = false;
+    qreal advance_ = 8;         // the width of a cell
     int lineHeight_ = 16;
     int ascent_ = 12;
+    // The font's glyphs of printable ASCII (0x20 to 0x7E), drawn a run at a
+    // time, each glyph placed at its cell.
+    QRawFont rawFont_;
+    std::array<quint32, 0x5F> asciiGlyphs_{};
     static constexpr int kMargin = 4;
 
     QPushButton* cue_ = nullptr;

@@ -117,19 +117,24 @@ void MainWindow::BuildWindow()
     top->addWidget(logo);
     layout->addLayout(top);
 
-    // The console takes the space.
+    // The console takes the space (its share: below).
     frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
     auto* frameLayout = new QVBoxLayout(frameBox_);
     console_ = new ConsoleArea(frameBox_);
     frameLayout->addWidget(console_);
-    layout->addWidget(frameBox_, 1);
+    layout->addWidget(frameBox_, 4);
     logFailures_ = new LogIndicator(central);
     layout->addWidget(logFailures_);
 
     // Bottom row: status box, TNC buttons and the counters.
     auto* bottom = new QHBoxLayout;
     statusBox_ = new StatusBox(central);
-    statusBox_->setFixedHeight(statusBox_->fontMetrics().lineSpacing() * 5 + 12);
+    // Its own height counts for nothing: the box has two lines, and a share
+    // of the room left over up to five (a fifth of it, beside the console's
+    // four fifths), so a small window keeps its height for the console.
+    statusBox_->setMinimumHeight(statusBox_->fontMetrics().lineSpacing() * 2 + 12);
+    statusBox_->setMaximumHeight(statusBox_->fontMetrics().lineSpacing() * 5 + 12);
+    statusBox_->setSizePolicy(statusBox_->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
     bottom->addWidget(statusBox_, 1);
     auto* buttons = new QVBoxLayout;
     auto* initButton = Named(new QPushButton(QStringLiteral("TNC Init"), central), "initButton");
@@ -154,7 +159,7 @@ void MainWindow::BuildWindow()
     counters->addWidget(sentCounter_);
     counters->addStretch();
     bottom->addLayout(counters);
-    layout->addLayout(bottom);
+    layout->addLayout(bottom, 1);
 
     setCentralWidget(central);
     resize(820, 640);

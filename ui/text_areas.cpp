@@ -28,19 +28,17 @@ QString ToDisplayText(std::string_view bytes)
     return out;
 }
 
-std::string ToCodePage(const QString& text)
+std::optional<std::string> ToCodePage(const QString& text)
 {
     std::string out;
     out.reserve(std::size_t(text.size()));
     for (const QChar c : text) {
-        char byte = '?';
-        for (int b = 0; b < 256; ++b) {
-            if (Windows1252ToUnicode(std::uint8_t(b)) == c.unicode()) {
-                byte = char(b);
-                break;
-            }
-        }
-        out.push_back(byte);
+        int byte = 0;
+        while (byte < 256 && Windows1252ToUnicode(std::uint8_t(byte)) != c.unicode())
+            ++byte;
+        if (byte == 256)
+            return std::nullopt;
+        out.push_back(char(byte));
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,9 @@ QString FromCodePage(std::string_view bytes);
 // CR LF each one line break.
 QString ToDisplayText(std::string_view bytes);
 
-// Text typed by the user in the code page; a character it lacks becomes "?".
-std::string ToCodePage(const QString& text);
+// Text typed by the user in the code page; nothing when it has a character
+// that the code page lacks.
+std::optional<std::string> ToCodePage(const QString& text);
 
 // The status box: plain grey text, messages appended as lines ending in
 // CR LF. Appending costs time in proportion to the message, however long the

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QLayout>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "main_window.h"
 #include "station_folder.h"
 #include "statistics_window.h"
+#include "text_areas.h"
 #include "program.h"
 #include "pseudo_terminal.h"
 #include "tnc/time_frame.h"
@@ -118,6 +120,29 @@ TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
         return out;
     };
     EXPECT_EQ(lines(QApplication::clipboard()->text()), lines(reports));
+}
+
+// The status box has its full height in a window of the usual size; in a small one, where the console
+// has less than it asks for, the status box has given up lines and the console keeps most of the room.
+TEST(Window, ASmallWindowGivesItsHeightToTheConsole)
+{
+    Window w("");
+    w.window->show();
+    const QWidget& console = *w.Find<QWidget>("frameBox");
+    const StatusBox& status = w.window->Status();
+    const auto resize = [&](int height) {
+        w.window->resize(820, height);
+        w.window->centralWidget()->layout()->activate();
+    };
+    resize(640);
+    EXPECT_EQ(status.height(), status.maximumHeight());
+    const int full = status.height();
+    for (const int height : {330, 280}) {
+        resize(height);
+        ASSERT_LT(console.height(), console.sizeHint().height()) << height << ": not a small window";
+        EXPECT_LT(status.height(), full) << height;
+        EXPECT_GE(console.height(), 2 * status.height()) << height;
+    }
 }
 
 TEST(Window, TheStatisticsAndAboutWindowsOutliveTheMainWindow)

@@ -1,0 +1,341 @@
+// The console as the user meets it, offscreen through the real widget: every column drawn, clicked and
+// selected on one grid; the keys alive after the find bar closes; a horizontal bar that shows the
+// longest line and moves the text its way; a drag that selects what is seen while reports arrive; the
+// primary selection; a find of a character the code page lacks; a cue that covers no line.
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
+#include <climits>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "console_area.h"
+#include "poll_until.h"
+
+namespace quillon::test {
+namespace {
+
+struct Shown {
+    explicit Shown(int width = 500, int height = 200)
+    {
+        area.resize(width, height);
+        area.show();
+        area.activateWindow();
+        (void)QTest::qWaitForWindowActive(&area);
+    }
+    ConsoleArea area;
+};
+
+// A mouse event on the console's view at `at`, with `held` down afterwards.
+void Mouse(ConsoleArea& area, QEvent::Type type, QPointF at, Qt::MouseButtons held)
+{
+    QWidget* view = area.viewport();
+    QMouseEvent event(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      held, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+}
+
+void Drag(ConsoleArea& area, QPointF from, QPointF to)
+{
+    Mouse(area, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Mouse(area, QEvent::MouseMove, to, Qt::LeftButton);
+    Mouse(area, QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+void AddLines(ConsoleArea& area, const std::string& name, int count)
+{
+    for (int i = 0; i < count; ++i)
+        area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
+}
+
+qreal Advance(const ConsoleArea& area) { return QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')); }
+int LineHeight(const ConsoleArea& area) { return QFontMetrics(area.font()).lineSpacing(); }
+
+// The glyphs of one row of a grabbed view, left to right: their pixel columns and whether they are in
+// the selection's text colour; and the pixel columns that the selection's background or text covers.
+struct Row {
+    struct Glyph {
+        int left, right;
+        bool selected;
+        qreal Centre() const { return (left + right + 1) / 2.0; }
+    };
+    std::vector<Glyph> glyphs;
+    int selectionLeft = INT_MAX, selectionRight = -1;
+};
+
+const QColor kInk(0, 0, 0), kHighlight(0, 0, 255), kHighlightedInk(255, 255, 0);
+
+Row Grab(ConsoleArea& area, int row)
+{
+    const int height = LineHeight(area);
+    const QImage image = area.viewport()->grab(QRect(0, row * height, area.viewport()->width(), height)).toImage();
+    Row found;
+    for (int x = 0; x < image.width(); ++x) {
+        bool ink = false, selectedInk = false, highlight = false;
+        for (int y = 0; y < image.height(); ++y) {
+            const QColor c(image.pixel(x, y));
+            ink |= c == kInk;
+            selectedInk |= c == kHighlightedInk;
+            highlight |= c == kHighlight || c == kHighlightedInk;
+        }
+        if (highlight) {
+            found.selectionLeft = std::min(found.selectionLeft, x);
+            found.selectionRight = x;
+        }
+        if (!ink && !selectedInk)
+            continue;
+        if (!found.glyphs.empty() && found.glyphs.back().right == x - 1)
+            found.glyphs.back().right = x;
+        else
+            found.glyphs.push_back({x, x, selectedInk});
+    }
+    return found;
+}
+
+// 300 columns of "|" in a font whose advance is a fraction of a pixel, so that any grid of whole pixels
+// drifts away from the drawn glyphs. For each column, as found in the grabbed image: a drag from the
+// left to the right half of the glyph selects exactly that column, and the selection's box covers the
+// glyph and neither neighbour. Then columns 5 to 294 selected: those glyphs and only those are painted
+// as selected, on a box that ends between them and their neighbours.
+TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleStrategy(QFont::NoAntialias);  // glyphs in the text colours only
+    bool fractional = false;
+    for (const qreal size : {9.0, 8.0, 10.0, 11.0, 7.5, 12.5}) {
+        font.setPointSizeF(size);
+        const qreal fraction = std::fmod(QFontMetricsF(font).horizontalAdvance(QLatin1Char('M')), 1.0);
+        if ((fractional = fraction > 0.1 && fraction < 0.9))
+            break;
+    }
+    ASSERT_TRUE(fractional) << "no size of " << font.family().toStdString() << " with a fractional advance";
+    const int columns = 300;
+    Shown shown(int(columns * QFontMetricsF(font).horizontalAdvance(QLatin1Char('M'))) + 60, 120);
+    ConsoleArea& area = shown.area;
+    area.setFont(font);
+    QPalette palette = area.palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Highlight, kHighlight);
+    palette.setColor(QPalette::HighlightedText, kHighlightedInk);
+    area.setPalette(palette);
+    area.AddText(std::string(columns, '|'), colour::Black);
+    ASSERT_EQ(area.horizontalScrollBar()->maximum(), 0) << "the whole line is in view";
+
+    const Row drawn = Grab(area, 0);
+    ASSERT_EQ(drawn.glyphs.size(), std::size_t(columns));
+    const qreal quarter = Advance(area) / 4;
+    const qreal middle = LineHeight(area) / 2.0;
+    std::vector<int> wrong;
+    for (int c = 0; c < columns; ++c) {
+        const Row::Glyph& glyph = drawn.glyphs[std::size_t(c)];
+        Drag(area, {glyph.Centre() - quarter, middle}, {glyph.Centre() + quarter, middle});
+        const Row selected = Grab(area, 0);
+        const bool covers = selected.selectionLeft <= glyph.left && selected.selectionRight >= glyph.right &&
+                            (c == 0 || selected.selectionLeft > drawn.glyphs[std::size_t(c - 1)].right) &&
+                            (c == columns - 1 || selected.selectionRight < drawn.glyphs[std::size_t(c + 1)].left);
+        if (area.SelectionStart() != std::uint64_t(c) || area.SelectedText() != "|" || !covers)
+            wrong.push_back(c);
+    }
+    EXPECT_EQ(wrong, std::vector<int>{}) << "columns whose click or selection box misses the drawn glyph";
+
+    area.Select(5, 295);
+    const Row selected = Grab(area, 0);
+    std::string look;  // "-" a glyph as plain text, "#" as selected
+    for (const Row::Glyph& glyph : selected.glyphs)
+        look += glyph.selected ? '#' : '-';
+    EXPECT_EQ(look, std::string(5, '-') + std::string(290, '#') + std::string(5, '-'));
+    ASSERT_EQ(selected.glyphs.size(), std::size_t(columns));
+    EXPECT_GT(selected.selectionLeft, selected.glyphs[4].right);
+    EXPECT_LE(selected.selectionLeft, selected.glyphs[5].left);
+    EXPECT_GE(selected.selectionRight, selected.glyphs[294].right);
+    EXPECT_LT(selected.selectionRight, selected.glyphs[295].left);
+}
+
+// Esc closes the find bar and gives the keys back to the console, in a window with a button after it
+// (as the main window's TNC buttons): PageUp and End work at once.
+TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* area = new ConsoleArea(&window);
+    layout->addWidget(area);
+    layout->addWidget(new QPushButton(QStringLiteral("TNC Init"), &window));
+    window.resize(500, 250);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    AddLines(*area, "line", 300);
+    area->setFocus();
+    QTest::keyClick(area, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(area->FindField()->hasFocus());
+    QTest::keyClicks(area->FindField(), "line 12");
+    QTest::keyClick(area->FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area->FindField()->isVisible());
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, area) << "the focus is on " << (focus ? focus->metaObject()->className() : "nothing");
+    const std::uint64_t first = area->FirstLineShown();
+    QTest::keyClick(focus, Qt::Key_PageUp);
+    EXPECT_LT(area->FirstLineShown(), first);
+    QTest::keyClick(focus, Qt::Key_End);
+    EXPECT_TRUE(area->Following());
+}
+
+// A long line among short ones: the bar goes from column 0 to where the line's last character is the
+// last whole one in view (4 pixels of margin, then whole cells); a click at the view's left edge lands on the column the bar stands at, wherever it
+// was moved: by value, by its arrows (one column), or by a click on its groove beside the thumb.
+TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextItsWay)
+{
+    Shown shown(400, 200);
+    ConsoleArea& area = shown.area;
+    AddLines(area, "short", 5);
+    const std::uint64_t longStart = area.Text().Size();
+    std::string digits;
+    for (int c = 0; c < 300; ++c)
+        digits += char('0' + c % 10);
+    area.AddText(digits + "\r", colour::Black);
+    AddLines(area, "short", 5);
+    area.verticalScrollBar()->setValue(0);
+    QScrollBar& bar = *area.horizontalScrollBar();
+    QApplication::processEvents();  // the bars are shown or hidden after their range changed
+    ASSERT_TRUE(bar.isVisible());
+    const qreal row = 5.5 * LineHeight(area);  // the long line
+    const auto placeAt = [&](qreal x) {
+        Mouse(area, QEvent::MouseButtonPress, {x, row}, Qt::LeftButton);
+        Mouse(area, QEvent::MouseButtonRelease, {x, row}, Qt::NoButton);
+        return int(area.SelectionStart() - longStart);
+    };
+    const qreal left = 4 + Advance(area) / 4;
+    const qreal right = area.viewport()->width() - 1;
+
+    EXPECT_EQ(bar.minimum(), 0);
+    EXPECT_EQ(bar.value(), 0);
+    EXPECT_EQ(placeAt(left), 0);
+    bar.setValue(bar.maximum());
+    EXPECT_EQ(placeAt(left), bar.maximum());
+    EXPECT_EQ(placeAt(right), 300) << "the line's end is in view";
+    EXPECT_EQ(bar.maximum(), 300 - int((area.viewport()->width() - 4) / Advance(area)));
+
+    bar.setValue(0);
+    const int arrow = bar.height() / 2;
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - arrow, arrow));  // the right arrow
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - arrow, arrow));
+    EXPECT_EQ(bar.value(), 2);
+    EXPECT_EQ(placeAt(left), 2);
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(arrow, arrow));  // the left arrow
+    EXPECT_EQ(bar.value(), 1);
+    EXPECT_EQ(placeAt(left), 1);
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() * 3 / 4, arrow));  // right of the thumb
+    EXPECT_EQ(bar.value(), 1 + bar.pageStep());
+    EXPECT_EQ(placeAt(left), 1 + bar.pageStep());
+}
+
+// While reports arrive at the bottom, a drag over lines 1 to 3 of the view selects those lines as they
+// were seen: the view holds still while the button is down and the cue counts the reports meanwhile.
+// A click that selects nothing lets the view follow again.
+TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    AddLines(area, "line", 300);
+    ASSERT_TRUE(area.Following());
+    const std::uint64_t first = area.FirstLineShown();
+    const int height = LineHeight(area);
+    std::string seen;
+    for (std::uint64_t line = first + 1; line <= first + 3; ++line)
+        seen += std::string(area.Text().LineAt(line).text) + (line < first + 3 ? "\n" : "");
+
+    Mouse(area, QEvent::MouseButtonPress, {1, 1.5 * height}, Qt::LeftButton);
+    AddLines(area, "report", 40);
+    Mouse(area, QEvent::MouseMove, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::LeftButton);
+    AddLines(area, "report", 40);
+    Mouse(area, QEvent::MouseMove, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::LeftButton);
+    Mouse(area, QEvent::MouseButtonRelease, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::NoButton);
+    EXPECT_EQ(area.SelectedText().toStdString(), seen);
+    EXPECT_EQ(area.FirstLineShown(), first);
+    EXPECT_EQ(area.UnseenReports(), 80u);
+    EXPECT_TRUE(area.Cue()->isVisible());
+    EXPECT_FALSE(area.Following()) << "a selection keeps the view where it is";
+
+    QTest::keyClick(&area, Qt::Key_End);
+    ASSERT_TRUE(area.Following());
+    Mouse(area, QEvent::MouseButtonPress, {1, 1.5 * height}, Qt::LeftButton);
+    AddLines(area, "report", 3);
+    EXPECT_EQ(area.UnseenReports(), 3u);
+    Mouse(area, QEvent::MouseButtonRelease, {1, 1.5 * height}, Qt::NoButton);
+    QScrollBar& bar = *area.verticalScrollBar();
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && !area.Cue()->isVisible());
+}
+
+// Where the platform has a primary selection (X11), what the mouse selected is there for a middle-click
+// paste; a selection made otherwise (Ctrl+A) leaves it alone. The offscreen platform has none, so this
+// runs under X only (QT_QPA_PLATFORM=xcb with a display).
+TEST(ConsoleView, AMouseSelectionIsThePrimarySelection)
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        GTEST_SKIP() << "this platform has no primary selection";
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    AddLines(area, "line", 3);
+    area.verticalScrollBar()->setValue(0);
+    clipboard->setText(QStringLiteral("before"), QClipboard::Selection);
+    const int height = LineHeight(area);
+    Drag(area, {1, 1.5 * height}, {4 + 4 * Advance(area), 1.5 * height});
+    ASSERT_EQ(area.SelectedText(), "line");
+    EXPECT_TRUE(PollUntil([&] { return clipboard->text(QClipboard::Selection) == "line"; }, 5s));
+}
+
+// "Is anyone on frequency? QRV?": a character that the code page lacks is nowhere in the console; it
+// must not stand for the "?" that the code page would put in its place.
+TEST(ConsoleView, FindingACharacterTheCodePageLacksFindsNothing)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    area.AddText("Is anyone on frequency? QRV?\r", colour::Black);
+    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
+    struct Case {
+        QString typed;
+        std::string selected, status;
+    };
+    for (const Case& c : std::vector<Case>{{QStringLiteral("\u2192"), "", "not found"},
+                                           {QStringLiteral("\u2103"), "", "not found"},
+                                           {QStringLiteral("QRV\u0151"), "QRV", "not found"},  // "QRV" stays as found
+                                           {QStringLiteral("qrv?"), "QRV?", ""},
+                                           {QStringLiteral("\u00E9"), "", "not found"},
+                                           {QStringLiteral("?"), "?", ""}}) {
+        area.Select(0, 0);
+        area.FindField()->clear();
+        for (const QChar typed : c.typed)  // as typed, whatever the keyboard
+            QTest::sendKeyEvent(QTest::Click, area.FindField(), Qt::Key_unknown, QString(typed), Qt::NoModifier);
+        EXPECT_EQ(area.SelectedText().toStdString() + "|" + area.FindStatus()->text().toStdString(),
+                  c.selected + "|" + c.status)
+            << c.typed.toStdString();
+    }
+}
+
+// Scrolled up, with the cue shown: the last line in view is clear of it.
+TEST(ConsoleView, TheCueCoversNoLine)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    AddLines(area, "line", 300);
+    area.verticalScrollBar()->setValue(10);
+    AddLines(area, "report", 2);
+    ASSERT_TRUE(area.Cue()->isVisible());
+    const QRect view = area.viewport()->geometry();  // in the console's own coordinates
+    const int height = LineHeight(area);
+    const int rows = view.height() / height;
+    ASSERT_GE(rows, 3);
+    const QRect lastLine(view.left(), view.top() + (rows - 1) * height, view.width(), height);
+    const QRect cue(area.Cue()->mapTo(&area, QPoint(0, 0)), area.Cue()->size());
+    EXPECT_FALSE(cue.intersects(lastLine));
+    EXPECT_TRUE(area.rect().contains(cue));
+    EXPECT_EQ(area.FirstLineShown(), 10u);
+}
+
+}  // namespace
+}  // namespace quillon::test
