@@ -14,6 +14,7 @@
 #include "console_area.h"
 #include "indicator_lamp.h"
 #include "log_indicator.h"
+#include "log_window.h"
 #include "station.h"
 #include "text_areas.h"
 
@@ -29,6 +30,11 @@ public:
     ConsoleArea& Console() { return *console_; }
     StatusBox& Status() { return *statusBox_; }
 
+    // "Open log…" without its file dialog: the raw log at `path` in a window
+    // of its own, decoded as "Decode KISS Frame" stands now; nullptr (and a
+    // message box) when it cannot be opened.
+    LogWindow* OpenLogFile(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -38,6 +44,7 @@ private:
     void ClearCounters();
     void ShowStatistics();
     void ShowAbout();
+    void OpenLog();
 
     // What the station tells.
     void ShowReport(const FrameReport& report) override;
