@@ -148,10 +148,16 @@ void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
     const std::uint64_t sizeBefore = text_.Size();
     for (const ConsoleRun& run : runs)
         text_.Append(run.text, run.colour);
-    if (text_.Size() == sizeBefore)
+    if (text_.Size() != sizeBefore)
+        ShowAdded(1, linesBefore);
+}
+
+void ConsoleArea::ShowAdded(std::uint64_t reports, std::uint64_t linesBefore)
+{
+    if (reports == 0)
         return;
     if (!following_) {
-        ++unseen_;
+        unseen_ += reports;
         cue_->setText(QStringLiteral("%1 new report%2 below \u25BC").arg(unseen_).arg(unseen_ == 1 ? "" : "s"));
         cue_->adjustSize();
         PlaceBars();

@@ -51,6 +51,11 @@ public:
     void AddText(std::string_view text, std::uint32_t colour);
     // The runs of one report, at the end.
     void AddRuns(const std::vector<ConsoleRun>& runs);
+    // Shows `reports` reports that were appended to Text() directly, when
+    // the text had `linesBefore` lines: scrolls and paints as AddRuns does
+    // after each report, once for all of them (a log read back a slice at a
+    // time).
+    void ShowAdded(std::uint64_t reports, std::uint64_t linesBefore);
     // Empties the console and gives its memory back.
     void Clear();
 

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -168,6 +169,9 @@ void MainWindow::BuildWindow()
 void MainWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    Named(file->addAction(QStringLiteral("&Open log\u2026"), this, &MainWindow::OpenLog), "openLogAction")
+        ->setShortcut(QKeySequence::Open);
+    file->addSeparator();
     Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction");
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -208,6 +212,25 @@ void MainWindow::ShowHeardList()
 void MainWindow::ShowAbout()
 {
     ShowWindow<AboutWindow>(about_);
+}
+
+// The dialog is not modal to the application, so that the station's events
+// are taken up while the user chooses.
+void MainWindow::OpenLog()
+{
+    auto* dialog = new QFileDialog(this, QStringLiteral("Open log"), station_.Environment().programDir,
+                                   QStringLiteral("Raw KISS logs (*.kss)"));
+    dialog->setObjectName(QStringLiteral("openLogDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { OpenLogFile(path); });
+    dialog->open();
+}
+
+LogWindow* MainWindow::OpenLogFile(const QString& path)
+{
+    // Each report of the log is handed on through LogWindow::SetReportHandler.
+    return LogWindow::Open(path, decodeSwitch_->isChecked(), *station_.Environment().clock, this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -15,6 +15,7 @@
 #include "heard_list_window.h"
 #include "indicator_lamp.h"
 #include "log_indicator.h"
+#include "log_window.h"
 #include "station.h"
 #include "text_areas.h"
 
@@ -30,6 +31,11 @@ public:
     ConsoleArea& Console() { return *console_; }
     StatusBox& Status() { return *statusBox_; }
 
+    // "Open log…" without its file dialog: the raw log at `path` in a window
+    // of its own, decoded as "Decode KISS Frame" stands now; nullptr (and a
+    // message box) when it cannot be opened.
+    LogWindow* OpenLogFile(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -40,6 +46,7 @@ private:
     void ShowStatistics();
     void ShowHeardList();
     void ShowAbout();
+    void OpenLog();
 
     // What the station tells.
     void ShowReport(const FrameReport& report) override;

@@ -1,0 +1,162 @@
+#include "log_window.h"
+
+#include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <string_view>
+
+namespace quillon {
+
+namespace {
+
+// Read a block at a time; a slice is as many blocks as fit in its time.
+constexpr std::size_t kReadBlock = 256 * 1024;
+
+template <class Widget>
+Widget* Named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+LogWindow* LogWindow::Open(const QString& path, bool decode, const Clock& clock, QWidget* owner)
+{
+    auto file = std::make_unique<QFile>(path);
+    // A folder opens as a file on Linux and only fails to read.
+    const bool folder = QFileInfo(path).isDir();
+    if (folder || !file->open(QIODevice::ReadOnly)) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Open log"),
+                                    QStringLiteral("Cannot open %1:\n%2")
+                                        .arg(QDir::toNativeSeparators(path),
+                                             folder ? QStringLiteral("Is a directory") : file->errorString()),
+                                    QMessageBox::Ok, owner);
+        box->setObjectName(QStringLiteral("openLogFailure"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();  // not modal to the application: the station goes on
+        return nullptr;
+    }
+    auto* window = new LogWindow(std::move(file), decode, clock);
+    window->show();
+    return window;
+}
+
+LogWindow::LogWindow(std::unique_ptr<QFile> file, bool decode, const Clock& clock)
+    : QWidget(nullptr),
+      file_(std::move(file)),
+      path_(file_->fileName()),
+      receiver_(clock, {.report = {}, .decode = decode, .buildReports = true, .readLogTimes = true}),
+      buffer_(kReadBlock)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    const QFileInfo info(path_);
+    setWindowTitle(info.fileName() + QStringLiteral(" (") + QDir::toNativeSeparators(info.absolutePath()) +
+                   QStringLiteral(") - Quillon"));
+    BuildWindow(decode);
+    ShowProgress();
+
+    reader_.setInterval(0);
+    connect(&reader_, &QTimer::timeout, this, &LogWindow::ReadSlice);
+    reader_.start();
+}
+
+LogWindow::~LogWindow()
+{
+    console_->Clear();
+}
+
+void LogWindow::BuildWindow(bool decode)
+{
+    auto* layout = new QVBoxLayout(this);
+    console_ = new ConsoleArea(this);
+    layout->addWidget(console_, 1);
+
+    auto* bottom = new QHBoxLayout;
+    status_ = Named(new QLabel(this), "logStatus");
+    bottom->addWidget(status_, 1);
+    progress_ = Named(new QProgressBar(this), "logProgress");
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->setMaximumWidth(200);
+    bottom->addWidget(progress_);
+    // The switch of the main window as it stood when the log was opened: the
+    // whole log is reported one way.
+    auto* decodeShown = Named(new QCheckBox(QStringLiteral("Decode KISS Frame"), this), "logDecode");
+    decodeShown->setChecked(decode);
+    decodeShown->setEnabled(false);
+    decodeShown->setToolTip(QStringLiteral("as the main window's switch stood when the log was opened"));
+    bottom->addWidget(decodeShown);
+    heardList_ = Named(new QPushButton(QStringLiteral("Heard list"), this), "heardListButton");
+    heardList_->setEnabled(false);
+    bottom->addWidget(heardList_);
+    layout->addLayout(bottom);
+    resize(820, 600);
+}
+
+void LogWindow::ReadSlice()
+{
+    // The reports go straight into the console's text and are shown once at
+    // the end of the slice: scrolling and painting after every report would
+    // cost more than the reports themselves.
+    const std::uint64_t linesBefore = console_->Text().LineCount();
+    const std::uint64_t framesBefore = frames_;
+    const QDeadlineTimer slice(kSliceMilliseconds);
+    qint64 count = 0;
+    do {
+        count = file_->read(buffer_.data(), qint64(buffer_.size()));
+        if (count > 0)
+            receiver_.Feed(std::string_view(buffer_.data(), std::size_t(count)), *this);
+    } while (count > 0 && !slice.hasExpired());
+    console_->ShowAdded(frames_ - framesBefore, linesBefore);
+    if (count < 0)
+        Finish(file_->errorString());
+    else if (count == 0)
+        Finish(QString());
+    else
+        ShowProgress();
+}
+
+void LogWindow::Report(const FrameReport& report)
+{
+    ++frames_;
+    for (const ConsoleRun& run : report.console)
+        console_->Text().Append(run.text, run.colour);
+    if (handOn_)
+        handOn_(report);
+}
+
+void LogWindow::Finish(const QString& failure)
+{
+    reader_.stop();
+    file_->close();
+    done_ = true;
+    progress_->hide();
+    if (!failure.isEmpty())
+        status_->setText(QStringLiteral("%1 frames, then the log could not be read: %2").arg(frames_).arg(failure));
+    else if (frames_ == 0)
+        status_->setText(QStringLiteral("No frames in this log"));
+    else
+        status_->setText(QStringLiteral("%1 frames").arg(frames_));
+}
+
+void LogWindow::ShowProgress()
+{
+    const qint64 size = file_->size();
+    progress_->setValue(size > 0 ? int(file_->pos() * 1000 / size) : 0);
+    status_->setText(QStringLiteral("Reading: %1 frames so far").arg(frames_));
+}
+
+void LogWindow::closeEvent(QCloseEvent* event)
+{
+    // No more slices, whether or not the window is deleted at once.
+    reader_.stop();
+    file_->close();
+    event->accept();
+}
+
+}  // namespace quillon
