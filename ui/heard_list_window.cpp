@@ -155,6 +155,14 @@ void HeardListWindow::Clear()
     model_->Refresh();
 }
 
+void HeardListWindow::Present()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void HeardListWindow::showEvent(QShowEvent* event)
 {
     model_->Refresh();  // what came while it was hidden

@@ -56,6 +56,8 @@ public:
 
     void Add(const FrameReport& report) { list_.Add(report); }
     void Clear();
+    // Shows the window in front, restored when it was minimised.
+    void Present();
 
     const HeardList& List() const { return list_; }
     // What the table shows: the rows sorted and filtered.

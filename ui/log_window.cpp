@@ -92,8 +92,10 @@ void LogWindow::BuildWindow(bool decode)
     decodeShown->setToolTip(QStringLiteral("as the main window's switch stood when the log was opened"));
     bottom->addWidget(decodeShown);
     heardList_ = Named(new QPushButton(QStringLiteral("Heard list"), this), "heardListButton");
-    heardList_->setEnabled(false);
     bottom->addWidget(heardList_);
+    heardListWindow_ = Named(new HeardListWindow(this), "logHeardList");
+    heardListWindow_->setWindowTitle(QStringLiteral("Heard list - ") + QFileInfo(path_).fileName());
+    connect(heardList_, &QPushButton::clicked, heardListWindow_, &HeardListWindow::Present);
     layout->addLayout(bottom);
     resize(820, 600);
 }
@@ -126,6 +128,7 @@ void LogWindow::Report(const FrameReport& report)
     ++frames_;
     for (const ConsoleRun& run : report.console)
         console_->Text().Append(run.text, run.colour);
+    heardListWindow_->Add(report);
     if (handOn_)
         handOn_(report);
 }

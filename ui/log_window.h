@@ -4,7 +4,7 @@
 // frames are not shown but stamp the frames behind them, exactly as
 // quillon-dump prints them. The reports go to a console of the window's own
 // (find and copy as in the main window) and are handed on one by one to
-// whoever listens (the window's heard list). Nothing is logged and the
+// the window's own heard list. Nothing is logged and the
 // station's counters are not touched: the window has its own receiver and
 // its own sink.
 //
@@ -29,6 +29,7 @@
 
 #include "app/receiver.h"
 #include "console_area.h"
+#include "heard_list_window.h"
 #include "timesvc/clock.h"
 
 namespace quillon {
@@ -48,11 +49,10 @@ public:
     // The console's history goes back to the system, not only to the heap.
     ~LogWindow() override;
 
-    // Each report after it is shown, in the order of the log. The window's
-    // heard list takes them here.
+    // Each report after it is shown, in the order of the log.
     void SetReportHandler(std::function<void(const FrameReport&)> handler) { handOn_ = std::move(handler); }
-    // "Heard list": a place for the window's heard list, disabled until
-    // something is connected to it.
+    // Who was heard in the log; its "Heard list" button shows it.
+    HeardListWindow& Heard() { return *heardListWindow_; }
     QPushButton& HeardListButton() { return *heardList_; }
 
     ConsoleArea& Console() { return *console_; }
@@ -93,6 +93,7 @@ private:
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* heardList_ = nullptr;
+    HeardListWindow* heardListWindow_ = nullptr;  // a window of its own that closes with this one
 };
 
 }  // namespace quillon

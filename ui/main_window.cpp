@@ -203,10 +203,7 @@ void MainWindow::ShowStatistics()
 
 void MainWindow::ShowHeardList()
 {
-    heardList_->setWindowState(heardList_->windowState() & ~Qt::WindowMinimized);
-    heardList_->show();
-    heardList_->raise();
-    heardList_->activateWindow();
+    heardList_->Present();
 }
 
 void MainWindow::ShowAbout()
@@ -229,7 +226,6 @@ void MainWindow::OpenLog()
 
 LogWindow* MainWindow::OpenLogFile(const QString& path)
 {
-    // Each report of the log is handed on through LogWindow::SetReportHandler.
     return LogWindow::Open(path, decodeSwitch_->isChecked(), *station_.Environment().clock, this);
 }
 

@@ -139,6 +139,16 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
 
         EXPECT_EQ(Lines(shown->Console().PlainText()), Lines(ReportsOf(log, decode, w.clock)));
         EXPECT_EQ(shown->StatusText().toStdString() + ", " + std::to_string(handedOn), "301 frames, 301");
+        // The log's own heard list, stamped with the log's times: the
+        // untimed last frame's station only when decoded.
+        shown->HeardListButton().click();
+        ASSERT_TRUE(shown->Heard().isVisible());
+        const HeardList& heard = shown->Heard().List();
+        const auto beacon = heard.RowOf("DL1ABC-1");
+        EXPECT_EQ(beacon.has_value(), decode);
+        EXPECT_EQ(heard.Size() > 1, decode);
+        EXPECT_EQ(shown->Heard().Rows().rowCount(), int(heard.Size()));
+        EXPECT_TRUE(!decode || heard.At(*beacon).lastHeard == w.clock.Now());
         EXPECT_TRUE(shown->windowTitle().startsWith(QStringLiteral("old.kss ")));
         EXPECT_EQ(w.station->Counts().BytesReceived + std::uint64_t(w.station->Counts().FrameCount), 0u);
         std::vector<std::string> files;
