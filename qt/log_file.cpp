@@ -94,14 +94,13 @@ bool LogFile::Write(std::string_view bytes)
 {
     if (fd_ < 0)
         return false;
-    // While the lock is held no other run appends, so the record begins at
-    // the present end of the file (O_APPEND writes there).
+    // While the lock is held no other run appends, so the record's pieces
+    // follow one another at the end of the file (O_APPEND writes there).
     const bool locked = recordLocks_ && RecordLock(fd_, F_WRLCK);
-    struct stat before {};
-    const bool started = ::fstat(fd_, &before) == 0;
     // write(2) hands the bytes to the kernel: they survive a crash of the
     // program (not of the machine; that would need fsync on every frame).
     std::size_t written = 0;
+    off_t start = -1;  // where the record began, once a write fell short
     int failure = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
@@ -111,27 +110,31 @@ bool LogFile::Write(std::string_view bytes)
             failure = n < 0 ? errno : EIO;
             break;
         }
+        // The file offset is left at the end of what the append wrote.
+        if (written == 0 && std::size_t(n) < bytes.size())
+            if (const off_t end = ::lseek(fd_, 0, SEEK_CUR); end >= n)
+                start = end - n;
         written += std::size_t(n);
     }
-    if (failure != 0 && written > 0 && started)
-        CutBack(before.st_size, written);
+    if (failure != 0 && start >= 0)
+        CutBack(start, written);
     if (locked)
         RecordLock(fd_, F_UNLCK);
     failure_ = failure;
     return failure == 0;
 }
 
-void LogFile::CutBack(long long start, std::size_t written) const
+void LogFile::CutBack(off_t start, std::size_t written) const
 {
     // The file must still end where the fragment ends: a writer that took no
     // lock may have appended behind it, or the log been emptied by a rotation
     // that copies and truncates; either way the fragment stays.
     struct stat after {};
-    if (::fstat(fd_, &after) != 0 || after.st_size != start + static_cast<long long>(written))
+    if (::fstat(fd_, &after) != 0 || after.st_size != start + off_t(written))
         return;
     int result;
     do
-        result = ::ftruncate(fd_, static_cast<off_t>(start));
+        result = ::ftruncate(fd_, start);
     while (result < 0 && errno == EINTR);
 }
 

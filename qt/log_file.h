@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace quillon {
@@ -48,7 +49,7 @@ public:
 private:
     // Takes away the `written` bytes of a failed write that began at `start`,
     // unless something else was appended behind them meanwhile.
-    void CutBack(long long start, std::size_t written) const;
+    void CutBack(off_t start, std::size_t written) const;
 
     int fd_ = -1;
     // Whether writes take the record lock: not where the file system turns
