@@ -21,6 +21,34 @@ int Flock(int fd, int operation)
     return result;
 }
 
+// A record lock over the whole file, owned by the open file (not the process,
+// so a run's two opens of one log exclude each other as two runs do).
+// `type` F_WRLCK waits for the lock; F_UNLCK lets it go.
+bool RecordLock(int fd, short type)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    int result;
+    do
+        result = ::fcntl(fd, F_OFD_SETLKW, &lock);
+    while (result < 0 && errno == EINTR);
+    return result == 0;
+}
+
+// Whether the writes to this log can wait for the record lock. Nobody takes a
+// read lock on a log: one that is there is a flock that the file system keeps
+// as a record lock (an NFS or SMB client does so), the caller's own among
+// them, and a write lock would never be had beside it. Where record locks are
+// not supported at all, the log is written without them.
+bool RecordLocksUsable(int fd)
+{
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_RDLCK;
+}
+
 }  // namespace
 
 LogFile::~LogFile()
@@ -48,6 +76,7 @@ bool LogFile::Open(const std::string& path)
         struct stat st {};
         if (Flock(fd_, LOCK_SH) != 0 || ::fstat(fd_, &st) != 0 || st.st_nlink > 0) {
             failure_ = 0;
+            recordLocks_ = RecordLocksUsable(fd_);
             return true;
         }
         ::close(fd_);
@@ -65,20 +94,48 @@ bool LogFile::Write(std::string_view bytes)
 {
     if (fd_ < 0)
         return false;
+    // While the lock is held no other run appends, so the record's pieces
+    // follow one another at the end of the file (O_APPEND writes there).
+    const bool locked = recordLocks_ && RecordLock(fd_, F_WRLCK);
     // write(2) hands the bytes to the kernel: they survive a crash of the
     // program (not of the machine; that would need fsync on every frame).
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    std::size_t written = 0;
+    off_t start = -1;  // where the record began, once a write fell short
+    int failure = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            failure_ = n < 0 ? errno : EIO;
-            return false;
+            failure = n < 0 ? errno : EIO;
+            break;
         }
-        bytes.remove_prefix(std::size_t(n));
+        // The file offset is left at the end of what the append wrote.
+        if (written == 0 && std::size_t(n) < bytes.size())
+            if (const off_t end = ::lseek(fd_, 0, SEEK_CUR); end >= n)
+                start = end - n;
+        written += std::size_t(n);
     }
-    failure_ = 0;
-    return true;
+    if (failure != 0 && start >= 0)
+        CutBack(start, written);
+    if (locked)
+        RecordLock(fd_, F_UNLCK);
+    failure_ = failure;
+    return failure == 0;
+}
+
+void LogFile::CutBack(off_t start, std::size_t written) const
+{
+    // The file must still end where the fragment ends: a writer that took no
+    // lock may have appended behind it, or the log been emptied by a rotation
+    // that copies and truncates; either way the fragment stays.
+    struct stat after {};
+    if (::fstat(fd_, &after) != 0 || after.st_size != start + off_t(written))
+        return;
+    int result;
+    do
+        result = ::ftruncate(fd_, start);
+    while (result < 0 && errno == EINTR);
 }
 
 void LogFile::Close()

@@ -73,9 +73,11 @@ void Receiver::FrameEnd(ReceiveSink& sink)
     }
 
     CountFrame(counters_, receive_);
+    rawRecord_.clear();
     if (options_.report.timeFrames)
-        sink.RawLog(EncodeTimeFrame(clock->Now()));
-    sink.RawLog(std::string_view(reinterpret_cast<const char*>(frame.data()), frame.size()));
+        rawRecord_ += EncodeTimeFrame(clock->Now());
+    rawRecord_.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+    sink.RawLog(rawRecord_);
     if (!options_.buildReports)
         return;
 

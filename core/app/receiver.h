@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/app.h"
@@ -21,8 +22,10 @@ class ReceiveSink {
 public:
     virtual ~ReceiveSink() = default;
     // The raw log: every frame as received, behind its time frame when time
-    // frames are on. One call per piece.
-    virtual void RawLog(std::string_view /*bytes*/) {}
+    // frames are on. One call per frame, the time frame and the frame in one
+    // piece: written at once, the two cannot be parted by another run that
+    // appends to the same log, nor by a disk that fills between them.
+    virtual void RawLog(std::string_view /*record*/) {}
     virtual void HexLog(std::string_view /*line*/) {}
     virtual void DumpLog(std::string_view /*line*/) {}
     // The JSON Lines log: one line per reported frame, "\n" at its end
@@ -96,6 +99,7 @@ private:
     DateTime lastFrameTime_{};
     std::optional<std::chrono::system_clock::time_point> logTime_;
     FixedClock logClock_;
+    std::string rawRecord_;  // the raw log's piece for the frame, kept for its capacity
 };
 
 }  // namespace quillon

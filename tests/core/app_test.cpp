@@ -111,11 +111,16 @@ struct RecordingSink : ReceiveSink {
     std::string calls, frame;  // the frame last logged and reported
     std::optional<FrameReport> report;
     void Add(std::string call) { calls += (calls.empty() ? "" : ", ") + call; }
+    // "raw [at HH:nn:ss.mmm] A|B|?|time HH:nn:ss.mmm": the frame, behind the time frame in the same piece.
     void RawLog(std::string_view bytes) override
     {
-        const auto t = ReadTimeFrame(Received(bytes));
-        frame = t ? frame : std::string(bytes);
-        Add(t ? "raw time " + FormatTimestamp(*t).substr(11) : bytes == kA ? "raw A" : bytes == kB ? "raw B" : "raw ?");
+        const auto stamp = [](std::string_view b) { const auto t = ReadTimeFrame(Received(b));
+                                                    return t ? FormatTimestamp(*t).substr(11) : std::string(); };
+        std::string at;
+        if (bytes.size() > std::size_t(kTimeFrameLength) && !stamp(bytes.substr(0, kTimeFrameLength)).empty())
+            at = "at " + stamp(bytes.substr(0, kTimeFrameLength)) + " ", bytes.remove_prefix(kTimeFrameLength);
+        frame = bytes;
+        Add("raw " + at + (!stamp(bytes).empty() ? "time " + stamp(bytes) : bytes == kA ? "A" : bytes == kB ? "B" : "?"));
     }
     void HexLog(std::string_view line) override { Add("hex " + std::string(line.substr(0, line.size() - 2))); }
     void DumpLog(std::string_view line) override { Add("dump " + std::string(line.substr(0, line.size() - 2))); }
@@ -134,16 +139,16 @@ struct RecordingSink : ReceiveSink {
 TEST(Receiver, FramesToTheLogsAndReportsInOrder)
 {
     const std::string logTime = EncodeTimeFrame(At(9h + 30min + 1s + 250ms)), now = "12:00:00.000";
-    const std::string rawA = "raw A, report RAW " + now + " 21", rawB = "raw B, report RAW " + now + " 7";
+    const std::string rawA = "raw A, report RAW " + now + " 21";
     const struct { const char* name; ReceiveOptions options; std::vector<std::string> blocks;
                    std::vector<int> frames; std::string calls; std::int32_t frameCount, escapes; } cases[] = {
         {"raw, with time frames", {.report = {true, true}, .decode = false}, {kA + kB}, {2},
-         "raw time " + now + ", " + rawA + ", raw time " + now + ", " + rawB, 2, 1},
+         "raw at " + now + " A, report RAW " + now + " 21, raw at " + now + " B, report RAW " + now + " 7", 2, 1},
         {"decoded, hex file", {.report = {false, true}}, {kA}, {1},
          "raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi", 1, 0},
-        {"decoded, time frames", {.report = {true, false}}, {kA}, {1}, "raw time " + now +
-         ", raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
-        {"no reports", {.report = {true, true}, .buildReports = false}, {kB}, {1}, "raw time " + now + ", raw B", 1, 1},
+        {"decoded, time frames", {.report = {true, false}}, {kA}, {1}, "raw at " + now +
+         " A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
+        {"no reports", {.report = {true, true}, .buildReports = false}, {kB}, {1}, "raw at " + now + " B", 1, 1},
         {"JSON lines last", {.report = {false, true}, .json = true}, {kA + kB}, {2}, "raw A, report Payload " + now +
          " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi, json, raw B, report Payload " + now + " 7 from  to `m`: , dump , json",
          2, 1},
@@ -157,8 +162,8 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
          "raw time 09:30:01.250, report RAW " + now + " 30", 1, 0},
         {"a log read back: its time stamps the next frame only",
          {.report = {true, false}, .decode = false, .readLogTimes = true},
-         {logTime + kA + kB}, {3}, "time 09:30:01.250, raw time 09:30:01.250, raw A, report RAW 09:30:01.250 21, "
-         "raw time " + now + ", " + rawB, 2, 1},
+         {logTime + kA + kB}, {3}, "time 09:30:01.250, raw at 09:30:01.250 A, report RAW 09:30:01.250 21, "
+         "raw at " + now + " B, report RAW " + now + " 7", 2, 1},
         {"a log time holds into the next event", {.report = {}, .decode = false, .readLogTimes = true}, {logTime, kA}, {1, 1},
          "time 09:30:01.250, raw A, report RAW 09:30:01.250 21", 1, 0},
     };

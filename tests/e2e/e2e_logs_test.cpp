@@ -1,6 +1,8 @@
-// The real program with its folder on a small file system that fills up: the
-// log that cannot be written is named with the reason, the frames still go
-// through, and the log takes up again once there is room.
+// The real program and its logs: with its folder on a small file system that
+// fills up, the log that cannot be written is named with the reason, the
+// frames still go through, and the log takes up again once there is room;
+// three runs started in the same minute share their logs, every frame whole
+// and behind its own time frame.
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -8,12 +10,16 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "frames.h"
+#include "poll_until.h"
 #include "program.h"
+#include "tnc/time_frame.h"
 
 namespace quillon::test {
 namespace {
@@ -87,6 +93,103 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     EXPECT_EQ(Count(q.Output(), full), 1u);
     EXPECT_EQ(Count(q.Output(), kss + ": writing again"), 1u);
     EXPECT_TRUE(folder.Read(kss) == frames[2]) << folder.Read(kss).size() << " bytes in the raw log";
+}
+
+// A raw log read back as quillon-dump reads it: its frames, and for each
+// whether a time frame stood right in front of it.
+struct RawLogFrames final : ReceiveSink {
+    std::vector<std::string> frames;
+    std::size_t untimed = 0, times = 0;
+    bool timed = false;
+    void LogTime(std::chrono::system_clock::time_point) override { ++times, timed = true; }
+    void RawLog(std::string_view frame) override { frames.emplace_back(frame), untimed += !timed, timed = false; }
+};
+
+RawLogFrames ReadRawLog(const std::string& log)
+{
+    RawLogFrames read;
+    FeedReceiver(log, true, read);
+    return read;
+}
+
+TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindItsOwnTimeFrame)
+{
+    constexpr int kRuns = 3;
+    constexpr std::size_t kFrames = 2000;  // a run
+    ProgramFolder folder;
+    // Run k reads COM 2k+1 and has COM 2k+2 as its mirror port: COM3 to COM6
+    // are pseudo-terminals of the test's own.
+    std::vector<std::unique_ptr<Pty>> ports;
+    for (int n = 3; n <= 2 * kRuns; ++n) {
+        ports.push_back(std::make_unique<Pty>());
+        fs::create_symlink(ports.back()->SlavePath(), folder.File("COM" + std::to_string(n)));
+    }
+    Pty* inputs[kRuns] = {&folder.Com1(), ports[0].get(), ports[2].get()};
+    // Each run's frames on KISS port k (the command byte's upper four bits),
+    // so that the log tells whose a frame is.
+    std::vector<std::string> frames[kRuns];
+    std::vector<std::string> everyFrame;
+    for (int k = 0; k < kRuns; ++k) {
+        frames[k] = ManyFrames(kFrames, 40 + unsigned(k));
+        for (std::string& frame : frames[k])
+            frame[1] = char(k << 4 | (frame[1] & 0x8F)), everyFrame.push_back(frame);
+    }
+
+    // The same minute for all three, whenever each starts; each reads the
+    // settings as they are when it starts.
+    const QStringList sameMinute = {QStringLiteral("QUILLON_LOG_TIME=2026-12-06 21:36:05.613")};
+    std::optional<RunningQuillon> runs[kRuns];
+    for (int k = 0; k < kRuns; ++k) {
+        folder.Write("quillon.ini", "COM_PORT=" + std::to_string(2 * k + 1) + "\r\nMIRROR_COM_PORT=" +
+                                        std::to_string(2 * k + 2) + "\r\nTIMEFRAMES=YES\r\n");
+        runs[k].emplace(folder, sameMinute, QStringList{}, std::string{}, QStringList{"--headless"});
+        ASSERT_TRUE(PollUntil([&] { return !runs[k]->Running() || inputs[k]->PeerOpen(); }, 60s) && runs[k]->Running())
+            << "run " << k << ":\n" << runs[k]->Output();
+    }
+
+    // All three at once: a piece of 1 to 1,000 bytes to each in turn.
+    const auto start = std::chrono::steady_clock::now();
+    std::string streams[kRuns];
+    for (int k = 0; k < kRuns; ++k)
+        streams[k] = Joined(frames[k]);
+    std::mt19937 random(40);
+    for (std::size_t at[kRuns] = {}; at[0] < streams[0].size() || at[1] < streams[1].size() || at[2] < streams[2].size();)
+        for (int k = 0; k < kRuns; ++k) {
+            const std::string_view piece = std::string_view(streams[k]).substr(at[k], 1 + random() % 1000);
+            ASSERT_TRUE(inputs[k]->WriteAll(piece));
+            at[k] += piece.size();
+        }
+    const std::string kss = folder.LogName(".kss");
+    EXPECT_EQ(kss, "06122026_2136.kss");
+    const auto logged = [&] {
+        for (auto& run : runs)
+            run->Output();  // a full pipe would hold the run up
+        return ReadRawLog(folder.Read(kss)).frames.size() >= everyFrame.size();
+    };
+    EXPECT_TRUE(PollUntil(logged, 120s));
+    for (auto& run : runs)
+        run->Signal(SIGTERM);
+    for (int k = 0; k < kRuns; ++k)
+        EXPECT_EQ(runs[k]->WaitExit(), 0) << "run " << k << ":\n" << runs[k]->Output();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+
+    RawLogFrames read = ReadRawLog(folder.Read(kss));
+    EXPECT_EQ(read.frames.size(), everyFrame.size());
+    EXPECT_EQ(read.untimed, 0u) << "frames without a time frame of their own, of " << read.frames.size();
+    EXPECT_EQ(read.times, read.frames.size());
+    EXPECT_EQ(folder.Read(kss).size(), Joined(everyFrame).size() + everyFrame.size() * kTimeFrameLength);
+    // Each run's frames in the order it got them.
+    for (int k = 0; k < kRuns; ++k) {
+        std::vector<std::string> own;
+        std::copy_if(read.frames.begin(), read.frames.end(), std::back_inserter(own),
+                     [k](const std::string& frame) { return frame.size() > 1 && (frame[1] & 0x70) == k << 4; });
+        EXPECT_TRUE(own == frames[k]) << "run " << k << ": " << own.size() << " frames";
+    }
+    const std::string dump = folder.ReadLog(".dump");
+    EXPECT_EQ(Count(dump, "\r\n"), everyFrame.size());
+    EXPECT_TRUE(dump.ends_with("\r\n"));
+    std::printf("%zu frames from %d runs into one raw log in %lld ms\n", everyFrame.size(), kRuns,
+                static_cast<long long>(took.count()));
 }
 
 }  // namespace

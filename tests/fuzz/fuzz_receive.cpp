@@ -80,16 +80,19 @@ struct CheckingSink final : ReceiveSink {
     std::optional<FrameReport> last;
 
     CheckingSink(const ReceiveState& r, const Clock& c) : rx(r), clock(c) {}
+    // One piece per frame: its time frame (with time frames on), then the frame.
     void RawLog(std::string_view bytes) override
     {
         const std::span<const std::uint8_t> frame = rx.Bytes(), logged(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         FUZZ_CHECK(frame.size() >= 3 && frame.size() <= kRawFrameSize && frame.front() == FEND && frame.back() == FEND);
-        const bool timeFrame = rawLogs++ % 2 == 0 && options.report.timeFrames;
-        FUZZ_CHECK(timeFrame ? DecodeTimeFrame(logged).has_value() : std::ranges::equal(logged, frame));
+        const std::size_t timeFrame = options.report.timeFrames ? std::size_t(kTimeFrameLength) : 0;
+        FUZZ_CHECK(logged.size() == timeFrame + frame.size() && std::ranges::equal(logged.subspan(timeFrame), frame));
+        FUZZ_CHECK(timeFrame == 0 || DecodeTimeFrame(logged.first(timeFrame)).has_value());
+        ++rawLogs;
     }
     void Report(const FrameReport& report) override
     {
-        FUZZ_CHECK(rawLogs == ++frames * (options.report.timeFrames ? 2 : 1));
+        FUZZ_CHECK(rawLogs == ++frames);
         CheckReport(report, rx, options.decode, options.report);
         CheckJson(report, rx);
         // The same frame reported again gives the same runs, the time aside.

@@ -5,9 +5,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <csignal>
+#include <sys/resource.h>
 #include <termios.h>
 
 #include <algorithm>
+#include <random>
 
 #include "line_events.h"
 #include "link.h"
@@ -245,6 +248,143 @@ TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
     EXPECT_EQ(ReadFile(s.dir.filePath("28072013_1405.kss.1").toStdString()), kFrame);
     EXPECT_EQ(s.Log("kss"), second);
     EXPECT_EQ(s.Log("dump"), "again\r\n");
+}
+
+// A disk that fills up and is freed again, as this process's file size limit:
+// lowered, a write that crosses it is cut short there and the next one fails
+// (EFBIG; the SIGXFSZ it raises is ignored meanwhile). The limit and the
+// signal's handling are put back as they were, whatever happens.
+struct FillingDisk {
+    rlimit original{};
+    struct sigaction before {};
+    bool ready = false;
+    FillingDisk()
+    {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ready = ::getrlimit(RLIMIT_FSIZE, &original) == 0 && ::sigaction(SIGXFSZ, &ignore, &before) == 0;
+    }
+    ~FillingDisk()
+    {
+        Free();
+        if (ready)
+            ::sigaction(SIGXFSZ, &before, nullptr);
+    }
+    // Full at `bytes` into any file.
+    bool FullAt(std::uint64_t bytes) const
+    {
+        rlimit lowered = original;
+        lowered.rlim_cur = std::min<rlim_t>(bytes, original.rlim_cur);
+        return ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    void Free() const { ::setrlimit(RLIMIT_FSIZE, &original); }
+};
+
+// What each log gets of each frame, by the frame's number ("" for nothing).
+struct LogRecords final : ReceiveSink {
+    std::vector<std::string> kss, dump, hex;
+    void RawLog(std::string_view record) override { kss.emplace_back(record), dump.emplace_back(), hex.emplace_back(); }
+    void DumpLog(std::string_view line) override { dump.back() = line; }
+    void HexLog(std::string_view line) override { hex.back() = line; }
+};
+
+// A log read as the records it was given, in order: the number of the frame
+// of each, up to the first piece that is no whole record of a later frame
+// (then -1 and the rest is not read).
+std::vector<int> RecordsIn(std::string_view log, const std::vector<std::string>& records)
+{
+    std::vector<int> found;
+    for (std::size_t next = 0; !log.empty();) {
+        while (next < records.size() && (records[next].empty() || !log.starts_with(records[next])))
+            ++next;
+        if (next == records.size())
+            return found.push_back(-1), found;
+        found.push_back(int(next));
+        log.remove_prefix(records[next++].size());
+    }
+    return found;
+}
+
+// The pieces of a log that are no record: lines (up to CR LF) that were not
+// written as they stand, or in the raw log, frames (cut by the frame
+// assembler as quillon-dump cuts them) that were not sent, or not behind a
+// time frame of their own.
+std::size_t Fragments(const std::string& log, const std::vector<std::string>& records, bool raw)
+{
+    std::size_t fragments = 0;
+    if (raw) {
+        struct : ReceiveSink {
+            std::vector<std::string> frames;
+            std::vector<bool> timed;
+            bool time = false;
+            void LogTime(std::chrono::system_clock::time_point) override { time = true; }
+            void RawLog(std::string_view frame) override { frames.emplace_back(frame), timed.push_back(time), time = false; }
+        } read;
+        FeedReceiver(log, true, read);
+        for (std::size_t i = 0; i < read.frames.size(); ++i)
+            fragments += !read.timed[i] || std::none_of(records.begin(), records.end(), [&](const std::string& r) {
+                return r.size() > std::size_t(kTimeFrameLength) && r.substr(kTimeFrameLength) == read.frames[i]; });
+        return fragments;
+    }
+    std::size_t at = 0;
+    for (std::size_t end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+        fragments += std::find(records.begin(), records.end(), log.substr(at, end + 2 - at)) == records.end();
+    return fragments + (at < log.size());
+}
+
+TEST(Station, AFullDiskCutsNoRecordAndTheLogsTakeUpWholeRecordsWhenItIsFreed)
+{
+    FillingDisk disk;
+    ASSERT_TRUE(disk.ready);
+    Running s("TIMEFRAMES=YES\r\nHEXFILE=YES\r\n");
+    const auto frames = ManyFrames(150, 31);
+    // The same frames through a pipeline of the test's own, each a millisecond
+    // after the one before, as the station gets them.
+    LogRecords sent;
+    FakeClock clock(s.clock.Now());
+    Receiver reference(clock, {.report = {.timeFrames = true, .hexFile = true}});
+    for (const std::string& frame : frames)
+        clock.Advance(1ms), reference.Feed(frame, sent);
+    ASSERT_EQ(sent.kss.size(), frames.size());
+
+    const char* endings[] = {"kss", "dump", "hex"};
+    const std::vector<std::string>* records[] = {&sent.kss, &sent.dump, &sent.hex};
+    std::mt19937 random(31);
+    std::vector<std::size_t> afterFreeing;
+    bool toldFull = false;
+    // Rounds of five frames: the disk fills in the middle of the next record
+    // of one log (each log in turn), three frames come, the disk is freed,
+    // two more come.
+    for (std::size_t i = 0, round = 0; i < frames.size(); ++round) {
+        const std::size_t log = round % 3;
+        const std::size_t size = s.Log(endings[log]).size(), next = (*records[log])[i].size();
+        ASSERT_TRUE(disk.FullAt(size + 1 + random() % std::max<std::size_t>(next - 1, 1)));
+        for (const std::size_t full = i + 3; i < full + 2; ++i) {
+            if (i == full) {
+                toldFull = toldFull || !s.view.logFailures.empty();
+                disk.Free();
+            }
+            if (i >= full)
+                afterFreeing.push_back(i);
+            s.clock.Advance(1ms);
+            ASSERT_TRUE(s.Send(frames[i]));
+        }
+    }
+    EXPECT_TRUE(toldFull);
+    EXPECT_EQ(s.view.logFailures, std::vector<std::string>{}) << "still failing after the disk was freed";
+
+    for (std::size_t log = 0; log < 3; ++log) {
+        SCOPED_TRACE(endings[log]);
+        const std::string text = s.Log(endings[log]);
+        EXPECT_EQ(Fragments(text, *records[log], log == 0), 0u) << "pieces of records";
+        const std::vector<int> found = RecordsIn(text, *records[log]);
+        EXPECT_TRUE(found.empty() || found.back() >= 0) << "a piece of a record after " << found.size() - 1 << " whole ones";
+        const auto missing = std::count_if(afterFreeing.begin(), afterFreeing.end(), [&](std::size_t i) {
+            return !(*records[log])[i].empty() && std::count(found.begin(), found.end(), int(i)) != 1; });
+        EXPECT_EQ(missing, 0) << "frames written with room on the disk that are not in the log once";
+        // Some records of each log were left out: the disk was full for them.
+        EXPECT_LT(found.size(), frames.size());
+    }
 }
 
 }  // namespace
