@@ -36,9 +36,9 @@ struct Window : StationFolder {
     }
     ~Window()
     {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (qobject_cast<LogWindow*>(top))
-                delete top;
+        // Found first: a log window takes its heard list, a window too, with it.
+        for (LogWindow* top : LogWindows())
+            delete top;
     }
     // The log `name` of this folder opened through "Open log…" and its file dialog.
     LogWindow* OpenThroughTheMenu(const char* name)
