@@ -36,6 +36,18 @@ std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
     return all;
 }
 
+// Where two long texts first differ, with a little of each from there: a failure message that
+// shows megabytes of text would be no help.
+std::string Difference(std::string_view got, std::string_view want)
+{
+    if (got == want)
+        return "";
+    const std::size_t at = std::size_t(std::mismatch(got.begin(), got.begin() + std::ptrdiff_t(std::min(got.size(), want.size())),
+                                                     want.begin()).first - got.begin());
+    return "at " + std::to_string(at) + " of " + std::to_string(want.size()) + ": \"" + std::string(got.substr(at, 40)) +
+           "\" instead of \"" + std::string(want.substr(at, 40)) + "\"";
+}
+
 // Every line, its colour and every stretch of text read back as written, wherever its chunk is.
 void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
 {
@@ -49,13 +61,13 @@ void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
             ASSERT_EQ(text.LineOf(line.start + line.text.size()), i);
         }
     }
-    EXPECT_EQ(lines, all);
-    EXPECT_EQ(text.Between(0, text.Size()), all);
+    EXPECT_EQ(Difference(lines, all), "");
+    EXPECT_EQ(Difference(text.Between(0, text.Size()), all), "");
     std::mt19937 random(7);
     for (int i = 0; i < 50; ++i) {
         const std::uint64_t from = random() % all.size();
         const std::uint64_t length = random() % (3 * ConsoleText::kChunkBytes);
-        ASSERT_EQ(text.Between(from, from + length), all.substr(from, length)) << from << " +" << length;
+        ASSERT_EQ(Difference(text.Between(from, from + length), all.substr(from, length)), "") << from << " +" << length;
     }
 }
 
