@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -71,15 +72,15 @@ void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
     }
 }
 
-// The open file descriptors of this process that lead into `folder`.
-std::vector<std::string> FilesOpenIn(const fs::path& folder)
+// The open file descriptors of this process that lead into `folder`, as /proc/self/fd/N.
+std::vector<fs::path> FilesOpenIn(const fs::path& folder)
 {
-    std::vector<std::string> open;
+    std::vector<fs::path> open;
     for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         const std::string target = fs::read_symlink(fd.path(), error).string();
         if (!error && target.starts_with(folder.string() + "/"))
-            open.push_back(target);
+            open.push_back(fd.path());
     }
     return open;
 }
@@ -207,7 +208,7 @@ TEST(ConsoleText, ClearFreesTheMemoryAndTheFile)
     text.Clear();
     EXPECT_EQ(text.SpilledBytes(), 0u);
     EXPECT_LE(text.HeldBytes(), 1024u);
-    EXPECT_EQ(FilesOpenIn(temp.path), std::vector<std::string>());
+    EXPECT_EQ(FilesOpenIn(temp.path), std::vector<fs::path>());
     EXPECT_EQ(text.Size(), 0u);
     EXPECT_EQ(text.LineCount(), 1u);
     EXPECT_EQ(text.Find("first-mark", 0, true), std::nullopt);
@@ -268,6 +269,30 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
         EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
         ExpectReadsBack(text, all);
     }
+}
+
+// A temporary file that gives nothing back (here cut short under the text's feet, as a failing
+// disk might): its chunks read as blank lines, every position and line number still holds, and the
+// lines in memory are untouched.
+TEST(ConsoleText, AChunkTheFileCannotGiveBackReadsAsBlankLines)
+{
+    const TempFolder temp;
+    ConsoleText text(kTwoChunks);
+    const std::string all = AppendReportLines(text, 20000);
+    const std::vector<fs::path> files = FilesOpenIn(temp.path);
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(::truncate(files[0].c_str(), 0), 0);
+
+    const std::string copy = text.Between(0, text.Size());
+    ASSERT_EQ(copy.size(), all.size());
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), std::count(all.begin(), all.end(), '\n'));
+    EXPECT_EQ(text.LineAt(0).text.find_first_not_of(' '), std::string_view::npos);
+    EXPECT_EQ(text.LineAt(0).start, 0u);
+    const std::uint64_t last = text.LineCount() - 2;
+    EXPECT_EQ(text.LineAt(last).text, std::string_view(all).substr(text.LineAt(last).start, text.LineAt(last).text.size()));
+    EXPECT_EQ(text.LineOf(text.LineAt(last).start), last);
+    EXPECT_EQ(text.Find("first-mark", text.Size(), false), std::nullopt);
+    EXPECT_EQ(text.Find("#19999 ", 0, false), all.rfind("#19999 "));
 }
 
 } }  // namespace quillon::test
