@@ -4,13 +4,22 @@
 // - the memory each report keeps: the growth of the resident set over
 //   100,000 reports, and what is given back by "Clear Counter";
 // - painting the whole console window with a million reports held;
-// - finding a callsign that occurs once among a million reports.
+// - finding a callsign that occurs once among a million reports;
+// - the console's text alone with a long history (a month and more at a frame
+//   a second), in a process of its own so that neither part reuses the
+//   other's memory: the resident memory it costs over an empty one, the time
+//   to append the reports and to find the first one from the end.
 //
-//   bench_console [--reports N] [--measure M]   N defaults to 1000000, M to 2000
+//   bench_console [--reports N] [--measure M] [--history H]
+//   N defaults to 1000000, M to 2000, H to 5000000 (0: no history part)
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QLineEdit>
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -19,6 +28,7 @@
 #include "bench_util.h"
 #include "bench_window.h"
 #include "frames.h"
+#include "text/console_text.h"
 
 using namespace quillon;
 using namespace quillon::bench;
@@ -40,19 +50,79 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// `count` reports into the console's text alone, as the window adds them,
+// the first behind a callsign that occurs nowhere else.
+void History(std::size_t count)
+{
+    const auto reports = BenchWindow::Reports(test::ManyFrames(5000, 1));
+    ConsoleText text;
+    const long empty = ResidentKilobytes();
+    const std::string first = "\rDL9XYZ-7>APRS:the first report\r";
+    text.Append(first, colour::Green);
+    Stopwatch appendWatch;
+    for (std::size_t i = 0; i < count; ++i)
+        for (const ConsoleRun& run : reports[i % reports.size()])
+            text.Append(run.text, run.colour);
+    const double append = appendWatch.Seconds();
+    const long full = ResidentKilobytes();
+    const double megabytes = double(full - empty) / 1024;
+    std::printf("console history: %s reports, %s characters in %s lines; %s kB resident empty, %s kB full; "
+                "%s bytes held in memory, %s bytes in the file\n",
+                Grouped(double(count)).c_str(), Grouped(double(text.Size())).c_str(),
+                Grouped(double(text.LineCount())).c_str(), Grouped(double(empty)).c_str(),
+                Grouped(double(full)).c_str(), Grouped(double(text.HeldBytes())).c_str(),
+                Grouped(double(text.SpilledBytes())).c_str());
+
+    Stopwatch findWatch;
+    const auto found = text.Find("dl9xyz", text.Size(), false);
+    const double find = findWatch.Seconds();
+    std::printf("  appending: %.1f s (%.2f us per report); finding the first report from the end: %.2f s (%s)\n",
+                append, append * 1e6 / double(count), find,
+                found == first.find("DL9XYZ") ? "found" : "NOT FOUND");
+
+    char figure[160];
+    std::snprintf(figure, sizeof figure, "%.1f MB (%.1f MB in the file)", megabytes,
+                  double(text.SpilledBytes()) / (1 << 20));
+    Result("console history, memory of " + Grouped(double(count)) + " reports (RSS over empty)", figure, "< 64 MB",
+           Verdict(megabytes < 64));
+    std::snprintf(figure, sizeof figure, "%.1f s (%.2f us per report)", append, append * 1e6 / double(count));
+    Result("console history, appending " + Grouped(double(count)) + " reports", figure, "(reported)", "-");
+    std::snprintf(figure, sizeof figure, "%.2f s", find);
+    Result("console history, finding the first report from the end", figure, "(reported)",
+           found == first.find("DL9XYZ") ? "-" : "MISSED");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
     std::size_t most = 1000000;
     std::size_t measure = 2000;
+    std::size_t history = 5000000;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--reports") == 0)
             most = std::stoul(argv[++i]);
         else if (std::strcmp(argv[i], "--measure") == 0)
             measure = std::stoul(argv[++i]);
+        else if (std::strcmp(argv[i], "--history") == 0)
+            history = std::stoul(argv[++i]);
     }
+    if (history > 0) {
+        // Before Qt starts any thread of its own.
+        std::fflush(stdout);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            History(history);
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "bench_console: the history part failed\n");
+            return 1;
+        }
+    }
+    QApplication app(argc, argv);
     std::vector<std::size_t> levels = {1000, 101000, most};
     levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
 

@@ -1,12 +1,17 @@
 #include "text/console_text.h"
 
+#include <fcntl.h>
 #include <lz4.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
+#include "text/console.h"
 #include "text/lines.h"
 
 namespace quillon {
@@ -34,6 +39,54 @@ const char* Search(std::string_view haystack, std::string_view needle)
     return static_cast<const char*>(::memmem(haystack.data(), haystack.size(), needle.data(), needle.size()));
 }
 
+// A file for the chunks beyond the memory budget that has no name, so that
+// its disk space is returned when it is closed, even after a crash: made
+// nameless (O_TMPFILE) where the file system can, else named and unlinked
+// at once. -1 when none can be made.
+int OpenUnlinkedFile()
+{
+    const char* env = std::getenv("TMPDIR");
+    const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+    std::string name = folder + "/quillon-console-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0)
+        ::unlink(name.c_str());
+    return fd;
+}
+
+bool WriteAt(int fd, const char* data, std::size_t size, std::uint64_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= std::size_t(n);
+        offset += std::uint64_t(n);
+    }
+    return true;
+}
+
+bool ReadAt(int fd, char* data, std::size_t size, std::uint64_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, data, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= std::size_t(n);
+        offset += std::uint64_t(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string FoldCase(std::string_view text)
@@ -44,12 +97,29 @@ std::string FoldCase(std::string_view text)
     return out;
 }
 
-ConsoleText::ConsoleText() { Clear(); }
+ConsoleText::ConsoleText(std::size_t memoryBudget) : budget_(memoryBudget) { Clear(); }
 
-ConsoleText::~ConsoleText() = default;
+ConsoleText::~ConsoleText()
+{
+    if (file_ >= 0)
+        ::close(file_);
+}
+
+void ConsoleText::SetMemoryBudget(std::size_t bytes)
+{
+    budget_ = bytes;
+    Spill();
+}
 
 void ConsoleText::Clear()
 {
+    if (file_ >= 0)
+        ::close(file_);
+    file_ = -1;
+    fileSize_ = 0;
+    inMemory_ = 0;
+    firstInMemory_ = 0;
+    std::string().swap(readBack_);
     std::vector<Chunk>().swap(chunks_);
     recent_.clear();
     // Swapped with empty ones: assigning an empty string would keep the
@@ -114,6 +184,7 @@ void ConsoleText::Seal()
     chunk.packed = std::make_unique<char[]>(std::size_t(packedSize));
     std::memcpy(chunk.packed.get(), packed.data(), std::size_t(packedSize));
     chunk.packedSize = std::uint32_t(packedSize);
+    inMemory_ += chunk.packedSize;
 
     // The text ends in a line break: the empty line behind it is the first
     // line of the next chunk.
@@ -124,22 +195,64 @@ void ConsoleText::Seal()
     open_.lineStarts.assign(1, 0);
     open_.colours.assign(1, {0, colour_});
     scratch_.clear();
+    Spill();
 }
 
-void ConsoleText::Unpack(const Chunk& chunk, std::string& text, std::vector<ColourChange>* colours) const
+void ConsoleText::Spill()
 {
+    while (inMemory_ > budget_ && firstInMemory_ < chunks_.size()) {
+        Chunk& chunk = chunks_[firstInMemory_];
+        if (!WriteToFile(chunk))
+            return;
+        inMemory_ -= chunk.packedSize;
+        ++firstInMemory_;
+    }
+}
+
+bool ConsoleText::WriteToFile(Chunk& chunk)
+{
+    // Tried again at every chunk after a failure: a disk that was full may
+    // have room again.
+    if (file_ < 0)
+        file_ = OpenUnlinkedFile();
+    if (file_ < 0 || !WriteAt(file_, chunk.packed.get(), chunk.packedSize, fileSize_))
+        return false;
+    chunk.fileOffset = fileSize_;
+    fileSize_ += chunk.packedSize;
+    chunk.packed.reset();
+    return true;
+}
+
+void ConsoleText::Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours)
+{
+    const Chunk& chunk = chunks_[index];
     const std::size_t coloursSize = chunk.changes * sizeof(ColourChange);
-    std::string& whole = text;
-    whole.resize(chunk.textSize + coloursSize);
-    const int size = LZ4_decompress_safe(chunk.packed.get(), whole.data(), int(chunk.packedSize),
-                                         int(whole.size()));
-    if (size != int(whole.size()))
-        throw std::runtime_error("console text: a chunk does not unpack");
+    const char* packed = chunk.packed.get();
+    bool ok = true;
+    if (packed == nullptr) {
+        readBack_.resize(chunk.packedSize);
+        ok = ReadAt(file_, readBack_.data(), chunk.packedSize, chunk.fileOffset);
+        packed = readBack_.data();
+    }
+    text.resize(chunk.textSize + coloursSize);
+    ok = ok && LZ4_decompress_safe(packed, text.data(), int(chunk.packedSize), int(text.size())) == int(text.size());
+    if (!ok) {
+        // The file gave back something else (an I/O error): as many blank
+        // lines as the chunk had, so that every position and line number
+        // still holds.
+        const std::uint64_t next = index + 1 < chunks_.size() ? chunks_[index + 1].firstLine : open_.firstLine;
+        const std::size_t breaks = std::size_t(next - chunk.firstLine);
+        text.assign(chunk.textSize - breaks, ' ');
+        text.append(breaks, '\n');
+        if (colours != nullptr)
+            colours->assign(1, {0, colour::Black});
+        return;
+    }
     if (colours != nullptr) {
         colours->resize(chunk.changes);
-        std::memcpy(colours->data(), whole.data() + chunk.textSize, coloursSize);
+        std::memcpy(colours->data(), text.data() + chunk.textSize, coloursSize);
     }
-    whole.resize(chunk.textSize);
+    text.resize(chunk.textSize);
 }
 
 const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
@@ -160,7 +273,7 @@ const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
     u.chunk = chunk;
     u.start = c.start;
     u.firstLine = c.firstLine;
-    Unpack(c, u.text, &u.colours);
+    Unpack(chunk, u.text, &u.colours);
     u.lineStarts.push_back(0);
     for (std::size_t i = 0; i + 1 < u.text.size(); ++i)
         if (u.text[i] == '\n')
@@ -239,7 +352,7 @@ std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_
         text = u.text;
         start = u.start;
     } else {
-        Unpack(chunks_[chunk], scratch_, nullptr);
+        Unpack(chunk, scratch_, nullptr);
         text = scratch_;
         start = chunks_[chunk].start;
     }
@@ -296,9 +409,7 @@ std::size_t ConsoleText::HeldBytes() const
     std::size_t bytes = chunks_.capacity() * sizeof(Chunk) + open_.text.capacity() +
                         open_.lineStarts.capacity() * sizeof(std::uint32_t) +
                         open_.colours.capacity() * sizeof(ColourChange) + scratch_.capacity() +
-                        lowered_.capacity();
-    for (const Chunk& c : chunks_)
-        bytes += c.packedSize;
+                        lowered_.capacity() + readBack_.capacity() + inMemory_;
     for (const Unpacked& u : recent_)
         bytes += u.text.capacity() + u.lineStarts.capacity() * sizeof(std::uint32_t) +
                  u.colours.capacity() * sizeof(ColourChange);

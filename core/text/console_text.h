@@ -8,6 +8,14 @@
 // and unpacked again only while its lines are looked at or searched, a few
 // chunks at a time. A position is a character's offset from the start of the
 // whole text; positions never change, since text is only ever added.
+//
+// The compressed chunks are held in memory up to a budget; beyond it the
+// oldest go to an unlinked temporary file (in TMPDIR, else /tmp) and are read
+// back when they are looked at, searched or copied, so that a history of
+// months costs disk, not memory. The newest stay in memory: they are the ones
+// looked at most. When there is no temporary file to be had or a write to it
+// fails (a full disk), chunks stay in memory, as if there were no budget,
+// until a later write goes through: the history is never cut short.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +49,10 @@ public:
         std::uint64_t chunkStart = 0;
     };
 
-    ConsoleText();
+    // Compressed bytes held in memory before the oldest chunks go to a file.
+    static constexpr std::size_t kMemoryBudget = std::size_t(32) << 20;
+
+    explicit ConsoleText(std::size_t memoryBudget = kMemoryBudget);
     ~ConsoleText();
     ConsoleText(const ConsoleText&) = delete;
     ConsoleText& operator=(const ConsoleText&) = delete;
@@ -49,7 +60,10 @@ public:
     // Adds text at the end. CR, LF and CR LF in `text` each end a line (a CR
     // at the end of one call and a LF at the start of the next are two).
     void Append(std::string_view text, std::uint32_t colour);
+    // Forgets the whole text and closes the temporary file.
     void Clear();
+    // Chunks beyond a smaller budget go to the file at once.
+    void SetMemoryBudget(std::size_t bytes);
 
     // Characters in all, line breaks included; lines in all (one more than
     // the line breaks: the last line is the one being written, maybe empty).
@@ -68,8 +82,11 @@ public:
     // for within lines only.
     std::optional<std::uint64_t> Find(std::string_view needle, std::uint64_t from, bool forward);
 
-    // Bytes held for the text, the compressed chunks and their unpacked copies.
+    // Bytes held in memory for the text, the compressed chunks there and
+    // the unpacked copies.
     std::size_t HeldBytes() const;
+    // Bytes of compressed chunks in the temporary file.
+    std::uint64_t SpilledBytes() const { return fileSize_; }
 
     // Bytes a compressed chunk is cut at (at the next line end); for tests.
     static constexpr std::size_t kChunkBytes = 64 * 1024;
@@ -80,8 +97,9 @@ private:
         std::uint64_t firstLine = 0;  // number of its first line
         std::uint32_t textSize = 0;
         std::uint32_t changes = 0;
-        std::unique_ptr<char[]> packed;
         std::uint32_t packedSize = 0;
+        std::unique_ptr<char[]> packed;  // null while the chunk is in the file
+        std::uint64_t fileOffset = 0;
     };
     // A chunk as text: the open one being written, or an unpacked copy.
     struct Unpacked {
@@ -94,13 +112,19 @@ private:
     };
 
     void Seal();
+    // Moves the oldest chunks in memory to the file while they are over the
+    // budget; stops at the first failure (the rest stay in memory).
+    void Spill();
+    bool WriteToFile(Chunk& chunk);
     // The chunk whose `field` is the last at or before `value`; the open one
     // from `open` on.
     std::size_t ChunkWhere(std::uint64_t Chunk::*field, std::uint64_t value, std::uint64_t open) const;
     std::size_t ChunkOfLine(std::uint64_t line) const;
     std::size_t ChunkOfPosition(std::uint64_t position) const;
     const Unpacked& Open(std::size_t chunk);  // chunks_.size() is the open one
-    void Unpack(const Chunk& chunk, std::string& text, std::vector<ColourChange>* colours) const;
+    // Unpacks chunk `index` into `text` (and its colour changes); a chunk
+    // that cannot be read back from the file comes out as blank lines.
+    void Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours);
     std::optional<std::uint64_t> FindIn(std::size_t chunk, std::string_view folded, std::uint64_t from,
                                         std::uint64_t to, bool last);
 
@@ -112,6 +136,12 @@ private:
     std::size_t longestLine_ = 0;
     std::string scratch_;  // a chunk being packed, or unpacked to be searched
     std::string lowered_;  // the part of a chunk being searched, in lower case
+    std::size_t budget_;
+    std::size_t inMemory_ = 0;    // compressed bytes of the chunks in memory
+    std::size_t firstInMemory_ = 0;  // the chunks before it are in the file
+    int file_ = -1;
+    std::uint64_t fileSize_ = 0;
+    std::string readBack_;  // a compressed chunk read from the file
 };
 
 // Windows-1252 letters in lower case, everything else as it is.

@@ -1,13 +1,118 @@
 // The console's text on its own, without a window: its lines, colours and copies across compressed
 // chunks, and finding in it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
 #include <tuple>
 
 #include "text/console_text.h"
 
 namespace quillon::test { namespace {
+
+namespace fs = std::filesystem;
+
+// Appends `count` lines that are all different, each much like a frame report's, in changing
+// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK".
+std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
+{
+    static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
+                                        "Test 001234", "00 82 a0 a4 a6 40 40 e0", "via DB0ABC", "UI pid=F0"};
+    std::mt19937 random(unsigned(first + 1));
+    std::string all;
+    for (int i = first; i < first + count; ++i) {
+        std::string line = "12:00:" + std::to_string(i % 60) + " #" + std::to_string(i) + (i == 0 ? " FIRST-MARK" : "");
+        for (unsigned n = 2 + random() % 6; n > 0; --n)
+            line += std::string(" ") + words[random() % 8];
+        text.Append(line, std::uint32_t(i % 5));
+        text.Append(i % 2 == 0 ? "\r\n" : "\r", std::uint32_t(i % 5));
+        all += line + "\n";
+    }
+    return all;
+}
+
+// Where two long texts first differ, with a little of each from there: a failure message that
+// shows megabytes of text would be no help.
+std::string Difference(std::string_view got, std::string_view want)
+{
+    if (got == want)
+        return "";
+    const std::size_t at = std::size_t(std::mismatch(got.begin(), got.begin() + std::ptrdiff_t(std::min(got.size(), want.size())),
+                                                     want.begin()).first - got.begin());
+    return "at " + std::to_string(at) + " of " + std::to_string(want.size()) + ": \"" + std::string(got.substr(at, 40)) +
+           "\" instead of \"" + std::string(want.substr(at, 40)) + "\"";
+}
+
+// Every line, its colour and every stretch of text read back as written, wherever its chunk is.
+void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
+{
+    ASSERT_EQ(text.Size(), all.size());
+    std::string lines;
+    for (std::uint64_t i = 0; i + 1 < text.LineCount(); ++i) {
+        const ConsoleText::Line line = text.LineAt(i);
+        lines += std::string(line.text) +
+                 (line.colours[0].colour == (i + std::uint64_t(first)) % 5 ? "\n" : " in another colour\n");
+        if (i % 997 == 0) {
+            ASSERT_EQ(text.LineOf(line.start + line.text.size()), i);
+        }
+    }
+    EXPECT_EQ(Difference(lines, all), "");
+    EXPECT_EQ(Difference(text.Between(0, text.Size()), all), "");
+    std::mt19937 random(7);
+    for (int i = 0; i < 50; ++i) {
+        const std::uint64_t from = random() % all.size();
+        const std::uint64_t length = random() % (3 * ConsoleText::kChunkBytes);
+        ASSERT_EQ(Difference(text.Between(from, from + length), all.substr(from, length)), "") << from << " +" << length;
+    }
+}
+
+// The open file descriptors of this process that lead into `folder`, as /proc/self/fd/N.
+std::vector<fs::path> FilesOpenIn(const fs::path& folder)
+{
+    std::vector<fs::path> open;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = fs::read_symlink(fd.path(), error).string();
+        if (!error && target.starts_with(folder.string() + "/"))
+            open.push_back(fd.path());
+    }
+    return open;
+}
+
+// TMPDIR set to a folder of the test's own, for the life of the object.
+struct TempFolder {
+    TempFolder()
+    {
+        std::string name = (fs::temp_directory_path() / "console-text-XXXXXX").string();
+        path = ::mkdtemp(name.data());
+        if (const char* old = std::getenv("TMPDIR"))
+            saved = old;
+        ::setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~TempFolder()
+    {
+        if (saved)
+            ::setenv("TMPDIR", saved->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+        fs::remove_all(path);
+    }
+    bool Empty() const { return fs::is_empty(path); }
+    fs::path path;
+    std::optional<std::string> saved;
+};
+
+// Memory beside the compressed chunks in memory: the open chunk, three unpacked copies with their
+// line and colour tables, the buffers to pack, search and read back.
+constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
+// About two compressed chunks of report lines.
+constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;
 
 // The text on its own across several compressed chunks: every line and its colour, a copy of the
 // whole, and finding at or behind a place and before it, round the ends, letters of either case alike.
@@ -41,6 +146,153 @@ TEST(ConsoleText, LinesColoursCopiesAndFindsAcrossChunks)
         EXPECT_EQ(text.Find("\xC9T\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
     EXPECT_EQ(text.Find("line 9000", 0, true), std::nullopt);
     EXPECT_EQ(text.Find("0\nline", 0, true), std::nullopt);
+}
+
+// A long history under memory budgets: nothing, about two chunks, and the program's own (all of
+// this text in memory). Wherever the chunks are, in memory or in the temporary file, every line and
+// every stretch reads back as written, a search from the end reaches the first line and goes round
+// the ends, and the memory held never grows past the budget by more than a few chunks.
+TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
+{
+    const TempFolder temp;
+    const std::tuple<const char*, std::size_t, bool> rows[] = {
+        {"all but the open chunk in the file", 0, true},
+        {"two chunks in memory", kTwoChunks, true},
+        {"the program's budget", ConsoleText::kMemoryBudget, false}};
+    for (const auto& [what, budget, spills] : rows) {
+        SCOPED_TRACE(what);
+        ConsoleText text(budget);
+        std::string all;
+        std::size_t mostHeld = 0;
+        for (int i = 0; i < 40; ++i) {
+            all += AppendReportLines(text, 2500, i * 2500);
+            mostHeld = std::max(mostHeld, text.HeldBytes());
+        }
+        ASSERT_GT(text.Size(), 100 * ConsoleText::kChunkBytes);
+        EXPECT_EQ(text.SpilledBytes() > 0, spills);
+        if (spills)
+            EXPECT_LE(mostHeld, budget + kOverhead);
+        else
+            EXPECT_GT(text.HeldBytes(), kTwoChunks + kOverhead) << "the text is too short to tell";
+        ExpectReadsBack(text, all);
+        EXPECT_LE(text.HeldBytes(), budget + kOverhead);
+
+        const std::uint64_t mark = all.find("FIRST-MARK");
+        const std::uint64_t end = text.Size();
+        const std::tuple<std::uint64_t, bool, std::uint64_t> finds[] = {
+            {end, false, mark}, {end / 2, true, mark}, {end / 2, false, mark}, {0, true, mark}, {mark + 1, true, mark},
+            {mark, false, mark}};
+        for (const auto& [from, forward, found] : finds)
+            EXPECT_EQ(text.Find("first-mark", from, forward), found) << from << (forward ? " forward" : " backward");
+        const std::uint64_t last = all.rfind("#99999 ");
+        EXPECT_EQ(text.Find("#99999 ", 0, false), last);
+        EXPECT_EQ(text.Find("#99999 ", last + 1, true), last);
+        EXPECT_EQ(text.Find("FIRST-MARK FIRST", end, false), std::nullopt);
+        EXPECT_LE(text.HeldBytes(), budget + kOverhead);
+    }
+    EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
+}
+
+// The temporary file has no name in the temporary folder and is closed by Clear, which gives its
+// disk space back; after Clear the text starts again from nothing and spills again.
+TEST(ConsoleText, ClearFreesTheMemoryAndTheFile)
+{
+    const TempFolder temp;
+    ConsoleText text(kTwoChunks);
+    AppendReportLines(text, 20000);
+    ASSERT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
+    EXPECT_EQ(FilesOpenIn(temp.path).size(), 1u);
+    EXPECT_TRUE(temp.Empty());
+    (void)text.Between(0, text.Size());
+
+    text.Clear();
+    EXPECT_EQ(text.SpilledBytes(), 0u);
+    EXPECT_LE(text.HeldBytes(), 1024u);
+    EXPECT_EQ(FilesOpenIn(temp.path), std::vector<fs::path>());
+    EXPECT_EQ(text.Size(), 0u);
+    EXPECT_EQ(text.LineCount(), 1u);
+    EXPECT_EQ(text.Find("first-mark", 0, true), std::nullopt);
+
+    const std::string again = AppendReportLines(text, 20000, 3);
+    EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
+    ExpectReadsBack(text, again, 3);
+    EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
+}
+
+// Without a temporary file the chunks stay in memory and nothing is lost; once a file can be
+// written again, the oldest go there and the memory comes back under the budget. A file that
+// cannot be made (no such folder) and a write that fails half-way (a full disk, here a limit on
+// the size of files) alike.
+TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
+{
+    const TempFolder temp;
+    const std::string missing = (temp.path / "gone").string();
+    struct Row {
+        const char* what;
+        std::function<void()> fail;
+        std::function<void()> recover;
+    };
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    struct sigaction quiet{};
+    struct sigaction before{};
+    quiet.sa_handler = SIG_IGN;
+    const Row rows[] = {
+        {"no temporary folder", [&] { ::setenv("TMPDIR", missing.c_str(), 1); },
+         [&] {
+             fs::create_directory(missing);
+         }},
+        {"a full disk", [&] {
+             ::sigaction(SIGXFSZ, &quiet, &before);
+             rlimit small = saved;
+             small.rlim_cur = 3 * ConsoleText::kChunkBytes / 2;
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [&] {
+             ::setrlimit(RLIMIT_FSIZE, &saved);
+             ::sigaction(SIGXFSZ, &before, nullptr);
+         }}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ::setenv("TMPDIR", temp.path.c_str(), 1);
+        ConsoleText text(kTwoChunks);
+        row.fail();
+        std::string all = AppendReportLines(text, 60000);
+        row.recover();
+        EXPECT_LE(text.SpilledBytes(), 3 * ConsoleText::kChunkBytes / 2);
+        EXPECT_GT(text.HeldBytes(), kTwoChunks + kOverhead);
+        ExpectReadsBack(text, all);
+        EXPECT_EQ(text.Find("first-mark", text.Size(), false), all.find("FIRST-MARK"));
+
+        all += AppendReportLines(text, 2000, 60000);
+        EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
+        EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
+        ExpectReadsBack(text, all);
+    }
+}
+
+// A temporary file that gives nothing back (here cut short under the text's feet, as a failing
+// disk might): its chunks read as blank lines, every position and line number still holds, and the
+// lines in memory are untouched.
+TEST(ConsoleText, AChunkTheFileCannotGiveBackReadsAsBlankLines)
+{
+    const TempFolder temp;
+    ConsoleText text(kTwoChunks);
+    const std::string all = AppendReportLines(text, 20000);
+    const std::vector<fs::path> files = FilesOpenIn(temp.path);
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(::truncate(files[0].c_str(), 0), 0);
+
+    const std::string copy = text.Between(0, text.Size());
+    ASSERT_EQ(copy.size(), all.size());
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), std::count(all.begin(), all.end(), '\n'));
+    EXPECT_EQ(text.LineAt(0).text.find_first_not_of(' '), std::string_view::npos);
+    EXPECT_EQ(text.LineAt(0).start, 0u);
+    const std::uint64_t last = text.LineCount() - 2;
+    EXPECT_EQ(text.LineAt(last).text, std::string_view(all).substr(text.LineAt(last).start, text.LineAt(last).text.size()));
+    EXPECT_EQ(text.LineOf(text.LineAt(last).start), last);
+    EXPECT_EQ(text.Find("first-mark", text.Size(), false), std::nullopt);
+    EXPECT_EQ(text.Find("#19999 ", 0, false), all.rfind("#19999 "));
 }
 
 } }  // namespace quillon::test
