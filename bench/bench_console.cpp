@@ -1,6 +1,8 @@
 // The console under a growing history, in the shown main window:
-// - the cost of one frame report (its AddRuns, then the event loop's turn
-//   that scrolls and paints) with 1,000, 100,000 and 1,000,000 reports held;
+// - the cost of one frame report (its AddRuns, then a turn of the event
+//   loop) with 1,000, 100,000 and 1,000,000 reports held; the console
+//   scrolls and paints new text once a paint interval, and that painting is
+//   measured below;
 // - the memory each report keeps: the growth of the resident set over
 //   100,000 reports, and what is given back by "Clear Counter";
 // - painting the whole console window with a million reports held;

@@ -79,6 +79,10 @@ ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     UpdateScrollBars();
+
+    newText_.setSingleShot(true);
+    newText_.setInterval(kPaintInterval);
+    connect(&newText_, &QTimer::timeout, this, [this] { ShowNewText(); });
 }
 
 QColor ConsoleArea::Resolve(std::uint32_t colour) const
@@ -123,8 +127,19 @@ void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
         text_.Append(run.text, run.colour);
     if (text_.Size() == sizeBefore)
         return;
-    if (!following_) {
+    if (!following_)
         ++unseen_;
+    // The first report after a paint starts the wait; those behind it only
+    // go into the text.
+    if (!newText_.isActive()) {
+        firstNewLine_ = linesBefore - 1;  // the line that was open takes the text
+        newText_.start();
+    }
+}
+
+void ConsoleArea::ShowNewText()
+{
+    if (!following_ && unseen_ > 0) {
         cue_->setText(QStringLiteral("%1 new report%2 below \u25BC").arg(unseen_).arg(unseen_ == 1 ? "" : "s"));
         cue_->adjustSize();
         PlaceBars();
@@ -132,8 +147,16 @@ void ConsoleArea::AddRuns(const std::vector<ConsoleRun>& runs)
     }
     UpdateScrollBars();
     // Text behind the view needs no painting.
-    if (following_ || linesBefore <= FirstLineShown() + std::uint64_t(RowsShown()))
+    if (following_ || firstNewLine_ < FirstLineShown() + std::uint64_t(RowsShown()) + 1)
         viewport()->update();
+}
+
+void ConsoleArea::CatchUp()
+{
+    if (newText_.isActive()) {
+        newText_.stop();
+        ShowNewText();
+    }
 }
 
 void ConsoleArea::Clear()
@@ -273,6 +296,7 @@ bool ConsoleArea::Find(std::uint64_t from, bool forward)
 
 void ConsoleArea::ScrollIntoView(std::uint64_t position)
 {
+    CatchUp();  // the place may be in text not yet shown
     const std::uint64_t line = text_.LineOf(position);
     const std::uint64_t first = FirstLineShown();
     const std::uint64_t rows = std::uint64_t(RowsShown());

@@ -9,6 +9,12 @@
 // counts the reports that arrived below (End, Ctrl+End, the button or
 // scrolling to the bottom follow again).
 //
+// A report goes into the text at once, but the view shows new text at most
+// every kPaintInterval: a busy channel brings hundreds of reports a second,
+// and painting each would cost far more than storing it. The scroll bars and
+// the cue catch up at the same moment; whatever the user does (scrolling,
+// keys, selecting, resizing) is painted at once.
+//
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
 // Ctrl+A, scrolls with the keys, the wheel and the scroll bars, and finds
@@ -20,7 +26,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,6 +50,9 @@ public:
     void AddRuns(const std::vector<ConsoleRun>& runs);
     // Empties the console and gives its memory back.
     void Clear();
+
+    // The longest new text waits before it is shown.
+    static constexpr std::chrono::milliseconds kPaintInterval{33};
 
     // The text as shown, lines ended with "\n".
     QString PlainText();
@@ -84,6 +95,10 @@ private:
     int ColumnsShown() const;
     void UpdateScrollBars();
     void Follow();
+    // Shows the text added since the last time: scroll bars, cue and paint.
+    void ShowNewText();
+    // The same at once, for what needs the scroll bars' range up to date.
+    void CatchUp();
     void OnScrolled();
     void PlaceBars();
     // Finds the find bar's text at or behind `from`, or before it.
@@ -96,6 +111,8 @@ private:
     ConsoleText text_;
     bool following_ = true;
     std::uint64_t unseen_ = 0;
+    QTimer newText_;                  // runs while added text waits to be shown
+    std::uint64_t firstNewLine_ = 0;  // the first line changed since it was shown
     std::uint64_t anchor_ = 0;  // the selection: from anchor_ to cursor_
     std::uint64_t cursor_ = 0;
     std::string needle_;        // the text last searched for, in lower case

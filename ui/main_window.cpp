@@ -64,6 +64,9 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
     BuildWindow();
     BuildMenus();
+    latest_.setSingleShot(true);
+    latest_.setInterval(ConsoleArea::kPaintInterval);
+    connect(&latest_, &QTimer::timeout, this, &MainWindow::ShowLatest);
     station_.SetView(this);
 }
 
@@ -180,6 +183,7 @@ void MainWindow::ClearCounters()
 {
     console_->Clear();
     station_.ClearCounters();
+    counts_.reset();
     receivedCounter_->setText(QString());
     sentCounter_->setText(QString());
 }
@@ -204,10 +208,24 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::ShowReport(const FrameReport& report)
 {
-    const QString caption = FromCodePage(report.frameCaption);
+    if (caption_ != report.frameCaption) {
+        caption_ = report.frameCaption;
+        if (!latest_.isActive())
+            latest_.start();
+    }
+    console_->AddRuns(report.console);
+}
+
+void MainWindow::ShowLatest()
+{
+    const QString caption = FromCodePage(caption_);
     if (frameBox_->title() != caption)
         frameBox_->setTitle(caption);
-    console_->AddRuns(report.console);
+    if (counts_) {
+        receivedCounter_->setText(FromCodePage(std::to_string(counts_->BytesReceived) + " Bytes received (" +
+                                               std::to_string(counts_->FrameCount) + " Frames)"));
+        counts_.reset();
+    }
 }
 
 void MainWindow::ShowStatusLine(std::string_view line)
@@ -222,8 +240,9 @@ void MainWindow::ClearStatus()
 
 void MainWindow::ShowReceiveCounts(const Counters& counts)
 {
-    receivedCounter_->setText(FromCodePage(std::to_string(counts.BytesReceived) + " Bytes received (" +
-                                           std::to_string(counts.FrameCount) + " Frames)"));
+    counts_ = counts;
+    if (!latest_.isActive())
+        latest_.start();
 }
 
 void MainWindow::ShowBytesSent(std::int32_t bytes)
