@@ -161,6 +161,8 @@ void ConsoleArea::CatchUp()
 
 void ConsoleArea::Clear()
 {
+    if (Saving())
+        export_->Abandon(QStringLiteral("The console was cleared before it was saved: nothing was saved."));
     text_.Clear();
     anchor_ = cursor_ = 0;
     unseen_ = 0;
@@ -250,8 +252,19 @@ QString ConsoleArea::PlainText() { return FromCodePage(text_.Between(0, text_.Si
 
 void ConsoleArea::Copy()
 {
-    if (anchor_ != cursor_)
+    const std::uint64_t from = std::min(anchor_, cursor_);
+    const std::uint64_t to = std::max(anchor_, cursor_);
+    if (from == to)
+        return;
+    if (to - from <= copyLimit_) {
         QApplication::clipboard()->setText(SelectedText());
+        return;
+    }
+    if (Saving()) {
+        exportDialogs_->Tell(this, QStringLiteral("The console is still being saved; copy again when it is done."));
+        return;
+    }
+    export_ = SaveInsteadOfCopy(text_, from, to, *exportDialogs_, this);
 }
 
 void ConsoleArea::ShowFind()

@@ -17,7 +17,8 @@
 //
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
-// Ctrl+A, scrolls with the keys, the wheel and the scroll bars, and finds
+// Ctrl+A (a selection too large for the clipboard is offered to be saved
+// to a file instead: console_export.h), scrolls with the keys, the wheel and the scroll bars, and finds
 // text with Ctrl+F, F3 and Shift+F3.
 #pragma once
 
@@ -25,16 +26,19 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "console_export.h"
 #include "text/console.h"
 #include "text/console_text.h"
 
@@ -61,6 +65,13 @@ public:
     void Select(std::uint64_t from, std::uint64_t to);
     void SelectAll();
     void Copy();
+    // The largest selection that Copy puts on the clipboard, in bytes of
+    // console text; for tests. The dialogs a larger one asks, for tests.
+    static constexpr std::uint64_t kCopyLimit = 32 * 1024 * 1024;
+    void SetCopyLimit(std::uint64_t bytes) { copyLimit_ = bytes; }
+    void SetExportDialogs(std::unique_ptr<ExportDialogs> dialogs) { exportDialogs_ = std::move(dialogs); }
+    // While a selection too large to copy is being saved.
+    bool Saving() const { return export_ != nullptr && export_->Running(); }
 
     // Opens the find bar; finds the text of the find bar again, forward or
     // backward, going round at the ends; false when it is nowhere.
@@ -120,6 +131,10 @@ private:
     int lineHeight_ = 16;
     int ascent_ = 12;
     static constexpr int kMargin = 4;
+
+    std::uint64_t copyLimit_ = kCopyLimit;
+    std::unique_ptr<ExportDialogs> exportDialogs_ = MakeExportDialogs();
+    QPointer<ConsoleExport> export_;
 
     QPushButton* cue_ = nullptr;
     QWidget* findBar_ = nullptr;
