@@ -8,6 +8,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "text/codepage.h"
 #include "text/console_text.h"
@@ -83,9 +86,9 @@ ConsoleExport* SaveInsteadOfCopy(ConsoleText& text, std::uint64_t from, std::uin
 ConsoleExport::ConsoleExport(ConsoleText& text, std::uint64_t from, std::uint64_t to, const QString& path,
                              ExportDialogs& dialogs, QWidget* parent)
     : QObject(parent), text_(text), from_(from), begin_(from), to_(to), dialogs_(dialogs), parent_(parent),
-      file_(path)
+      path_(path), file_(path + QStringLiteral(".part"))
 {
-    if (!file_.open(QIODevice::WriteOnly)) {
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         Fail(file_.errorString());
         return;
     }
@@ -106,7 +109,8 @@ ConsoleExport::ConsoleExport(ConsoleText& text, std::uint64_t from, std::uint64_
 
 ConsoleExport::~ConsoleExport()
 {
-    // An unfinished file is dropped with file_, its temporary file removed.
+    if (!done_ && file_.isOpen())
+        file_.remove();
     delete progress_.data();
 }
 
@@ -125,22 +129,29 @@ void ConsoleExport::WriteSlice()
         return;
     }
     turn_.stop();
-    if (!file_.commit()) {
+    file_.close();
+    // Over any file of that name, in one step.
+    if (file_.error() != QFileDevice::NoError) {
         Fail(file_.errorString());
         return;
     }
+    if (std::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(path_).constData()) != 0) {
+        Fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    done_ = true;
     deleteLater();
 }
 
 void ConsoleExport::Fail(const QString& reason)
 {
-    Abandon(QStringLiteral("%1 was not saved: %2").arg(QDir::toNativeSeparators(file_.fileName()), reason));
+    Abandon(QStringLiteral("%1 was not saved: %2").arg(QDir::toNativeSeparators(path_), reason));
 }
 
 void ConsoleExport::Abandon(const QString& reason)
 {
     turn_.stop();
-    file_.cancelWriting();
+    file_.remove();  // closes it first
     if (progress_)
         progress_->hide();
     deleteLater();

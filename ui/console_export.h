@@ -11,7 +11,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSaveFile>
+#include <QFile>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -48,8 +48,10 @@ std::unique_ptr<ExportDialogs> MakeExportDialogs();
 QString TooLargeQuestion(std::uint64_t selectedBytes);
 
 // One save under way: the text from `from` to `to` into `path`. The file
-// takes its name only when all of it is written; until then it is a
-// temporary one beside it, dropped when the save fails or is cancelled.
+// takes its name only when all of it is written; until then it is
+// `path`.part, removed when the save fails or is cancelled. (Not a
+// QSaveFile: its commit waits for the disk, a freeze of a quarter of a
+// second for a few hundred megabytes.)
 class ConsoleExport : public QObject {
 public:
     // Bytes of console text written per turn of the event loop.
@@ -74,7 +76,9 @@ private:
     std::uint64_t to_;
     ExportDialogs& dialogs_;
     QWidget* parent_;
-    QSaveFile file_;
+    QString path_;
+    QFile file_;  // the .part file
+    bool done_ = false;
     QTimer turn_;
     QPointer<QProgressDialog> progress_;
 };
