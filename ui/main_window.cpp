@@ -218,8 +218,9 @@ void MainWindow::ShowReport(const FrameReport& report)
 
 void MainWindow::ShowLatest()
 {
+    // The box keeps its first caption until a frame has come.
     const QString caption = FromCodePage(caption_);
-    if (frameBox_->title() != caption)
+    if (!caption_.empty() && frameBox_->title() != caption)
         frameBox_->setTitle(caption);
     if (counts_) {
         receivedCounter_->setText(FromCodePage(std::to_string(counts_->BytesReceived) + " Bytes received (" +

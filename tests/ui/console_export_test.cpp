@@ -8,6 +8,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "console_area.h"
 #include "console_export.h"
 #include "frames.h"
@@ -46,6 +48,17 @@ private:
 };
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// "same", or where two texts of megabytes first differ: a failing EXPECT_EQ would print them, and
+// diff them line by line.
+std::string Difference(const std::string& got, const std::string& expected)
+{
+    if (got == expected)
+        return "same";
+    const auto at = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
+    return std::to_string(got.size()) + " bytes against " + std::to_string(expected.size()) +
+           ", the first difference at byte " + std::to_string(at);
+}
 
 TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveHadIt)
 {
@@ -104,17 +117,22 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
             // Under way, not done: the file gets its name only when all is written, and a report
             // that comes meanwhile is not in it.
             EXPECT_TRUE(area.Saving());
+            QCoreApplication::processEvents();  // one turn writes one slice, of several
+            EXPECT_TRUE(area.Saving());
             EXPECT_FALSE(QFile::exists(answers.file));
             area.AddText("a report during the save\r", colour::Blue);
             EXPECT_TRUE(QTest::qWaitFor([&] { return !area.Saving(); }, 30000));
         }
         EXPECT_EQ(answers.asked, asked);
         EXPECT_EQ(answers.told, "");
-        EXPECT_EQ(Utf8(QApplication::clipboard()->text()), c.expect == Expect::Clipboard ? selected : "as before");
+        EXPECT_EQ(Difference(Utf8(QApplication::clipboard()->text()),
+                             c.expect == Expect::Clipboard ? selected : "as before"),
+                  "same");
         const std::string expected = c.expect == Expect::Selection ? selected
                                      : c.expect == Expect::Whole   ? whole
                                                                    : "";
-        EXPECT_EQ(answers.file.isEmpty() ? "" : ReadFile(answers.file.toStdString()), expected);  // "": none
+        EXPECT_EQ(Difference(answers.file.isEmpty() ? "" : ReadFile(answers.file.toStdString()), expected),
+                  "same");  // "": no file
         saved += expected.empty() ? 0 : 1;
         EXPECT_EQ(filesThere(), saved);  // and no temporary one left
     }
