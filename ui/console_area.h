@@ -17,9 +17,9 @@
 //
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
-// Ctrl+A (a selection too large for the clipboard is offered to be saved
-// to a file instead: console_export.h), scrolls with the keys, the wheel and the scroll bars, and finds
-// text with Ctrl+F, F3 and Shift+F3.
+// Ctrl+A (a selection too large for the clipboard is offered to be saved to
+// a file instead: console_export.h), scrolls with the keys, the wheel and the
+// scroll bars, and finds text with Ctrl+F, F3 and Shift+F3.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -55,7 +55,7 @@ public:
     // Empties the console and gives its memory back.
     void Clear();
 
-    // The longest new text waits before it is shown.
+    // How long new text may wait before it is shown.
     static constexpr std::chrono::milliseconds kPaintInterval{33};
 
     // The text as shown, lines ended with "\n".
@@ -66,7 +66,8 @@ public:
     void SelectAll();
     void Copy();
     // The largest selection that Copy puts on the clipboard, in bytes of
-    // console text; for tests. The dialogs a larger one asks, for tests.
+    // console text, and the dialogs that a larger one brings up: both can be
+    // changed for tests (the dialogs not while a save runs).
     static constexpr std::uint64_t kCopyLimit = 32 * 1024 * 1024;
     void SetCopyLimit(std::uint64_t bytes) { copyLimit_ = bytes; }
     void SetExportDialogs(std::unique_ptr<ExportDialogs> dialogs) { exportDialogs_ = std::move(dialogs); }
