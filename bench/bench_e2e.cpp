@@ -4,7 +4,8 @@
 // the program reads it. Prints the frames per second over the whole run and
 // over its second half, and whether every frame reached the logs: the raw log
 // must hold exactly the frames sent (each behind a time frame), the dump log
-// one line per frame and the hex log one per frame with a payload.
+// one line per frame and the hex log one per frame with a payload. The same
+// frames then go into kissutil: the program's CPU per frame beside its.
 //
 // The soak sends a million different frames instead (the tools' encoder, all
 // byte values in the payloads) in pieces of random sizes, and takes the TNC
@@ -381,12 +382,14 @@ int main(int argc, char** argv)
                       Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
         Result(mode + " against kissutil", yardstick.ran ? figure : "kissutil not found", ">= x3",
                yardstick.ran ? Verdict(yardstick.frames == frames && rate >= 3 * kissutilRate) : "-");
-        if (headless) {
-            std::snprintf(figure, sizeof figure, "x%.3f (%.2f against %.2f us)", cpuRatio, cpuPerFrame,
-                          kissutilCpuPerFrame);
-            Result("headless, CPU per frame against kissutil's", cpuKnown ? figure : "kissutil not found",
-                   "<= x0.1", cpuKnown ? Verdict(cpuRatio <= 0.1) : "-");
-        }
+        // With the window, the console painting as frames pour in and the
+        // three logs written, at most a sixth of kissutil's CPU; headless, a
+        // tenth.
+        std::snprintf(figure, sizeof figure, "x%.3f (%.2f against %.2f us)", cpuRatio, cpuPerFrame,
+                      kissutilCpuPerFrame);
+        const double most = headless ? 0.1 : 1.0 / 6;
+        Result(mode + ", CPU per frame against kissutil's", cpuKnown ? figure : "kissutil not found",
+               headless ? "<= x0.1" : "<= x0.167", cpuKnown ? Verdict(cpuRatio <= most) : "-");
     }
     if (headless) {
         char figure[120];

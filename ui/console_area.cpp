@@ -84,6 +84,10 @@ ConsoleArea::ConsoleArea(QWidget* parent) : QAbstractScrollArea(parent)
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     UpdateScrollBars();
+
+    newText_.setSingleShot(true);
+    newText_.setInterval(kPaintInterval);
+    connect(&newText_, &QTimer::timeout, this, [this] { ShowNewText(); });
 }
 
 QColor ConsoleArea::Resolve(std::uint32_t colour) const
@@ -156,8 +160,19 @@ void ConsoleArea::ShowAdded(std::uint64_t reports, std::uint64_t linesBefore)
 {
     if (reports == 0)
         return;
-    if (!following_) {
+    if (!following_)
         unseen_ += reports;
+    // The first report after a paint starts the wait; those behind it only
+    // go into the text.
+    if (!newText_.isActive()) {
+        firstNewLine_ = linesBefore - 1;  // the line that was open takes the text
+        newText_.start();
+    }
+}
+
+void ConsoleArea::ShowNewText()
+{
+    if (!following_ && unseen_ > 0) {
         cue_->setText(QStringLiteral("%1 new report%2 below \u25BC").arg(unseen_).arg(unseen_ == 1 ? "" : "s"));
         cue_->adjustSize();
         PlaceBars();
@@ -165,12 +180,22 @@ void ConsoleArea::ShowAdded(std::uint64_t reports, std::uint64_t linesBefore)
     }
     UpdateScrollBars();
     // Text behind the view needs no painting.
-    if (following_ || linesBefore <= FirstLineShown() + std::uint64_t(RowsShown()))
+    if (following_ || firstNewLine_ < FirstLineShown() + std::uint64_t(RowsShown()) + 1)
         viewport()->update();
+}
+
+void ConsoleArea::CatchUp()
+{
+    if (newText_.isActive()) {
+        newText_.stop();
+        ShowNewText();
+    }
 }
 
 void ConsoleArea::Clear()
 {
+    if (Saving())
+        export_->Abandon(QStringLiteral("The console was cleared before it was saved: nothing was saved."));
     text_.Clear();
     anchor_ = cursor_ = 0;
     unseen_ = 0;
@@ -271,8 +296,19 @@ QString ConsoleArea::PlainText() { return FromCodePage(text_.Between(0, text_.Si
 
 void ConsoleArea::Copy()
 {
-    if (anchor_ != cursor_)
+    const std::uint64_t from = std::min(anchor_, cursor_);
+    const std::uint64_t to = std::max(anchor_, cursor_);
+    if (from == to)
+        return;
+    if (to - from <= copyLimit_) {
         QApplication::clipboard()->setText(SelectedText());
+        return;
+    }
+    if (Saving()) {
+        exportDialogs_->Tell(this, QStringLiteral("The console is still being saved; copy again when it is done."));
+        return;
+    }
+    export_ = SaveInsteadOfCopy(text_, from, to, *exportDialogs_, this);
 }
 
 void ConsoleArea::ShowFind()
@@ -328,6 +364,7 @@ bool ConsoleArea::Find(std::uint64_t from, bool forward)
 
 void ConsoleArea::ScrollIntoView(std::uint64_t position)
 {
+    CatchUp();  // the place may be in text not yet shown
     const std::uint64_t line = text_.LineOf(position);
     const std::uint64_t first = FirstLineShown();
     const std::uint64_t rows = std::uint64_t(RowsShown());

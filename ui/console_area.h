@@ -9,10 +9,17 @@
 // below the last line, counts the reports that arrived below (End, Ctrl+End,
 // the button or scrolling to the bottom follow again).
 //
+// A report goes into the text at once, but the view shows new text at most
+// every kPaintInterval: a busy channel brings hundreds of reports a second,
+// and painting each would cost far more than storing it. The scroll bars and
+// the cue catch up at the same moment; whatever the user does (scrolling,
+// keys, selecting, resizing) is painted at once.
+//
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
-// Ctrl+A, scrolls with the keys, the wheel and the scroll bars, and finds
-// text with Ctrl+F, F3 and Shift+F3. While a mouse button is down in the
+// Ctrl+A (a selection too large for the clipboard is offered to be saved to
+// a file instead: console_export.h), scrolls with the keys, the wheel and the
+// scroll bars, and finds text with Ctrl+F, F3 and Shift+F3. While a mouse button is down in the
 // view, the view holds still, so that a drag selects what the user sees;
 // the reports arriving meanwhile are counted by the button. A click that
 // selects nothing lets a view that was following follow again; a selection
@@ -28,16 +35,21 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRawFont>
+#include <QTimer>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "console_export.h"
 #include "text/console.h"
 #include "text/console_text.h"
 
@@ -59,6 +71,12 @@ public:
     // Empties the console and gives its memory back.
     void Clear();
 
+    // How long new text may wait before it is shown.
+    static constexpr std::chrono::milliseconds kPaintInterval{33};
+    // Shows the text that waits at once, for what needs the scroll bars'
+    // range up to date.
+    void CatchUp();
+
     // The text as shown, lines ended with "\n".
     QString PlainText();
     QString SelectedText();
@@ -66,6 +84,14 @@ public:
     void Select(std::uint64_t from, std::uint64_t to);
     void SelectAll();
     void Copy();
+    // The largest selection that Copy puts on the clipboard, in bytes of
+    // console text, and the dialogs that a larger one brings up: both can be
+    // changed for tests (the dialogs not while a save runs).
+    static constexpr std::uint64_t kCopyLimit = 32 * 1024 * 1024;
+    void SetCopyLimit(std::uint64_t bytes) { copyLimit_ = bytes; }
+    void SetExportDialogs(std::unique_ptr<ExportDialogs> dialogs) { exportDialogs_ = std::move(dialogs); }
+    // While a selection too large to copy is being saved.
+    bool Saving() const { return export_ != nullptr && export_->Running(); }
 
     // Opens the find bar; finds the text of the find bar again, forward or
     // backward, going round at the ends; false when it is nowhere.
@@ -102,6 +128,8 @@ private:
     int ColumnsShown() const;
     void UpdateScrollBars();
     void Follow();
+    // Shows the text added since the last time: scroll bars, cue and paint.
+    void ShowNewText();
     void OnScrolled();
     // Lays out the foot of the view: the cue's strip and the find bar.
     void PlaceBars();
@@ -126,6 +154,8 @@ private:
     ConsoleText text_;
     bool following_ = true;
     std::uint64_t unseen_ = 0;
+    QTimer newText_;                  // runs while added text waits to be shown
+    std::uint64_t firstNewLine_ = 0;  // the first line changed since it was shown
     std::uint64_t anchor_ = 0;  // the selection: from anchor_ to cursor_
     std::uint64_t cursor_ = 0;
     std::string needle_;        // the text last searched for, in lower case
@@ -139,6 +169,10 @@ private:
     QRawFont rawFont_;
     std::array<quint32, 0x5F> asciiGlyphs_{};
     static constexpr int kMargin = 4;
+
+    std::uint64_t copyLimit_ = kCopyLimit;
+    std::unique_ptr<ExportDialogs> exportDialogs_ = MakeExportDialogs();
+    QPointer<ConsoleExport> export_;
 
     QPushButton* cue_ = nullptr;
     QWidget* findBar_ = nullptr;

@@ -66,6 +66,9 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     BuildWindow();
     BuildMenus();
     heardList_ = Named(new HeardListWindow(this), "heardList");
+    latest_.setSingleShot(true);
+    latest_.setInterval(ConsoleArea::kPaintInterval);
+    connect(&latest_, &QTimer::timeout, this, &MainWindow::ShowLatest);
     station_.SetView(this);
 }
 
@@ -192,6 +195,7 @@ void MainWindow::ClearCounters()
     console_->Clear();
     heardList_->Clear();
     station_.ClearCounters();
+    counts_.reset();
     receivedCounter_->setText(QString());
     sentCounter_->setText(QString());
 }
@@ -239,11 +243,26 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::ShowReport(const FrameReport& report)
 {
-    const QString caption = FromCodePage(report.frameCaption);
-    if (frameBox_->title() != caption)
-        frameBox_->setTitle(caption);
+    if (caption_ != report.frameCaption) {
+        caption_ = report.frameCaption;
+        if (!latest_.isActive())
+            latest_.start();
+    }
     console_->AddRuns(report.console);
     heardList_->Add(report);
+}
+
+void MainWindow::ShowLatest()
+{
+    // The box keeps its first caption until a frame has come.
+    const QString caption = FromCodePage(caption_);
+    if (!caption_.empty() && frameBox_->title() != caption)
+        frameBox_->setTitle(caption);
+    if (counts_) {
+        receivedCounter_->setText(FromCodePage(std::to_string(counts_->BytesReceived) + " Bytes received (" +
+                                               std::to_string(counts_->FrameCount) + " Frames)"));
+        counts_.reset();
+    }
 }
 
 void MainWindow::ShowStatusLine(std::string_view line)
@@ -258,8 +277,9 @@ void MainWindow::ClearStatus()
 
 void MainWindow::ShowReceiveCounts(const Counters& counts)
 {
-    receivedCounter_->setText(FromCodePage(std::to_string(counts.BytesReceived) + " Bytes received (" +
-                                           std::to_string(counts.FrameCount) + " Frames)"));
+    counts_ = counts;
+    if (!latest_.isActive())
+        latest_.start();
 }
 
 void MainWindow::ShowBytesSent(std::int32_t bytes)

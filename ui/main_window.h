@@ -10,6 +10,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
+#include <optional>
+#include <string>
 
 #include "console_area.h"
 #include "heard_list_window.h"
@@ -47,6 +50,9 @@ private:
     void ShowHeardList();
     void ShowAbout();
     void OpenLog();
+    // The caption and the received counter change with nearly every frame;
+    // they are shown as often as the console paints, not for every frame.
+    void ShowLatest();
 
     // What the station tells.
     void ShowReport(const FrameReport& report) override;
@@ -76,6 +82,9 @@ private:
     IndicatorLamp* inputLamp_ = nullptr;
     IndicatorLamp* mirrorLamp_ = nullptr;
     QAction* mirrorAction_ = nullptr;
+    QTimer latest_;                   // runs while a caption or counts wait to be shown
+    std::string caption_;             // the last frame's kind, shown or waiting
+    std::optional<Counters> counts_;  // waiting to be shown
     QPointer<QWidget> statistics_;
     HeardListWindow* heardList_ = nullptr;  // fed every report, open or not
     QPointer<QWidget> about_;

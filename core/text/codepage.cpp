@@ -39,16 +39,24 @@ void AppendUtf8(std::string& out, char16_t c)
 
 std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots)
 {
+    // ASCII, the bulk of any console text, is its own UTF-8: it goes over a
+    // run at a time, and only the other bytes one by one.
     std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const std::uint8_t byte = static_cast<std::uint8_t>(c);
-        if (controlsAsDots && (byte < 32 || byte == 127)) {
-            out.push_back('.');
+    out.reserve(text.size() + text.size() / 8);
+    std::size_t run = 0;  // where the run of bytes that stay as they are begins
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::uint8_t byte = static_cast<std::uint8_t>(text[i]);
+        const bool dot = controlsAsDots && (byte < 32 || byte == 127);
+        if (byte < 0x80 && !dot)
             continue;
-        }
-        AppendUtf8(out, Windows1252ToUnicode(byte));
+        out.append(text.substr(run, i - run));
+        if (dot)
+            out.push_back('.');
+        else
+            AppendUtf8(out, Windows1252ToUnicode(byte));
+        run = i + 1;
     }
+    out.append(text.substr(run));
     return out;
 }
 

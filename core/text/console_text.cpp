@@ -326,6 +326,7 @@ std::string ConsoleText::Between(std::uint64_t from, std::uint64_t to)
 {
     std::string out;
     to = std::min(to, Size());
+    out.reserve(from < to ? std::size_t(to - from) : 0);
     while (from < to) {
         const Unpacked& u = Open(ChunkOfPosition(from));
         const std::size_t begin = std::size_t(from - u.start);

@@ -3,6 +3,7 @@
 // many compressed chunks. And the status box, which keeps only its last lines.
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -59,10 +60,12 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     QScrollBar& bar = *area.verticalScrollBar();
     for (int i = 0; i < 300; ++i)
         area.AddText("line " + std::to_string(i) + "\r", colour::Green);
-    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && bar.maximum() > 250);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.maximum() > 250; }));
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum());
     bar.setValue(3);
     area.AddRuns({{"one\r", colour::Red}, {"more\r", colour::Blue}});
     area.AddText("two\r", colour::Red);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return area.Cue()->isVisible(); }));
     EXPECT_EQ(area.SelectedText().toStdString() + ", " + std::to_string(area.FirstLineShown()) + ", " +
                   area.Cue()->text().toStdString() + (area.Cue()->isVisible() ? "" : " hidden"),
               "ell, 3, 2 new reports below \u25BC");
@@ -121,6 +124,52 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
     }
     EXPECT_EQ(look, (std::vector<std::string>{"", "#808080", "#808080", "#000000", "#ff0000", "#008000", "",
                                               "#c800c8", "#0000ff+#3070c0+#ff0000+#ffff00"}));
+}
+
+// Counts the paints of a widget and notes what the console held at the last one.
+struct PaintWatch : QObject {
+    explicit PaintWatch(ConsoleArea& watched) : area(watched) { area.viewport()->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            sizePainted = area.Text().Size();
+            lastLinePainted = area.FirstLineShown() + std::uint64_t(area.viewport()->height() / lineHeight);
+        }
+        return false;
+    }
+    ConsoleArea& area;
+    const int lineHeight = QFontMetrics(area.font()).lineSpacing();
+    int paints = 0;
+    std::uint64_t sizePainted = 0;
+    std::uint64_t lastLinePainted = 0;
+};
+
+// 2,000 reports as fast as they come, the event loop turning after each: the console paints at most
+// once a paint interval (with slack for the timer), yet the last report is painted in the end, at the
+// foot of the view.
+TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEnd)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    const auto reports = ReportRuns(Joined(ManyFrames(2000, 9)));
+    area.AddRuns(reports[0]);
+    PaintWatch watch(area);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.sizePainted == area.Text().Size(); }));
+
+    watch.paints = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto& report : reports) {
+        area.AddRuns(report);
+        QCoreApplication::processEvents();
+    }
+    const qint64 elapsed = clock.elapsed();
+    const int paints = watch.paints;
+    EXPECT_LE(paints, elapsed / 30 + 3) << elapsed << " ms";
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return watch.sizePainted == area.Text().Size() && watch.lastLinePainted + 1 >= area.Text().LineCount();
+    }));
 }
 
 // Two mentions of a callsign among 2,000 reports (many compressed chunks): Ctrl+F and typing find

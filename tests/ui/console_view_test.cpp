@@ -46,10 +46,12 @@ void Drag(ConsoleArea& area, QPointF from, QPointF to)
     Mouse(area, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
+// Reports, and then the moment the view shows them.
 void AddLines(ConsoleArea& area, const std::string& name, int count)
 {
     for (int i = 0; i < count; ++i)
         area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
+    area.CatchUp();
 }
 
 qreal Advance(const ConsoleArea& area) { return QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')); }

@@ -71,9 +71,13 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
         "\u00C0.\u201A\u00A0\u00A4\u00A6@@`\u0153`\u2020\u201A\u02DC\u02DCo.\u00F0Hi.\u00C0 #008000", "",
         separator, ""};
     EXPECT_EQ(Look(w.window->Console()), expected);
-    EXPECT_EQ(w.Find<QGroupBox>("frameBox")->title().toStdString() + ", " + w.Label("receivedCounter") + ", " +
-                  w.Label("sentCounter"),
-              "RAW KISS Frame, 47 Bytes received (2 Frames), 47 Bytes sent");
+    const auto caption = [&] {
+        return w.Find<QGroupBox>("frameBox")->title().toStdString() + ", " + w.Label("receivedCounter") + ", " +
+               w.Label("sentCounter");
+    };
+    const std::string expectedCaption = "RAW KISS Frame, 47 Bytes received (2 Frames), 47 Bytes sent";
+    (void)QTest::qWaitFor([&] { return caption() == expectedCaption; });
+    EXPECT_EQ(caption(), expectedCaption);
     EXPECT_EQ(w.Label("inputLabel") + w.Label("mirrorLabel"), "IN (COM , ,)OUT (COM , ,)");
     const auto lamps = [&] {
         std::string shown;
@@ -87,7 +91,9 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     w.Trigger("clearAction");
     EXPECT_EQ(w.window->Console().PlainText().toStdString() + w.Label("receivedCounter") + w.Label("sentCounter"), "");
     ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before
-    EXPECT_EQ(w.Label("receivedCounter") + ", " + w.Label("sentCounter"), "1 Bytes received (1 Frames), 1 Bytes sent");
+    const auto counters = [&] { return w.Label("receivedCounter") + ", " + w.Label("sentCounter"); };
+    (void)QTest::qWaitFor([&] { return counters() == "1 Bytes received (1 Frames), 1 Bytes sent"; });
+    EXPECT_EQ(counters(), "1 Bytes received (1 Frames), 1 Bytes sent");
     w.Trigger("mirrorAction");  // off
     EXPECT_FALSE(w.station->Mirroring() || w.Find("sentCounter")->isVisibleTo(w.window.get()) ||
                  w.Find<QAction>("mirrorAction")->isChecked());

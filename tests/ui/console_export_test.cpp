@@ -1,0 +1,154 @@
+// Copying more than the clipboard should hold: the console asks whether to save the selection or the
+// whole console instead, and writes the file in slices while the event loop goes on; the file holds
+// exactly what the clipboard would have held, in UTF-8. Under the limit, Copy fills the clipboard.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "console_area.h"
+#include "console_export.h"
+#include "frames.h"
+#include "program.h"
+
+namespace quillon::test {
+namespace {
+
+using Choice = ExportDialogs::Choice;
+
+// What the user would answer, and what was asked and told.
+struct Answers {
+    Choice choice = Choice::Cancel;
+    QString file;  // empty: the file dialog cancelled
+    std::string asked;
+    std::string told;
+};
+
+class AnsweringDialogs : public ExportDialogs {
+public:
+    explicit AnsweringDialogs(Answers& answers) : answers_(answers) {}
+    Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
+    {
+        answers_.asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
+        return answers_.choice;
+    }
+    QString AskFileName(QWidget*) override
+    {
+        answers_.asked += "file name; ";
+        return answers_.file;
+    }
+    void Tell(QWidget*, const QString& message) override { answers_.told += message.toStdString(); }
+
+private:
+    Answers& answers_;
+};
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// "same", or where two texts of megabytes first differ: a failing EXPECT_EQ would print them, and
+// diff them line by line.
+std::string Difference(const std::string& got, const std::string& expected)
+{
+    if (got == expected)
+        return "same";
+    const auto at = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
+    return std::to_string(got.size()) + " bytes against " + std::to_string(expected.size()) +
+           ", the first difference at byte " + std::to_string(at);
+}
+
+TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveHadIt)
+{
+    ConsoleArea area;
+    for (const auto& report : ReportRuns(Joined(ManyFrames(6000, 21))))
+        area.AddRuns(report);
+    area.AddText("\x80 caf\xE9 \xC0\x9F\r", colour::Red);  // beyond ASCII: two and three bytes in UTF-8
+    const std::uint64_t size = area.Text().Size();
+    ASSERT_GT(size, 2 * ConsoleExport::kSliceBytes);  // several slices, several turns of the event loop
+    const std::uint64_t part = size - 12345 - 777;
+
+    enum class Expect { Clipboard, Selection, Whole, Nothing };
+    struct Case {
+        const char* what;
+        std::uint64_t limit;
+        bool everything;  // selected
+        Choice choice;
+        bool fileChosen;
+        Expect expect;
+        std::string asked;
+    };
+    const std::string partAsked = std::to_string(part) + " bytes, or the whole; ";
+    const Case cases[] = {
+        {"under the limit, the clipboard", ConsoleArea::kCopyLimit, false, Choice::Selection, true, Expect::Clipboard,
+         ""},
+        {"at the limit, the clipboard", part, false, Choice::Selection, true, Expect::Clipboard, ""},
+        {"the selection saved", part - 1, false, Choice::Selection, true, Expect::Selection,
+         partAsked + "file name; "},
+        {"the whole console saved", 1000, false, Choice::WholeConsole, true, Expect::Whole, partAsked + "file name; "},
+        {"everything selected: no second offer", 1000, true, Choice::Selection, true, Expect::Whole,
+         " bytes; file name; "},  // behind the size of the moment
+        {"cancelled at the question", 1000, false, Choice::Cancel, true, Expect::Nothing, partAsked},
+        {"cancelled at the file name", 1000, false, Choice::Selection, false, Expect::Nothing,
+         partAsked + "file name; "},
+    };
+    QTemporaryDir dir;
+    const auto filesThere = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(); };
+    int n = 0;
+    int saved = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Answers answers{c.choice, c.fileChosen ? dir.filePath(QString::number(++n) + ".txt") : QString(), {}, {}};
+        area.SetExportDialogs(std::make_unique<AnsweringDialogs>(answers));
+        area.SetCopyLimit(c.limit);
+        if (c.everything)
+            area.SelectAll();
+        else
+            area.Select(12345, 12345 + part);
+        const std::string selected = Utf8(area.SelectedText());
+        const std::string whole = Utf8(area.PlainText());
+        const std::string asked = c.everything ? std::to_string(area.Text().Size()) + c.asked : c.asked;
+        QApplication::clipboard()->setText(QStringLiteral("as before"));
+
+        area.Copy();
+        if (c.expect == Expect::Selection || c.expect == Expect::Whole) {
+            // Under way, not done: the file gets its name only when all is written, and a report
+            // that comes meanwhile is not in it.
+            EXPECT_TRUE(area.Saving());
+            QCoreApplication::processEvents();  // one turn writes one slice, of several
+            EXPECT_TRUE(area.Saving());
+            EXPECT_FALSE(QFile::exists(answers.file));
+            area.AddText("a report during the save\r", colour::Blue);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !area.Saving(); }, 30000));
+        }
+        EXPECT_EQ(answers.asked, asked);
+        EXPECT_EQ(answers.told, "");
+        EXPECT_EQ(Difference(Utf8(QApplication::clipboard()->text()),
+                             c.expect == Expect::Clipboard ? selected : "as before"),
+                  "same");
+        const std::string expected = c.expect == Expect::Selection ? selected
+                                     : c.expect == Expect::Whole   ? whole
+                                                                   : "";
+        EXPECT_EQ(Difference(answers.file.isEmpty() ? "" : ReadFile(answers.file.toStdString()), expected),
+                  "same");  // "": no file
+        saved += expected.empty() ? 0 : 1;
+        EXPECT_EQ(filesThere(), saved);  // and no temporary one left
+    }
+
+    // Clear Counter while a save runs: nothing saved, and the user told so.
+    Answers answers{Choice::WholeConsole, dir.filePath("cleared.txt"), {}, {}};
+    area.SetExportDialogs(std::make_unique<AnsweringDialogs>(answers));
+    area.SelectAll();
+    area.Copy();
+    ASSERT_TRUE(area.Saving());
+    area.Clear();
+    EXPECT_FALSE(area.Saving());
+    EXPECT_EQ(answers.told, "The console was cleared before it was saved: nothing was saved.");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return filesThere() == saved; }));  // its temporary file gone too
+    EXPECT_FALSE(QFile::exists(answers.file));
+}
+
+}  // namespace
+}  // namespace quillon::test
