@@ -417,9 +417,10 @@ void ConsoleArea::ReleaseView()
     held_ = false;
     if (anchor_ != cursor_) {
         // As terminals do: what the mouse selected is pasted by the middle
-        // button elsewhere.
+        // button elsewhere; a selection too large for the clipboard is not
+        // built (Copy offers to save it).
         QClipboard* clipboard = QApplication::clipboard();
-        if (clipboard->supportsSelection())
+        if (clipboard->supportsSelection() && std::max(anchor_, cursor_) - SelectionStart() <= copyLimit_)
             clipboard->setText(SelectedText(), QClipboard::Selection);
     } else if (followedBeforeHold_) {
         Follow();
