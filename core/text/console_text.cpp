@@ -57,34 +57,31 @@ int OpenUnlinkedFile()
     return fd;
 }
 
-bool WriteAt(int fd, const char* data, std::size_t size, std::uint64_t offset)
+// All of `size` bytes through `io(done)`, a pread or pwrite of the bytes from
+// `done` on, whatever it takes at a time; false on an error or the end of the
+// file.
+template <class Io>
+bool Whole(std::size_t size, Io io)
 {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, off_t(offset));
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = io(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        data += n;
-        size -= std::size_t(n);
-        offset += std::uint64_t(n);
+        done += std::size_t(n);
     }
     return true;
 }
 
+bool WriteAt(int fd, const char* data, std::size_t size, std::uint64_t offset)
+{
+    return Whole(size, [&](std::size_t done) { return ::pwrite(fd, data + done, size - done, off_t(offset + done)); });
+}
+
 bool ReadAt(int fd, char* data, std::size_t size, std::uint64_t offset)
 {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= std::size_t(n);
-        offset += std::uint64_t(n);
-    }
-    return true;
+    return Whole(size, [&](std::size_t done) { return ::pread(fd, data + done, size - done, off_t(offset + done)); });
 }
 
 }  // namespace
