@@ -94,15 +94,10 @@ ProgramFolder::ProgramFolder() : path_(temp_.path().toStdString())
     if (!QFile::copy(QString::fromStdString(BuiltProgram("quillon")), binary))
         throw std::runtime_error("cannot copy the quillon binary");
     QFile::setPermissions(binary, QFile::permissions(binary) | QFileDevice::ExeOwner);
-    Link(1, com1_->SlavePath());
-    Link(2, com2_->SlavePath());
+    Replug(1), Replug(2);
 }
 
-ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing))
-{
-    Link(1, com1_->SlavePath());
-    Link(2, com2_->SlavePath());
-}
+ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing)) { Replug(1), Replug(2); }
 
 void ProgramFolder::Link(int n, const std::string& target)
 {
@@ -167,9 +162,8 @@ RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, Q
 
 bool RunningQuillon::WaitStarted(std::chrono::milliseconds limit)
 {
-    PollUntil([&] { return !Running() || (folder_.Com1().PeerOpen() && !folder_.LogName(".kss").empty()); },
-              limit);
-    return Running() && folder_.Com1().PeerOpen() && !folder_.LogName(".kss").empty();
+    const auto started = [&] { return folder_.Com1().PeerOpen() && !folder_.LogName(".kss").empty(); };
+    return PollUntil([&] { return !Running() || started(); }, limit) && Running() && started();
 }
 
 void RunningQuillon::Signal(int sig) const

@@ -79,8 +79,7 @@ private:
 
     QTemporaryDir temp_;
     std::string path_;
-    std::unique_ptr<Pty> com1_ = std::make_unique<Pty>();
-    std::unique_ptr<Pty> com2_ = std::make_unique<Pty>();
+    std::unique_ptr<Pty> com1_, com2_;
 };
 
 // quillon running offscreen in a folder, its standard output and error merged.

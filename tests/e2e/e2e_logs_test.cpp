@@ -4,21 +4,16 @@
 // three runs started in the same minute share their logs, every frame whole
 // and behind its own time frame.
 #include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 
-#include "frames.h"
-#include "poll_until.h"
-#include "program.h"
+#include "e2e_station.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {
@@ -62,7 +57,7 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
         GTEST_SKIP() << "no tmpfs can be mounted here (" << disk.error << "); this test needs root";
     fs::copy_file(BuiltProgram("quillon"), disk.path + "/quillon");
     ProgramFolder folder(disk.path);
-    folder.Write("quillon.ini", "COM_PORT=1\r\nMIRROR_COM_PORT=2\r\nMIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    folder.Write("quillon.ini", kIni + "MIRROR=YES\r\nTIMEFRAMES=NO\r\n");
     RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1"});
     ASSERT_TRUE(q.WaitStarted()) << q.Output();
     const std::string kss = folder.LogName(".kss"), dump = folder.LogName(".dump");
@@ -95,23 +90,6 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     EXPECT_TRUE(folder.Read(kss) == frames[2]) << folder.Read(kss).size() << " bytes in the raw log";
 }
 
-// A raw log read back as quillon-dump reads it: its frames, and for each
-// whether a time frame stood right in front of it.
-struct RawLogFrames final : ReceiveSink {
-    std::vector<std::string> frames;
-    std::size_t untimed = 0, times = 0;
-    bool timed = false;
-    void LogTime(std::chrono::system_clock::time_point) override { ++times, timed = true; }
-    void RawLog(std::string_view frame) override { frames.emplace_back(frame), untimed += !timed, timed = false; }
-};
-
-RawLogFrames ReadRawLog(const std::string& log)
-{
-    RawLogFrames read;
-    FeedReceiver(log, true, read);
-    return read;
-}
-
 TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindItsOwnTimeFrame)
 {
     constexpr int kRuns = 3;
@@ -128,12 +106,14 @@ TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindIts
     // Each run's frames on KISS port k (the command byte's upper four bits),
     // so that the log tells whose a frame is.
     std::vector<std::string> frames[kRuns];
-    std::vector<std::string> everyFrame;
+    std::string streams[kRuns];
     for (int k = 0; k < kRuns; ++k) {
         frames[k] = ManyFrames(kFrames, 40 + unsigned(k));
         for (std::string& frame : frames[k])
-            frame[1] = char(k << 4 | (frame[1] & 0x8F)), everyFrame.push_back(frame);
+            frame[1] = char(k << 4 | (frame[1] & 0x8F));
+        streams[k] = Joined(frames[k]);
     }
+    constexpr std::size_t kEveryFrame = kRuns * kFrames;
 
     // The same minute for all three, whenever each starts; each reads the
     // settings as they are when it starts.
@@ -149,9 +129,6 @@ TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindIts
 
     // All three at once: a piece of 1 to 1,000 bytes to each in turn.
     const auto start = std::chrono::steady_clock::now();
-    std::string streams[kRuns];
-    for (int k = 0; k < kRuns; ++k)
-        streams[k] = Joined(frames[k]);
     std::mt19937 random(40);
     for (std::size_t at[kRuns] = {}; at[0] < streams[0].size() || at[1] < streams[1].size() || at[2] < streams[2].size();)
         for (int k = 0; k < kRuns; ++k) {
@@ -164,7 +141,7 @@ TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindIts
     const auto logged = [&] {
         for (auto& run : runs)
             run->Output();  // a full pipe would hold the run up
-        return ReadRawLog(folder.Read(kss)).frames.size() >= everyFrame.size();
+        return Through(folder.Read(kss), true).frames.size() >= kEveryFrame;
     };
     EXPECT_TRUE(PollUntil(logged, 120s));
     for (auto& run : runs)
@@ -173,11 +150,11 @@ TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindIts
         EXPECT_EQ(runs[k]->WaitExit(), 0) << "run " << k << ":\n" << runs[k]->Output();
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
-    RawLogFrames read = ReadRawLog(folder.Read(kss));
-    EXPECT_EQ(read.frames.size(), everyFrame.size());
+    const Tally read = Through(folder.Read(kss), true);
+    EXPECT_EQ(read.frames.size(), kEveryFrame);
     EXPECT_EQ(read.untimed, 0u) << "frames without a time frame of their own, of " << read.frames.size();
-    EXPECT_EQ(read.times, read.frames.size());
-    EXPECT_EQ(folder.Read(kss).size(), Joined(everyFrame).size() + everyFrame.size() * kTimeFrameLength);
+    EXPECT_EQ(read.times.size(), read.frames.size());
+    EXPECT_EQ(folder.Read(kss).size(), (streams[0] + streams[1] + streams[2]).size() + kEveryFrame * kTimeFrameLength);
     // Each run's frames in the order it got them.
     for (int k = 0; k < kRuns; ++k) {
         std::vector<std::string> own;
@@ -186,9 +163,9 @@ TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindIts
         EXPECT_TRUE(own == frames[k]) << "run " << k << ": " << own.size() << " frames";
     }
     const std::string dump = folder.ReadLog(".dump");
-    EXPECT_EQ(Count(dump, "\r\n"), everyFrame.size());
+    EXPECT_EQ(Count(dump, "\r\n"), kEveryFrame);
     EXPECT_TRUE(dump.ends_with("\r\n"));
-    std::printf("%zu frames from %d runs into one raw log in %lld ms\n", everyFrame.size(), kRuns,
+    std::printf("%zu frames from %d runs into one raw log in %lld ms\n", kEveryFrame, kRuns,
                 static_cast<long long>(took.count()));
 }
 
