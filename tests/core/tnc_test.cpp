@@ -86,7 +86,6 @@ TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
         {"TNC off and on between readings", {on, C{}}, {on, C{.cts = 2, .dsr = 2}}, {3, 3, 4, 4}},
         {"carrier pulse", {idle, C{}}, {idle, C{.cd = 2}}, {5, 5}},
         {"driver counts DSR but not CTS", {idle, C{}}, {on, C{.dsr = 1}}, {3, 4}},
-        {"two framing errors", {on, C{.frame = 5}}, {on, C{.frame = 7}}, {1004, 1004}},
         {"wrong baud rate", {on, C{}}, {on, C{.frame = 480}}, {1004, 1004, 1004}},
         {"errors of every kind", {on, C{}}, {on, C{.brk = 1, .overrun = 1, .bufOverrun = 1, .parity = 1}},
          {1001, 1006, 1008, 1009}},
