@@ -107,7 +107,7 @@ TEST(ConsoleText, FindsAcrossChunks)
     for (int i = 0; text.Size() < 3 * ConsoleText::kChunkBytes; ++i) {
         if (i == 500 || i == 9000)
             marks.push_back(text.Size() + 5);
-        const std::string line = "line " + std::string(i == 500 || i == 9000 ? "\xC9t\xE9 " : "") + std::to_string(i);
+        const std::string line = "line " + std::string(i == 500 || i == 9000 ? "\xC9tz\xE9 " : "") + std::to_string(i);
         text.Append(line + "\r", 0);
         all += line + "\n";
     }
@@ -117,7 +117,7 @@ TEST(ConsoleText, FindsAcrossChunks)
         {0, true, a}, {a, true, a}, {a + 1, true, b}, {b + 1, true, a},
         {a, false, b}, {a + 1, false, a}, {b, false, a}, {text.Size(), false, b}};
     for (const auto& [from, forward, found] : rows)
-        EXPECT_EQ(text.Find("\xC9T\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
+        EXPECT_EQ(text.Find("\xC9TZ\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
     EXPECT_EQ(text.Find("line 9000", 0, true), std::nullopt);
     EXPECT_EQ(text.Find("0\nline", 0, true), std::nullopt);
 }
