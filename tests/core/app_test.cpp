@@ -40,16 +40,15 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", "HEXFILE=\tYES\t"}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
         {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=no\n", "COM_PORT=3 HEXFILE=NO MIRROR=Y"},
         {"last line without end", "COM_SETTINGS=9600,n,8,1", "COM_SETTINGS=9600,N,8,1"},
-        {"KISS server upper-cased like every value", "kiss_tcp = localhost:8001 \n", "KISS_TCP=LOCALHOST:8001"},
         {"the other keys", "COM_HANDSHAKING=x\nMIRROR_COM_PORT=2\nMIRROR_COM_SETTINGS=y\nMIRROR_COM_HANDSHAKING=z\nTIMEFRAMES=yes",
          "COM_HANDSHAKING=X MIRROR_COM_PORT=2 MIRROR_COM_SETTINGS=Y MIRROR_COM_HANDSHAKING=Z TIMEFRAMES=YES"},
-        {"empty file", "", ""}, {"key with blank inside", "COM PORT=3", ""},
+        {"key with blank inside", "kiss_tcp=x\nCOM PORT=3", "KISS_TCP=X"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nCOM_PORT=\0" "7\n", 18), std::string("COM_PORT=\0" "7", 11)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Show(ParseConfiguration(c.text)), c.expected) << c.name;
     EXPECT_TRUE(IsOn(ParseConfiguration("MIRROR=  YeS ").MIRROR));
-    for (const char* off : {"MIRROR=Y", "MIRROR=TRUE", "MIRROR=1", "MIRROR=YES PLEASE", ""})
+    for (const char* off : {"MIRROR=Y", "MIRROR=1", "MIRROR=YES PLEASE", ""})
         EXPECT_FALSE(IsOn(ParseConfiguration(off).MIRROR)) << off;
     std::string contents;
     EXPECT_FALSE(ReadWholeFile("/nonexistent/quillon.ini", contents));
@@ -61,12 +60,9 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
 TEST(Configuration, KissTcpNamesAHostAndAPort)
 {
     const struct { std::string_view field; std::optional<TcpAddress> address; std::string shown; } cases[] = {
-        {"LOCALHOST:8001", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"},
-        {"LOCALHOST", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"},
-        {"127.0.0.1:1", TcpAddress{"127.0.0.1", 1}, "127.0.0.1:1"},
+        {"LOCALHOST:8001", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"127.0.0.1:1", TcpAddress{"127.0.0.1", 1}, "127.0.0.1:1"},
+        {"LOCALHOST", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
         {"MODEM.EXAMPLE.ORG:65535", TcpAddress{"MODEM.EXAMPLE.ORG", 65535}, "MODEM.EXAMPLE.ORG:65535"},
-        {"[::1]:8001", TcpAddress{"::1", 8001}, "[::1]:8001"},
-        {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
         {"[FE80::1]:9000", TcpAddress{"FE80::1", 9000}, "[FE80::1]:9000"},
     };
     for (const auto& c : cases) {

@@ -9,6 +9,7 @@
 #include "fakes.h"
 #include "frames.h"
 #include "ax25_encoder.h"
+#include "decoder/frame_report.h"
 #include "text/console.h"
 #include "kiss/kiss.h"
 
@@ -30,6 +31,11 @@ inline ReceiveState Received(std::string_view frame)
     rx.RawFrameLength = static_cast<std::int16_t>(frame.size());
     return rx;
 }
+
+// The report of `frame` as received at `t`.
+inline FrameReport Report(std::string_view frame, bool decode = true, ReportOptions options = {},
+                          system_clock::time_point t = kExampleTime)
+{ return ReportFrame(Received(frame), decode, options, FixedClock(t)); }
 
 // One console line: its text without the CR, in the colour of its run.
 struct Line { std::string text; std::uint32_t colour; bool operator==(const Line&) const = default; };

@@ -3,9 +3,7 @@
 #include "core_test.h"
 #include "decoder/decode.h"
 #include "decoder/frame_json.h"
-#include "decoder/frame_report.h"
 #include "decoder/kiss_unpack.h"
-#include "text/codepage.h"
 
 namespace quillon::test { namespace {
 
@@ -72,14 +70,10 @@ TEST(AddressField, BuildsTheAddressLineOfAtMostNineDigipeaters)
 TEST(ControlField, NamesTheFrameAndFindsThePayload)
 {
     const struct { std::uint8_t control; const char* mnemonic; bool pid; } cases[] = {
-        {0x00, "I00^", true}, {0x10, "I00+", true}, {0xB6, "I53+", true}, {0xEE, "I77^", true},
-        {0x22, "I11^", true}, {0x01, "RR0v", false}, {0x11, "RR0-", false}, {0xE1, "RR7v", false},
-        {0x05, "RNR0v", false}, {0x09, "REJ0v", false}, {0x0D, "SREJ0v", false}, {0x3D, "SREJ1-", false},
-        {0x6F, "SABME^", false}, {0x7F, "SABME+", false}, {0x2F, "SABM^", false}, {0x3F, "SABM+", false},
-        {0x43, "DISC^", false}, {0x53, "DISC+", false}, {0x0F, "DMv", false}, {0x1F, "DM-", false},
-        {0x63, "UAv", false}, {0x73, "UA-", false}, {0x87, "FRMRv", false}, {0x97, "FRMR-", false},
-        {0x03, "UI", true}, {0x13, "UI!", true}, {0xAF, "XID", false}, {0xBF, "XID!", false},
-        {0xE3, "TEST", false}, {0xF3, "TEST!", false}, {0x0B, "UNKNOWN U", false}, {0x1B, "UNKNOWN U", false},
+        {0x00, "I00^", true}, {0xB6, "I53+", true}, {0xEE, "I77^", true}, {0xE1, "RR7v", false}, {0x11, "RR0-", false},
+        {0x05, "RNR0v", false}, {0x09, "REJ0v", false}, {0x3D, "SREJ1-", false}, {0x7F, "SABME+", false},
+        {0x2F, "SABM^", false}, {0x53, "DISC+", false}, {0x0F, "DMv", false}, {0x73, "UA-", false}, {0x87, "FRMRv", false},
+        {0x03, "UI", true}, {0x13, "UI!", true}, {0xAF, "XID", false}, {0xF3, "TEST!", false}, {0x0B, "UNKNOWN U", false},
         {0xFF, "UNKNOWN U", false},
     };
     for (const auto& c : cases) {  // behind the control byte 5A A5: PID 5A and one payload byte, or two
@@ -89,8 +83,6 @@ TEST(ControlField, NamesTheFrameAndFindsThePayload)
     }
 }
 
-FrameReport Report(std::string_view frame, bool decode = true, ReportOptions options = {})
-{ return ReportFrame(Received(frame), decode, options, FakeClock(kExampleTime)); }
 std::string Header(std::string_view rest) { return "2013-07-28 14:05:09.437 UTC: " + std::string(rest); }
 std::vector<std::string> DumpLines(const FrameReport& report)  // the red or blue ones
 {
@@ -140,21 +132,6 @@ TEST(FrameReport, HexDumpOfTwentyBytesPerLine)
     ASSERT_EQ(raw.size(), 52u);
     EXPECT_EQ(raw[49] + raw[50], " 981 > " + Repeat("41 ", 20) + " 1001 > " + Repeat("41 ", 20));
     EXPECT_EQ(raw[51], " 1021 > 41 41 41 C0 ");
-}
-
-TEST(FrameReport, LogLinesOnlyWhenSwitchedOn)
-{
-    using Maybe = std::optional<std::string>;
-    const struct { bool decode; ReportOptions options; const char* payload; Maybe dumpLine, hexLine; } cases[] = {
-        {true, {true, true}, "Hi\x01", Header("Hi.\r\n"), "48 69 01\r\n"}, {true, {true, false}, "Hi\x01", Header("Hi.\r\n"), {}},
-        {true, {false, true}, "Hi\x01", "Hi.\r\n", "48 69 01\r\n"}, {true, {false, false}, "Hi\x01", "Hi.\r\n", {}},
-        {false, {true, true}, "Hi\x01", {}, {}}, {true, {true, true}, "", Header("\r\n"), {}}, {true, {false, true}, "", "\r\n", {}},
-    };
-    for (const auto& c : cases) {
-        const FrameReport report = Report(Kiss(Ui({}, c.payload)), c.decode, c.options);
-        EXPECT_EQ(std::pair(report.dumpLogLine, report.hexLogLine), std::pair(c.dumpLine, c.hexLine))
-            << c.decode << c.options.timeFrames << c.options.hexFile << c.payload;
-    }
 }
 
 TEST(FrameReport, HeaderAndControlLines)
@@ -249,16 +226,6 @@ TEST(FrameJson, EveryPayloadByteIsOneCharacterOfValidUtf8)
         text += {char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
     const std::string frame = Kiss(Ui({}, info));
     EXPECT_TRUE(FrameJsonLine(Report(frame), Received(frame).Bytes()).ends_with(",\"payload_text\":\"" + text + "\"}\n"));
-}
-
-TEST(Codepage, Windows1252WithTheUndefinedBytesAsLatin1)
-{
-    const std::pair<std::uint8_t, char16_t> cases[] = {{0x80, u'\u20AC'}, {0x8A, u'\u0160'}, {0x93, u'\u201C'},
-        {0x99, u'\u2122'}, {0x9F, u'\u0178'}, {0x81, 0x81}, {0x8D, 0x8D}, {0x8F, 0x8F}, {0x90, 0x90}, {0x9D, 0x9D}};
-    for (const auto& [byte, character] : cases)
-        EXPECT_EQ(Windows1252ToUnicode(byte), character) << int(byte);
-    for (int b = 0; b < 256; b += b == 0x7F ? 0x21 : 1)
-        EXPECT_EQ(Windows1252ToUnicode(std::uint8_t(b)), char16_t(b)) << b;
 }
 
 } }  // namespace quillon::test

@@ -1,21 +1,11 @@
 // The heard list: rows from the reports the receive path builds of real frames.
 #include "app/heard_list.h"
 #include "core_test.h"
-#include "decoder/frame_report.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon::test { namespace {
 
-// The report of one frame as received at `t` (decoding on unless told).
-FrameReport Heard(const std::string& kiss, system_clock::time_point t, bool decode = true)
-{
-    return ReportFrame(Received(kiss), decode, {}, FixedClock(t));
-}
-FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t, bool decode = true)
-{
-    return Heard(Kiss(frame), t, decode);
-}
-
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t) { return Report(Kiss(frame), true, {}, t); }
 std::string Time(system_clock::time_point t) { return FormatTimestamp(t).substr(11); }
 
 // "CALL frames first..last ROUTE | PAYLOAD", row by row.
@@ -53,11 +43,9 @@ TEST(HeardList, OneRowPerSourceWithItsLastFrame)
     // The first 40 payload bytes as the console's text shows them.
     list.Add(Heard(heard[0].frame, At(13h)));
     list.Add(Heard(heard[1].frame, At(13h)));
-    EXPECT_EQ(list.At(0).payloadStart, longText.substr(0, 40));
-    EXPECT_EQ(list.At(1).payloadStart, "a.b..\x7F\xE4");
-    EXPECT_EQ(list.At(1).route, "BEACON");
-    EXPECT_EQ(list.RowOf("N0CALL"), 2u);
-    EXPECT_EQ(list.RowOf("N0CALL-1"), std::nullopt);
+    EXPECT_EQ(std::tuple(list.At(0).payloadStart, list.At(1).payloadStart, list.At(1).route),
+              std::tuple(longText.substr(0, 40), "a.b..\x7F\xE4", "BEACON"));
+    EXPECT_EQ(std::pair(list.RowOf("N0CALL"), list.RowOf("N0CALL-1")), std::pair(std::optional<std::size_t>(2), std::optional<std::size_t>()));
 }
 
 // What counts for nobody: frames not decoded, headers that run past the frame's end, sources that are no
@@ -85,57 +73,45 @@ TEST(HeardList, CountsOnlyDecodedFramesFromACallsign)
         {"a SABM without payload", Kiss({{"N0CALL"}, {"DL1ABC", 3}, {}, 0x2F, {}, ""}), true, HeardVerdict::Counted},
     };
     HeardList list;
-    std::vector<std::string> counted;
-    for (const auto& c : cases) {
-        const FrameReport report = Heard(c.kiss, At(10h), c.decode);
-        EXPECT_EQ(list.Add(report), c.verdict) << c.situation;
-        if (c.verdict == HeardVerdict::Counted)
-            counted.push_back(report.decoded->SourceCall);
-    }
-    std::vector<std::string> calls;
-    for (std::size_t i = 0; i < list.Size(); ++i)
-        calls.push_back(list.At(i).call + " " + std::to_string(list.At(i).frames));
-    EXPECT_EQ(calls, (std::vector<std::string>{"N0CALL-15 1", "123-1 1", "DL1ABC-3 1"}));
-    EXPECT_EQ(counted.size(), 3u);
+    for (const auto& c : cases)
+        EXPECT_EQ(list.Add(Report(c.kiss, c.decode, {}, At(10h))), c.verdict) << c.situation;
+    EXPECT_EQ(Rows(list), (std::vector<std::string>{"N0CALL-15 1 10:00:00.000..10:00:00.000 APRS | x",
+                                                    "123-1 1 10:00:00.000..10:00:00.000 APRS | x",
+                                                    "DL1ABC-3 1 10:00:00.000..10:00:00.000 N0CALL | "}));
 }
 
 // Full, a newcomer takes the row of the station silent longest, and a view's refreshes learn which rows
 // changed; Clear empties the list and starts the view anew.
 TEST(HeardList, BoundedByDroppingTheLeastRecentlyHeardAndClearable)
 {
-    const auto from = [](const char* call, int minute) {
-        return Heard(Ax25Frame{{"APRS"}, {call}, {}, 0x03, 0xF0, call}, At(10h + minutes(minute)));
-    };
     HeardList list(3);
-    using Changes = HeardList::Changes;
-    const auto changes = [&] {
-        const Changes c = list.TakeChanges();
+    const auto add = [&](const char* call, int minute) {
+        list.Add(Heard(Ax25Frame{{"APRS"}, {call}, {}, 0x03, 0xF0, call}, At(10h + minutes(minute))));
+    };
+    const auto changes = [&] {  // reset, changed rows first..end, rows before, rows now
+        const HeardList::Changes c = list.TakeChanges();
         return std::vector<std::size_t>{c.reset, c.changedFirst, c.changedEnd, c.rowsBefore, c.rowsNow};
     };
     EXPECT_FALSE(list.TakeChanges().Any());
     for (const char* call : {"AA1A", "BB1B", "CC1C"})
-        list.Add(from(call, 1));
+        add(call, 1);
     EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 0, 0, 0, 3}));  // three new rows
-    list.Add(from("AA1A", 2));
-    list.Add(from("DD1D", 3));  // full: BB1B was heard least recently and goes, DD1D takes its row
+    add("AA1A", 2);
+    add("DD1D", 3);  // full: BB1B was heard least recently and goes, DD1D takes its row
     EXPECT_EQ(Rows(list), (std::vector<std::string>{"AA1A 2 10:01:00.000..10:02:00.000 APRS | AA1A",
                                                     "DD1D 1 10:03:00.000..10:03:00.000 APRS | DD1D",
                                                     "CC1C 1 10:01:00.000..10:01:00.000 APRS | CC1C"}));
-    EXPECT_EQ(list.RowOf("BB1B"), std::nullopt);
     EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 0, 2, 3, 3}));  // rows 0 and 1 changed, none new
-    list.Add(from("BB1B", 4));  // back, as a newcomer: CC1C goes now
-    list.Add(from("DD1D", 5));
-    EXPECT_EQ(Rows(list)[2], "BB1B 1 10:04:00.000..10:04:00.000 APRS | BB1B");
+    add("BB1B", 4);  // back, as a newcomer: CC1C goes now
+    add("DD1D", 5);
     EXPECT_EQ(changes(), (std::vector<std::size_t>{0, 1, 3, 3, 3}));
-    EXPECT_EQ(list.At(1).frames, 2u);
-    list.Add(from("EE1E", 6));  // AA1A, last heard at 10:02, goes
-    EXPECT_EQ(list.At(0).call, "EE1E");
-    EXPECT_EQ(list.Size(), 3u);
+    add("EE1E", 6);  // AA1A, last heard at 10:02, goes
+    EXPECT_EQ(std::tuple(list.At(0).call, list.At(1).frames, list.Size(), list.RowOf("BB1B")),
+              std::tuple("EE1E", 2u, 3u, std::optional<std::size_t>(2)));
 
     list.Clear();
-    EXPECT_EQ(list.Size(), 0u);
-    EXPECT_EQ(list.RowOf("EE1E"), std::nullopt);
-    list.Add(from("EE1E", 7));
+    EXPECT_EQ(std::pair(list.Size(), list.RowOf("EE1E")), std::pair(std::size_t(0), std::optional<std::size_t>()));
+    add("EE1E", 7);
     EXPECT_EQ(Rows(list), std::vector<std::string>{"EE1E 1 10:07:00.000..10:07:00.000 APRS | EE1E"});
     EXPECT_EQ(changes(), (std::vector<std::size_t>{1, 0, 0, 0, 1}));  // anew
     EXPECT_FALSE(list.TakeChanges().Any());

@@ -66,11 +66,10 @@ TEST(SerialSettings, FourValidFieldsOrNothing)
 
 TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
 {
+    // The ends of both ranges of codes and the holes in them.
     const std::pair<int, const char*> table[] = {
-        {1, "There are characters in the transmit buffer."}, {3, "Change in the CTS line."}, {4, "Change in the DSR line."},
-        {5, "Change in the CD line."}, {6, "Ring Indicator"}, {1001, "A Break was received."}, {1002, "CTS Timeout."},
-        {1003, "DSR Timeout."}, {1004, "Framing Error"}, {1006, "Data Lost"}, {1007, "CD (RLSD) Timeout."},
-        {1008, "Receive Buffer Overflow"}, {1009, "Parity Error"}, {1010, "Transmit Buffer full"},
+        {1, "There are characters in the transmit buffer."}, {3, "Change in the CTS line."}, {6, "Ring Indicator"},
+        {1001, "A Break was received."}, {1004, "Framing Error"}, {1006, "Data Lost"},
         {1011, "Unexpected error retrieving DCB"},
     };
     for (const auto& [code, line] : table)
@@ -87,7 +86,6 @@ TEST(SerialEvents, LinesOfTheCodesAndTheCodesOfALineChange)
         {"TNC off and on between readings", {on, C{}}, {on, C{.cts = 2, .dsr = 2}}, {3, 3, 4, 4}},
         {"carrier pulse", {idle, C{}}, {idle, C{.cd = 2}}, {5, 5}},
         {"driver counts DSR but not CTS", {idle, C{}}, {on, C{.dsr = 1}}, {3, 4}},
-        {"two framing errors", {on, C{.frame = 5}}, {on, C{.frame = 7}}, {1004, 1004}},
         {"wrong baud rate", {on, C{}}, {on, C{.frame = 480}}, {1004, 1004, 1004}},
         {"errors of every kind", {on, C{}}, {on, C{.brk = 1, .overrun = 1, .bufOverrun = 1, .parity = 1}},
          {1001, 1006, 1008, 1009}},
@@ -116,17 +114,14 @@ TEST(TncScript, SendsEachCommandLineTranslated)
     const std::string dir = folder, init = dir + "/tnc_init.txt";
     const struct { const char* name; std::string contents; std::string sent; bool portOpen = true; char refused = '\x01'; }
     cases[] = {  // contents "?": no file; "/": a directory in its place
-        {"KISS return", "$\r\n", "\xC0\xFF\xC0\r"}, {"escape command", "^@K\r\n", "\x1B@K\r"},
         {"blank before # is a command", " # not a comment\r\n", " # not a comment\r"},
-        {"# further on is sent", "MYCALL N0CALL # station\r\n", "MYCALL N0CALL # station\r"},
-        {"a line of one blank is sent", " \r\n", " \r"}, {"empty lines skipped", "A\n\n\nB\n", "A\rB\r"},
-        {"comments skipped", "# set up\r\nKISS ON\r\n#RESTART\r\nRESTART\r\n", "KISS ON\rRESTART\r"},
-        {"last line without a line break", "KISS ON\r\nRESTART", "KISS ON\rRESTART\r"},
-        {"LF, CR and CR LF all end a line", "A\nB\rC\r\nD\n", "A\rB\rC\rD\r"}, {"LF CR", "A\n\rB\n", "A\rB\r"},
+        {"a line of one blank is sent", " \r\n", " \r"},
+        {"comments skipped, last line without a line break", "# set up\r\nKISS ON\r\n#RESTART\r\nRESTART",
+         "KISS ON\rRESTART\r"},
+        {"LF, CR, CR LF and LF CR end a line, empty lines skipped", "A\n\n\nB\rC\r\nD\n\rE", "A\rB\rC\rD\rE\r"},
         {"control and high bytes as they are", std::string("\0\xFF\xC0\xDB\x7F\n", 6), std::string("\0\xFF\xC0\xDB\x7F\r", 6)},
-        {"empty file", "", ""}, {"missing file", "?", ""}, {"a directory in its place", "/", ""},
-        {"port closed", "KISS ON\r\n$\r\n", "", false},
-        {"a refused byte is skipped", "AXB\r\n$\r\n", "AB\r\xC0\xFF\xC0\r", true, 'X'},
+        {"missing file", "?", ""}, {"a directory in its place", "/", ""}, {"port closed", "KISS ON\r\n$\r\n", "", false},
+        {"a refused byte is skipped", "A^XB\r\n$\r\n", "A\x1B" "B\r\xC0\xFF\xC0\r", true, 'X'},
     };
     const auto run = [&](std::string_view script, bool portOpen, char refused) {
         std::string out;  // the status lines, each behind a "|", with the bytes sent in between
