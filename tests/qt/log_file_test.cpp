@@ -1,6 +1,6 @@
-// A log file on real files: the end-of-run cleanup leaves a log that another
-// run holds; a log whose file system keeps flocks as record locks is written
-// without waiting for a lock it can never have.
+// A log file whose file system keeps flocks as record locks is written
+// without waiting for a lock it can never have (the cleanup is the log set's
+// test).
 #include <QFile>
 #include <QTemporaryDir>
 #include <fcntl.h>
@@ -13,27 +13,6 @@ namespace quillon::test {
 namespace {
 
 using namespace std::string_view_literals;
-
-TEST(LogFile, TheCleanupDeletesAnEmptyLogOnlyWhenNoOtherRunHoldsIt)
-{
-    QTemporaryDir dir;
-    const std::string shared = dir.filePath("06122026_1530.kss").toStdString(),
-                      alone = dir.filePath("06122026_1530.dump").toStdString();
-    LogFile first, second, own;
-    ASSERT_TRUE(first.Open(shared) && second.Open(shared) && own.Open(alone));
-    first.Close();
-    own.Close();
-    DeleteEmptyLogs({shared, alone});
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(shared)));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(alone)));
-    // The run that goes on writes into the file that is still there.
-    ASSERT_TRUE(second.Write("\xC0\x00\xC0"sv));
-    second.Close();
-    DeleteEmptyLogs({shared});
-    QFile kept(QString::fromStdString(shared));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("\xC0\x00\xC0", 3));
-}
 
 TEST(LogFile, ALogWhoseFlocksAreRecordLocksIsWrittenWithoutWaitingForTheWriteLock)
 {

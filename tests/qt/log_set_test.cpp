@@ -2,13 +2,17 @@
 // the logs were renamed away, a new stem, and each log that cannot be written
 // (a link to /dev/full is a log on a full disk, one into a missing folder
 // cannot be opened) told once until it writes again, as the window shows it
-// and says it on standard error.
+// and says it on standard error; a disk that fills up cuts no record short.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <random>
 
 #include "log_indicator.h"
 #include "log_set.h"
@@ -99,6 +103,74 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
         EXPECT_EQ(indicator.isHidden(), s.shown.empty()) << "step " << i;
     }
     EXPECT_EQ(ReadFile(raw.toStdString()).size(), 5 * 3 * 4u);  // reopened, but created only once back on the disk
+}
+
+// A disk that fills up and is freed again, as this process's file size limit:
+// a write that crosses it is cut short there and the next one fails (EFBIG;
+// the SIGXFSZ it raises is ignored meanwhile). Both are put back at the end.
+struct FillingDisk {
+    rlimit original{};
+    struct sigaction before {};
+    bool ready = false;
+    FillingDisk()
+    {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ready = ::getrlimit(RLIMIT_FSIZE, &original) == 0 && ::sigaction(SIGXFSZ, &ignore, &before) == 0;
+    }
+    ~FillingDisk()
+    {
+        Free();
+        if (ready)
+            ::sigaction(SIGXFSZ, &before, nullptr);
+    }
+    bool FullAt(rlim_t bytes) const
+    {
+        const rlimit lowered{std::min(bytes, original.rlim_cur), original.rlim_max};
+        return ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    void Free() const { ::setrlimit(RLIMIT_FSIZE, &original); }
+};
+
+// A full disk cuts no record short: a log holds exactly the records that had
+// room, one that crossed the limit is taken back whole, and once there is room
+// again every log goes on. Rounds of five records to each log: the disk fills
+// in the middle of the next record of one log (each log in turn), three come,
+// the disk is freed, two more come.
+TEST(LogSet, AFullDiskCutsNoRecordAndTheLogsTakeUpWholeRecordsWhenItIsFreed)
+{
+    FillingDisk disk;
+    ASSERT_TRUE(disk.ready);
+    QTemporaryDir dir;
+    LogSet logs(dir.path().toStdString());
+    bool told = false;
+    logs.SetFailureListener([&](const std::string&, int failure) { told = told || failure == EFBIG; });
+    logs.Open("06122026_1530", true);
+    const LogKind kinds[] = {LogKind::Raw, LogKind::Dump, LogKind::Hex};
+    std::mt19937 random(31);
+    std::vector<std::string> records[3];
+    for (auto& of : records)
+        for (int i = 0; i < 150; ++i)
+            of.push_back("#" + std::to_string(i) + std::string(2 + random() % 60, char('a' + i % 26)) + "\r\n");
+    std::string expected[3];
+    for (std::size_t i = 0; i < 150;) {
+        const std::size_t log = i / 5 % 3;
+        const rlim_t limit = expected[log].size() + 1 + random() % (records[log][i].size() - 1);
+        ASSERT_TRUE(disk.FullAt(limit));
+        for (const std::size_t full = i + 3; i < full + 2; ++i) {
+            if (i == full)
+                disk.Free();
+            for (std::size_t k = 0; k < 3; ++k) {
+                if (i >= full || expected[k].size() + records[k][i].size() <= limit)
+                    expected[k] += records[k][i];
+                logs.Write(kinds[k], records[k][i]);
+            }
+        }
+    }
+    EXPECT_TRUE(told);
+    EXPECT_EQ(logs.FailureLines(), std::vector<std::string>{}) << "still failing after the disk was freed";
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_TRUE(ReadFile(logs.Path(kinds[k])) == expected[k]) << logs.Path(kinds[k]);
 }
 
 }  // namespace
