@@ -3,12 +3,12 @@
 // exactly what the clipboard would have held, in UTF-8. Under the limit, Copy fills the clipboard.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "console_area.h"
 #include "console_export.h"
@@ -20,44 +20,36 @@ namespace {
 
 using Choice = ExportDialogs::Choice;
 
-// What the user would answer, and what was asked and told.
-struct Answers {
-    Choice choice = Choice::Cancel;
-    QString file;  // empty: the file dialog cancelled
-    std::string asked;
-    std::string told;
-};
-
-class AnsweringDialogs : public ExportDialogs {
-public:
-    explicit AnsweringDialogs(Answers& answers) : answers_(answers) {}
+// Answers as the user would (an empty file name: the file dialog cancelled), and notes what was asked
+// and told.
+struct AnsweringDialogs : ExportDialogs {
+    AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
     Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
     {
-        answers_.asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
-        return answers_.choice;
+        asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
+        return choice;
     }
     QString AskFileName(QWidget*) override
     {
-        answers_.asked += "file name; ";
-        return answers_.file;
+        asked += "file name; ";
+        return file;
     }
-    void Tell(QWidget*, const QString& message) override { answers_.told += message.toStdString(); }
+    void Tell(QWidget*, const QString& message) override { told += message.toStdString(); }
 
-private:
-    Answers& answers_;
+    Choice choice;
+    QString file;
+    std::string asked, told;
 };
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-// "same", or where two texts of megabytes first differ: a failing EXPECT_EQ would print them, and
-// diff them line by line.
+// "same", or where two texts of megabytes first differ (a failing EXPECT_EQ would print them whole).
 std::string Difference(const std::string& got, const std::string& expected)
 {
-    if (got == expected)
-        return "same";
     const auto at = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
-    return std::to_string(got.size()) + " bytes against " + std::to_string(expected.size()) +
-           ", the first difference at byte " + std::to_string(at);
+    return got == expected ? "same"
+                           : std::to_string(got.size()) + " bytes against " + std::to_string(expected.size()) +
+                                 ", the first difference at byte " + std::to_string(at);
 }
 
 TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveHadIt)
@@ -76,32 +68,32 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
         std::uint64_t limit;
         bool everything;  // selected
         Choice choice;
-        bool fileChosen;
+        const char* file;  // "": the file dialog cancelled
         Expect expect;
         std::string asked;
     };
     const std::string partAsked = std::to_string(part) + " bytes, or the whole; ";
     const Case cases[] = {
-        {"under the limit, the clipboard", ConsoleArea::kCopyLimit, false, Choice::Selection, true, Expect::Clipboard,
+        {"under the limit, the clipboard", ConsoleArea::kCopyLimit, false, Choice::Selection, "", Expect::Clipboard,
          ""},
-        {"at the limit, the clipboard", part, false, Choice::Selection, true, Expect::Clipboard, ""},
-        {"the selection saved", part - 1, false, Choice::Selection, true, Expect::Selection,
+        {"at the limit, the clipboard", part, false, Choice::Selection, "", Expect::Clipboard, ""},
+        {"the selection saved", part - 1, false, Choice::Selection, "1.txt", Expect::Selection,
          partAsked + "file name; "},
-        {"the whole console saved", 1000, false, Choice::WholeConsole, true, Expect::Whole, partAsked + "file name; "},
-        {"everything selected: no second offer", 1000, true, Choice::Selection, true, Expect::Whole,
+        {"the whole console saved", 1000, false, Choice::WholeConsole, "2.txt", Expect::Whole,
+         partAsked + "file name; "},
+        {"everything selected: no second offer", 1000, true, Choice::Selection, "3.txt", Expect::Whole,
          " bytes; file name; "},  // behind the size of the moment
-        {"cancelled at the question", 1000, false, Choice::Cancel, true, Expect::Nothing, partAsked},
-        {"cancelled at the file name", 1000, false, Choice::Selection, false, Expect::Nothing,
-         partAsked + "file name; "},
+        {"cancelled at the question", 1000, false, Choice::Cancel, "4.txt", Expect::Nothing, partAsked},
+        {"cancelled at the file name", 1000, false, Choice::Selection, "", Expect::Nothing, partAsked + "file name; "},
     };
     QTemporaryDir dir;
     const auto filesThere = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(); };
-    int n = 0;
     int saved = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Answers answers{c.choice, c.fileChosen ? dir.filePath(QString::number(++n) + ".txt") : QString(), {}, {}};
-        area.SetExportDialogs(std::make_unique<AnsweringDialogs>(answers));
+        auto dialogs = std::make_unique<AnsweringDialogs>(c.choice, *c.file ? dir.filePath(c.file) : QString());
+        AnsweringDialogs& answers = *dialogs;
+        area.SetExportDialogs(std::move(dialogs));
         area.SetCopyLimit(c.limit);
         if (c.everything)
             area.SelectAll();
@@ -138,16 +130,17 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
     }
 
     // Clear Counter while a save runs: nothing saved, and the user told so.
-    Answers answers{Choice::WholeConsole, dir.filePath("cleared.txt"), {}, {}};
-    area.SetExportDialogs(std::make_unique<AnsweringDialogs>(answers));
+    auto dialogs = std::make_unique<AnsweringDialogs>(Choice::WholeConsole, dir.filePath("cleared.txt"));
+    AnsweringDialogs& cleared = *dialogs;
+    area.SetExportDialogs(std::move(dialogs));
     area.SelectAll();
     area.Copy();
     ASSERT_TRUE(area.Saving());
     area.Clear();
     EXPECT_FALSE(area.Saving());
-    EXPECT_EQ(answers.told, "The console was cleared before it was saved: nothing was saved.");
+    EXPECT_EQ(cleared.told, "The console was cleared before it was saved: nothing was saved.");
     EXPECT_TRUE(QTest::qWaitFor([&] { return filesThere() == saved; }));  // its temporary file gone too
-    EXPECT_FALSE(QFile::exists(answers.file));
+    EXPECT_FALSE(QFile::exists(cleared.file));
 }
 
 }  // namespace

@@ -1,31 +1,18 @@
 // The console on its own, shown offscreen: text always at the end, a selection that new reports leave
 // alone, a view that follows only from the bottom, colours as painted, and finding in a history of
 // many compressed chunks. And the status box, which keeps only its last lines.
-#include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QScrollBar>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
-#include "console_area.h"
-#include "frames.h"
 #include "text_areas.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
-
-struct Shown {
-    explicit Shown(int width = 500, int height = 200)
-    {
-        area.resize(width, height);
-        area.show();
-        area.activateWindow();
-        (void)QTest::qWaitForWindowActive(&area);
-    }
-    ConsoleArea area;
-};
 
 // Each line's characters as the first letter of their colour, lines between bars.
 std::string Colours(ConsoleArea& area)
@@ -58,10 +45,8 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     EXPECT_EQ(Colours(area), "rrrrr|rrrrrgg|g|gbbb||");
 
     QScrollBar& bar = *area.verticalScrollBar();
-    for (int i = 0; i < 300; ++i)
-        area.AddText("line " + std::to_string(i) + "\r", colour::Green);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.maximum() > 250; }));
-    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum());
+    AddLines(area, "line", 300);
+    EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && bar.maximum() > 250);
     bar.setValue(3);
     area.AddRuns({{"one\r", colour::Red}, {"more\r", colour::Blue}});
     area.AddText("two\r", colour::Red);
@@ -73,7 +58,6 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     QTest::keyClick(&area, Qt::Key_End);
     EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && !area.Cue()->isVisible());
     EXPECT_TRUE(area.PlainText().endsWith("line 299\none\nmore\ntwo\n"));
-
 
     // A double click takes the word under the pointer: "line" of "line 6", the view's first line.
     bar.setValue(10);
@@ -173,7 +157,8 @@ TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEn
 }
 
 // Two mentions of a callsign among 2,000 reports (many compressed chunks): Ctrl+F and typing find
-// the first, F3 the next and round again from the top, Shift+F3 round from the bottom.
+// the first, F3 the next and round again from the top, Shift+F3 round from the bottom. Then, in a
+// cleared console, finding what the code page lacks.
 TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
 {
     Shown shown;
@@ -210,6 +195,23 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
     const std::size_t held = area.Text().HeldBytes();
     area.Clear();
     EXPECT_LT(area.Text().HeldBytes() * 1000, held);
+
+    // A character that the code page lacks is nowhere in the console; it must not stand for the "?"
+    // that the code page would put in its place.
+    area.AddText("Is anyone on frequency? QRV?\r", colour::Black);
+    const std::tuple<QString, std::string> cases[] = {
+        {QStringLiteral("\u2192"), "|not found"},       {QStringLiteral("\u2103"), "|not found"},
+        {QStringLiteral("QRV\u0151"), "QRV|not found"},  // "QRV" stays as found
+        {QStringLiteral("qrv?"), "QRV?|"},               {QStringLiteral("\u00E9"), "|not found"},
+        {QStringLiteral("?"), "?|"}};
+    for (const auto& [typed, expected] : cases) {
+        area.Select(0, 0);
+        area.FindField()->clear();
+        for (const QChar c : typed)  // as typed, whatever the keyboard
+            QTest::sendKeyEvent(QTest::Click, area.FindField(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        EXPECT_EQ(area.SelectedText().toStdString() + "|" + area.FindStatus()->text().toStdString(), expected)
+            << typed.toStdString();
+    }
 }
 
 TEST(StatusBox, KeepsOnlyItsLastLinesHoweverLongAndClearGivesTheMemoryBack)

@@ -1,34 +1,21 @@
 // The console as the user meets it, offscreen through the real widget: every column drawn, clicked and
 // selected on one grid; the keys alive after the find bar closes; a horizontal bar that shows the
 // longest line and moves the text its way; a drag that selects what is seen while reports arrive; the
-// primary selection; a find of a character the code page lacks; a cue that covers no line.
-#include <QApplication>
+// primary selection.
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 #include <QVBoxLayout>
 #include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "console_area.h"
 #include "poll_until.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
-
-struct Shown {
-    explicit Shown(int width = 500, int height = 200)
-    {
-        area.resize(width, height);
-        area.show();
-        area.activateWindow();
-        (void)QTest::qWaitForWindowActive(&area);
-    }
-    ConsoleArea area;
-};
 
 // A mouse event on the console's view at `at`, with `held` down afterwards.
 void Mouse(ConsoleArea& area, QEvent::Type type, QPointF at, Qt::MouseButtons held)
@@ -44,14 +31,6 @@ void Drag(ConsoleArea& area, QPointF from, QPointF to)
     Mouse(area, QEvent::MouseButtonPress, from, Qt::LeftButton);
     Mouse(area, QEvent::MouseMove, to, Qt::LeftButton);
     Mouse(area, QEvent::MouseButtonRelease, to, Qt::NoButton);
-}
-
-// Reports, and then the moment the view shows them.
-void AddLines(ConsoleArea& area, const std::string& name, int count)
-{
-    for (int i = 0; i < count; ++i)
-        area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
-    area.CatchUp();
 }
 
 qreal Advance(const ConsoleArea& area) { return QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')); }
@@ -187,18 +166,16 @@ TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 }
 
 // A long line among short ones: the bar goes from column 0 to where the line's last character is the
-// last whole one in view (4 pixels of margin, then whole cells); a click at the view's left edge lands on the column the bar stands at, wherever it
-// was moved: by value, by its arrows (one column), or by a click on its groove beside the thumb.
+// last whole one in view (4 pixels of margin, then whole cells); a click at the view's left edge lands
+// on the column the bar stands at, wherever it was moved: by value, by its arrows (one column), or by a
+// click on its groove beside the thumb.
 TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextItsWay)
 {
     Shown shown(400, 200);
     ConsoleArea& area = shown.area;
     AddLines(area, "short", 5);
     const std::uint64_t longStart = area.Text().Size();
-    std::string digits;
-    for (int c = 0; c < 300; ++c)
-        digits += char('0' + c % 10);
-    area.AddText(digits + "\r", colour::Black);
+    area.AddText(std::string(300, '0') + "\r", colour::Black);
     AddLines(area, "short", 5);
     area.verticalScrollBar()->setValue(0);
     QScrollBar& bar = *area.horizontalScrollBar();
@@ -223,21 +200,19 @@ TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextIt
 
     bar.setValue(0);
     const int arrow = bar.height() / 2;
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - arrow, arrow));  // the right arrow
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() - arrow, arrow));
-    EXPECT_EQ(bar.value(), 2);
-    EXPECT_EQ(placeAt(left), 2);
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(arrow, arrow));  // the left arrow
-    EXPECT_EQ(bar.value(), 1);
-    EXPECT_EQ(placeAt(left), 1);
-    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() * 3 / 4, arrow));  // right of the thumb
-    EXPECT_EQ(bar.value(), 1 + bar.pageStep());
-    EXPECT_EQ(placeAt(left), 1 + bar.pageStep());
+    // Clicks on the right arrow, the right arrow, the left arrow, and the groove right of the thumb.
+    const std::pair<int, int> clicks[] = {{bar.width() - arrow, 1}, {bar.width() - arrow, 2}, {arrow, 1},
+                                          {bar.width() * 3 / 4, 1 + bar.pageStep()}};
+    for (const auto& [x, column] : clicks) {
+        QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(x, arrow));
+        EXPECT_EQ(bar.value(), column) << x;
+        EXPECT_EQ(placeAt(left), column) << x;
+    }
 }
 
 // While reports arrive at the bottom, a drag over lines 1 to 3 of the view selects those lines as they
-// were seen: the view holds still while the button is down and the cue counts the reports meanwhile.
-// A click that selects nothing lets the view follow again.
+// were seen: the view holds still while the button is down and the cue counts the reports meanwhile,
+// clear of the last line in view. A click that selects nothing lets the view follow again.
 TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
 {
     Shown shown;
@@ -261,6 +236,11 @@ TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
     EXPECT_EQ(area.UnseenReports(), 80u);
     EXPECT_TRUE(area.Cue()->isVisible());
     EXPECT_FALSE(area.Following()) << "a selection keeps the view where it is";
+    const QRect view = area.viewport()->geometry();  // in the console's own coordinates
+    const QRect lastLine(view.left(), view.top() + (view.height() / height - 1) * height, view.width(), height);
+    const QRect cue(area.Cue()->mapTo(&area, QPoint(0, 0)), area.Cue()->size());
+    EXPECT_FALSE(cue.intersects(lastLine));
+    EXPECT_TRUE(area.rect().contains(cue));
 
     QTest::keyClick(&area, Qt::Key_End);
     ASSERT_TRUE(area.Following());
@@ -289,54 +269,6 @@ TEST(ConsoleView, AMouseSelectionIsThePrimarySelection)
     Drag(area, {1, 1.5 * height}, {4 + 4 * Advance(area), 1.5 * height});
     ASSERT_EQ(area.SelectedText(), "line");
     EXPECT_TRUE(PollUntil([&] { return clipboard->text(QClipboard::Selection) == "line"; }, 5s));
-}
-
-// "Is anyone on frequency? QRV?": a character that the code page lacks is nowhere in the console; it
-// must not stand for the "?" that the code page would put in its place.
-TEST(ConsoleView, FindingACharacterTheCodePageLacksFindsNothing)
-{
-    Shown shown;
-    ConsoleArea& area = shown.area;
-    area.AddText("Is anyone on frequency? QRV?\r", colour::Black);
-    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
-    struct Case {
-        QString typed;
-        std::string selected, status;
-    };
-    for (const Case& c : std::vector<Case>{{QStringLiteral("\u2192"), "", "not found"},
-                                           {QStringLiteral("\u2103"), "", "not found"},
-                                           {QStringLiteral("QRV\u0151"), "QRV", "not found"},  // "QRV" stays as found
-                                           {QStringLiteral("qrv?"), "QRV?", ""},
-                                           {QStringLiteral("\u00E9"), "", "not found"},
-                                           {QStringLiteral("?"), "?", ""}}) {
-        area.Select(0, 0);
-        area.FindField()->clear();
-        for (const QChar typed : c.typed)  // as typed, whatever the keyboard
-            QTest::sendKeyEvent(QTest::Click, area.FindField(), Qt::Key_unknown, QString(typed), Qt::NoModifier);
-        EXPECT_EQ(area.SelectedText().toStdString() + "|" + area.FindStatus()->text().toStdString(),
-                  c.selected + "|" + c.status)
-            << c.typed.toStdString();
-    }
-}
-
-// Scrolled up, with the cue shown: the last line in view is clear of it.
-TEST(ConsoleView, TheCueCoversNoLine)
-{
-    Shown shown;
-    ConsoleArea& area = shown.area;
-    AddLines(area, "line", 300);
-    area.verticalScrollBar()->setValue(10);
-    AddLines(area, "report", 2);
-    ASSERT_TRUE(area.Cue()->isVisible());
-    const QRect view = area.viewport()->geometry();  // in the console's own coordinates
-    const int height = LineHeight(area);
-    const int rows = view.height() / height;
-    ASSERT_GE(rows, 3);
-    const QRect lastLine(view.left(), view.top() + (rows - 1) * height, view.width(), height);
-    const QRect cue(area.Cue()->mapTo(&area, QPoint(0, 0)), area.Cue()->size());
-    EXPECT_FALSE(cue.intersects(lastLine));
-    EXPECT_TRUE(area.rect().contains(cue));
-    EXPECT_EQ(area.FirstLineShown(), 10u);
 }
 
 }  // namespace

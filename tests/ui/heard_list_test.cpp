@@ -1,19 +1,13 @@
 // The heard list window, offscreen: its table sorted and filtered as the user sees it, its refresh once a
 // second that keeps the selection, and the main window feeding it from the station and clearing it.
-#include <QAction>
-#include <QCheckBox>
-#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
 #include <gtest/gtest.h>
 
 #include "decoder/frame_report.h"
-#include "frames.h"
 #include "heard_list_window.h"
-#include "main_window.h"
-#include "poll_until.h"
-#include "station_folder.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
@@ -36,7 +30,7 @@ Ax25Frame From(const char* call, int ssid = 0, std::string text = "x",
 }
 
 // The rows the table shows, top to bottom, each the cells of `columns` joined by " | ".
-std::vector<std::string> Shown(QAbstractItemModel& rows, std::vector<int> columns = {HeardListModel::Station})
+std::vector<std::string> Listed(QAbstractItemModel& rows, std::vector<int> columns = {HeardListModel::Station})
 {
     std::vector<std::string> shown;
     for (int r = 0; r < rows.rowCount(); ++r) {
@@ -46,14 +40,6 @@ std::vector<std::string> Shown(QAbstractItemModel& rows, std::vector<int> column
         shown.push_back(line);
     }
     return shown;
-}
-
-bool PollWithEvents(const std::function<bool()>& done, milliseconds limit = 5s)
-{
-    return PollUntil([&] {
-        QCoreApplication::processEvents();
-        return done();
-    }, limit);
 }
 
 TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
@@ -71,7 +57,7 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
     window.show();  // shows what came while it was hidden
 
     QSortFilterProxyModel& rows = window.Rows();
-    EXPECT_EQ(Shown(rows, {0, 1, 2, 3, 4, 5}),
+    EXPECT_EQ(Listed(rows, {0, 1, 2, 3, 4, 5}),
               (std::vector<std::string>{  // as it opens: who was heard last, first
                   "DL1ABC | 10 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS via WIDE1-1*,WIDE2-1 | Hello",
                   "OE3XYZ-2 | 9 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS | .status\u00E4",
@@ -89,7 +75,7 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
     auto* table = window.findChild<QTableView*>("stations");
     for (const auto& s : sorts) {
         table->sortByColumn(s.column, s.order);  // as a click on the column's header does
-        EXPECT_EQ(Shown(rows), s.stations) << s.column << " " << s.order;
+        EXPECT_EQ(Listed(rows), s.stations) << s.column << " " << s.order;
     }
 
     auto* filter = window.findChild<QLineEdit*>("filter");
@@ -104,7 +90,7 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
     };
     for (const auto& f : filters) {
         filter->setText(QString::fromLatin1(f.typed));
-        EXPECT_EQ(Shown(rows), f.stations) << f.typed;
+        EXPECT_EQ(Listed(rows), f.stations) << f.typed;
     }
 }
 
@@ -124,10 +110,10 @@ TEST(HeardListWindow, RefreshesAtMostOnceASecondKeepingTheSelection)
     const auto shownAt = steady_clock::now();
     window.Add(Heard(From("BB1BB", 0, "again"), t + 2s));
     window.Add(Heard(From("00AAA"), t + 3s));  // sorts first: the selected row moves down
-    EXPECT_EQ(Shown(rows), (std::vector<std::string>{"AA1AA", "BB1BB"}));  // not yet
-    ASSERT_TRUE(PollWithEvents([&] { return rows.rowCount() == 3; }));
+    EXPECT_EQ(Listed(rows), (std::vector<std::string>{"AA1AA", "BB1BB"}));  // not yet
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == 3; }));
     EXPECT_GE(steady_clock::now() - shownAt, 900ms);  // the timer's refresh, not the frame's
-    EXPECT_EQ(Shown(rows, {HeardListModel::Station, HeardListModel::Frames, HeardListModel::Text}),
+    EXPECT_EQ(Listed(rows, {HeardListModel::Station, HeardListModel::Frames, HeardListModel::Text}),
               (std::vector<std::string>{"00AAA | 1 | x", "AA1AA | 1 | x", "BB1BB | 2 | again"}));
     const QModelIndexList selected = table->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
@@ -136,40 +122,36 @@ TEST(HeardListWindow, RefreshesAtMostOnceASecondKeepingTheSelection)
     window.Clear();  // at once, not at the next refresh
     EXPECT_EQ(rows.rowCount(), 0);
     window.Add(Heard(From("CC1CC"), t + 4s));
-    ASSERT_TRUE(PollWithEvents([&] { return rows.rowCount() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == 1; }));
 }
 
 // The main window feeds every report to the heard list, open or not; "Clear Counter" empties it.
 TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt)
 {
-    StationFolder folder("");
-    std::unique_ptr<Station> station = folder.MakeStation();
-    MainWindow window(*station);
-    station->Start();
-    auto* heard = window.findChild<HeardListWindow*>("heardList");
+    Window w;
+    auto* heard = w.Find<HeardListWindow>("heardList");
     ASSERT_NE(heard, nullptr);
     EXPECT_FALSE(heard->isVisible());
 
-    ASSERT_TRUE(folder.Send(*station, Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
-    folder.clock.Advance(61s);
-    ASSERT_TRUE(folder.Send(*station, Kiss(From("N0CALL", 7, "again", {}))));
-    window.findChild<QAction*>("heardListAction")->trigger();
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
+    w.clock.Advance(61s);
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "again", {}))));
+    w.Trigger("heardListAction");
     EXPECT_TRUE(heard->isVisible());
-    const std::vector<int> columns = {0, 1, 2, 3, 4, 5};
-    EXPECT_EQ(Shown(heard->Rows(), columns),
+    EXPECT_EQ(Listed(heard->Rows(), {0, 1, 2, 3, 4, 5}),
               (std::vector<std::string>{
                   "N0CALL-7 | 2 | 2013-07-28 14:05:09 | 2013-07-28 14:06:10 | APRS | again",
                   "DL1ABC | 1 | 2013-07-28 14:05:09 | 2013-07-28 14:05:09 | APRS via WIDE1-1*,WIDE2-1 | x",
               }));
 
-    window.findChild<QAction*>("clearAction")->trigger();
+    w.Trigger("clearAction");
     EXPECT_EQ(heard->Rows().rowCount(), 0);
-    ASSERT_TRUE(folder.Send(*station, Kiss(From("OE3XYZ", 1))));
-    ASSERT_TRUE(PollWithEvents([&] { return Shown(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
+    ASSERT_TRUE(w.Send(Kiss(From("OE3XYZ", 1))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
 
     // Not decoded: nobody's frame.
-    window.findChild<QCheckBox*>("decodeSwitch")->setChecked(false);
-    ASSERT_TRUE(folder.Send(*station, Kiss(From("ZZ9ZZ"))));
+    w.Find<QCheckBox>("decodeSwitch")->setChecked(false);
+    ASSERT_TRUE(w.Send(Kiss(From("ZZ9ZZ"))));
     EXPECT_EQ(heard->List().Size(), 1u);
 }
 

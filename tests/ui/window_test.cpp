@@ -1,46 +1,18 @@
 // The windows in-process, offscreen: the main window in a throw-away program folder whose COM1 and
 // COM2 link to pseudo-terminals held by the test, a clock the test sets, a clock setter that records.
-#include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QLayout>
-#include <QTest>
 #include <gtest/gtest.h>
 
-#include "fakes.h"
-#include "frames.h"
 #include "about_window.h"
-#include "ax25_encoder.h"
-#include "main_window.h"
-#include "station_folder.h"
+#include "frames.h"
+#include "program.h"
 #include "statistics_window.h"
 #include "text_areas.h"
-#include "program.h"
-#include "pseudo_terminal.h"
-#include "tnc/time_frame.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
-
-struct Window : StationFolder {
-    explicit Window(const std::string& ini, const std::string& initScript = "", const std::string& exitScript = "")
-        : StationFolder(ini, initScript, exitScript), station(MakeStation()),
-          window(std::make_unique<MainWindow>(*station))
-    {
-        station->Start();
-    }
-    bool Send(const std::string& bytes) { return StationFolder::Send(*station, bytes); }
-    template <class Widget = QLabel>
-    Widget* Find(const char* name) const
-    {
-        return window->findChild<Widget*>(QString::fromLatin1(name));
-    }
-    std::string Label(const char* name) const { return Find(name)->text().toStdString(); }
-    void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
-
-    std::unique_ptr<Station> station;
-    std::unique_ptr<MainWindow> window;
-};
 
 std::vector<std::string> Look(ConsoleArea& area)  // each line, with the colour of its first character
 {
@@ -52,8 +24,6 @@ std::vector<std::string> Look(ConsoleArea& area)  // each line, with the colour 
     }
     return lines;
 }
-
-const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
 
 TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 {
@@ -76,8 +46,7 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
                w.Label("sentCounter");
     };
     const std::string expectedCaption = "RAW KISS Frame, 47 Bytes received (2 Frames), 47 Bytes sent";
-    (void)QTest::qWaitFor([&] { return caption() == expectedCaption; });
-    EXPECT_EQ(caption(), expectedCaption);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return caption() == expectedCaption; })) << caption();
     EXPECT_EQ(w.Label("inputLabel") + w.Label("mirrorLabel"), "IN (COM , ,)OUT (COM , ,)");
     const auto lamps = [&] {
         std::string shown;
@@ -92,8 +61,8 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     EXPECT_EQ(w.window->Console().PlainText().toStdString() + w.Label("receivedCounter") + w.Label("sentCounter"), "");
     ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before
     const auto counters = [&] { return w.Label("receivedCounter") + ", " + w.Label("sentCounter"); };
-    (void)QTest::qWaitFor([&] { return counters() == "1 Bytes received (1 Frames), 1 Bytes sent"; });
-    EXPECT_EQ(counters(), "1 Bytes received (1 Frames), 1 Bytes sent");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counters() == "1 Bytes received (1 Frames), 1 Bytes sent"; }))
+        << counters();
     w.Trigger("mirrorAction");  // off
     EXPECT_FALSE(w.station->Mirroring() || w.Find("sentCounter")->isVisibleTo(w.window.get()) ||
                  w.Find<QAction>("mirrorAction")->isChecked());
@@ -119,13 +88,7 @@ TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
                                          {.timeFrames = true, .hexFile = true}, true))
         for (const ConsoleRun& run : report)
             reports += ToDisplayText(run.text);
-    const auto lines = [](const QString& text) {
-        std::vector<std::string> out;
-        for (const QString& line : text.split('\n'))
-            out.push_back(line.toStdString());
-        return out;
-    };
-    EXPECT_EQ(lines(QApplication::clipboard()->text()), lines(reports));
+    EXPECT_EQ(Lines(QApplication::clipboard()->text()), Lines(reports));
 }
 
 // The status box has its full height in a window of the usual size; in a small one, where the console

@@ -1,0 +1,83 @@
+// What the window tests share: a console shown on its own, and the main window on a station in a
+// throw-away program folder (COM1 and COM2 on pseudo-terminals, the test's clock).
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console_area.h"
+#include "frames.h"
+#include "log_window.h"
+#include "main_window.h"
+#include "station_folder.h"
+
+namespace quillon::test {
+
+struct Shown {
+    explicit Shown(int width = 500, int height = 200)
+    {
+        area.resize(width, height);
+        area.show();
+        area.activateWindow();
+        (void)QTest::qWaitForWindowActive(&area);
+    }
+    ConsoleArea area;
+};
+
+// Reports, and then the moment the view shows them.
+inline void AddLines(ConsoleArea& area, const std::string& name, int count)
+{
+    for (int i = 0; i < count; ++i)
+        area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
+    area.CatchUp();
+}
+
+struct Window : StationFolder {
+    explicit Window(const std::string& ini = "", const std::string& initScript = "")
+        : StationFolder(ini, initScript), station(MakeStation()), window(std::make_unique<MainWindow>(*station))
+    {
+        station->Start();
+    }
+    ~Window()
+    {
+        // Found first: a log window takes its heard list, a window too, with it.
+        for (LogWindow* top : LogWindows())
+            delete top;
+    }
+    static std::vector<LogWindow*> LogWindows()
+    {
+        std::vector<LogWindow*> found;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* w = qobject_cast<LogWindow*>(top))
+                found.push_back(w);
+        return found;
+    }
+    bool Send(const std::string& bytes) { return StationFolder::Send(*station, bytes); }
+    template <class Widget = QLabel>
+    Widget* Find(const char* name) const
+    {
+        return window->findChild<Widget*>(QString::fromLatin1(name));
+    }
+    std::string Label(const char* name) const { return Find(name)->text().toStdString(); }
+    void Trigger(const char* action) const { Find<QAction>(action)->trigger(); }
+
+    std::unique_ptr<Station> station;
+    std::unique_ptr<MainWindow> window;
+};
+
+// A frame from the TNC: one UI frame to APRS.
+inline const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
+
+// A text split into its lines, for a comparison that shows the lines that differ.
+inline std::vector<std::string> Lines(const QString& text)
+{
+    std::vector<std::string> out;
+    for (const QString& line : text.split('\n'))
+        out.push_back(line.toStdString());
+    return out;
+}
+
+}  // namespace quillon::test
