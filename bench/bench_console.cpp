@@ -209,6 +209,7 @@ int main(int argc, char** argv)
     const double paint = Median(paints);
 
     // F3 from the end of the history goes round to the top and on.
+    console.verticalScrollBar()->setValue(console.verticalScrollBar()->maximum());
     console.ShowFind();
     console.FindField()->setText(QStringLiteral("dl9xyz"));
     console.Select(console.Text().Size(), console.Text().Size());
