@@ -9,19 +9,14 @@
 #include <QVBoxLayout>
 #include <string_view>
 
+#include "named.h"
+
 namespace quillon {
 
 namespace {
 
 // Read a block at a time; a slice is as many blocks as fit in its time.
 constexpr std::size_t kReadBlock = 256 * 1024;
-
-template <class Widget>
-Widget* Named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 }  // namespace
 

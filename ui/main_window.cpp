@@ -11,6 +11,7 @@
 
 #include "about_window.h"
 #include "app/app.h"
+#include "named.h"
 #include "statistics_window.h"
 #include "unix_signals.h"
 
@@ -31,13 +32,6 @@ QFont NarrowFont()
     }
     font.setStretch(QFont::Condensed);
     return font;
-}
-
-template <class Widget>
-Widget* Named(Widget* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
 }
 
 // Shows the window held in `slot` without making it modal. A window that is
