@@ -54,10 +54,11 @@ std::string Difference(const std::string& got, const std::string& expected)
 
 TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveHadIt)
 {
-    ConsoleArea area;
+    const auto document = std::make_shared<ConsoleDocument>();
+    ConsoleArea area(document);
     for (const auto& report : ReportRuns(Joined(ManyFrames(6000, 21))))
-        area.AddRuns(report);
-    area.AddText("\x80 caf\xE9 \xC0\x9F\r", colour::Red);  // beyond ASCII: two and three bytes in UTF-8
+        document->AddReport(report);
+    document->AddText("\x80 caf\xE9 \xC0\x9F\r", colour::Red);  // beyond ASCII: two and three bytes in UTF-8
     const std::uint64_t size = area.Text().Size();
     ASSERT_GT(size, 2 * ConsoleExport::kSliceBytes);  // several slices, several turns of the event loop
     const std::uint64_t part = size - 12345 - 777;
@@ -98,7 +99,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
         if (c.everything)
             area.SelectAll();
         else
-            area.Select(12345, 12345 + part);
+            area.Select(Position(12345), Position(12345 + part));
         const std::string selected = Utf8(area.SelectedText());
         const std::string whole = Utf8(area.PlainText());
         const std::string asked = c.everything ? std::to_string(area.Text().Size()) + c.asked : c.asked;
@@ -112,7 +113,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
             QCoreApplication::processEvents();  // one turn writes one slice, of several
             EXPECT_TRUE(area.Saving());
             EXPECT_FALSE(QFile::exists(answers.file));
-            area.AddText("a report during the save\r", colour::Blue);
+            document->AddText("a report during the save\r", colour::Blue);
             EXPECT_TRUE(QTest::qWaitFor([&] { return !area.Saving(); }, 30000));
         }
         EXPECT_EQ(answers.asked, asked);
@@ -136,7 +137,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
     area.SelectAll();
     area.Copy();
     ASSERT_TRUE(area.Saving());
-    area.Clear();
+    document->Clear();
     EXPECT_FALSE(area.Saving());
     EXPECT_EQ(cleared.told, "The console was cleared before it was saved: nothing was saved.");
     EXPECT_TRUE(QTest::qWaitFor([&] { return filesThere() == saved; }));  // its temporary file gone too

@@ -157,11 +157,11 @@ TEST(LogWindow, AMillionFramesOpenWhileTheWindowsAndTheStationGoOn)
 
     EXPECT_EQ(shown->StatusText().toStdString(), "1000000 frames");
     EXPECT_EQ(shown->Console().UnseenReports(), kFrames - readWhenScrolled);
-    EXPECT_EQ(shown->Console().FirstLineShown(), 0u);
+    EXPECT_EQ(shown->Console().FirstLineShown(), LineNumber(0));
     EXPECT_EQ(w.Log("kss"), kFrame);
     EXPECT_TRUE(w.window->Console().PlainText().contains(QStringLiteral("from N0CALL-7 to APRS")));
     // The last frame of the log, stamped 999,999 ms after the first, is there.
-    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", 0, true), std::nullopt);
+    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", Position(), true), std::nullopt);
 }
 
 // True while some descriptor of this process has `path` open.
@@ -176,8 +176,19 @@ bool HeldOpen(const std::string& path)
     return false;
 }
 
-// Closing the window half-way stops the reading: the window goes, and with it the open file.
-TEST(LogWindow, ClosingItHalfWayStopsTheReading)
+// Saves the whole console to `file` and notes what it was told, beyond the life of the console.
+struct SaveWhole : ExportDialogs {
+    SaveWhole(QString f, std::string& t) : file(std::move(f)), told(t) {}
+    Choice AskWhatToSave(QWidget*, std::uint64_t, bool) override { return Choice::WholeConsole; }
+    QString AskFileName(QWidget*) override { return file; }
+    void Tell(QWidget*, const QString& message) override { told += message.toStdString(); }
+    QString file;
+    std::string& told;
+};
+
+// Closing the window half-way stops the reading: the window goes, and with it the open file, and a
+// save of its console under way, without a word (no message box while a window goes).
+TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
 {
     Window w;
     const std::string path = w.File("long.kss");
@@ -189,6 +200,13 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReading)
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
     EXPECT_TRUE(HeldOpen(path));
+    std::string told;
+    const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
+    shown->Console().SetExportDialogs(std::make_unique<SaveWhole>(saved, told));
+    shown->Console().SetCopyLimit(1);
+    shown->Console().SelectAll();
+    shown->Console().Copy();
+    ASSERT_TRUE(shown->Console().Saving());
     shown->close();
     const std::uint64_t atClose = handedOn;
     EXPECT_LT(atClose, 400000u);
@@ -198,6 +216,8 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReading)
     EXPECT_TRUE(there.isNull());
     QCoreApplication::processEvents();
     EXPECT_EQ(handedOn, atClose);
+    EXPECT_EQ(told, "");
+    EXPECT_FALSE(QFile::exists(saved) || QFile::exists(saved + QStringLiteral(".part")));
 }
 
 }  // namespace

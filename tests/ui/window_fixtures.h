@@ -1,4 +1,4 @@
-// What the window tests share: a console shown on its own, and the main window on a station in a
+// What the window tests share: a console and its document shown on their own, and the main window on a station in a
 // throw-away program folder (COM1 and COM2 on pseudo-terminals, the test's clock).
 #pragma once
 
@@ -17,21 +17,23 @@
 namespace quillon::test {
 
 struct Shown {
-    explicit Shown(int width = 500, int height = 200)
+    explicit Shown(int width = 500, int height = 200) : area(document)
     {
         area.resize(width, height);
         area.show();
         area.activateWindow();
         (void)QTest::qWaitForWindowActive(&area);
     }
+    std::shared_ptr<ConsoleDocument> document = std::make_shared<ConsoleDocument>();
+    ConsoleDocument& doc = *document;
     ConsoleArea area;
 };
 
 // Reports, and then the moment the view shows them.
-inline void AddLines(ConsoleArea& area, const std::string& name, int count)
+inline void AddLines(ConsoleDocument& document, ConsoleArea& area, const std::string& name, int count)
 {
     for (int i = 0; i < count; ++i)
-        area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
+        document.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
     area.CatchUp();
 }
 
