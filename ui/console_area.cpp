@@ -24,7 +24,7 @@ ConsoleArea::ConsoleArea(std::shared_ptr<ConsoleDocument> document, QWidget* par
     cue_->installEventFilter(this);
     connect(cue_, &QPushButton::clicked, this, [this] { Follow(); });
 
-    findBar_ = new FindBar(this);
+    findBar_ = new FindBar(kMargin, this);
     connect(findBar_, &FindBar::FindAgain, this, [this](bool forward) { FindAgain(forward); });
     // Typing finds on from where the last find stood, that place included.
     connect(findBar_, &FindBar::Edited, this,

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 
-#include "console_area.h"
 #include "text_areas.h"
 
 namespace quillon {
@@ -15,10 +14,10 @@ constexpr int kPadding = 2;
 
 }  // namespace
 
-FindBar::FindBar(QWidget* parent) : QWidget(parent)
+FindBar::FindBar(int sideMargin, QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(ConsoleArea::kMargin, kPadding, ConsoleArea::kMargin, kPadding);
+    layout->setContentsMargins(sideMargin, kPadding, sideMargin, kPadding);
     layout->addWidget(new QLabel(QStringLiteral("Find:"), this));
     field_ = new QLineEdit(this);
     layout->addWidget(field_, 1);

@@ -17,7 +17,8 @@ class FindBar : public QWidget {
 public:
     enum class Outcome { Nothing, NotFound, Found, FromTheTop, FromTheBottom };
 
-    explicit FindBar(QWidget* parent);
+    // `sideMargin` pixels left and right, as the text above has.
+    FindBar(int sideMargin, QWidget* parent);
 
     // Shows the bar with the keys in its field and its text selected.
     void Open();

@@ -21,7 +21,8 @@ namespace quillon::test { namespace {
 namespace fs = std::filesystem;
 
 // Appends `count` lines that are all different, each much like a frame report's, in changing
-// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK".
+// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and
+// e-acute).
 std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
 {
     static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
@@ -29,7 +30,7 @@ std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
     std::mt19937 random(unsigned(first + 1));
     std::string all;
     for (int i = first; i < first + count; ++i) {
-        std::string line = "12:00:" + std::to_string(i % 60) + " #" + std::to_string(i) + (i == 0 ? " FIRST-MARK" : "");
+        std::string line = "12:00:" + std::to_string(i % 60) + " #" + std::to_string(i) + (i == 0 ? " FIRST-MARK \xC9T\xE9" : "");
         for (unsigned n = 2 + random() % 6; n > 0; --n)
             line += std::string(" ") + words[random() % 8];
         text.Append(line, std::uint32_t(i % 5));
@@ -106,35 +107,11 @@ constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
 // About two compressed chunks of report lines.
 constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;
 
-// Finding across several compressed chunks, at or behind a place and before it, round the ends, letters of
-// either case alike.
-TEST(ConsoleText, FindsAcrossChunks)
-{
-    ConsoleText text;
-    std::string all;
-    std::vector<std::uint64_t> marks;
-    for (int i = 0; text.Size() < 3 * ConsoleText::kChunkBytes; ++i) {
-        if (i == 500 || i == 9000)
-            marks.push_back(text.Size() + 5);
-        const std::string line = "line " + std::string(i == 500 || i == 9000 ? "\xC9tz\xE9 " : "") + std::to_string(i);
-        text.Append(line + "\r", 0);
-        all += line + "\n";
-    }
-    ASSERT_EQ(text.Between(Position(), text.End()), all);
-    const std::uint64_t a = marks[0], b = marks[1];
-    const std::tuple<std::uint64_t, bool, std::uint64_t> rows[] = {
-        {0, true, a}, {a, true, a}, {a + 1, true, b}, {b + 1, true, a},
-        {a, false, b}, {a + 1, false, a}, {b, false, a}, {text.Size(), false, b}};
-    for (const auto& [from, forward, found] : rows)
-        EXPECT_EQ(Find(text, "\xC9TZ\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
-    EXPECT_EQ(Find(text, "line 9000", 0, true), std::nullopt);
-    EXPECT_EQ(Find(text, "0\nline", 0, true), std::nullopt);
-}
-
 // A long history under memory budgets: nothing, about two chunks, and the program's own (all of
 // this text in memory). Wherever the chunks are, in memory or in the temporary file, every line and
 // every stretch reads back as written, a search from the end reaches the first line and goes round
-// the ends, and the memory held never grows past the budget by more than a few chunks.
+// the ends (letters of either case alike, accented ones too, and never across a line break), and the
+// memory held never grows past the budget by more than a few chunks.
 TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 {
     const TempFolder temp;
@@ -171,6 +148,8 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
         EXPECT_EQ(Find(text, "#99999 ", 0, false), last);
         EXPECT_EQ(Find(text, "#99999 ", last + 1, true), last);
         EXPECT_EQ(Find(text, "FIRST-MARK FIRST", end, false), std::nullopt);
+        EXPECT_EQ(Find(text, "\xE9t\xC9", end, false), mark + 11);
+        EXPECT_EQ(Find(text, "\n12:00:1 #1 ", 0, true), std::nullopt);
         EXPECT_LE(text.HeldBytes(), budget + kOverhead);
     }
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";

@@ -10,36 +10,14 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "console_area.h"
-#include "console_export.h"
 #include "frames.h"
 #include "program.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
 
 using Choice = ExportDialogs::Choice;
-
-// Answers as the user would (an empty file name: the file dialog cancelled), and notes what was asked
-// and told.
-struct AnsweringDialogs : ExportDialogs {
-    AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
-    Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
-    {
-        asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
-        return choice;
-    }
-    QString AskFileName(QWidget*) override
-    {
-        asked += "file name; ";
-        return file;
-    }
-    void Tell(QWidget*, const QString& message) override { told += message.toStdString(); }
-
-    Choice choice;
-    QString file;
-    std::string asked, told;
-};
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -117,7 +95,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
             EXPECT_TRUE(QTest::qWaitFor([&] { return !area.Saving(); }, 30000));
         }
         EXPECT_EQ(answers.asked, asked);
-        EXPECT_EQ(answers.told, "");
+        EXPECT_EQ(*answers.told, "");
         EXPECT_EQ(Difference(Utf8(QApplication::clipboard()->text()),
                              c.expect == Expect::Clipboard ? selected : "as before"),
                   "same");
@@ -139,7 +117,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
     ASSERT_TRUE(area.Saving());
     document->Clear();
     EXPECT_FALSE(area.Saving());
-    EXPECT_EQ(cleared.told, "The console was cleared before it was saved: nothing was saved.");
+    EXPECT_EQ(*cleared.told, "The console was cleared before it was saved: nothing was saved.");
     EXPECT_TRUE(QTest::qWaitFor([&] { return filesThere() == saved; }));  // its temporary file gone too
     EXPECT_FALSE(QFile::exists(cleared.file));
 }

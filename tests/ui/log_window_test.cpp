@@ -176,16 +176,6 @@ bool HeldOpen(const std::string& path)
     return false;
 }
 
-// Saves the whole console to `file` and notes what it was told, beyond the life of the console.
-struct SaveWhole : ExportDialogs {
-    SaveWhole(QString f, std::string& t) : file(std::move(f)), told(t) {}
-    Choice AskWhatToSave(QWidget*, std::uint64_t, bool) override { return Choice::WholeConsole; }
-    QString AskFileName(QWidget*) override { return file; }
-    void Tell(QWidget*, const QString& message) override { told += message.toStdString(); }
-    QString file;
-    std::string& told;
-};
-
 // Closing the window half-way stops the reading: the window goes, and with it the open file, and a
 // save of its console under way, without a word (no message box while a window goes).
 TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
@@ -200,9 +190,10 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
     EXPECT_TRUE(HeldOpen(path));
-    std::string told;
     const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
-    shown->Console().SetExportDialogs(std::make_unique<SaveWhole>(saved, told));
+    auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
+    const std::shared_ptr<std::string> told = dialogs->told;
+    shown->Console().SetExportDialogs(std::move(dialogs));
     shown->Console().SetCopyLimit(1);
     shown->Console().SelectAll();
     shown->Console().Copy();
@@ -216,7 +207,7 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     EXPECT_TRUE(there.isNull());
     QCoreApplication::processEvents();
     EXPECT_EQ(handedOn, atClose);
-    EXPECT_EQ(told, "");
+    EXPECT_EQ(*told, "");
     EXPECT_FALSE(QFile::exists(saved) || QFile::exists(saved + QStringLiteral(".part")));
 }
 

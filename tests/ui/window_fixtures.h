@@ -37,6 +37,28 @@ inline void AddLines(ConsoleDocument& document, ConsoleArea& area, const std::st
     area.CatchUp();
 }
 
+// A big copy's questions answered as the user would (an empty file name: the file dialog cancelled);
+// what was asked and told noted, the latter where it outlives the console that owns the dialogs.
+struct AnsweringDialogs : ExportDialogs {
+    AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
+    Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
+    {
+        asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
+        return choice;
+    }
+    QString AskFileName(QWidget*) override
+    {
+        asked += "file name; ";
+        return file;
+    }
+    void Tell(QWidget*, const QString& message) override { *told += message.toStdString(); }
+
+    Choice choice;
+    QString file;
+    std::string asked;
+    std::shared_ptr<std::string> told = std::make_shared<std::string>();
+};
+
 struct Window : StationFolder {
     explicit Window(const std::string& ini = "", const std::string& initScript = "")
         : StationFolder(ini, initScript), station(MakeStation()), window(std::make_unique<MainWindow>(*station))
