@@ -1,5 +1,5 @@
 // The console under a growing history, in the shown main window:
-// - the cost of one frame report (its AddRuns, then a turn of the event
+// - the cost of one frame report (its AddReport, then a turn of the event
 //   loop) with 1,000, 100,000 and 1,000,000 reports held; the console
 //   scrolls and paints new text once a paint interval, and that painting is
 //   measured below;
