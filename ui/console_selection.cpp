@@ -201,16 +201,16 @@ bool ConsoleArea::Find(Position from, bool forward)
     needle_ = typed ? FoldCase(*typed) : std::string();
     viewport()->update();
     if (findBar_->Empty()) {
-        findBar_->Show(FindBar::Outcome::Nothing);
+        findBar_->ShowOutcome(FindBar::Outcome::Nothing);
         return false;
     }
     const std::optional<Position> at = typed ? Text().Find(needle_, from, forward) : std::nullopt;
     if (!at) {
-        findBar_->Show(FindBar::Outcome::NotFound);
+        findBar_->ShowOutcome(FindBar::Outcome::NotFound);
         return false;
     }
     const bool wrapped = forward ? *at < from : *at >= from;
-    findBar_->Show(!wrapped   ? FindBar::Outcome::Found
+    findBar_->ShowOutcome(!wrapped   ? FindBar::Outcome::Found
                    : forward ? FindBar::Outcome::FromTheTop
                              : FindBar::Outcome::FromTheBottom);
     Select(*at, *at + needle_.size());

@@ -38,7 +38,7 @@ void FindBar::Open()
 
 std::optional<std::string> FindBar::Typed() const { return ToCodePage(field_->text()); }
 
-void FindBar::Show(Outcome outcome)
+void FindBar::ShowOutcome(Outcome outcome)
 {
     switch (outcome) {
     case Outcome::Nothing:

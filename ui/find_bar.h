@@ -26,7 +26,7 @@ public:
     // character that the code page lacks (and so is nowhere in the console).
     std::optional<std::string> Typed() const;
     bool Empty() const { return field_->text().isEmpty(); }
-    void Show(Outcome outcome);
+    void ShowOutcome(Outcome outcome);
 
     QLineEdit* Field() const { return field_; }
     const QLabel* Status() const { return status_; }

@@ -65,13 +65,13 @@ LogWindow::~LogWindow()
     // The view first, and with it any save of its text: no message box may
     // come up while the window goes.
     delete console_;
-    document_->Clear();
+    history_->Clear();
 }
 
 void LogWindow::BuildWindow(bool decode)
 {
     auto* layout = new QVBoxLayout(this);
-    console_ = new ConsoleArea(document_, this);
+    console_ = new ConsoleArea(history_, this);
     layout->addWidget(console_, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -106,7 +106,7 @@ void LogWindow::ReadSlice()
     const QDeadlineTimer slice(kSliceMilliseconds);
     qint64 count = 0;
     {
-        const ConsoleDocument::Batch batch(*document_);
+        const ConsoleDocument::Batch batch(*history_);
         do {
             count = file_->read(buffer_.data(), qint64(buffer_.size()));
             if (count > 0)
@@ -124,7 +124,7 @@ void LogWindow::ReadSlice()
 void LogWindow::Report(const FrameReport& report)
 {
     ++frames_;
-    document_->AddReport(report.console);
+    history_->AddReport(report.console);
     heardListWindow_->Add(report);
     if (handOn_)
         handOn_(report);

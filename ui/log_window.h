@@ -57,7 +57,7 @@ public:
     QPushButton& HeardListButton() { return *heardList_; }
 
     // The log's reports, and the view of them.
-    ConsoleDocument& History() { return *document_; }
+    ConsoleDocument& History() { return *history_; }
     ConsoleArea& Console() { return *console_; }
     const QString& Path() const { return path_; }
     // Frames reported so far (the time frames not counted).
@@ -92,7 +92,7 @@ private:
     bool done_ = false;
     std::function<void(const FrameReport&)> handOn_;
 
-    std::shared_ptr<ConsoleDocument> document_ = std::make_shared<ConsoleDocument>();
+    std::shared_ptr<ConsoleDocument> history_ = std::make_shared<ConsoleDocument>();
     ConsoleArea* console_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -11,10 +11,9 @@ StatisticsWindow::StatisticsWindow(const Counters& counters) : QWidget(nullptr)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Statistics"));
     auto* layout = new QVBoxLayout(this);
-    auto document = std::make_shared<ConsoleDocument>();
-    for (const ConsoleRun& run : StatisticsRuns(counters))
-        document->AddText(run.text, run.colour);
-    text_ = new ConsoleArea(std::move(document), this);
+    auto snapshot = std::make_shared<ConsoleDocument>();
+    snapshot->AddReport(StatisticsRuns(counters));
+    text_ = new ConsoleArea(std::move(snapshot), this);
     layout->addWidget(text_);
     resize(320, 200);
 }
