@@ -45,8 +45,12 @@ void ConsoleDocument::Clear()
     text_.Clear();
     waiting_ = {};
     ::malloc_trim(0);  // the freed chunks go back to the system, not only to the heap
-    for (Listener* listener : listeners_)
-        listener->Cleared();
+    // A listener may ask the user something, and a window close and take its
+    // view off meanwhile: each is told only while it is still there.
+    const std::vector<Listener*> listeners = listeners_;
+    for (Listener* listener : listeners)
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+            listener->Cleared();
 }
 
 void ConsoleDocument::Unwatch(Listener& listener)

@@ -17,9 +17,11 @@ struct TextPlace {
     constexpr explicit TextPlace(std::uint64_t number) : value(number) {}
 
     friend constexpr auto operator<=>(TextPlace, TextPlace) = default;
-    // `count` characters or lines further on, or back.
-    friend constexpr TextPlace operator+(TextPlace place, std::uint64_t count) { return TextPlace(place.value + count); }
-    friend constexpr TextPlace operator-(TextPlace place, std::uint64_t count) { return TextPlace(place.value - count); }
+    // `count` characters or lines further on.
+    friend constexpr TextPlace operator+(TextPlace place, std::uint64_t count)
+    {
+        return TextPlace(place.value + count);
+    }
     // How many characters or lines `to` is behind `from`.
     friend constexpr std::uint64_t operator-(TextPlace to, TextPlace from) { return to.value - from.value; }
     friend std::ostream& operator<<(std::ostream& out, TextPlace place) { return out << place.value; }

@@ -250,7 +250,8 @@ std::string Colours(const ConsoleText& text)
         const ConsoleText::Line line = text.LineAt(LineNumber(i));
         std::size_t change = 0;
         for (std::size_t c = 0; c < line.text.size(); ++c) {
-            while (change + 1 < line.colours.size() && line.colours[change + 1].offset <= line.start - line.chunkStart + c)
+            while (change + 1 < line.colours.size() &&
+                   line.colours[change + 1].offset <= line.start - line.chunkStart + c)
                 ++change;
             look += letters.at(line.colours[change].colour);
         }
