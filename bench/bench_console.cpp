@@ -1,5 +1,5 @@
 // The console under a growing history, in the shown main window:
-// - the cost of one frame report (its AddRuns, then a turn of the event
+// - the cost of one frame report (its AddReport, then a turn of the event
 //   loop) with 1,000, 100,000 and 1,000,000 reports held; the console
 //   scrolls and paints new text once a paint interval, and that painting is
 //   measured below;
@@ -94,11 +94,11 @@ void History(std::size_t count)
                 Grouped(double(text.SpilledBytes())).c_str());
 
     Stopwatch findWatch;
-    const auto found = text.Find("dl9xyz", text.Size(), false);
+    const auto found = text.Find("dl9xyz", text.End(), false);
     const double find = findWatch.Seconds();
     std::printf("  appending: %.1f s (%.2f us per report); finding the first report from the end: %.2f s (%s)\n",
                 append, append * 1e6 / double(count), find,
-                found == first.find("DL9XYZ") ? "found" : "NOT FOUND");
+                found == Position(first.find("DL9XYZ")) ? "found" : "NOT FOUND");
 
     char figure[160];
     std::snprintf(figure, sizeof figure, "%.1f MB (%.1f MB in the file)", megabytes,
@@ -109,7 +109,7 @@ void History(std::size_t count)
     Result("console history, appending " + Grouped(double(count)) + " reports", figure, "(reported)", "-");
     std::snprintf(figure, sizeof figure, "%.2f s", find);
     Result("console history, finding the first report from the end", figure, "(reported)",
-           found == first.find("DL9XYZ") ? "-" : "MISSED");
+           found == Position(first.find("DL9XYZ")) ? "-" : "MISSED");
 }
 
 }  // namespace
@@ -164,8 +164,8 @@ int main(int argc, char** argv)
     std::size_t held = 0;
     const auto add = [&] {
         if (held == most / 2)
-            console.AddText("\rDL9XYZ-7>APRS:only once\r", colour::Green);
-        console.AddRuns(reports[held++ % reports.size()]);
+            window.window->History().AddText("\rDL9XYZ-7>APRS:only once\r", colour::Green);
+        window.window->History().AddReport(reports[held++ % reports.size()]);
     };
 
     std::vector<double> costs;
@@ -212,7 +212,7 @@ int main(int argc, char** argv)
     console.verticalScrollBar()->setValue(console.verticalScrollBar()->maximum());
     console.ShowFind();
     console.FindField()->setText(QStringLiteral("dl9xyz"));
-    console.Select(console.Text().Size(), console.Text().Size());
+    console.Select(console.Text().End(), console.Text().End());
     Stopwatch findWatch;
     const bool found = console.FindAgain(true);
     const double find = findWatch.Seconds();

@@ -1,34 +1,37 @@
-// The console: a read-only view of coloured text that only ever grows at its
-// end, for weeks of frame reports.
+// The console: a read-only view of a ConsoleDocument, coloured text that only
+// ever grows at its end, for weeks of frame reports.
 //
-// The text lives in a ConsoleText (compressed, a few hundred bytes a
-// report); only the lines in view are laid out and painted, in the fixed-pitch
-// font, one character cell per byte. Text always goes at the end, whatever
-// the user clicked or selected. While the view is at the bottom it follows the
-// newest text; scrolled up, it stays where it is and a button at its foot,
-// below the last line, counts the reports that arrived below (End, Ctrl+End,
-// the button or scrolling to the bottom follow again).
+// Only the lines in view are laid out and painted, in the fixed-pitch font,
+// one character cell per byte. While the view is at the bottom it follows
+// the newest text; scrolled up, it stays where it is and a button at its
+// foot, below the last line, counts the reports that arrived below (End,
+// Ctrl+End, the button or scrolling to the bottom follow again).
 //
-// A report goes into the text at once, but the view shows new text at most
-// every kPaintInterval: a busy channel brings hundreds of reports a second,
-// and painting each would cost far more than storing it. The scroll bars and
-// the cue catch up at the same moment; whatever the user does (scrolling,
-// keys, selecting, resizing) is painted at once.
+// A report goes into the document at once, but the view shows new text at
+// most every kPaintInterval: a busy channel brings hundreds of reports a
+// second, and painting each would cost far more than storing it. The scroll
+// bars and the cue catch up at the same moment; whatever the user does
+// (scrolling, keys, selecting, resizing) is painted at once.
 //
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
 // Ctrl+A (a selection too large for the clipboard is offered to be saved to
 // a file instead: console_export.h), scrolls with the keys, the wheel and the
-// scroll bars, and finds text with Ctrl+F, F3 and Shift+F3. While a mouse button is down in the
-// view, the view holds still, so that a drag selects what the user sees;
-// the reports arriving meanwhile are counted by the button. A click that
-// selects nothing lets a view that was following follow again; a selection
-// keeps the view where it is until the user follows again. A selection made
-// with the mouse also becomes the primary selection (middle-click paste).
+// scroll bars, and finds text with Ctrl+F, F3 and Shift+F3 (find_bar.h).
+// While a mouse button is down in the view, the view holds still, so that a
+// drag selects what the user sees; the reports arriving meanwhile are
+// counted by the button. A click that selects nothing lets a view that was
+// following follow again; a selection keeps the view where it is until the
+// user follows again. A selection made with the mouse also becomes the
+// primary selection (middle-click paste).
 //
 // Every character has a cell of the font's own advance, a real number of
 // pixels: painting, clicks, the selection and the found text all use the one
 // grid of CellX and ColumnAt.
+//
+// The work is split by job: console_area.cpp (following, scrolling, keys,
+// the bars at the foot), console_paint.cpp (the font, the grid, painting),
+// console_selection.cpp (selecting, copying, finding).
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -44,44 +47,38 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "console_export.h"
+#include "find_bar.h"
 #include "text/console.h"
-#include "text/console_text.h"
+#include "text/console_document.h"
 
 namespace quillon {
 
-class ConsoleArea : public QAbstractScrollArea {
+class ConsoleArea : public QAbstractScrollArea, private ConsoleDocument::Listener {
 public:
-    explicit ConsoleArea(QWidget* parent = nullptr);
-
-    // Coloured text at the end; CR, LF and CR LF start a new line.
-    void AddText(std::string_view text, std::uint32_t colour);
-    // The runs of one report, at the end.
-    void AddRuns(const std::vector<ConsoleRun>& runs);
-    // Shows `reports` reports that were appended to Text() directly, when
-    // the text had `linesBefore` lines: scrolls and paints as AddRuns does
-    // after each report, once for all of them (a log read back a slice at a
-    // time).
-    void ShowAdded(std::uint64_t reports, std::uint64_t linesBefore);
-    // Empties the console and gives its memory back.
-    void Clear();
+    // Shows `document`, which the view keeps as long as it lives.
+    explicit ConsoleArea(std::shared_ptr<ConsoleDocument> document, QWidget* parent = nullptr);
+    // A save of the text under way is cancelled without a word: a view goes
+    // with its window, and no dialog may come up then.
+    ~ConsoleArea() override;
 
     // How long new text may wait before it is shown.
     static constexpr std::chrono::milliseconds kPaintInterval{33};
+    // Pixels between the view's left edge and the first column.
+    static constexpr int kMargin = 4;
     // Shows the text that waits at once, for what needs the scroll bars'
     // range up to date.
     void CatchUp();
 
+    const ConsoleText& Text() const { return document_->Text(); }
     // The text as shown, lines ended with "\n".
-    QString PlainText();
-    QString SelectedText();
-    std::uint64_t SelectionStart() const { return std::min(anchor_, cursor_); }
-    void Select(std::uint64_t from, std::uint64_t to);
+    QString PlainText() const;
+    QString SelectedText() const;
+    Position SelectionStart() const { return std::min(anchor_, cursor_); }
+    void Select(Position from, Position to);
     void SelectAll();
     void Copy();
     // The largest selection that Copy puts on the clipboard, in bytes of
@@ -101,10 +98,9 @@ public:
     bool Following() const { return following_; }
     std::uint64_t UnseenReports() const { return unseen_; }
     const QPushButton* Cue() const { return cue_; }
-    QLineEdit* FindField() const { return findField_; }
-    const QLabel* FindStatus() const { return findStatus_; }
-    std::uint64_t FirstLineShown() const;
-    ConsoleText& Text() { return text_; }
+    QLineEdit* FindField() const { return findBar_->Field(); }
+    const QLabel* FindStatus() const { return findBar_->Status(); }
+    LineNumber FirstLineShown() const;
 
     // A colour value as painted now: a system colour from the palette.
     QColor Resolve(std::uint32_t colour) const;
@@ -123,6 +119,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What the document tells.
+    void LinesAdded(const ConsoleDocument::Added& added) override;
+    void Cleared() override;
+
+    void AddActions();
     void MeasureFont();
     int RowsShown() const;
     int ColumnsShown() const;
@@ -142,42 +143,41 @@ private:
     void HoldView();
     void ReleaseView();
     // Finds the find bar's text at or behind `from`, or before it.
-    bool Find(std::uint64_t from, bool forward);
-    std::uint64_t TopOfView();
-    void ScrollIntoView(std::uint64_t position);
+    bool Find(Position from, bool forward);
+    Position TopOfView() const;
+    void ScrollIntoView(Position position);
     // The place between two characters nearest to `point`, or (`cell`) the
     // character under it.
-    std::uint64_t PositionAt(QPointF point, bool cell = false);
+    Position PositionAt(QPointF point, bool cell = false) const;
     void PaintLine(QPainter& painter, const ConsoleText::Line& line, int y);
     void DrawCells(QPainter& painter, std::string_view text, std::size_t column, qreal baseline);
 
-    ConsoleText text_;
+    std::shared_ptr<ConsoleDocument> document_;
     bool following_ = true;
     std::uint64_t unseen_ = 0;
-    QTimer newText_;                  // runs while added text waits to be shown
-    std::uint64_t firstNewLine_ = 0;  // the first line changed since it was shown
-    std::uint64_t anchor_ = 0;  // the selection: from anchor_ to cursor_
-    std::uint64_t cursor_ = 0;
-    std::string needle_;        // the text last searched for, in lower case
-    bool held_ = false;         // a mouse button is down in the view
+    QTimer newText_;           // runs while added text waits to be shown
+    LineNumber firstNewLine_;  // the first line changed since it was shown
+    Position anchor_;          // the selection: from anchor_ to cursor_
+    Position cursor_;
+    std::string needle_;       // the text last searched for, in lower case
+    bool held_ = false;        // a mouse button is down in the view
     bool followedBeforeHold_ = false;
-    qreal advance_ = 8;         // the width of a cell
+    qreal advance_ = 8;        // the width of a cell
     int lineHeight_ = 16;
     int ascent_ = 12;
-    // The font's glyphs of printable ASCII (0x20 to 0x7E), drawn a run at a
-    // time, each glyph placed at its cell.
+    // The font's glyphs of printable ASCII, drawn a run at a time, each
+    // glyph placed at its cell.
+    static constexpr char kFirstPrintable = 0x20;
+    static constexpr char kPastPrintable = 0x7F;
     QRawFont rawFont_;
-    std::array<quint32, 0x5F> asciiGlyphs_{};
-    static constexpr int kMargin = 4;
+    std::array<quint32, kPastPrintable - kFirstPrintable> asciiGlyphs_{};
 
     std::uint64_t copyLimit_ = kCopyLimit;
     std::unique_ptr<ExportDialogs> exportDialogs_ = MakeExportDialogs();
     QPointer<ConsoleExport> export_;
 
     QPushButton* cue_ = nullptr;
-    QWidget* findBar_ = nullptr;
-    QLineEdit* findField_ = nullptr;
-    QLabel* findStatus_ = nullptr;
+    FindBar* findBar_ = nullptr;
     QAction* copy_ = nullptr;
     QAction* selectAll_ = nullptr;
     QAction* find_ = nullptr;

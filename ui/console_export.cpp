@@ -20,6 +20,9 @@ namespace quillon {
 namespace {
 
 constexpr double kMegabyte = 1024.0 * 1024.0;
+// The progress bar's steps, and how long a save runs before it shows.
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressDelayMilliseconds = 500;
 
 class Dialogs : public ExportDialogs {
 public:
@@ -64,7 +67,7 @@ QString TooLargeQuestion(std::uint64_t selectedBytes)
         .arg(double(selectedBytes) / kMegabyte, 0, 'f', 1);
 }
 
-ConsoleExport* SaveInsteadOfCopy(ConsoleText& text, std::uint64_t from, std::uint64_t to, ExportDialogs& dialogs,
+ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Position to, ExportDialogs& dialogs,
                                  QWidget* parent)
 {
     const std::uint64_t size = text.Size();  // the whole console as it is now
@@ -72,8 +75,8 @@ ConsoleExport* SaveInsteadOfCopy(ConsoleText& text, std::uint64_t from, std::uin
     case ExportDialogs::Choice::Cancel: return nullptr;
     case ExportDialogs::Choice::Selection: break;
     case ExportDialogs::Choice::WholeConsole:
-        from = 0;
-        to = size;
+        from = Position();
+        to = Position(size);
         break;
     }
     const QString path = dialogs.AskFileName(parent);
@@ -83,7 +86,7 @@ ConsoleExport* SaveInsteadOfCopy(ConsoleText& text, std::uint64_t from, std::uin
     return save->Running() ? save : nullptr;
 }
 
-ConsoleExport::ConsoleExport(ConsoleText& text, std::uint64_t from, std::uint64_t to, const QString& path,
+ConsoleExport::ConsoleExport(const ConsoleText& text, Position from, Position to, const QString& path,
                              ExportDialogs& dialogs, QWidget* parent)
     : QObject(parent), text_(text), from_(from), begin_(from), to_(to), dialogs_(dialogs), parent_(parent),
       path_(path), file_(path + QStringLiteral(".part"))
@@ -96,9 +99,9 @@ ConsoleExport::ConsoleExport(ConsoleText& text, std::uint64_t from, std::uint64_
     progress_ = new QProgressDialog(QStringLiteral("Saving %1 MB to %2...")
                                         .arg(double(to - from) / kMegabyte, 0, 'f', 1)
                                         .arg(QFileInfo(path).fileName()),
-                                    QStringLiteral("Cancel"), 0, 1000, parent);
+                                    QStringLiteral("Cancel"), 0, kProgressSteps, parent);
     progress_->setWindowTitle(QStringLiteral("Save Console Text"));
-    progress_->setMinimumDuration(500);
+    progress_->setMinimumDuration(kProgressDelayMilliseconds);
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     progress_->setValue(0);
@@ -116,7 +119,7 @@ ConsoleExport::~ConsoleExport()
 
 void ConsoleExport::WriteSlice()
 {
-    const std::uint64_t end = std::min(to_, from_ + kSliceBytes);
+    const Position end = std::min(to_, from_ + kSliceBytes);
     const std::string utf8 = Windows1252ToUtf8(text_.Between(from_, end));
     if (file_.write(utf8.data(), qint64(utf8.size())) != qint64(utf8.size())) {
         Fail(file_.errorString());
@@ -125,7 +128,7 @@ void ConsoleExport::WriteSlice()
     from_ = end;
     if (from_ < to_) {
         if (progress_)
-            progress_->setValue(int(1000 * (from_ - begin_) / (to_ - begin_)));
+            progress_->setValue(int(std::uint64_t(kProgressSteps) * (from_ - begin_) / (to_ - begin_)));
         return;
     }
     turn_.stop();

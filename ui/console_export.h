@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "text/console_place.h"
+
 class QProgressDialog;
 class QWidget;
 
@@ -57,8 +59,8 @@ public:
     // Bytes of console text written per turn of the event loop.
     static constexpr std::uint64_t kSliceBytes = 1024 * 1024;
 
-    ConsoleExport(ConsoleText& text, std::uint64_t from, std::uint64_t to, const QString& path,
-                  ExportDialogs& dialogs, QWidget* parent);
+    ConsoleExport(const ConsoleText& text, Position from, Position to, const QString& path, ExportDialogs& dialogs,
+                  QWidget* parent);
     ~ConsoleExport() override;
 
     // False once it has ended, or when the file could not be made.
@@ -70,10 +72,10 @@ private:
     void WriteSlice();
     void Fail(const QString& reason);
 
-    ConsoleText& text_;
-    std::uint64_t from_;  // the next byte to write
-    std::uint64_t begin_;
-    std::uint64_t to_;
+    const ConsoleText& text_;
+    Position from_;  // the next byte to write
+    Position begin_;
+    Position to_;
     ExportDialogs& dialogs_;
     QWidget* parent_;
     QString path_;
@@ -86,7 +88,7 @@ private:
 // Asks what to save instead of copying the text from `from` to `to`, and
 // for the file, then starts saving; nullptr when the user cancels or the
 // file cannot be made (told).
-ConsoleExport* SaveInsteadOfCopy(ConsoleText& text, std::uint64_t from, std::uint64_t to, ExportDialogs& dialogs,
+ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Position to, ExportDialogs& dialogs,
                                  QWidget* parent);
 
 }  // namespace quillon

@@ -62,13 +62,16 @@ LogWindow::LogWindow(std::unique_ptr<QFile> file, bool decode, const Clock& cloc
 
 LogWindow::~LogWindow()
 {
-    console_->Clear();
+    // The view first, and with it any save of its text: no message box may
+    // come up while the window goes.
+    delete console_;
+    history_->Clear();
 }
 
 void LogWindow::BuildWindow(bool decode)
 {
     auto* layout = new QVBoxLayout(this);
-    console_ = new ConsoleArea(this);
+    console_ = new ConsoleArea(history_, this);
     layout->addWidget(console_, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -97,19 +100,19 @@ void LogWindow::BuildWindow(bool decode)
 
 void LogWindow::ReadSlice()
 {
-    // The reports go straight into the console's text and are shown once at
-    // the end of the slice: scrolling and painting after every report would
-    // cost more than the reports themselves.
-    const std::uint64_t linesBefore = console_->Text().LineCount();
-    const std::uint64_t framesBefore = frames_;
+    // The console hears of the slice's reports once, at its end: scrolling
+    // and painting after every report would cost more than the reports
+    // themselves.
     const QDeadlineTimer slice(kSliceMilliseconds);
     qint64 count = 0;
-    do {
-        count = file_->read(buffer_.data(), qint64(buffer_.size()));
-        if (count > 0)
-            receiver_.Feed(std::string_view(buffer_.data(), std::size_t(count)), *this);
-    } while (count > 0 && !slice.hasExpired());
-    console_->ShowAdded(frames_ - framesBefore, linesBefore);
+    {
+        const ConsoleDocument::Batch batch(*history_);
+        do {
+            count = file_->read(buffer_.data(), qint64(buffer_.size()));
+            if (count > 0)
+                receiver_.Feed(std::string_view(buffer_.data(), std::size_t(count)), *this);
+        } while (count > 0 && !slice.hasExpired());
+    }
     if (count < 0)
         Finish(file_->errorString());
     else if (count == 0)
@@ -121,8 +124,7 @@ void LogWindow::ReadSlice()
 void LogWindow::Report(const FrameReport& report)
 {
     ++frames_;
-    for (const ConsoleRun& run : report.console)
-        console_->Text().Append(run.text, run.colour);
+    history_->AddReport(report.console);
     heardListWindow_->Add(report);
     if (handOn_)
         handOn_(report);

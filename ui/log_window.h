@@ -46,7 +46,8 @@ public:
     // (nullptr). Reading begins when the event loop next runs, so a report
     // handler set right after this call sees every report.
     static LogWindow* Open(const QString& path, bool decode, const Clock& clock, QWidget* owner);
-    // The console's history goes back to the system, not only to the heap.
+    // The console's history goes back to the system, not only to the heap; a
+    // save of it under way is cancelled without a word.
     ~LogWindow() override;
 
     // Each report after it is shown, in the order of the log.
@@ -55,6 +56,8 @@ public:
     HeardListWindow& Heard() { return *heardListWindow_; }
     QPushButton& HeardListButton() { return *heardList_; }
 
+    // The log's reports, and the view of them.
+    ConsoleDocument& History() { return *history_; }
     ConsoleArea& Console() { return *console_; }
     const QString& Path() const { return path_; }
     // Frames reported so far (the time frames not counted).
@@ -89,6 +92,7 @@ private:
     bool done_ = false;
     std::function<void(const FrameReport&)> handOn_;
 
+    std::shared_ptr<ConsoleDocument> history_ = std::make_shared<ConsoleDocument>();
     ConsoleArea* console_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;

@@ -19,6 +19,18 @@ namespace quillon {
 
 namespace {
 
+constexpr QSize kWindowSize(820, 640);
+constexpr int kLogoSize = 40;
+// The clock is shown larger than the text around it.
+constexpr qreal kClockScale = 1.6;
+// The console's share of the height beside the status box's.
+constexpr int kConsoleStretch = 4;
+constexpr int kStatusStretch = 1;
+// The status box's lines: at least two, at most five, plus its frame.
+constexpr int kStatusLinesLeast = 2;
+constexpr int kStatusLinesMost = 5;
+constexpr int kStatusFrame = 12;
+
 QFont NarrowFont()
 {
     // The buttons are labelled in a narrow sans-serif face where one is
@@ -103,7 +115,7 @@ void MainWindow::BuildWindow()
 
     clock_ = Named(new QLabel(QStringLiteral("sync..."), central), "clock");
     QFont clockFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    clockFont.setPointSizeF(clockFont.pointSizeF() * 1.6);
+    clockFont.setPointSizeF(clockFont.pointSizeF() * kClockScale);
     clockFont.setBold(true);
     clock_->setFont(clockFont);
     // Room for the clock from the start, so that nothing moves at the first tick.
@@ -111,16 +123,16 @@ void MainWindow::BuildWindow()
                                      clock_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00"))));
     top->addWidget(clock_);
     auto* logo = new QLabel(central);
-    logo->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(40, 40));
+    logo->setPixmap(QIcon(QStringLiteral(":/quillon.png")).pixmap(kLogoSize, kLogoSize));
     top->addWidget(logo);
     layout->addLayout(top);
 
     // The console takes the space (its share: below).
     frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
     auto* frameLayout = new QVBoxLayout(frameBox_);
-    console_ = new ConsoleArea(frameBox_);
+    console_ = new ConsoleArea(history_, frameBox_);
     frameLayout->addWidget(console_);
-    layout->addWidget(frameBox_, 4);
+    layout->addWidget(frameBox_, kConsoleStretch);
     logFailures_ = new LogIndicator(central);
     layout->addWidget(logFailures_);
 
@@ -130,8 +142,9 @@ void MainWindow::BuildWindow()
     // Its own height counts for nothing: the box has two lines, and a share
     // of the room left over up to five (a fifth of it, beside the console's
     // four fifths), so a small window keeps its height for the console.
-    statusBox_->setMinimumHeight(statusBox_->fontMetrics().lineSpacing() * 2 + 12);
-    statusBox_->setMaximumHeight(statusBox_->fontMetrics().lineSpacing() * 5 + 12);
+    const int lineSpacing = statusBox_->fontMetrics().lineSpacing();
+    statusBox_->setMinimumHeight(lineSpacing * kStatusLinesLeast + kStatusFrame);
+    statusBox_->setMaximumHeight(lineSpacing * kStatusLinesMost + kStatusFrame);
     statusBox_->setSizePolicy(statusBox_->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
     bottom->addWidget(statusBox_, 1);
     auto* buttons = new QVBoxLayout;
@@ -157,10 +170,10 @@ void MainWindow::BuildWindow()
     counters->addWidget(sentCounter_);
     counters->addStretch();
     bottom->addLayout(counters);
-    layout->addLayout(bottom, 1);
+    layout->addLayout(bottom, kStatusStretch);
 
     setCentralWidget(central);
-    resize(820, 640);
+    resize(kWindowSize);
 }
 
 void MainWindow::BuildMenus()
@@ -186,7 +199,7 @@ void MainWindow::BuildMenus()
 
 void MainWindow::ClearCounters()
 {
-    console_->Clear();
+    history_->Clear();
     heardList_->Clear();
     station_.ClearCounters();
     counts_.reset();
@@ -242,7 +255,7 @@ void MainWindow::ShowReport(const FrameReport& report)
         if (!latest_.isActive())
             latest_.start();
     }
-    console_->AddRuns(report.console);
+    history_->AddReport(report.console);
     heardList_->Add(report);
 }
 

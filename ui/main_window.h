@@ -31,6 +31,8 @@ public:
     explicit MainWindow(Station& station, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // The console's reports, and the view of them.
+    ConsoleDocument& History() { return *history_; }
     ConsoleArea& Console() { return *console_; }
     StatusBox& Status() { return *statusBox_; }
 
@@ -68,6 +70,7 @@ private:
 
     Station& station_;
 
+    std::shared_ptr<ConsoleDocument> history_ = std::make_shared<ConsoleDocument>();
     ConsoleArea* console_ = nullptr;
     QGroupBox* frameBox_ = nullptr;  // the console's box, captioned with the last frame's kind
     StatusBox* statusBox_ = nullptr;

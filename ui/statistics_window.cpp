@@ -11,11 +11,11 @@ StatisticsWindow::StatisticsWindow(const Counters& counters) : QWidget(nullptr)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Statistics"));
     auto* layout = new QVBoxLayout(this);
-    text_ = new ConsoleArea(this);
+    auto snapshot = std::make_shared<ConsoleDocument>();
+    snapshot->AddReport(StatisticsRuns(counters));
+    text_ = new ConsoleArea(std::move(snapshot), this);
     layout->addWidget(text_);
     resize(320, 200);
-    for (const ConsoleRun& run : StatisticsRuns(counters))
-        text_->AddText(run.text, run.colour);
 }
 
 }  // namespace quillon

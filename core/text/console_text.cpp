@@ -18,16 +18,30 @@ namespace quillon {
 
 namespace {
 
+// Unpacked copies of chunks kept for looking at: a few chunks fill a window
+// many times over.
+constexpr std::size_t kUnpackedKept = 3;
+
+// Windows-1252 puts most lower-case letters this far behind their capitals,
+// as ASCII does: A-Z, and the accented capitals from 0xC0 (A grave) to 0xDE
+// (thorn), but for 0xD7, the multiplication sign.
+constexpr std::size_t kToLower = 'a' - 'A';
+constexpr std::size_t kFirstAccented = 0xC0;
+constexpr std::size_t kLastAccented = 0xDE;
+constexpr std::size_t kTimesSign = 0xD7;
+
 constexpr std::array<std::uint8_t, 256> kFold = [] {
     std::array<std::uint8_t, 256> t{};
     for (std::size_t i = 0; i < t.size(); ++i)
         t[i] = std::uint8_t(i);
     for (std::size_t c = 'A'; c <= 'Z'; ++c)
-        t[c] = std::uint8_t(c + 32);
-    for (std::size_t c = 0xC0; c <= 0xDE; ++c)
-        if (c != 0xD7)  // the multiplication sign
-            t[c] = std::uint8_t(c + 32);
-    t[0x8A] = 0x9A;  // S, O, E and Z with their marks, Y with diaeresis
+        t[c] = std::uint8_t(c + kToLower);
+    for (std::size_t c = kFirstAccented; c <= kLastAccented; ++c)
+        if (c != kTimesSign)
+            t[c] = std::uint8_t(c + kToLower);
+    // The rest stand where the code page found room: S, O, E and Z with their
+    // marks (caron, ligature, caron), Y with diaeresis.
+    t[0x8A] = 0x9A;
     t[0x8C] = 0x9C;
     t[0x8E] = 0x9E;
     t[0x9F] = 0xFF;
@@ -220,7 +234,7 @@ bool ConsoleText::WriteToFile(Chunk& chunk)
     return true;
 }
 
-void ConsoleText::Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours)
+void ConsoleText::Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours) const
 {
     const Chunk& chunk = chunks_[index];
     const std::size_t coloursSize = chunk.changes * sizeof(ColourChange);
@@ -252,7 +266,7 @@ void ConsoleText::Unpack(std::size_t index, std::string& text, std::vector<Colou
     text.resize(chunk.textSize);
 }
 
-const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
+const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk) const
 {
     if (chunk >= chunks_.size())
         return open_;
@@ -262,8 +276,7 @@ const ConsoleText::Unpacked& ConsoleText::Open(std::size_t chunk)
             return recent_.front();
         }
     }
-    // A few chunks fill a window many times over; older copies go.
-    if (recent_.size() >= 3)
+    if (recent_.size() >= kUnpackedKept)
         recent_.pop_back();
     Unpacked& u = recent_.emplace_front();
     const Chunk& c = chunks_[chunk];
@@ -297,9 +310,9 @@ std::size_t ConsoleText::ChunkOfPosition(std::uint64_t position) const
     return ChunkWhere(&Chunk::start, position, open_.start);
 }
 
-ConsoleText::Line ConsoleText::LineAt(std::uint64_t line)
+ConsoleText::Line ConsoleText::LineAt(LineNumber number) const
 {
-    line = std::min(line, LineCount() - 1);
+    const std::uint64_t line = std::min(number.value, LineCount() - 1);
     const Unpacked& u = Open(ChunkOfLine(line));
     const std::size_t index = std::size_t(line - u.firstLine);
     const std::size_t begin = u.lineStarts[index];
@@ -307,22 +320,23 @@ ConsoleText::Line ConsoleText::LineAt(std::uint64_t line)
                                                             : u.text.size() - (&u == &open_ ? 0 : 1);
     const auto first = std::upper_bound(u.colours.begin(), u.colours.end(), begin,
                                         [](std::size_t o, const ColourChange& c) { return o < c.offset; }) - 1;
-    return {u.start + begin, std::string_view(u.text).substr(begin, end - begin),
-            std::span(first, u.colours.end()), u.start};
+    return {Position(u.start + begin), std::string_view(u.text).substr(begin, end - begin),
+            std::span(first, u.colours.end()), Position(u.start)};
 }
 
-std::uint64_t ConsoleText::LineOf(std::uint64_t position)
+LineNumber ConsoleText::LineOf(Position place) const
 {
-    position = std::min(position, Size());
+    const std::uint64_t position = std::min(place.value, Size());
     const Unpacked& u = Open(ChunkOfPosition(position));
     const auto it = std::upper_bound(u.lineStarts.begin(), u.lineStarts.end(), position - u.start);
-    return u.firstLine + std::uint64_t(it - u.lineStarts.begin()) - 1;
+    return LineNumber(u.firstLine + std::uint64_t(it - u.lineStarts.begin()) - 1);
 }
 
-std::string ConsoleText::Between(std::uint64_t from, std::uint64_t to)
+std::string ConsoleText::Between(Position first, Position last) const
 {
     std::string out;
-    to = std::min(to, Size());
+    std::uint64_t from = first.value;
+    const std::uint64_t to = std::min(last.value, Size());
     out.reserve(from < to ? std::size_t(to - from) : 0);
     while (from < to) {
         const Unpacked& u = Open(ChunkOfPosition(from));
@@ -335,7 +349,7 @@ std::string ConsoleText::Between(std::uint64_t from, std::uint64_t to)
 }
 
 std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_view folded, std::uint64_t from,
-                                                 std::uint64_t to, bool last)
+                                                 std::uint64_t to, bool last) const
 {
     if (from >= to)
         return std::nullopt;
@@ -375,12 +389,12 @@ std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_
     return found;
 }
 
-std::optional<std::uint64_t> ConsoleText::Find(std::string_view needle, std::uint64_t from, bool forward)
+std::optional<Position> ConsoleText::Find(std::string_view needle, Position place, bool forward) const
 {
     if (needle.empty() || needle.find('\n') != std::string_view::npos || Size() == 0)
         return std::nullopt;
     const std::string folded = FoldCase(needle);
-    from = std::min(from, Size());
+    const std::uint64_t from = std::min(place.value, Size());
     const std::size_t count = chunks_.size() + 1;
     const auto startOf = [&](std::size_t c) { return c < chunks_.size() ? chunks_[c].start : open_.start; };
     const auto endOf = [&](std::size_t c) { return c + 1 < count ? startOf(c + 1) : Size(); };
@@ -397,7 +411,7 @@ std::optional<std::uint64_t> ConsoleText::Find(std::string_view needle, std::uin
         else
             hi = std::min(hi, from);
         if (auto at = FindIn(c, folded, lo, hi, !forward))
-            return at;
+            return Position(*at);
     }
     return std::nullopt;
 }

@@ -7,7 +7,9 @@
 // is compressed with LZ4 (the text of frame reports shrinks to about a third)
 // and unpacked again only while its lines are looked at or searched, a few
 // chunks at a time. A position is a character's offset from the start of the
-// whole text; positions never change, since text is only ever added.
+// whole text; positions never change, since text is only ever added. The
+// reading calls change nothing that is seen (only which chunks are kept
+// unpacked), so a reader holds the text const.
 //
 // The compressed chunks are held in memory up to a budget; beyond it the
 // oldest go to an unlinked temporary file (in TMPDIR, else /tmp) and are read
@@ -28,6 +30,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/console_place.h"
+
 namespace quillon {
 
 class ConsoleText {
@@ -41,12 +45,12 @@ public:
     // One line, without its line break. Valid until the next call on the
     // text.
     struct Line {
-        std::uint64_t start = 0;  // position of its first character
+        Position start;  // of its first character
         std::string_view text;
         // The changes from the line's chunk, the first one at or before the
         // line's start; offsets are chunk offsets, `chunkStart` their base.
         std::span<const ColourChange> colours;
-        std::uint64_t chunkStart = 0;
+        Position chunkStart;
     };
 
     // Compressed bytes held in memory before the oldest chunks go to a file.
@@ -70,17 +74,19 @@ public:
     std::uint64_t Size() const { return open_.start + open_.text.size(); }
     std::uint64_t LineCount() const { return open_.firstLine + open_.lineStarts.size(); }
     std::size_t LongestLine() const { return longestLine_; }
+    // Behind the last character.
+    Position End() const { return Position(Size()); }
 
-    Line LineAt(std::uint64_t line);
-    std::uint64_t LineOf(std::uint64_t position);
+    Line LineAt(LineNumber line) const;
+    LineNumber LineOf(Position position) const;
     // The characters from `from` to `to`, line breaks as '\n'.
-    std::string Between(std::uint64_t from, std::uint64_t to);
+    std::string Between(Position from, Position to) const;
 
     // The first place at or behind `from` (forward) or the last place before
     // `from` (backward) where `needle` stands, letters of either case alike;
     // the search goes round the end to the other side. A needle is searched
     // for within lines only.
-    std::optional<std::uint64_t> Find(std::string_view needle, std::uint64_t from, bool forward);
+    std::optional<Position> Find(std::string_view needle, Position from, bool forward) const;
 
     // Bytes held in memory for the text, the compressed chunks there and
     // the unpacked copies.
@@ -121,27 +127,27 @@ private:
     std::size_t ChunkWhere(std::uint64_t Chunk::*field, std::uint64_t value, std::uint64_t open) const;
     std::size_t ChunkOfLine(std::uint64_t line) const;
     std::size_t ChunkOfPosition(std::uint64_t position) const;
-    const Unpacked& Open(std::size_t chunk);  // chunks_.size() is the open one
+    const Unpacked& Open(std::size_t chunk) const;  // chunks_.size() is the open one
     // Unpacks chunk `index` into `text` (and its colour changes); a chunk
     // that cannot be read back from the file comes out as blank lines.
-    void Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours);
+    void Unpack(std::size_t index, std::string& text, std::vector<ColourChange>* colours) const;
     std::optional<std::uint64_t> FindIn(std::size_t chunk, std::string_view folded, std::uint64_t from,
-                                        std::uint64_t to, bool last);
+                                        std::uint64_t to, bool last) const;
 
     std::vector<Chunk> chunks_;
     Unpacked open_;
-    std::list<Unpacked> recent_;  // unpacked copies, the latest used first
+    mutable std::list<Unpacked> recent_;  // unpacked copies, the latest used first
     std::uint32_t colour_ = 0;
     std::size_t lineLength_ = 0;
     std::size_t longestLine_ = 0;
-    std::string scratch_;  // a chunk being packed, or unpacked to be searched
-    std::string lowered_;  // the part of a chunk being searched, in lower case
+    mutable std::string scratch_;  // a chunk being packed, or unpacked to be searched
+    mutable std::string lowered_;  // the part of a chunk being searched, in lower case
     std::size_t budget_;
     std::size_t inMemory_ = 0;    // compressed bytes of the chunks in memory
     std::size_t firstInMemory_ = 0;  // the chunks before it are in the file
     int file_ = -1;
     std::uint64_t fileSize_ = 0;
-    std::string readBack_;  // a compressed chunk read from the file
+    mutable std::string readBack_;  // a compressed chunk read from the file
 };
 
 // Windows-1252 letters in lower case, everything else as it is.

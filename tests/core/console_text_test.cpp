@@ -1,5 +1,5 @@
 // The console's text on its own, without a window: its lines, colours and copies across compressed
-// chunks, and finding in it.
+// chunks, and finding in it; and the document that is fed it, with what it tells its views.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <random>
 #include <tuple>
 
+#include "text/console_document.h"
 #include "text/console_text.h"
 
 namespace quillon::test { namespace {
@@ -19,7 +21,8 @@ namespace quillon::test { namespace {
 namespace fs = std::filesystem;
 
 // Appends `count` lines that are all different, each much like a frame report's, in changing
-// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK".
+// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and
+// e-acute).
 std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
 {
     static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
@@ -27,7 +30,7 @@ std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
     std::mt19937 random(unsigned(first + 1));
     std::string all;
     for (int i = first; i < first + count; ++i) {
-        std::string line = "12:00:" + std::to_string(i % 60) + " #" + std::to_string(i) + (i == 0 ? " FIRST-MARK" : "");
+        std::string line = "12:00:" + std::to_string(i % 60) + " #" + std::to_string(i) + (i == 0 ? " FIRST-MARK \xC9T\xE9" : "");
         for (unsigned n = 2 + random() % 6; n > 0; --n)
             line += std::string(" ") + words[random() % 8];
         text.Append(line, std::uint32_t(i % 5));
@@ -52,20 +55,27 @@ void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
     ASSERT_EQ(text.Size(), all.size());
     std::string lines;
     for (std::uint64_t i = 0; i + 1 < text.LineCount(); ++i) {
-        const ConsoleText::Line line = text.LineAt(i);
+        const ConsoleText::Line line = text.LineAt(LineNumber(i));
         lines += std::string(line.text) + (line.colours[0].colour == (i + std::uint64_t(first)) % 5 ? "\n" : " in another colour\n");
         if (i % 997 == 0) {
-            ASSERT_EQ(text.LineOf(line.start + line.text.size()), i);
+            ASSERT_EQ(text.LineOf(line.start + line.text.size()), LineNumber(i));
         }
     }
     EXPECT_EQ(Difference(lines, all), "");
-    EXPECT_EQ(Difference(text.Between(0, text.Size()), all), "");
+    EXPECT_EQ(Difference(text.Between(Position(), text.End()), all), "");
     std::mt19937 random(7);
     for (int i = 0; i < 50; ++i) {
         const std::uint64_t from = random() % all.size();
         const std::uint64_t length = random() % (3 * ConsoleText::kChunkBytes);
-        ASSERT_EQ(Difference(text.Between(from, from + length), all.substr(from, length)), "") << from << " +" << length;
+        ASSERT_EQ(Difference(text.Between(Position(from), Position(from + length)), all.substr(from, length)), "") << from << " +" << length;
     }
+}
+
+// Find in plain numbers, for tables of them.
+std::optional<std::uint64_t> Find(const ConsoleText& text, std::string_view needle, std::uint64_t from, bool forward)
+{
+    const std::optional<Position> at = text.Find(needle, Position(from), forward);
+    return at ? std::optional(at->value) : std::nullopt;
 }
 
 // The open file descriptors of this process that lead into `folder`, as /proc/self/fd/N.
@@ -97,35 +107,11 @@ constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
 // About two compressed chunks of report lines.
 constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;
 
-// Finding across several compressed chunks, at or behind a place and before it, round the ends, letters of
-// either case alike.
-TEST(ConsoleText, FindsAcrossChunks)
-{
-    ConsoleText text;
-    std::string all;
-    std::vector<std::uint64_t> marks;
-    for (int i = 0; text.Size() < 3 * ConsoleText::kChunkBytes; ++i) {
-        if (i == 500 || i == 9000)
-            marks.push_back(text.Size() + 5);
-        const std::string line = "line " + std::string(i == 500 || i == 9000 ? "\xC9tz\xE9 " : "") + std::to_string(i);
-        text.Append(line + "\r", 0);
-        all += line + "\n";
-    }
-    ASSERT_EQ(text.Between(0, text.Size()), all);
-    const std::uint64_t a = marks[0], b = marks[1];
-    const std::tuple<std::uint64_t, bool, std::uint64_t> rows[] = {
-        {0, true, a}, {a, true, a}, {a + 1, true, b}, {b + 1, true, a},
-        {a, false, b}, {a + 1, false, a}, {b, false, a}, {text.Size(), false, b}};
-    for (const auto& [from, forward, found] : rows)
-        EXPECT_EQ(text.Find("\xC9TZ\xC9", from, forward), found) << from << (forward ? " forward" : " backward");
-    EXPECT_EQ(text.Find("line 9000", 0, true), std::nullopt);
-    EXPECT_EQ(text.Find("0\nline", 0, true), std::nullopt);
-}
-
 // A long history under memory budgets: nothing, about two chunks, and the program's own (all of
 // this text in memory). Wherever the chunks are, in memory or in the temporary file, every line and
 // every stretch reads back as written, a search from the end reaches the first line and goes round
-// the ends, and the memory held never grows past the budget by more than a few chunks.
+// the ends (letters of either case alike, accented ones too, and never across a line break), and the
+// memory held never grows past the budget by more than a few chunks.
 TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 {
     const TempFolder temp;
@@ -157,11 +143,13 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
             {end, false, mark}, {end / 2, true, mark}, {end / 2, false, mark}, {0, true, mark}, {mark + 1, true, mark},
             {mark, false, mark}};
         for (const auto& [from, forward, found] : finds)
-            EXPECT_EQ(text.Find("first-mark", from, forward), found) << from << (forward ? " forward" : " backward");
+            EXPECT_EQ(Find(text, "first-mark", from, forward), found) << from << (forward ? " forward" : " backward");
         const std::uint64_t last = all.rfind("#99999 ");
-        EXPECT_EQ(text.Find("#99999 ", 0, false), last);
-        EXPECT_EQ(text.Find("#99999 ", last + 1, true), last);
-        EXPECT_EQ(text.Find("FIRST-MARK FIRST", end, false), std::nullopt);
+        EXPECT_EQ(Find(text, "#99999 ", 0, false), last);
+        EXPECT_EQ(Find(text, "#99999 ", last + 1, true), last);
+        EXPECT_EQ(Find(text, "FIRST-MARK FIRST", end, false), std::nullopt);
+        EXPECT_EQ(Find(text, "\xE9t\xC9", end, false), mark + 11);
+        EXPECT_EQ(Find(text, "\n12:00:1 #1 ", 0, true), std::nullopt);
         EXPECT_LE(text.HeldBytes(), budget + kOverhead);
     }
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
@@ -195,7 +183,7 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
         EXPECT_LE(text.SpilledBytes(), 3 * ConsoleText::kChunkBytes / 2);
         EXPECT_GT(text.HeldBytes(), kTwoChunks + kOverhead);
         ExpectReadsBack(text, all);
-        EXPECT_EQ(text.Find("first-mark", text.Size(), false), all.find("FIRST-MARK"));
+        EXPECT_EQ(Find(text, "first-mark", text.Size(), false), all.find("FIRST-MARK"));
 
         all += AppendReportLines(text, 2000, 60000);
         EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
@@ -219,27 +207,90 @@ TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
     EXPECT_TRUE(temp.Empty());
     ASSERT_EQ(::truncate(files[0].c_str(), 0), 0);
 
-    const std::string copy = text.Between(0, text.Size());
+    const std::string copy = text.Between(Position(), text.End());
     ASSERT_EQ(copy.size(), all.size());
     EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), std::count(all.begin(), all.end(), '\n'));
-    EXPECT_EQ(text.LineAt(0).text.find_first_not_of(' '), std::string_view::npos);
-    EXPECT_EQ(text.LineAt(0).start, 0u);
-    const std::uint64_t last = text.LineCount() - 2;
-    EXPECT_EQ(text.LineAt(last).text, std::string_view(all).substr(text.LineAt(last).start, text.LineAt(last).text.size()));
+    EXPECT_EQ(text.LineAt(LineNumber()).text.find_first_not_of(' '), std::string_view::npos);
+    EXPECT_EQ(text.LineAt(LineNumber()).start, Position());
+    const LineNumber last(text.LineCount() - 2);
+    EXPECT_EQ(text.LineAt(last).text,
+              std::string_view(all).substr(text.LineAt(last).start.value, text.LineAt(last).text.size()));
     EXPECT_EQ(text.LineOf(text.LineAt(last).start), last);
-    EXPECT_EQ(text.Find("first-mark", text.Size(), false), std::nullopt);
-    EXPECT_EQ(text.Find("#19999 ", 0, false), all.rfind("#19999 "));
+    EXPECT_EQ(Find(text, "first-mark", text.Size(), false), std::nullopt);
+    EXPECT_EQ(Find(text, "#19999 ", 0, false), all.rfind("#19999 "));
 
     text.Clear();
     EXPECT_LE(text.HeldBytes(), 1024u);
     EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount()}),
               (std::vector<std::uint64_t>{0, 0, 0, 1}));  // spilled bytes, open files, size, lines
-    EXPECT_EQ(text.Find("first-mark", 0, true), std::nullopt);
+    EXPECT_EQ(Find(text, "first-mark", 0, true), std::nullopt);
 
     const std::string again = AppendReportLines(text, 20000, 3);
     EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
     ExpectReadsBack(text, again, 3);
     EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
+}
+
+// What a document tells, one entry a time: "reports@first changed line", or "cleared".
+struct Told final : ConsoleDocument::Listener {
+    void LinesAdded(const ConsoleDocument::Added& added) override
+    {
+        told.push_back(std::to_string(added.reports) + "@" + std::to_string(added.firstChanged.value));
+    }
+    void Cleared() override { told.push_back("cleared"); }
+    std::vector<std::string> told;
+};
+
+// Each line's characters as the first letter of their colour, lines between bars.
+std::string Colours(const ConsoleText& text)
+{
+    const std::map<std::uint32_t, char> letters = {{colour::Red, 'r'}, {colour::Green, 'g'}, {colour::Blue, 'b'}};
+    std::string look;
+    for (std::uint64_t i = 0; i < text.LineCount(); ++i) {
+        const ConsoleText::Line line = text.LineAt(LineNumber(i));
+        std::size_t change = 0;
+        for (std::size_t c = 0; c < line.text.size(); ++c) {
+            while (change + 1 < line.colours.size() &&
+                   line.colours[change + 1].offset <= line.start - line.chunkStart + c)
+                ++change;
+            look += letters.at(line.colours[change].colour);
+        }
+        look += '|';
+    }
+    return look;
+}
+
+// Reports go at the end, each run in its colour (an empty run in another colour changes nothing), and
+// each is told at once with the line that was open before it; a report without text is none. Within
+// batches, nested or not, the reports are told once, when the last batch closes. Clear empties the
+// text and says so; a listener taken off hears nothing more.
+TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
+{
+    ConsoleDocument document;
+    Told listener;
+    document.Watch(listener);
+    document.AddText("Hello\rWorld", colour::Red);
+    document.AddReport(std::vector<ConsoleRun>{{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
+    document.AddReport(std::vector<ConsoleRun>{{"", colour::Red}});
+    document.AddText("\x80\xE9>\r", colour::Blue);
+    EXPECT_EQ(document.Text().Between(Position(), document.Text().End()), "Hello\nWorld<a\nb\nc\x80\xE9>\n");
+    EXPECT_EQ(Colours(document.Text()), "rrrrr|rrrrrgg|g|gbbb||");
+    {
+        const ConsoleDocument::Batch slice(document);
+        document.AddText("one\r", colour::Red);
+        {
+            const ConsoleDocument::Batch inner(document);
+            document.AddText("two\rthree\r", colour::Red);
+        }
+        document.AddText("", colour::Red);
+        EXPECT_EQ(listener.told.size(), 3u) << "told before the batch closed";
+    }
+    { const ConsoleDocument::Batch empty(document); }
+    document.Clear();
+    EXPECT_EQ(document.Text().Size() + document.Text().LineCount(), 1u);
+    document.Unwatch(listener);
+    document.AddText("unheard\r", colour::Red);
+    EXPECT_EQ(listener.told, (std::vector<std::string>{"1@0", "1@1", "1@3", "2@4", "cleared"}));
 }
 
 } }  // namespace quillon::test

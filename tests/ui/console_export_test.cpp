@@ -10,36 +10,14 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "console_area.h"
-#include "console_export.h"
 #include "frames.h"
 #include "program.h"
+#include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
 
 using Choice = ExportDialogs::Choice;
-
-// Answers as the user would (an empty file name: the file dialog cancelled), and notes what was asked
-// and told.
-struct AnsweringDialogs : ExportDialogs {
-    AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
-    Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
-    {
-        asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
-        return choice;
-    }
-    QString AskFileName(QWidget*) override
-    {
-        asked += "file name; ";
-        return file;
-    }
-    void Tell(QWidget*, const QString& message) override { told += message.toStdString(); }
-
-    Choice choice;
-    QString file;
-    std::string asked, told;
-};
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -54,10 +32,11 @@ std::string Difference(const std::string& got, const std::string& expected)
 
 TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveHadIt)
 {
-    ConsoleArea area;
+    const auto document = std::make_shared<ConsoleDocument>();
+    ConsoleArea area(document);
     for (const auto& report : ReportRuns(Joined(ManyFrames(6000, 21))))
-        area.AddRuns(report);
-    area.AddText("\x80 caf\xE9 \xC0\x9F\r", colour::Red);  // beyond ASCII: two and three bytes in UTF-8
+        document->AddReport(report);
+    document->AddText("\x80 caf\xE9 \xC0\x9F\r", colour::Red);  // beyond ASCII: two and three bytes in UTF-8
     const std::uint64_t size = area.Text().Size();
     ASSERT_GT(size, 2 * ConsoleExport::kSliceBytes);  // several slices, several turns of the event loop
     const std::uint64_t part = size - 12345 - 777;
@@ -98,7 +77,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
         if (c.everything)
             area.SelectAll();
         else
-            area.Select(12345, 12345 + part);
+            area.Select(Position(12345), Position(12345 + part));
         const std::string selected = Utf8(area.SelectedText());
         const std::string whole = Utf8(area.PlainText());
         const std::string asked = c.everything ? std::to_string(area.Text().Size()) + c.asked : c.asked;
@@ -112,11 +91,11 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
             QCoreApplication::processEvents();  // one turn writes one slice, of several
             EXPECT_TRUE(area.Saving());
             EXPECT_FALSE(QFile::exists(answers.file));
-            area.AddText("a report during the save\r", colour::Blue);
+            document->AddText("a report during the save\r", colour::Blue);
             EXPECT_TRUE(QTest::qWaitFor([&] { return !area.Saving(); }, 30000));
         }
         EXPECT_EQ(answers.asked, asked);
-        EXPECT_EQ(answers.told, "");
+        EXPECT_EQ(*answers.told, "");
         EXPECT_EQ(Difference(Utf8(QApplication::clipboard()->text()),
                              c.expect == Expect::Clipboard ? selected : "as before"),
                   "same");
@@ -136,9 +115,9 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
     area.SelectAll();
     area.Copy();
     ASSERT_TRUE(area.Saving());
-    area.Clear();
+    document->Clear();
     EXPECT_FALSE(area.Saving());
-    EXPECT_EQ(cleared.told, "The console was cleared before it was saved: nothing was saved.");
+    EXPECT_EQ(*cleared.told, "The console was cleared before it was saved: nothing was saved.");
     EXPECT_TRUE(QTest::qWaitFor([&] { return filesThere() == saved; }));  // its temporary file gone too
     EXPECT_FALSE(QFile::exists(cleared.file));
 }

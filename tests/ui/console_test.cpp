@@ -14,44 +14,25 @@
 namespace quillon::test {
 namespace {
 
-// Each line's characters as the first letter of their colour, lines between bars.
-std::string Colours(ConsoleArea& area)
-{
-    const std::map<std::uint32_t, char> letters = {{colour::Red, 'r'}, {colour::Green, 'g'}, {colour::Blue, 'b'}};
-    std::string look;
-    for (std::uint64_t i = 0; i < area.Text().LineCount(); ++i) {
-        const ConsoleText::Line line = area.Text().LineAt(i);
-        std::size_t change = 0;
-        for (std::size_t c = 0; c < line.text.size(); ++c) {
-            while (change + 1 < line.colours.size() &&
-                   line.colours[change + 1].offset <= line.start - line.chunkStart + c)
-                ++change;
-            look += letters.at(line.colours[change].colour);
-        }
-        look += '|';
-    }
-    return look;
-}
-
 TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBottom)
 {
     Shown shown;
     ConsoleArea& area = shown.area;
-    area.AddText("Hello\rWorld", colour::Red);
-    area.Select(4, 1);  // "ell", selected backwards: the text still goes at the end
-    area.AddRuns({{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
-    area.AddText("\x80\xE9>\r", colour::Blue);
+    ConsoleDocument& doc = shown.doc;
+    doc.AddText("Hello\rWorld", colour::Red);
+    area.Select(Position(4), Position(1));  // "ell", selected backwards: the text still goes at the end
+    doc.AddReport(std::vector<ConsoleRun>{{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
+    doc.AddText("\x80\xE9>\r", colour::Blue);
     EXPECT_EQ(area.PlainText().toStdString(), "Hello\nWorld<a\nb\nc\u20AC\u00E9>\n");
-    EXPECT_EQ(Colours(area), "rrrrr|rrrrrgg|g|gbbb||");
 
     QScrollBar& bar = *area.verticalScrollBar();
-    AddLines(area, "line", 300);
+    AddLines(doc, area, "line", 300);
     EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && bar.maximum() > 250);
     bar.setValue(3);
-    area.AddRuns({{"one\r", colour::Red}, {"more\r", colour::Blue}});
-    area.AddText("two\r", colour::Red);
+    doc.AddReport(std::vector<ConsoleRun>{{"one\r", colour::Red}, {"more\r", colour::Blue}});
+    doc.AddText("two\r", colour::Red);
     EXPECT_TRUE(QTest::qWaitFor([&] { return area.Cue()->isVisible(); }));
-    EXPECT_EQ(area.SelectedText().toStdString() + ", " + std::to_string(area.FirstLineShown()) + ", " +
+    EXPECT_EQ(area.SelectedText().toStdString() + ", " + std::to_string(area.FirstLineShown().value) + ", " +
                   area.Cue()->text().toStdString() + (area.Cue()->isVisible() ? "" : " hidden"),
               "ell, 3, 2 new reports below \u25BC");
     QTest::keyClick(&area, Qt::Key_PageUp);
@@ -69,7 +50,7 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     QTest::keyClick(&area, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&area, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), area.PlainText());
-    area.Clear();
+    doc.Clear();
     EXPECT_EQ(area.PlainText() + area.SelectedText(), "");
 }
 
@@ -79,6 +60,7 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
 {
     Shown shown(700, 300);
     ConsoleArea& area = shown.area;
+    ConsoleDocument& doc = shown.doc;
     QFont font = area.font();
     font.setStyleStrategy(QFont::NoAntialias);  // only the text's own colours in the image
     area.setFont(font);
@@ -87,9 +69,9 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
     palette.setColor(QPalette::Highlight, QColor(48, 112, 192));
     palette.setColor(QPalette::HighlightedText, QColor(255, 255, 0));
     area.setPalette(palette);
-    area.AddRuns(ReportRuns(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})).front());
-    const std::uint64_t mixed = area.Text().Size();
-    area.AddRuns({{"\xC9t\xE9 red", colour::Red}, {" blue", colour::Blue}});
+    doc.AddReport(ReportRuns(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})).front());
+    const Position mixed = area.Text().End();
+    doc.AddReport(std::vector<ConsoleRun>{{"\xC9t\xE9 red", colour::Red}, {" blue", colour::Blue}});
     area.Select(mixed, mixed + 3);
 
     const QImage image = area.viewport()->grab().toImage();
@@ -118,7 +100,7 @@ struct PaintWatch : QObject {
         if (event->type() == QEvent::Paint) {
             ++paints;
             sizePainted = area.Text().Size();
-            lastLinePainted = area.FirstLineShown() + std::uint64_t(area.viewport()->height() / lineHeight);
+            lastLinePainted = area.FirstLineShown().value + std::uint64_t(area.viewport()->height() / lineHeight);
         }
         return false;
     }
@@ -137,7 +119,7 @@ TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEn
     Shown shown;
     ConsoleArea& area = shown.area;
     const auto reports = ReportRuns(Joined(ManyFrames(2000, 9)));
-    area.AddRuns(reports[0]);
+    shown.doc.AddReport(reports[0]);
     PaintWatch watch(area);
     ASSERT_TRUE(QTest::qWaitFor([&] { return watch.sizePainted == area.Text().Size(); }));
 
@@ -145,7 +127,7 @@ TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEn
     QElapsedTimer clock;
     clock.start();
     for (const auto& report : reports) {
-        area.AddRuns(report);
+        shown.doc.AddReport(report);
         QCoreApplication::processEvents();
     }
     const qint64 elapsed = clock.elapsed();
@@ -163,18 +145,19 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
 {
     Shown shown;
     ConsoleArea& area = shown.area;
+    ConsoleDocument& doc = shown.doc;
     const auto reports = ReportRuns(Joined(ManyFrames(2000, 5)));
     for (std::size_t i = 0; i < reports.size(); ++i) {
-        area.AddRuns(reports[i]);
+        doc.AddReport(reports[i]);
         if (i == 30 || i == 1900)
-            area.AddText(i == 30 ? "cq de DL9XYZ\r" : "dl9xyz-7 de N0CALL\r", colour::Black);
+            doc.AddText(i == 30 ? "cq de DL9XYZ\r" : "dl9xyz-7 de N0CALL\r", colour::Black);
     }
     ASSERT_GT(area.Text().Size(), 10 * ConsoleText::kChunkBytes);
     const std::uint64_t rows = std::uint64_t(area.viewport()->height() / QFontMetrics(area.font()).lineSpacing());
     const auto step = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
         if (key != Qt::Key_unknown)
             QTest::keyClick(&area, key, modifiers);
-        const std::uint64_t at = area.Text().LineOf(area.SelectionStart());
+        const LineNumber at = area.Text().LineOf(area.SelectionStart());
         const bool inView = at >= area.FirstLineShown() && at < area.FirstLineShown() + rows;
         return area.SelectedText().toStdString() + "|" + area.FindStatus()->text().toStdString() +
                (inView ? "|shown" : "|not shown");
@@ -193,19 +176,19 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
     EXPECT_FALSE(area.FindAgain(true));
     EXPECT_EQ(area.FindStatus()->text(), "not found");
     const std::size_t held = area.Text().HeldBytes();
-    area.Clear();
+    doc.Clear();
     EXPECT_LT(area.Text().HeldBytes() * 1000, held);
 
     // A character that the code page lacks is nowhere in the console; it must not stand for the "?"
     // that the code page would put in its place.
-    area.AddText("Is anyone on frequency? QRV?\r", colour::Black);
+    doc.AddText("Is anyone on frequency? QRV?\r", colour::Black);
     const std::tuple<QString, std::string> cases[] = {
         {QStringLiteral("\u2192"), "|not found"},       {QStringLiteral("\u2103"), "|not found"},
         {QStringLiteral("QRV\u0151"), "QRV|not found"},  // "QRV" stays as found
         {QStringLiteral("qrv?"), "QRV?|"},               {QStringLiteral("\u00E9"), "|not found"},
         {QStringLiteral("?"), "?|"}};
     for (const auto& [typed, expected] : cases) {
-        area.Select(0, 0);
+        area.Select(Position(), Position());
         area.FindField()->clear();
         for (const QChar c : typed)  // as typed, whatever the keyboard
             QTest::sendKeyEvent(QTest::Click, area.FindField(), Qt::Key_unknown, QString(c), Qt::NoModifier);

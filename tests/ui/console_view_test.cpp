@@ -103,7 +103,7 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
     palette.setColor(QPalette::Highlight, kHighlight);
     palette.setColor(QPalette::HighlightedText, kHighlightedInk);
     area.setPalette(palette);
-    area.AddText(std::string(columns, '|'), colour::Black);
+    shown.doc.AddText(std::string(columns, '|'), colour::Black);
     ASSERT_EQ(area.horizontalScrollBar()->maximum(), 0) << "the whole line is in view";
 
     const Row drawn = Grab(area, 0);
@@ -118,12 +118,12 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
         const bool covers = selected.selectionLeft <= glyph.left && selected.selectionRight >= glyph.right &&
                             (c == 0 || selected.selectionLeft > drawn.glyphs[std::size_t(c - 1)].right) &&
                             (c == columns - 1 || selected.selectionRight < drawn.glyphs[std::size_t(c + 1)].left);
-        if (area.SelectionStart() != std::uint64_t(c) || area.SelectedText() != "|" || !covers)
+        if (area.SelectionStart() != Position(std::uint64_t(c)) || area.SelectedText() != "|" || !covers)
             wrong.push_back(c);
     }
     EXPECT_EQ(wrong, std::vector<int>{}) << "columns whose click or selection box misses the drawn glyph";
 
-    area.Select(5, 295);
+    area.Select(Position(5), Position(295));
     const Row selected = Grab(area, 0);
     std::string look;  // "-" a glyph as plain text, "#" as selected
     for (const Row::Glyph& glyph : selected.glyphs)
@@ -142,14 +142,15 @@ TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
-    auto* area = new ConsoleArea(&window);
+    const auto document = std::make_shared<ConsoleDocument>();
+    auto* area = new ConsoleArea(document, &window);
     layout->addWidget(area);
     layout->addWidget(new QPushButton(QStringLiteral("TNC Init"), &window));
     window.resize(500, 250);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    AddLines(*area, "line", 300);
+    AddLines(*document, *area, "line", 300);
     area->setFocus();
     QTest::keyClick(area, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(area->FindField()->hasFocus());
@@ -158,7 +159,7 @@ TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
     EXPECT_FALSE(area->FindField()->isVisible());
     QWidget* focus = QApplication::focusWidget();
     ASSERT_EQ(focus, area) << "the focus is on " << (focus ? focus->metaObject()->className() : "nothing");
-    const std::uint64_t first = area->FirstLineShown();
+    const LineNumber first = area->FirstLineShown();
     QTest::keyClick(focus, Qt::Key_PageUp);
     EXPECT_LT(area->FirstLineShown(), first);
     QTest::keyClick(focus, Qt::Key_End);
@@ -173,10 +174,10 @@ TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextIt
 {
     Shown shown(400, 200);
     ConsoleArea& area = shown.area;
-    AddLines(area, "short", 5);
-    const std::uint64_t longStart = area.Text().Size();
-    area.AddText(std::string(300, '0') + "\r", colour::Black);
-    AddLines(area, "short", 5);
+    AddLines(shown.doc, area, "short", 5);
+    const Position longStart = area.Text().End();
+    shown.doc.AddText(std::string(300, '0') + "\r", colour::Black);
+    AddLines(shown.doc, area, "short", 5);
     area.verticalScrollBar()->setValue(0);
     QScrollBar& bar = *area.horizontalScrollBar();
     QApplication::processEvents();  // the bars are shown or hidden after their range changed
@@ -217,18 +218,18 @@ TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
 {
     Shown shown;
     ConsoleArea& area = shown.area;
-    AddLines(area, "line", 300);
+    AddLines(shown.doc, area, "line", 300);
     ASSERT_TRUE(area.Following());
-    const std::uint64_t first = area.FirstLineShown();
+    const LineNumber first = area.FirstLineShown();
     const int height = LineHeight(area);
     std::string seen;
-    for (std::uint64_t line = first + 1; line <= first + 3; ++line)
+    for (LineNumber line = first + 1; line <= first + 3; line = line + 1)
         seen += std::string(area.Text().LineAt(line).text) + (line < first + 3 ? "\n" : "");
 
     Mouse(area, QEvent::MouseButtonPress, {1, 1.5 * height}, Qt::LeftButton);
-    AddLines(area, "report", 40);
+    AddLines(shown.doc, area, "report", 40);
     Mouse(area, QEvent::MouseMove, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::LeftButton);
-    AddLines(area, "report", 40);
+    AddLines(shown.doc, area, "report", 40);
     Mouse(area, QEvent::MouseMove, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::LeftButton);
     Mouse(area, QEvent::MouseButtonRelease, {area.viewport()->width() - 1.0, 3.5 * height}, Qt::NoButton);
     EXPECT_EQ(area.SelectedText().toStdString(), seen);
@@ -245,7 +246,7 @@ TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
     QTest::keyClick(&area, Qt::Key_End);
     ASSERT_TRUE(area.Following());
     Mouse(area, QEvent::MouseButtonPress, {1, 1.5 * height}, Qt::LeftButton);
-    AddLines(area, "report", 3);
+    AddLines(shown.doc, area, "report", 3);
     EXPECT_EQ(area.UnseenReports(), 3u);
     Mouse(area, QEvent::MouseButtonRelease, {1, 1.5 * height}, Qt::NoButton);
     QScrollBar& bar = *area.verticalScrollBar();
@@ -262,7 +263,7 @@ TEST(ConsoleView, AMouseSelectionIsThePrimarySelection)
         GTEST_SKIP() << "this platform has no primary selection";
     Shown shown;
     ConsoleArea& area = shown.area;
-    AddLines(area, "line", 3);
+    AddLines(shown.doc, area, "line", 3);
     area.verticalScrollBar()->setValue(0);
     clipboard->setText(QStringLiteral("before"), QClipboard::Selection);
     const int height = LineHeight(area);

@@ -157,11 +157,11 @@ TEST(LogWindow, AMillionFramesOpenWhileTheWindowsAndTheStationGoOn)
 
     EXPECT_EQ(shown->StatusText().toStdString(), "1000000 frames");
     EXPECT_EQ(shown->Console().UnseenReports(), kFrames - readWhenScrolled);
-    EXPECT_EQ(shown->Console().FirstLineShown(), 0u);
+    EXPECT_EQ(shown->Console().FirstLineShown(), LineNumber(0));
     EXPECT_EQ(w.Log("kss"), kFrame);
     EXPECT_TRUE(w.window->Console().PlainText().contains(QStringLiteral("from N0CALL-7 to APRS")));
     // The last frame of the log, stamped 999,999 ms after the first, is there.
-    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", 0, true), std::nullopt);
+    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", Position(), true), std::nullopt);
 }
 
 // True while some descriptor of this process has `path` open.
@@ -176,8 +176,9 @@ bool HeldOpen(const std::string& path)
     return false;
 }
 
-// Closing the window half-way stops the reading: the window goes, and with it the open file.
-TEST(LogWindow, ClosingItHalfWayStopsTheReading)
+// Closing the window half-way stops the reading: the window goes, and with it the open file, and a
+// save of its console under way, without a word (no message box while a window goes).
+TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
 {
     Window w;
     const std::string path = w.File("long.kss");
@@ -189,6 +190,14 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReading)
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
     EXPECT_TRUE(HeldOpen(path));
+    const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
+    auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
+    const std::shared_ptr<std::string> told = dialogs->told;
+    shown->Console().SetExportDialogs(std::move(dialogs));
+    shown->Console().SetCopyLimit(1);
+    shown->Console().SelectAll();
+    shown->Console().Copy();
+    ASSERT_TRUE(shown->Console().Saving());
     shown->close();
     const std::uint64_t atClose = handedOn;
     EXPECT_LT(atClose, 400000u);
@@ -198,6 +207,8 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReading)
     EXPECT_TRUE(there.isNull());
     QCoreApplication::processEvents();
     EXPECT_EQ(handedOn, atClose);
+    EXPECT_EQ(*told, "");
+    EXPECT_FALSE(QFile::exists(saved) || QFile::exists(saved + QStringLiteral(".part")));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// What the window tests share: a console shown on its own, and the main window on a station in a
+// What the window tests share: a console and its document shown on their own, and the main window on a station in a
 // throw-away program folder (COM1 and COM2 on pseudo-terminals, the test's clock).
 #pragma once
 
@@ -17,23 +17,47 @@
 namespace quillon::test {
 
 struct Shown {
-    explicit Shown(int width = 500, int height = 200)
+    explicit Shown(int width = 500, int height = 200) : area(document)
     {
         area.resize(width, height);
         area.show();
         area.activateWindow();
         (void)QTest::qWaitForWindowActive(&area);
     }
+    std::shared_ptr<ConsoleDocument> document = std::make_shared<ConsoleDocument>();
+    ConsoleDocument& doc = *document;
     ConsoleArea area;
 };
 
 // Reports, and then the moment the view shows them.
-inline void AddLines(ConsoleArea& area, const std::string& name, int count)
+inline void AddLines(ConsoleDocument& document, ConsoleArea& area, const std::string& name, int count)
 {
     for (int i = 0; i < count; ++i)
-        area.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
+        document.AddText(name + " " + std::to_string(i) + "\r", colour::Black);
     area.CatchUp();
 }
+
+// A big copy's questions answered as the user would (an empty file name: the file dialog cancelled);
+// what was asked and told noted, the latter where it outlives the console that owns the dialogs.
+struct AnsweringDialogs : ExportDialogs {
+    AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
+    Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
+    {
+        asked += std::to_string(selectedBytes) + (wholeToo ? " bytes, or the whole; " : " bytes; ");
+        return choice;
+    }
+    QString AskFileName(QWidget*) override
+    {
+        asked += "file name; ";
+        return file;
+    }
+    void Tell(QWidget*, const QString& message) override { *told += message.toStdString(); }
+
+    Choice choice;
+    QString file;
+    std::string asked;
+    std::shared_ptr<std::string> told = std::make_shared<std::string>();
+};
 
 struct Window : StationFolder {
     explicit Window(const std::string& ini = "", const std::string& initScript = "")

@@ -18,7 +18,7 @@ std::vector<std::string> Look(ConsoleArea& area)  // each line, with the colour 
 {
     std::vector<std::string> lines;
     for (std::uint64_t i = 0; i < area.Text().LineCount(); ++i) {
-        const ConsoleText::Line line = area.Text().LineAt(i);
+        const ConsoleText::Line line = area.Text().LineAt(LineNumber(i));
         lines.push_back(FromCodePage(line.text).toStdString() +
                         (line.text.empty() ? "" : " " + area.Resolve(line.colours[0].colour).name().toStdString()));
     }

@@ -1,0 +1,160 @@
+// The console's font, its grid of cells and its painting.
+#include <QFontDatabase>
+#include <QEvent>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "console_area.h"
+#include "text/codepage.h"
+
+namespace quillon {
+
+namespace {
+
+// Behind the text that the find bar found.
+const QColor kFoundBackground(255, 230, 120);
+
+// The red, green or blue of an RGB colour value (0x00BBGGRR).
+int Channel(std::uint32_t colour, int shift) { return int((colour >> shift) & 0xFF); }
+
+}  // namespace
+
+QColor ConsoleArea::Resolve(std::uint32_t colour) const
+{
+    if (colour & colour::kSystemColourFlag) {
+        // Only the grey (disabled) text colour is in use.
+        return palette().color(QPalette::Disabled, QPalette::Text);
+    }
+    return QColor(Channel(colour, 0), Channel(colour, 8), Channel(colour, 16));
+}
+
+void ConsoleArea::MeasureFont()
+{
+    // The advance as the font lays text out, often a fraction of a pixel
+    // (7.22 for DejaVu Sans Mono at 9 points): a whole number would drift a
+    // character from the drawn text every few dozen columns.
+    advance_ = std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
+    const QFontMetrics metrics(font());
+    lineHeight_ = std::max(1, metrics.lineSpacing());
+    ascent_ = metrics.ascent();
+
+    rawFont_ = QRawFont::fromFont(font());
+    QString ascii;
+    for (char16_t c = kFirstPrintable; c < kPastPrintable; ++c)
+        ascii.append(QChar(c));
+    const QList<quint32> glyphs = rawFont_.isValid() ? rawFont_.glyphIndexesForString(ascii) : QList<quint32>();
+    if (glyphs.size() != qsizetype(asciiGlyphs_.size()) ||
+        std::any_of(glyphs.begin(), glyphs.end(), [](quint32 glyph) { return glyph == 0; })) {
+        rawFont_ = QRawFont();  // a font without them: every character is drawn on its own
+        return;
+    }
+    std::copy(glyphs.begin(), glyphs.end(), asciiGlyphs_.begin());
+}
+
+void ConsoleArea::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        MeasureFont();
+        UpdateScrollBars();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+qreal ConsoleArea::CellX(std::size_t column) const
+{
+    return kMargin + (qreal(column) - horizontalScrollBar()->value()) * advance_;
+}
+
+qreal ConsoleArea::ColumnAt(qreal x) const { return (x - kMargin) / advance_ + horizontalScrollBar()->value(); }
+
+void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, int y)
+{
+    const int firstColumn = horizontalScrollBar()->value();
+    const std::size_t shown = std::size_t(ColumnsShown()) + 1;
+    // Cells from `from` up to `to`, their edges on whole pixels as the
+    // glyphs are.
+    const auto cells = [&](std::size_t from, std::size_t to) {
+        const int left = qRound(CellX(from));
+        return QRect(left, y, qRound(CellX(to)) - left, lineHeight_);
+    };
+    const std::string_view text = line.text;
+    const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn), text.size());
+    const std::size_t to = std::min(text.size(), from + shown);
+
+    // Found text, then the selection (to the line's end when it goes on).
+    if (!needle_.empty()) {
+        const std::string lower = FoldCase(text);
+        for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
+            painter.fillRect(cells(at, at + needle_.size()), kFoundBackground);
+    }
+    const auto cell = [&](Position position) {  // the line break is the cell behind the text
+        return std::size_t(std::clamp(position, line.start, line.start + (text.size() + 1)) - line.start);
+    };
+    const std::size_t selectedFrom = cell(std::min(anchor_, cursor_));
+    const std::size_t selectedTo = cell(std::max(anchor_, cursor_));
+    if (selectedFrom < selectedTo)
+        painter.fillRect(cells(selectedFrom, selectedTo), palette().color(QPalette::Highlight));
+
+    // The colour runs that the view shows, each cut where the selection
+    // begins and ends.
+    const QColor selectedText = palette().color(QPalette::HighlightedText);
+    const auto colours = line.colours;
+    const std::uint64_t lineInChunk = line.start - line.chunkStart;
+    std::size_t change = 0;
+    for (std::size_t column = from; column < to;) {
+        while (change + 1 < colours.size() && colours[change + 1].offset <= lineInChunk + column)
+            ++change;
+        std::size_t end = to;
+        if (change + 1 < colours.size())
+            end = std::min<std::size_t>(end, colours[change + 1].offset - lineInChunk);
+        const bool selected = column >= selectedFrom && column < selectedTo;
+        end = std::min(end, selected ? selectedTo : (column < selectedFrom ? selectedFrom : end));
+        end = std::max(end, column + 1);
+        painter.setPen(selected ? selectedText : Resolve(colours[change].colour));
+        DrawCells(painter, text.substr(column, end - column), column, y + ascent_);
+        column = end;
+    }
+}
+
+void ConsoleArea::DrawCells(QPainter& painter, std::string_view text, std::size_t column, qreal baseline)
+{
+    // Printable ASCII is drawn a piece at a time; any other character on its
+    // own in its cell, so that a glyph of another width, or one from another
+    // font, cannot shift the columns.
+    const bool plainAscii =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= kFirstPrintable && c < kPastPrintable; });
+    if (rawFont_.isValid() && plainAscii) {
+        // One call for the run, each glyph at its own cell.
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        glyphs.reserve(qsizetype(text.size()));
+        positions.reserve(qsizetype(text.size()));
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            glyphs.append(asciiGlyphs_[std::size_t(text[i] - kFirstPrintable)]);
+            positions.append(QPointF(CellX(column + i), baseline));
+        }
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        return;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        painter.drawText(QPointF(CellX(column + i), baseline),
+                         QString(QChar(Windows1252ToUnicode(std::uint8_t(text[i])))));
+}
+
+void ConsoleArea::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const LineNumber first = FirstLineShown();
+    const LineNumber last = std::min(LineNumber(Text().LineCount()), first + std::uint64_t(RowsShown()) + 1);
+    for (LineNumber line = first; line < last; line = line + 1)
+        PaintLine(painter, Text().LineAt(line), int(line - first) * lineHeight_);
+}
+
+}  // namespace quillon
