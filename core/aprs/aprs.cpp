@@ -473,13 +473,17 @@ void ReadComment(Text s, AprsPacket& p)
         // A weather station: its course and speed are the wind's.
         AprsWeather w;
         bool any = false;
+        // "220/004": direction and speed (mph), each may be "..." or blanks.
+        const auto field = [](Text f, bool& ok) -> std::optional<int> {
+            ok = AllDigits(f) || f.find_first_not_of(" .") == Text::npos;
+            return AllDigits(f) ? ToInt(f) : std::nullopt;
+        };
+        bool directionOk = false;
+        bool speedOk = false;
         if (p.format == AprsFormat::Uncompressed && s.size() >= 7 && s[3] == '/') {
-            const std::optional<int> direction = AllDigits(s.substr(0, 3)) ? ToInt(s.substr(0, 3)) : std::nullopt;
-            const std::optional<int> speed = AllDigits(s.substr(4, 3)) ? ToInt(s.substr(4, 3)) : std::nullopt;
-            const bool blank = [&] {
-                return s.substr(0, 7).find_first_not_of(" ./") == Text::npos;
-            }();
-            if ((direction && speed) || blank) {
+            const std::optional<int> direction = field(s.substr(0, 3), directionOk);
+            const std::optional<int> speed = field(s.substr(4, 3), speedOk);
+            if (directionOk && speedOk) {
                 if (direction)
                     w.windDirection = *direction;
                 if (speed)
