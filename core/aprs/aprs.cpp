@@ -39,11 +39,13 @@ std::optional<int> ToInt(Text s)
     return value;
 }
 
+// A decimal number of `s`, all of it, without exponent; none beyond a
+// billion (no field of a packet comes near), never infinity or NaN.
 std::optional<double> ToDouble(Text s)
 {
     double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !(std::abs(value) <= 1e9))
         return std::nullopt;
     return value;
 }
