@@ -5,6 +5,7 @@
 #include <span>
 
 #include "decoder/decode.h"
+#include "decoder/frame_aprs.h"
 #include "text/hex.h"
 #include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
@@ -139,7 +140,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
     FrameReport report;
     report.time = clock.Now();
     std::vector<ConsoleRun>& console = report.console;
-    console.reserve(8 + rx.RawFrameLength / kBytesPerDumpLine);
+    console.reserve(9 + rx.RawFrameLength / kBytesPerDumpLine);  // the APRS line too
     // The lone CR after the previous frame's separator leaves one empty line.
     console.push_back({"\r", colour::Black});
     console.push_back({HeaderLine(rx, report.time), colour::Grey});
@@ -151,6 +152,10 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
         const DecoderState& dec = report.decoded.emplace(DecodeAx25Frame(rx));
         console.push_back({ControlLine(dec), colour::Grey});
         console.push_back({dec.AddressText + '\r', colour::Black});
+        if (options.aprs) {
+            if (const std::optional<AprsPacket> aprs = DecodeAprsFrame(dec, report.time))
+                console.push_back({AprsSummaryLine(*aprs) + '\r', colour::Purple});
+        }
         dumped = PayloadOf(dec);
         dumpColour = colour::Red;
         if (options.hexFile && !dumped.empty())
