@@ -517,7 +517,7 @@ Packet CorpusMaker::Other()
 {
     switch (d_.Int(0, 6)) {
     case 0:
-        return Make("query", d_.Pick(std::vector<std::string>{"?APRS?", "?IGATE?", "?WX?", "?APRST", "?PING?"}));
+        return Make("query", d_.Pick(std::vector<std::string>{"?APRS?", "?IGATE?", "?WX?", "?APRS? 34.02,-117.15,0200"}));
     case 1: return Make("capabilities", "<IGATE,MSG_CNT=" + Format("%d,LOC_CNT=%d", d_.Int(0, 999), d_.Int(0, 999)));
     case 2: {
         // The inner packet carries its own header; the outer path ends in
@@ -531,7 +531,7 @@ Packet CorpusMaker::Other()
     }
     case 3: return Make("user-defined", "{" + std::string(1, d_.Of(kLetters)) + d_.Of(kLetters) + Comment(3));
     default:
-        return Make("unknown", std::string(1, d_.Of("0123456789ABCDEFGHIJKLMNOPQRSUVWXYZbcdefghijklmnopqrsuvwxyz")) +
+        return Make("unknown", std::string(1, d_.Of("0123456789ABCDEFGHIJKLMNOPQRSUVWXYZbcdefghijklnopqrsuvwxyz")) +
                                    Comment(4));
     }
 }
@@ -544,7 +544,8 @@ Packet CorpusMaker::Malformed()
     switch (d_.Int(0, 6)) {
     case 0: {  // a letter among the latitude's digits
         std::string latText = Latitude(lat);
-        latText[std::string_view("012356")[std::size_t(d_.Int(0, 5))] - '0'] = 'O';
+        // Not the first: a letter there starts a compressed position.
+        latText[std::string_view("12356")[std::size_t(d_.Int(0, 4))] - '0'] = 'O';
         return Make("malformed-latitude", "!" + latText + symbol[0] + Longitude(lon) + symbol[1]);
     }
     case 1:  // beyond 90 degrees
