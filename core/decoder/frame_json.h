@@ -7,7 +7,8 @@
 //    "source":"NOCALL-3","destination":"BEACON",
 //    "digipeaters":[{"call":"RELAY-1","repeated":true}],
 //    "control":"UI","control_byte":3,"pid":240,
-//    "payload_hex":"48 65 6C 6C 6F 0D","payload_text":"Hello\u000D"}
+//    "payload_hex":"48 65 6C 6C 6F 0D","payload_text":"Hello\u000D",
+//    "aprs":{"type":"unknown"}}
 //
 // Always, in this order:
 //   time          the report's time in UTC, ISO 8601, the milliseconds
@@ -32,6 +33,12 @@
 //                 with a blank between bytes, as the hex log; "" when empty
 //   payload_text  the payload, one Windows-1252 character per byte, every
 //                 control character as \u00XX (text/json.h)
+//   aprs          a UI frame with PID F0 only: what the APRS packet says,
+//                 {"type":...,"format":...,"latitude":...}, each field left
+//                 out where the packet has none (AppendAprs lists them)
+// A decoded frame whose header is not whole (the frame ends inside the address
+// field or the control byte, or no address ends the field) has none of these
+// but "damaged":true: its callsigns would be made up.
 // Every text from the air is escaped there too: a line is valid UTF-8 and
 // valid JSON whatever the frame held.
 #pragma once
