@@ -88,6 +88,11 @@ def dire_wolf_records(out):
                 lat = (int(m[2]) + abs(float(m[3])) / 60) * (-1 if m[1] == 'S' else 1)
                 lon = (int(m[5]) + abs(float(m[6])) / 60) * (-1 if m[4] == 'W' else 1)
                 record['position'] = (lat, lon)
+                for name, pattern in (('speed', r', (-?\d+) MPH'), ('course', r', course (-?\d+)'),
+                                      ('altitude', r', alt (-?\d+) ft')):
+                    found = re.search(pattern, following)
+                    if found:
+                        record[name] = int(found[1])
             elif following.startswith('Invalid Latitude') or 'Invalid Longitude' in following:
                 record['position'] = 'invalid'
             break
@@ -162,6 +167,9 @@ DEPARTURES = [
      'anywhere in the comment',
      lambda kind, d, q, line: re.search(rb'![A-Za-z].{2}!$', line) is not None and isinstance(d['position'], tuple)
      and q_position(q) is not None and not same_position(d['position'], q_position(q), 0)),
+    ('Dire Wolf reads a user-defined packet of user ID D and type A as an AIS sentence of its own and, '
+     'failing that, calls it unknown; to the reference it is user-defined, its content the user\'s',
+     lambda kind, d, q, line: kind == 'user-defined' and d['type'] == 'unknown' and b':{DA' in line),
     ('Dire Wolf takes a latitude beyond 90 degrees or a longitude beyond 180 for a position (the reference '
      'gives latitude as 00-90 degrees, longitude as 000-180)',
      lambda kind, d, q, line: kind in ('malformed-latitude-range', 'malformed-longitude-range')
@@ -172,8 +180,11 @@ per_kind = collections.defaultdict(lambda: collections.Counter())
 classes = collections.OrderedDict()
 
 
-def count(name, reason, index, detail):
-    entry = classes.setdefault(name, {'count': 0, 'reason': reason, 'example': None})
+extra = collections.OrderedDict()
+
+
+def count(name, reason, index, detail, where=classes):
+    entry = where.setdefault(name, {'count': 0, 'reason': reason, 'example': None})
     entry['count'] += 1
     if entry['example'] is None:
         entry['example'] = f'{lines[index].decode("latin-1")}\n      {detail}'
@@ -191,7 +202,7 @@ for i, (kind, d, q) in enumerate(zip(kinds, dw, quillon)):
     departure = next((reason for reason, test in DEPARTURES if test(kind, d, q, lines[i])), None)
     if departure:
         stats['dire wolf departs'] += 1
-        count(f'Dire Wolf departs from the reference: {departure.split(";")[0].split(" (")[0]}', departure, i, detail)
+        count(f'departs from the reference: {departure.split(";")[0].split(" (")[0]}', departure, i, detail)
         continue
     compared += 1
     # A packet both call faulty agrees in type whatever each makes of it.
@@ -206,6 +217,18 @@ for i, (kind, d, q) in enumerate(zip(kinds, dw, quillon)):
     stats['type agrees'] += type_ok
     stats['position agrees'] += position_ok
     stats['both agree'] += type_ok and position_ok
+    # Course, speed and altitude beside an agreeing position: listed, not counted in the agreement.
+    if type_ok and position_ok and dpos is not None:
+        for name, ours, ok in (
+                ('course', q.get('course'), lambda dw, ours: min(abs(dw - ours), 360 - abs(dw - ours)) <= 1),
+                ('speed', q.get('speed'), lambda dw, ours: abs(ours / 1.609344 - dw) <= 1),
+                ('altitude', q.get('altitude'), lambda dw, ours: abs(ours / 0.3048 - dw) <= 1.5)):
+            if name in d and ours is None:
+                count(f'{kind}: {name} only from decode_aprs', None, i, detail, extra)
+            elif name not in d and ours is not None:
+                count(f'{kind}: {name} only from quillon', None, i, detail, extra)
+            elif name in d and not ok(d[name], ours):
+                count(f'{kind}: {name} differs', None, i, detail, extra)
     agreeing += type_ok and position_ok
     if not type_ok:
         count(f'{kind}: type decode_aprs {d["type"]} / quillon {qtype}', None, i, detail)
@@ -227,6 +250,12 @@ for name, entry in classes.items():
     print(f'{entry["count"]:6}  {name}')
     if entry['reason']:
         print(f'        reason: {entry["reason"]}')
+    print(f'        e.g. {entry["example"]}')
+if extra:
+    print('\ncourse (decode_aprs: whole degrees), speed (whole mph) and altitude (whole feet) where type and position '
+          'agree; not part of the agreement:')
+for name, entry in extra.items():
+    print(f'{entry["count"]:6}  {name}')
     print(f'        e.g. {entry["example"]}')
 share = 100 * agreeing / compared if compared else 0
 print(f'\ntype and position agree on {agreeing} of {compared} packets ({share:.2f}%) where Dire Wolf follows '
