@@ -73,6 +73,14 @@ def dire_wolf_records(out):
         text = [ANSI.sub(b'', l).decode('latin-1') for l in rest.split(b'\n')]
         record['type'] = record['description'] = None
         record['position'] = None
+        # The weather line: "wind 4.6 mph, direction 220, gust 5, temperature 77, ..., humidity 50, barometer 29.24"
+        weather = next((l for l in text if l.startswith('wind ') and ', temperature ' in l), None)
+        if weather:
+            record['weather'] = {name: float(found[1]) for name, pattern in (
+                ('wind_speed', r'^wind (\d+\.?\d*) mph'), ('wind_direction', r'direction (\d+)'),
+                ('wind_gust', r'gust (\d+)'), ('temperature', r'temperature (-?\d+)'),
+                ('humidity', r'humidity (\d+)'), ('pressure', r'barometer (\d+\.\d+)'))
+                for found in [re.search(pattern, weather)] if found}
         for i, line in enumerate(text):
             for prefix, name in DW_TYPES:
                 if line.startswith(prefix):
@@ -217,13 +225,29 @@ for i, (kind, d, q) in enumerate(zip(kinds, dw, quillon)):
     stats['type agrees'] += type_ok
     stats['position agrees'] += position_ok
     stats['both agree'] += type_ok and position_ok
+    # The weather both read, in decode_aprs's units (mph, degrees F, inches of mercury, whole numbers but the
+    # wind speed and pressure).
+    if 'weather' in d:
+        ours = (q or {}).get('weather') or {}
+        for name, convert, tolerance in (
+                ('wind_direction', lambda v: v, 0), ('wind_speed', lambda v: v / 0.44704, 0.1),
+                ('wind_gust', lambda v: v / 0.44704, 0.6), ('temperature', lambda v: v * 9 / 5 + 32, 0.6),
+                ('humidity', lambda v: v, 0), ('pressure', lambda v: v / 33.8639, 0.011)):
+            dwv = d['weather'].get(name)
+            if dwv is None and name not in ours:
+                continue
+            if dwv is None or name not in ours:
+                count(f'{kind}: weather {name} only from {"quillon" if dwv is None else "decode_aprs"}', None, i,
+                      detail, extra)
+            elif abs(convert(ours[name]) - dwv) > tolerance + 1e-9:
+                count(f'{kind}: weather {name} differs', None, i, detail, extra)
     # Course, speed and altitude beside an agreeing position: listed, not counted in the agreement.
     if type_ok and position_ok and dpos is not None:
         for name, ours, ok in (
                 ('course', q.get('course'), lambda dw, ours: min(abs(dw - ours), 360 - abs(dw - ours)) <= 1),
                 ('speed', q.get('speed'), lambda dw, ours: abs(ours / 1.609344 - dw) <= 1),
                 ('altitude', q.get('altitude'), lambda dw, ours: abs(ours / 0.3048 - dw) <= 1.5)):
-            if name in d and ours is None:
+            if name in d and ours is None and not (kind == 'position-weather' and name in ('course', 'speed')):
                 count(f'{kind}: {name} only from decode_aprs', None, i, detail, extra)
             elif name not in d and ours is not None:
                 count(f'{kind}: {name} only from quillon', None, i, detail, extra)
@@ -252,10 +276,20 @@ for name, entry in classes.items():
         print(f'        reason: {entry["reason"]}')
     print(f'        e.g. {entry["example"]}')
 if extra:
-    print('\ncourse (decode_aprs: whole degrees), speed (whole mph) and altitude (whole feet) where type and position '
-          'agree; not part of the agreement:')
+    print('\ncourse (decode_aprs: whole degrees), speed (whole mph), altitude (whole feet) and weather where type and '
+          'position agree; not part of the agreement:')
+# What is known of these classes.
+NOTES = {
+    'weather wind_speed differs': 'the wind speed of DIR/SPD behind a weather symbol: decode_aprs reads knots, as the '
+                                  'reference\'s DIR/SPD data extension says; quillon reads mph',
+    'course only from decode_aprs': 'a compressed course byte of "!" (course 0): decode_aprs gives course 0, '
+                                    'quillon gives no course',
+}
 for name, entry in extra.items():
     print(f'{entry["count"]:6}  {name}')
+    note = next((text for key, text in NOTES.items() if name.endswith(key)), None)
+    if note:
+        print(f'        note: {note}')
     print(f'        e.g. {entry["example"]}')
 share = 100 * agreeing / compared if compared else 0
 print(f'\ntype and position agree on {agreeing} of {compared} packets ({share:.2f}%) where Dire Wolf follows '
