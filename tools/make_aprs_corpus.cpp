@@ -467,7 +467,7 @@ Packet CorpusMaker::Message()
             "PARM.Battery,Btemp,ATemp,Pres,Alt,Camra,Chute,Sun,10m,ATV",
             "UNIT.Volts,deg.F,deg.F,Mbar,Kft,Click,OPEN,on,on,hi",
             "EQNS.0,5.2,0,0,.53,-32,3,4.39,49,-32,3,18,1,2,3",
-            "BITS.10110000,N6VUI's Balloon"};
+            "BITS.10110000,Club balloon"};
         return Make("telemetry-meta", Addressee(to) + d_.Pick(kMeta));
     }
     case 5: return Make("message-noid", Addressee(to) + Comment(8));
