@@ -534,7 +534,6 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
 {
     p.type = AprsType::Position;
     p.format = AprsFormat::MicE;
-    p.messaging = true;
     if (info.size() < 9) {
         p.error = "Mic-E information field too short";
         return;
