@@ -163,8 +163,12 @@ int main(int argc, char** argv)
     std::printf("receive pipeline, JSON log on, CPU per frame: %.2f us without the aprs object (PID CF), "
                 "%.2f us with it (x%.3f), %.2f us with the report's APRS line too (x%.3f)\n",
                 without, with, with / without, withLine, withLine / without);
-    Result("Receive pipeline with the JSON log: CPU per frame with the aprs object and the APRS line, against without",
-           Grouped(withLine, 2) + " against " + Grouped(without, 2) + " us (x" + Grouped(withLine / without, 3) + ")",
-           "<= x1.2", Verdict(withLine <= 1.2 * without));
+    // The pipeline alone, without drawing the console or writing the logs: the
+    // share of a whole frame's CPU in the running program is smaller.
+    Result("Receive pipeline alone, JSON log on: CPU per frame with the aprs object (and the APRS line), against "
+           "without",
+           Grouped(with, 2) + " (" + Grouped(withLine, 2) + ") against " + Grouped(without, 2) + " us: +" +
+               Grouped(with - without, 2) + " (+" + Grouped(withLine - without, 2) + ") us",
+           "-", "-");
     return 0;
 }

@@ -41,6 +41,10 @@ std::string_view Chars(std::span<const std::uint8_t> bytes)
 // in integers: the values are far below the range of a 64-bit integer.
 void AppendDecimal(std::string& line, double value, int decimals, bool keepZeros = false)
 {
+    if (!(std::abs(value) < 1e12)) {  // the decoder gives none such; valid JSON all the same
+        line.append("null");
+        return;
+    }
     static constexpr std::int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
     const std::int64_t scale = kScale[decimals];
     std::int64_t scaled = std::llround(std::abs(value) * double(scale));

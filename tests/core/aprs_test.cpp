@@ -269,6 +269,7 @@ TEST(Aprs, MalformedPacketsGiveAReason)
         {")AB!4903.50N/07201.75WA", "invalid item"},
         {":WU2Z:Testing", "invalid message addressee"},
         {"T#abc,1", "invalid telemetry"},
+        {"T#1,nan,inf", "invalid telemetry"},
         {"_1009c220", "invalid weather timestamp"},
         {"}no header here", "invalid third-party header"},
         {"}A>B:}C>D:}E>F:}G>H:}I>J:!", "invalid third-party header"},  // nested too deep
