@@ -22,6 +22,7 @@ namespace quillon {
 struct ReportOptions {
     bool timeFrames = false;  // TIMEFRAMES=YES: the dump log line starts with the time
     bool hexFile = false;     // HEXFILE=YES: a hex log line for a payload
+    bool aprs = false;        // APRS=YES: an APRS frame's report says what it means
 };
 
 struct FrameReport {
