@@ -1,7 +1,10 @@
 #include "decoder/frame_json.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string_view>
+
+#include "decoder/frame_aprs.h"
 
 #include "text/hex.h"
 #include "text/json.h"
@@ -29,8 +32,168 @@ std::string_view Chars(std::span<const std::uint8_t> bytes)
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-void AppendDecoded(std::string& line, const DecoderState& dec)
+// `value` with at most `decimals` decimals, trailing zeros dropped ("66.67",
+// "12", "-3.5"); latitude and longitude keep all six.
+void AppendDecimal(std::string& line, double value, int decimals, bool keepZeros = false)
 {
+    char text[48];
+    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+    if (!keepZeros && decimals > 0) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    const std::string_view number(text, static_cast<std::size_t>(end - text));
+    line.append(number == "-0" ? number.substr(1) : number);  // a small negative value rounded away
+}
+
+void AppendUtc(std::string& line, std::chrono::system_clock::time_point t)
+{
+    using namespace std::chrono;
+    const sys_days day = floor<days>(t);
+    const year_month_day date{day};
+    const hh_mm_ss<seconds> clock{floor<seconds>(t - day)};
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "\"%04d-%02u-%02uT%02d:%02d:%02dZ\"", int(date.year()),
+                                unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                                int(clock.minutes().count()), int(clock.seconds().count()));
+    line.append(text, static_cast<std::size_t>(n));
+}
+
+void AppendAprs(std::string& line, const AprsPacket& p);
+
+template <typename T>
+void Optional(std::string& line, std::string_view name, const std::optional<T>& value, int decimals)
+{
+    if (!value)
+        return;
+    Key(line, name);
+    AppendDecimal(line, static_cast<double>(*value), decimals);
+}
+
+void Text(std::string& line, std::string_view name, std::string_view value)
+{
+    if (value.empty())
+        return;
+    Key(line, name);
+    AppendJsonString(line, value);
+}
+
+void AppendWeather(std::string& line, const AprsWeather& w)
+{
+    Optional(line, "wind_direction", w.windDirection, 0);
+    Optional(line, "wind_speed", w.windSpeed, 2);
+    Optional(line, "wind_gust", w.windGust, 2);
+    Optional(line, "temperature", w.temperature, 2);
+    Optional(line, "rain_1h", w.rain1h, 2);
+    Optional(line, "rain_24h", w.rain24h, 2);
+    Optional(line, "rain_midnight", w.rainMidnight, 2);
+    Optional(line, "humidity", w.humidity, 0);
+    Optional(line, "pressure", w.pressure, 1);
+    Optional(line, "luminosity", w.luminosity, 0);
+}
+
+void AppendTelemetry(std::string& line, const AprsTelemetry& t)
+{
+    Optional(line, "sequence", t.sequence, 0);
+    Key(line, "values");
+    line.push_back('[');
+    for (int i = 0; i < t.valueCount; ++i) {
+        if (i > 0)
+            line.push_back(',');
+        AppendDecimal(line, t.values[static_cast<std::size_t>(i)], 6);
+    }
+    line.push_back(']');
+    if (t.bits) {
+        Key(line, "bits");
+        line.push_back('"');
+        for (int bit = 7; bit >= 0; --bit)
+            line.push_back((*t.bits >> bit) & 1 ? '1' : '0');
+        line.push_back('"');
+    }
+}
+
+// A nested object: `,"name":{...}`.
+template <typename Body>
+void Object(std::string& line, std::string_view name, Body body)
+{
+    Key(line, name);
+    std::string inner;
+    body(inner);
+    line.append(inner.empty() ? "{" : inner).push_back('}');
+}
+
+void AppendAprs(std::string& line, const AprsPacket& p)
+{
+    Key(line, "type");
+    AppendJsonString(line, AprsTypeName(p.type));
+    Text(line, "format", AprsFormatName(p.format));
+    if (p.latitude && p.longitude) {
+        Key(line, "latitude");
+        AppendDecimal(line, *p.latitude, 6, true);
+        Key(line, "longitude");
+        AppendDecimal(line, *p.longitude, 6, true);
+    }
+    if (p.ambiguity > 0) {
+        Key(line, "ambiguity");
+        AppendNumber(line, p.ambiguity);
+    }
+    if (p.symbolTable != 0) {
+        Text(line, "symbol_table", std::string_view(&p.symbolTable, 1));
+        Text(line, "symbol_code", std::string_view(&p.symbolCode, 1));
+    }
+    Optional(line, "course", p.course, 0);
+    Optional(line, "speed", p.speed, 1);
+    Optional(line, "altitude", p.altitude, 1);
+    Text(line, "phg", p.phg);
+    Text(line, "comment", p.comment);
+    if (p.messaging) {
+        Key(line, "messaging");
+        line.append(*p.messaging ? "true" : "false");
+    }
+    Text(line, "timestamp", p.timestamp);
+    if (p.time) {
+        Key(line, "time");
+        AppendUtc(line, *p.time);
+    }
+    Text(line, "name", p.name);
+    if (p.alive) {
+        Key(line, "alive");
+        line.append(*p.alive ? "true" : "false");
+    }
+    Text(line, "addressee", p.addressee);
+    Text(line, "text", p.text);
+    Text(line, "message_id", p.messageId);
+    if (p.weather)
+        Object(line, "weather", [&](std::string& o) { AppendWeather(o, *p.weather); });
+    if (p.telemetry)
+        Object(line, "telemetry", [&](std::string& o) { AppendTelemetry(o, *p.telemetry); });
+    if (p.inner) {
+        Object(line, "inner", [&](std::string& o) {
+            Text(o, "source", p.inner->source);
+            Text(o, "destination", p.inner->destination);
+            Key(o, "path");
+            o.push_back('[');
+            for (std::size_t i = 0; i < p.inner->path.size(); ++i) {
+                if (i > 0)
+                    o.push_back(',');
+                AppendJsonString(o, p.inner->path[i]);
+            }
+            o.push_back(']');
+            Object(o, "aprs", [&](std::string& a) { AppendAprs(a, *p.inner); });
+        });
+    }
+    Text(line, "error", p.error);
+}
+
+void AppendDecoded(std::string& line, const DecoderState& dec, std::chrono::system_clock::time_point time)
+{
+    if (!HeaderIsWhole(dec)) {
+        Key(line, "damaged");
+        line.append("true");
+        return;
+    }
     Key(line, "source");
     AppendJsonString(line, dec.SourceCall);
     Key(line, "destination");
@@ -65,6 +228,9 @@ void AppendDecoded(std::string& line, const DecoderState& dec)
     line.push_back('"');
     Key(line, "payload_text");
     AppendJsonString(line, Chars(payload));
+
+    if (const std::optional<AprsPacket> aprs = DecodeAprsFrame(dec, time))
+        Object(line, "aprs", [&](std::string& o) { AppendAprs(o, *aprs); });
 }
 
 }  // namespace
@@ -92,7 +258,7 @@ std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_
     AppendNumber(line, static_cast<int>(frame.size()));
 
     if (report.decoded)
-        AppendDecoded(line, *report.decoded);
+        AppendDecoded(line, *report.decoded, report.time);
     line.append("}\n");
     return line;
 }

@@ -32,6 +32,12 @@
 //                 with a blank between bytes, as the hex log; "" when empty
 //   payload_text  the payload, one Windows-1252 character per byte, every
 //                 control character as \u00XX (text/json.h)
+//   aprs          a UI frame with PID F0 only: what the APRS packet says,
+//                 {"type":...,"format":...,"latitude":...}, each field left
+//                 out where the packet has none (AppendAprs lists them)
+// A decoded frame whose header is not whole (the frame ends inside the address
+// field or the control byte, or no address ends the field) has none of these
+// but "damaged":true: its callsigns would be made up.
 // Every text from the air is escaped there too: a line is valid UTF-8 and
 // valid JSON whatever the frame held.
 #pragma once

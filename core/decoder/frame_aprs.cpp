@@ -1,0 +1,51 @@
+#include "decoder/frame_aprs.h"
+
+#include <array>
+
+#include "decoder/frame_bytes.h"
+#include "decoder/frame_report.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kFirstAddressPosition = 3;
+constexpr int kAddressLength = 7;
+
+}  // namespace
+
+bool HeaderIsWhole(const DecoderState& dec)
+{
+    const int lastByte = dec.DecodedFrameLength - 1;  // the closing FEND behind it
+    for (int address = 0; address < 2 + kMaxDigipeaters; ++address) {
+        const int ssidPosition = kFirstAddressPosition + kAddressLength * address + kAddressLength - 1;
+        if (ssidPosition > lastByte)
+            return false;
+        if (FrameByteOr(dec, ssidPosition, kMissingSsidByte) & 0x01)
+            return address >= 1 && ssidPosition + 1 <= lastByte;  // a source, and the control byte
+    }
+    return false;
+}
+
+std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::system_clock::time_point time)
+{
+    if (!dec.PidByte || !HeaderIsWhole(dec))
+        return std::nullopt;
+    std::array<AprsDigipeater, kMaxDigipeaters> digipeaters;
+    const int count = std::min(dec.DigipeaterCount, kMaxDigipeaters);
+    for (int slot = 1; slot <= count; ++slot) {
+        const std::string_view call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
+        const bool repeated = dec.DigipeaterRepeated[static_cast<std::size_t>(slot)];
+        digipeaters[static_cast<std::size_t>(slot - 1)] = {repeated ? call.substr(0, call.size() - 1) : call,
+                                                           repeated};
+    }
+    return DecodeAprs({.source = dec.SourceCall,
+                       .destination = dec.DestinationCall,
+                       .digipeaters = std::span(digipeaters).first(static_cast<std::size_t>(count)),
+                       .control = dec.ControlByte,
+                       .pid = dec.PidByte,
+                       .payload = PayloadOf(dec),
+                       .time = time});
+}
+
+}  // namespace quillon
