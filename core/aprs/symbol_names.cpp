@@ -73,4 +73,14 @@ std::string_view AprsSymbolName(char table, char code)
     return {};
 }
 
+std::string AprsSymbolText(char table, char code)
+{
+    if (code == 0)
+        return {};
+    std::string text{table, code};
+    if (const std::string_view name = AprsSymbolName(table, code); !name.empty())
+        text.append(" ").append(name);
+    return text;
+}
+
 }  // namespace quillon
