@@ -1,7 +1,8 @@
 // quillon-dump: prints the frame reports of raw KISS logs exactly as the
 // program's console shows them, one console line per output line, or (with
 // --json) the lines of the JSON Lines log the program writes with
-// JSONFILE=YES.
+// JSONFILE=YES, or (with --tnc2) the frames in the TNC2 text form APRS tools
+// read.
 //
 // A raw log (.kss) written with TIMEFRAMES=YES has a time frame in front of
 // every frame; its time becomes the header timestamp of the frame behind it.
@@ -19,6 +20,7 @@
 
 #include "app/receiver.h"
 #include "app/command_line.h"
+#include "decoder/frame_aprs.h"
 #include "terminal_text.h"
 
 using namespace quillon;
@@ -29,12 +31,14 @@ constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kFlushAt = 1 << 18;
 
 constexpr const char* kUsage =
-    "usage: quillon-dump [--raw] [--json] [--color=auto|always|never] [FILE...]\n"
+    "usage: quillon-dump [--raw] [--json] [--tnc2] [--aprs] [--color=auto|always|never] [FILE...]\n"
     "Prints the frames of raw KISS logs (.kss) as the Quillon console reports them.\n"
     "With no FILE, or with FILE -, reads standard input.\n"
     "\n"
     "  --raw           show every frame as received instead of decoding its AX.25 header\n"
     "  --json          print one JSON object per frame, the lines of Quillon's .jsonl log\n"
+    "  --tnc2          print one line per frame, SRC>DST,DIGI*:payload, as APRS tools read it\n"
+    "  --aprs          add what each APRS packet says to its report, after the address line\n"
     "  --color=WHEN    colour the output: auto (on a terminal; the default), always, never\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n";
@@ -42,6 +46,8 @@ constexpr const char* kUsage =
 struct Options {
     bool decode = true;
     bool json = false;
+    bool tnc2 = false;
+    bool aprs = false;
     bool colour = false;
     std::vector<const char*> files;
 };
@@ -73,7 +79,7 @@ public:
     Dumper(const Options& options, Output& output)
         : options_(options),
           output_(output),
-          receiver_(RealClock(), {.report = {}, .decode = options.decode, .buildReports = true, .readLogTimes = true,
+          receiver_(RealClock(), {.report = {.aprs = options.aprs}, .decode = options.decode || options.tnc2, .buildReports = true, .readLogTimes = true,
                                   .json = options.json})
     {
     }
@@ -90,6 +96,12 @@ private:
     {
         if (options_.json)
             return;
+        if (options_.tnc2) {
+            if (report.decoded && HeaderIsWhole(*report.decoded))
+                output_.Text().append(Tnc2Line(*report.decoded)).push_back('\n');
+            output_.FlushIfFull();
+            return;
+        }
         for (const ConsoleRun& run : report.console)
             AppendTerminalText(output_.Text(), run, options_.colour);
         output_.FlushIfFull();
@@ -141,6 +153,10 @@ Options ParseOptions(int argc, char** argv)
             options.decode = false;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--tnc2") {
+            options.tnc2 = true;
+        } else if (arg == "--aprs") {
+            options.aprs = true;
         } else if (arg.starts_with("--color=")) {
             when = arg.substr(8);
         } else {

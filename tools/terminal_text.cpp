@@ -61,6 +61,7 @@ std::string_view AnsiColour(std::uint32_t colour)
     case colour::Red: return "\x1b[31m";
     case colour::Green: return "\x1b[32m";
     case colour::Blue: return "\x1b[34m";
+    case colour::Purple: return "\x1b[35m";
     case colour::DisabledText: return "\x1b[2;37m";
     default: return {};  // black and anything else: the terminal's text colour
     }

@@ -159,7 +159,7 @@ void ReadMdhm(Text s, system_clock::time_point now, AprsPacket& p)
 std::optional<double> ReadAngle(Text s, int degreeDigits, char positive, char negative, int& blanks)
 {
     // DD MM . hh H, the digits from the right: hundredths, tenths, minutes, tens of minutes
-    const int size = degreeDigits + 5;
+    const int size = degreeDigits + 6;
     if (static_cast<int>(s.size()) < size || s[static_cast<std::size_t>(degreeDigits + 2)] != '.')
         return std::nullopt;
     const char hemisphere = s[static_cast<std::size_t>(size - 1)];

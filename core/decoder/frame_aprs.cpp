@@ -48,4 +48,32 @@ std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::
                        .time = time});
 }
 
+std::string Tnc2Line(const DecoderState& dec)
+{
+    const std::span<const std::uint8_t> payload = PayloadOf(dec);
+    std::string line;
+    line.reserve(dec.SourceCall.size() + dec.DestinationCall.size() + 11 * dec.DigipeaterCount + payload.size() + 4);
+    line.append(dec.SourceCall).push_back('>');
+    line.append(dec.DestinationCall);
+    int lastRepeated = 0;
+    for (int slot = 1; slot <= dec.DigipeaterCount && slot <= kMaxDigipeaters; ++slot) {
+        if (dec.DigipeaterRepeated[static_cast<std::size_t>(slot)])
+            lastRepeated = slot;
+    }
+    for (int slot = 1; slot <= dec.DigipeaterCount && slot <= kMaxDigipeaters; ++slot) {
+        std::string_view call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
+        if (dec.DigipeaterRepeated[static_cast<std::size_t>(slot)])
+            call.remove_suffix(1);  // the console's "*"
+        if (call.empty())
+            continue;
+        line.append(",").append(call);
+        if (slot == lastRepeated)
+            line.push_back('*');
+    }
+    line.push_back(':');
+    for (const std::uint8_t b : payload)
+        line.push_back(b == '\r' || b == '\n' ? '.' : static_cast<char>(b));
+    return line;
+}
+
 }  // namespace quillon

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include "aprs/aprs.h"
 #include "decoder/decoder.h"
@@ -19,5 +20,12 @@ bool HeaderIsWhole(const DecoderState& dec);
 // must outlive it (and not move). `time` is the frame's time, for timestamps.
 std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec,
                                           std::chrono::system_clock::time_point time);
+
+// The frame in the TNC2 monitor form APRS tools read, without line end:
+// "SRC>DST,DIGI1,DIGI2*,DIGI3:payload", the "*" behind the last digipeater
+// whose H bit is set, blank digipeater calls left out, the payload's bytes as
+// received but a CR or LF shown as "." as in the dump log. Only for a frame
+// whose header is whole.
+std::string Tnc2Line(const DecoderState& dec);
 
 }  // namespace quillon

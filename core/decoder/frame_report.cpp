@@ -5,6 +5,7 @@
 #include <span>
 
 #include "decoder/decode.h"
+#include "decoder/frame_aprs.h"
 #include "text/hex.h"
 #include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
@@ -151,6 +152,10 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
         const DecoderState& dec = report.decoded.emplace(DecodeAx25Frame(rx));
         console.push_back({ControlLine(dec), colour::Grey});
         console.push_back({dec.AddressText + '\r', colour::Black});
+        if (options.aprs) {
+            if (const std::optional<AprsPacket> aprs = DecodeAprsFrame(dec, report.time))
+                console.push_back({AprsSummaryLine(*aprs) + '\r', colour::Purple});
+        }
         dumped = PayloadOf(dec);
         dumpColour = colour::Red;
         if (options.hexFile && !dumped.empty())
