@@ -79,19 +79,20 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
          "position /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Going east"},
         {"DL1ABC", ">Lunch break", nullptr, "status /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Lunch break"},
         // A new position without course and speed: the old ones go; an empty comment leaves the last one.
-        {"DL1ABC", "=4807.50N/01134.50E-", nullptr, "position /- house | 48.125000,11.575000 | 1.4 km 180 | - - | Lunch break"},
+        {"DL1ABC", "=4807.50N/01134.50E-", nullptr, "position /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", ";LEADER   *092345z4903.50N/07201.75W>Not me", nullptr,  // an object is someone else
-         "object /- house | 48.125000,11.575000 | 1.4 km 180 | - - | Lunch break"},
+         "object /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", "!4903.5xN/07201.75W-", nullptr,
-         "position malformed /- house | 48.125000,11.575000 | 1.4 km 180 | - - | Lunch break"},
+         "position malformed /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", "}N0CALL>APRS,TCPIP,DL1ABC*:!4903.50N/07201.75W-Gated", nullptr,
-         "third-party /- house | 48.125000,11.575000 | 1.4 km 180 | - - | Lunch break"},
-        {"DL1ABC", nullptr, "JN58SD42", "third-party /- house | 48.125000,11.575000 | 1.4 km 206 | - - | Lunch break"},
+         "third-party /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", nullptr, "JN58SD42", "third-party /- house | 48.125000,11.575000 | 3.0 km 113 | - - | Lunch break"},
         {"DL1ABC", nullptr, "", "third-party /- house | 48.125000,11.575000 | - | - - | Lunch break"},
         // Symbols of the alternate table, overlaid, or without a name.
-        {"OE3XYZ", "!4808.75NS01137.50E#PHG5360", nullptr, "position S# digipeater | 48.145833,11.625000 | - | - - | PHG5360"},
-        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr, "position \\> vehicle | 48.145833,11.625000 | - | - - | PHG5360"},
-        {"OE3XYZ", "!4808.75N/01137.50ED", nullptr, "position /D | 48.145833,11.625000 | - | - - | PHG5360"},
+        {"OE3XYZ", "!4808.75NS01137.50E#PHG5360On the hill", nullptr,
+         "position S# digipeater | 48.145833,11.625000 | - | - - | On the hill"},
+        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr, "position \\> vehicle | 48.145833,11.625000 | - | - - | On the hill"},
+        {"OE3XYZ", "!4808.75N/01137.50ED", nullptr, "position /D | 48.145833,11.625000 | - | - - | On the hill"},
         {"N0CALL", "Hello", nullptr, "unknown  | - | - | - - | "},
     };
     HeardList list;
