@@ -64,13 +64,13 @@ enum class HeardVerdict { Counted, NotDecoded, ShortHeader, NoCallsign };
 // order of the rows says nothing (views sort). When the list is full, a
 // newcomer takes over the row of the station heard least recently, which has
 // been silent longest: on a busy channel over weeks the list keeps who is
-// around now and never grows past its capacity (some 560 bytes a station).
+// around now and never grows past its capacity (some 640 bytes a station).
 // "Least recently" is in the order the reports came, not by their stamps, so
 // that a clock set back does not make the list drop the wrong station.
 class HeardList {
 public:
     // About a month of a busy APRS channel, where a few hundred different
-    // stations a day are heard, in some 4.3 MB; the table still sorts it in
+    // stations a day are heard, in some 6.4 MB; the table still sorts it in
     // a tenth of a second.
     static constexpr std::size_t kDefaultCapacity = 10000;
     // Payload bytes kept of a station's last frame, and of its comment.
