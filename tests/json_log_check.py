@@ -1,12 +1,34 @@
 #!/usr/bin/env python3
 """quillon-dump --json against quillon-dump's console report of the same raw log: every JSON line must parse
-with Python's json (strictly: no NaN, no repeated name) and agree with the console's report of its frame. Then
-the same for a log of random frames, whose every byte may come from the air, against what was written.
+with Python's json (strictly: no NaN, no repeated name) and agree with the console's report of its frame; --aprs
+adds one line to the report of each frame with an "aprs" object and changes nothing else; --tnc2 gives each frame
+its header and payload as the JSON line has them. Then the same for a log of random frames, whose every byte may
+come from the air, against what was written.
     json_log_check.py QUILLON_DUMP LOG.kss"""
 import json, math, os, random, re, subprocess, sys, tempfile
 
 dump, log = sys.argv[1:3]
 errors = []
+
+def tnc2(j):
+    """The TNC2 line of a frame's JSON line: the "*" behind the last repeated digipeater, CR and LF as "."."""
+    digis, last = j['digipeaters'], max([i for i, d in enumerate(j['digipeaters']) if d['repeated']], default=-1)
+    path = ''.join(f",{d['call']}{'*' if i == last else ''}" for i, d in enumerate(digis) if d['call'])
+    line = bytes(BYTE[c] for c in f"{j['source']}>{j['destination']}{path}:") + bytes.fromhex(j['payload_hex'])
+    return line.replace(b'\r', b'.').replace(b'\n', b'.')
+
+def check_aprs_and_tnc2(name, lines):
+    """--aprs and --tnc2 against the JSON lines of the same log."""
+    plain = run('--color=never').split(b'\n')
+    with_aprs = run('--color=never', '--aprs').split(b'\n')
+    added = [line for line in with_aprs if line.startswith(b'APRS ')]
+    if [line for line in with_aprs if not line.startswith(b'APRS ')] != plain:
+        errors.append(f'{name}: --aprs changes the report besides its APRS lines')
+    check(0, f'{name}: APRS lines', len(added), sum('aprs' in j for j in lines))
+    got, expected = run('--tnc2').split(b'\n')[:-1], [tnc2(j) for j in lines if 'source' in j]
+    wrong = [(g, e) for g, e in zip(got, expected) if g != e]
+    if len(got) != len(expected) or wrong:
+        errors.append(f'{name}: {len(got)} --tnc2 lines for {len(expected)} frames, {len(wrong)} wrong: {wrong[:1]}')
 
 def run(*options):
     return subprocess.run([dump, *options, log], capture_output=True, check=True).stdout
@@ -77,6 +99,8 @@ for n, (r, j, k) in enumerate(zip(reports, decoded, raw), 1):
     via = ' via ' + ','.join(c for c in calls if c) if calls and calls[0] else ''
     check(n, 'addresses', shown(f"from {j['source']} to {j['destination']}{via}: "), r['address'])
     check(n, 'raw line', k, {name: j[name] for name in ('time', 'port', 'command', 'type', 'length')})
+    check(n, 'aprs object', 'aprs' in j, r['control'] in ('UI', 'UI!') and r['pid'] == 'F0')
+check_aprs_and_tnc2('sample', decoded)
 
 # Random frames, each behind a time frame: any byte but FEND, escapes and broken escapes among them.
 rnd, written = random.Random(868), []
@@ -91,6 +115,7 @@ with tempfile.NamedTemporaryFile(suffix='.kss', delete=False) as random_log:
 log = random_log.name
 try:
     decoded, raw = json_lines(), json_lines('--raw')
+    check_aprs_and_tnc2('random', decoded)
 finally:
     os.unlink(log)
 if len(decoded) != len(written) or len(raw) != len(written):
@@ -100,6 +125,9 @@ for n, ((stamp, frame), j, k) in enumerate(zip(written, decoded, raw), 1):
             'type': TYPES.get(frame[1], 'unknown Protocol'), 'length': len(frame)}
     check(n, 'random raw line', k, head)
     check(n, 'random frame', {name: j[name] for name in head}, head)
+    if j.get('damaged'):
+        check(n, 'random damaged frame', j, dict(head, damaged=True))
+        continue
     payload = bytes.fromhex(j['payload_hex'])
     check(n, 'random payload_text as bytes', bytes(BYTE[c] for c in j['payload_text']), payload)
     if b'\xdb' not in frame:  # no escapes: the payload ends the frame

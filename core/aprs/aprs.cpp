@@ -75,15 +75,16 @@ bool ValidPosition(const AprsPacket& p)
 
 // ---- timestamps -------------------------------------------------------------
 
-// The candidate nearest to `now` among the same field a period earlier, now
-// and a period later: a timestamp names the nearest such moment.
+// A timestamp names the latest moment with its fields that is not later than
+// `now` (give or take the clocks' difference, `slack`): the candidates are
+// the same fields a period (a day, a month, a year) earlier, now and later.
 template <typename Make>
-std::optional<system_clock::time_point> Nearest(system_clock::time_point now, Make make)
+std::optional<system_clock::time_point> Latest(system_clock::time_point now, system_clock::duration slack, Make make)
 {
     std::optional<system_clock::time_point> best;
     for (int shift = -1; shift <= 1; ++shift) {
         const std::optional<system_clock::time_point> t = make(shift);
-        if (t && (!best || std::chrono::abs(*t - now) < std::chrono::abs(*best - now)))
+        if (t && *t <= now + slack && (!best || *t > *best))
             best = t;
     }
     return best;
@@ -118,11 +119,11 @@ bool ReadTimestamp(Text s, system_clock::time_point now, AprsPacket& p)
         return true;
     const year_month_day today{floor<days>(now)};
     if (kind == 'h') {
-        p.time = Nearest(now, [&](int shift) {
+        p.time = Latest(now, hours(1), [&](int shift) {
             return At(year_month_day{sys_days(today) + days(shift)}, a, b, c);
         });
     } else {
-        p.time = Nearest(now, [&](int shift) {
+        p.time = Latest(now, days(1), [&](int shift) {
             const year_month ym = year_month{today.year(), today.month()} + months(shift);
             return At(ym / day(static_cast<unsigned>(a)), b, c, 0);
         });
@@ -145,7 +146,7 @@ void ReadMdhm(Text s, system_clock::time_point now, AprsPacket& p)
     if (now == system_clock::time_point{})
         return;
     const year_month_day today{floor<days>(now)};
-    p.time = Nearest(now, [&](int shift) {
+    p.time = Latest(now, days(1), [&](int shift) {
         return At(year_month_day{today.year() + years(shift), month(static_cast<unsigned>(mo)),
                                  day(static_cast<unsigned>(d))},
                   h, mi, 0);
@@ -153,6 +154,11 @@ void ReadMdhm(Text s, system_clock::time_point now, AprsPacket& p)
 }
 
 // ---- positions ---------------------------------------------------------------
+
+// Half the area an ambiguous position leaves open, in minutes, by the digits
+// blanked: it stands for the middle of that area.
+constexpr double kHalfBox[] = {0, 0.05, 0.5, 5, 30};
+constexpr int kBlankedHundredths[] = {1, 10, 100, 1000, 6000};
 
 // "4903.50N" or "07201.75W" with up to four trailing digits blanked. Returns
 // degrees, or nullopt; `blanks` gets the digits blanked.
@@ -192,8 +198,6 @@ std::optional<double> ReadAngle(Text s, int degreeDigits, char positive, char ne
                            (digits[degreeDigits + 2] - '0') * 10 + (digits[degreeDigits + 3] - '0');
     if (hundredths >= 6000)
         return std::nullopt;
-    // An ambiguous position stands for the middle of the area it leaves open.
-    static constexpr double kHalfBox[] = {0, 0.005, 0.05, 0.5, 5};
     double minutes = hundredths / 100.0 + kHalfBox[std::min(blanks, 4)];
     const double value = degrees + minutes / 60.0;
     return hemisphere == negative ? -value : value;
@@ -487,7 +491,7 @@ void ReadComment(Text s, AprsPacket& p)
             if (p.course)
                 w.windDirection = *p.course == 360 ? 0 : *p.course;
             if (p.speed)
-                w.windSpeed = *p.speed / kKnotsToKmh * kMphToMs;
+                w.windSpeed = *p.speed / 3.6;  // km/h to m/s
             p.course.reset();
             p.speed.reset();
             any = true;
@@ -596,7 +600,6 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
         p.error = "invalid latitude";
         return;
     }
-    static constexpr double kHalfBox[] = {0, 0.005, 0.05, 0.5, 5};
     double lat = degrees + (hundredths / 100.0 + kHalfBox[blanks]) / 60.0;
     if (!bit[3])
         lat = -lat;
@@ -616,7 +619,9 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
         p.error = "invalid longitude";
         return;
     }
-    double lon = lonDegrees + (lonMinutes + lonHundredths / 100.0 + kHalfBox[blanks]) / 60.0;
+    // The longitude is as ambiguous as the latitude.
+    const int kept = (lonMinutes * 100 + lonHundredths) / kBlankedHundredths[blanks] * kBlankedHundredths[blanks];
+    double lon = lonDegrees + (kept / 100.0 + kHalfBox[blanks]) / 60.0;
     if (bit[5])
         lon = -lon;
     if (!ValidSymbolTable(info[8])) {

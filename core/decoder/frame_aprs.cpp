@@ -1,5 +1,6 @@
 #include "decoder/frame_aprs.h"
 
+#include <algorithm>
 #include <array>
 
 #include "decoder/frame_bytes.h"
@@ -71,8 +72,8 @@ std::string Tnc2Line(const DecoderState& dec)
             line.push_back('*');
     }
     line.push_back(':');
-    for (const std::uint8_t b : payload)
-        line.push_back(b == '\r' || b == '\n' ? '.' : static_cast<char>(b));
+    line.append(reinterpret_cast<const char*>(payload.data()), payload.size());
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, '.');
     return line;
 }
 

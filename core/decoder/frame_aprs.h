@@ -24,8 +24,9 @@ std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec,
 // The frame in the TNC2 monitor form APRS tools read, without line end:
 // "SRC>DST,DIGI1,DIGI2*,DIGI3:payload", the "*" behind the last digipeater
 // whose H bit is set, blank digipeater calls left out, the payload's bytes as
-// received but a CR or LF shown as "." as in the dump log. Only for a frame
-// whose header is whole.
+// received; a CR or LF, in the payload or a call from the air, shows as "."
+// as in the dump log, so the line stays one line. Only for a frame whose
+// header is whole.
 std::string Tnc2Line(const DecoderState& dec);
 
 }  // namespace quillon

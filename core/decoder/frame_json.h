@@ -7,7 +7,8 @@
 //    "source":"NOCALL-3","destination":"BEACON",
 //    "digipeaters":[{"call":"RELAY-1","repeated":true}],
 //    "control":"UI","control_byte":3,"pid":240,
-//    "payload_hex":"48 65 6C 6C 6F 0D","payload_text":"Hello\u000D"}
+//    "payload_hex":"48 65 6C 6C 6F 0D","payload_text":"Hello\u000D",
+//    "aprs":{"type":"unknown"}}
 //
 // Always, in this order:
 //   time          the report's time in UTC, ISO 8601, the milliseconds

@@ -117,6 +117,22 @@ TEST(FrameReport, WorkedExampleDecodedAndRaw)
     EXPECT_TRUE(raw.frameCaption == "RAW KISS Frame" && !raw.dumpLogLine && !raw.hexLogLine && !raw.decoded);
 }
 
+// With the APRS line on, an APRS frame's report says what the packet means, after the address line; other frames
+// and the reports without it stay as they were.
+TEST(FrameReport, AprsLineOnlyWhenSwitchedOn)
+{
+    const std::string aprs = Kiss(Ui({}, "!6028.51N/02505.68E#PHG7220RELAY,WIDE, OH2AP", A("APRS"))),
+                      iFrame = Kiss(Ui({}, "!6028.51N/02505.68E#", A("APRS"), A("NOCALL", 3), 0x10, 0xF0));
+    const ReportOptions on{.timeFrames = false, .hexFile = false, .aprs = true};
+    const std::vector<Line> lines = Lines(Report(aprs, true, on).console);
+    EXPECT_EQ(std::vector<Line>(lines.begin() + 3, lines.begin() + 5), (std::vector<Line>{
+        {"from NOCALL-3 to APRS: ", colour::Black},
+        {"APRS position 60\xB0" "28.51'N 025\xB0" "05.68'E  /#  PHG 7220  \"RELAY,WIDE, OH2AP\"", colour::Purple}}));
+    EXPECT_EQ(Report(aprs).console.size() + 1, Report(aprs, true, on).console.size());
+    EXPECT_EQ(Report(iFrame).console, Report(iFrame, true, on).console);
+    EXPECT_EQ(Report(aprs, false).console, Report(aprs, false, on).console);
+}
+
 TEST(FrameReport, HexDumpOfTwentyBytesPerLine)
 {
     const struct { std::size_t payload; std::vector<std::string> labels; } cases[] = {
@@ -189,10 +205,13 @@ TEST(FrameJson, OneLineOfJsonPerFrame)
 {
     const std::string ui = Kiss(Ui({A("RELAY", 0, true), A("WIDE2", 1)}, "Hi\r", A("APRS"), A("N0CALL", 9)));
     const std::string kiss = R"J("port":0,"command":0,"type":"KISS Frame (without CRC)","length":)J";
+    ByteString noEnd = EncodeAx25(Ui({A("D1"), A("D2"), A("D3"), A("D4"), A("D5"), A("D6"), A("D7"), A("D8"), A("D9")}));
+    noEnd[7 * 11 - 1] &= 0xFE;  // the ninth digipeater's extension bit
+    const std::string ten = Text(EncodeKissFrame(0x00, noEnd));
     const struct { const char* situation; std::string frame; bool decode; std::string fields; } cases[] = {
         {"UI through two digipeaters, one repeated", ui, true, kiss + R"J(36,"source":"N0CALL-9","destination":"APRS",)J"
          R"J("digipeaters":[{"call":"RELAY","repeated":true},{"call":"WIDE2-1","repeated":false}],"control":"UI",)J"
-         R"J("control_byte":3,"pid":240,"payload_hex":"48 69 0D","payload_text":"Hi\u000D"})J"},
+         R"J("control_byte":3,"pid":240,"payload_hex":"48 69 0D","payload_text":"Hi\u000D","aprs":{"type":"unknown"}})J"},
         {"raw: no decoded fields", ui, false, kiss + "36}"},
         {"I frame", Kiss(Ui({}, "x", A("DEST"), A("SRC"), 0x54, 0xCF)), true, kiss + R"J(20,"source":"SRC",)J"
          R"J("destination":"DEST","digipeaters":[],"control":"I22+","control_byte":84,"pid":207,"payload_hex":"78",)J"
@@ -203,7 +222,12 @@ TEST(FrameJson, OneLineOfJsonPerFrame)
         {"calls from the air: quote, backslash, control byte, a star that is no H bit, a blank digipeater",
          Kiss(Ui({A("X*"), A("Y*", 0, true), A("")}, "", A("Q\"\\\x01"), A("AB"))), true, kiss + R"J(40,"source":"AB",)J"
          R"J("destination":"Q\"\\\u0001","digipeaters":[{"call":"X*","repeated":false},{"call":"Y*","repeated":true},)J"
-         R"J({"call":"","repeated":false}],"control":"UI","control_byte":3,"pid":240,"payload_hex":"","payload_text":""})J"},
+         R"J({"call":"","repeated":false}],"control":"UI","control_byte":3,"pid":240,"payload_hex":"","payload_text":"",)J"
+         R"J("aprs":{"type":"unknown","error":"information field empty"}})J"},
+        {"one byte: no callsigns made up", Bytes("C0 00 41 C0"), true, kiss + R"J(4,"damaged":true})J"},
+        {"the frame ends with the source address", Kiss(Ui({}, "", A("APRS"), A("N0CALL"))).substr(0, 16) + "\xC0", true,
+         kiss + R"J(17,"damaged":true})J"},
+        {"no address ends the field", ten, true, kiss + R"J(83,"damaged":true})J"},
         {"SMACK", Bytes("C0 80 41 C0"), false, R"J("port":8,"command":0,"type":"SMACK Frame (with CRC)","length":4})J"},
         {"unknown command, escaped", Bytes("C0 36 41 DB DC C0"), false, R"J("port":3,"command":6,"type":"unknown Protocol","length":6})J"},
     };
@@ -225,7 +249,41 @@ TEST(FrameJson, EveryPayloadByteIsOneCharacterOfValidUtf8)
     for (int b = 0xA0; b <= 0xFF; ++b)
         text += {char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
     const std::string frame = Kiss(Ui({}, info));
-    EXPECT_TRUE(FrameJsonLine(Report(frame), Received(frame).Bytes()).ends_with(",\"payload_text\":\"" + text + "\"}\n"));
+    EXPECT_TRUE(FrameJsonLine(Report(frame), Received(frame).Bytes())
+                    .ends_with(",\"payload_text\":\"" + text + "\",\"aprs\":{\"type\":\"unknown\"}}\n"));
+}
+
+// The aprs object: its names, units and number formats, one frame of each kind of field.
+TEST(FrameJson, AprsObject)
+{
+    const struct { const char* info; const char* aprs; const char* to = "APRS"; } cases[] = {
+        {"@280910z4903.50N/07201.75W>088/036Go /A=001234", R"J({"type":"position","format":"uncompressed",)J"
+         R"J("latitude":49.058333,"longitude":-72.029167,"symbol_table":"/","symbol_code":">","course":88,"speed":66.7,)J"
+         R"J("altitude":376.1,"comment":"Go ","messaging":true,"timestamp":"280910z",)J"
+         R"J("time":"2013-07-28T09:10:00Z"})J"},
+        {"!49  .  S\\07201.75E\\PHG5132", R"J({"type":"position","format":"uncompressed","latitude":-49.500000,)J"
+         R"J("longitude":72.500000,"ambiguity":4,"symbol_table":"\\","symbol_code":"\\",)J"
+         R"J("phg":"5132","messaging":false})J"},
+        {";LEADER   _092345z/5L!!<*e7>7P[", R"J({"type":"object","format":"compressed","latitude":49.500000,)J"
+         R"J("longitude":-72.750004,"symbol_table":"/","symbol_code":">","course":88,"speed":67.1,"timestamp":"092345z",)J"
+         R"J("time":"2013-07-09T23:45:00Z","name":"LEADER","alive":false})J"},
+        {":WU2Z     :Hi{7", R"J({"type":"message","addressee":"WU2Z","text":"Hi","message_id":"7"})J"},
+        {"_07281400c220s004g005t077r001p002P003h50b09900L123", R"J({"type":"weather","timestamp":"07281400",)J"
+         R"J("time":"2013-07-28T14:00:00Z","weather":{"wind_direction":220,"wind_speed":1.79,"wind_gust":2.24,)J"
+         R"J("temperature":25,"rain_1h":0.25,"rain_24h":0.51,"rain_midnight":0.76,"humidity":50,"pressure":990,)J"
+         R"J("luminosity":123}})J"},
+        {"T#005,199,0.5,255,073,123,01101001", R"J({"type":"telemetry","telemetry":{"sequence":5,)J"
+         R"J("values":[199,0.5,255,73,123],"bits":"01101001"}})J"},
+        {"}W1AW>APRS,TCPIP*:>On air", R"J({"type":"third-party","inner":{"source":"W1AW","destination":"APRS",)J"
+         R"J("path":["TCPIP*"],"aprs":{"type":"status","text":"On air"}}})J"},
+        {"`(_f\x1c", R"J({"type":"position","format":"mic-e","messaging":true,)J"
+         R"J("error":"Mic-E information field too short"})J", "S32U6T"},
+    };
+    for (const auto& c : cases) {
+        const std::string frame = Kiss(Ui({}, c.info, A(c.to)));
+        const std::string line = FrameJsonLine(Report(frame), Received(frame).Bytes());
+        EXPECT_TRUE(line.ends_with(",\"aprs\":"s + c.aprs + "}\n")) << line;
+    }
 }
 
 } }  // namespace quillon::test

@@ -5,10 +5,12 @@
 // the JSON line of every report checked.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/receiver.h"
+#include "decoder/frame_aprs.h"
 #include "decoder/frame_json.h"
 #include "tnc/time_frame.h"
 
@@ -49,6 +51,14 @@ void CheckReport(const FrameReport& report, const ReceiveState& rx, bool decode,
                                  : !options.hexFile || payload == 0);
     const std::string_view dump = *report.dumpLogLine;
     FUZZ_CHECK(dump.size() == payload + (options.timeFrames ? 29 : 0) + 2 && dump.find_first_of("\r\n") == dump.size() - 2);
+    // The APRS line: one, after the address line, for an APRS frame with the switch on; none otherwise.
+    const bool aprs = DecodeAprsFrame(dec, report.time).has_value();
+    FUZZ_CHECK(runs(colour::Purple) == (options.aprs && aprs ? 1u : 0u));
+    FUZZ_CHECK(runs(colour::Purple) == 0 || report.console[4].text.starts_with("APRS "));
+    if (HeaderIsWhole(dec)) {
+        const std::string tnc2 = Tnc2Line(dec);
+        FUZZ_CHECK(tnc2.find_first_of("\r\n") == std::string::npos && tnc2.size() >= payload + 2);
+    }
 }
 
 // One line of JSON as far as its bytes tell (quillon_dump_json_sample parses random frames' lines with a real JSON
@@ -56,8 +66,23 @@ void CheckReport(const FrameReport& report, const ReceiveState& rx, bool decode,
 void CheckJson(const FrameReport& report, const ReceiveState& rx)
 {
     const std::string line = FrameJsonLine(report, rx.Bytes());
+    const bool whole = report.decoded && HeaderIsWhole(*report.decoded);
     FUZZ_CHECK(line.starts_with("{\"time\":\"") && line.ends_with("}\n") &&
-               (line.find(",\"source\":") != std::string::npos) == report.decoded.has_value());
+               (line.find(",\"source\":") != std::string::npos) == whole &&
+               line.ends_with(",\"damaged\":true}\n") == (report.decoded && !whole));
+    // An APRS frame's object, with a type from the list, and a position only within the earth.
+    const bool aprs = whole && DecodeAprsFrame(*report.decoded, report.time).has_value();
+    const std::size_t object = line.find(",\"aprs\":{\"type\":\"");
+    FUZZ_CHECK((object != std::string::npos) == aprs);
+    if (const std::size_t at = line.find("\"latitude\":", object == std::string::npos ? line.size() : object);
+        at != std::string::npos) {
+        double latitude = 0, longitude = 0;
+        std::from_chars(line.data() + at + 11, line.data() + line.size(), latitude);
+        const std::size_t lon = line.find("\"longitude\":", at);
+        FUZZ_CHECK(lon != std::string::npos);
+        std::from_chars(line.data() + lon + 12, line.data() + line.size(), longitude);
+        FUZZ_CHECK(std::abs(latitude) <= 90 && std::abs(longitude) <= 180);
+    }
     int more = 0;  // continuation bytes to come
     for (std::size_t at = 0; at + 1 < line.size(); ++at) {
         const std::uint8_t b = std::uint8_t(line[at]);
@@ -100,7 +125,7 @@ struct CheckingSink final : ReceiveSink {
         FUZZ_CHECK(again.console.size() == report.console.size() && again.dumpLogLine.has_value() == report.dumpLogLine.has_value());
         FUZZ_CHECK(std::equal(again.console.begin() + 2, again.console.end(), report.console.begin() + 2) &&
                    again.console[1].text.substr(23) == report.console[1].text.substr(23));
-        const ReportOptions other{!options.report.timeFrames, !options.report.hexFile};
+        const ReportOptions other{!options.report.timeFrames, !options.report.hexFile, !options.report.aprs};
         const FrameReport otherReport = ReportFrame(rx, !options.decode, other, clock);
         CheckReport(otherReport, rx, !options.decode, other);
         CheckJson(otherReport, rx);
@@ -126,7 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckingSink sink(receiver.State(), clock);
     for (std::size_t chunk = 0, at = 1 + splits, end = 0; chunk <= splits; ++chunk, at = end) {
         const unsigned bits = (data[0] >> 3) + unsigned(chunk);
-        receiver.SetOptions(sink.options = {.report = {(bits & 2) != 0, (bits & 4) != 0}, .decode = (bits & 1) != 0,
+        receiver.SetOptions(sink.options = {.report = {(bits & 2) != 0, (bits & 4) != 0, (bits & 2) != 0},
+                                            .decode = (bits & 1) != 0,
                                             .buildReports = true, .readLogTimes = (bits & 8) != 0, .json = (bits & 16) != 0});
         end = std::min(at + (chunk < splits ? data[1 + chunk] : size - at), size);
         const std::int32_t before = receiver.Counts().FrameCount;
