@@ -108,7 +108,8 @@ QVariant HeardListModel::data(const QModelIndex& index, int role) const
         return {};
     const bool sorting = role == kSortRole;
     const auto position = [&](double GeoPoint::*coordinate) {
-        return Shown(station.position ? std::optional<double>((*station.position).*coordinate) : std::nullopt, sorting, 5);
+        const auto value = station.position ? std::optional<double>((*station.position).*coordinate) : std::nullopt;
+        return Shown(value, sorting, 5);
     };
     switch (index.column()) {
     case Station: return FromCodePage(station.call);
@@ -194,7 +195,8 @@ HeardListWindow::HeardListWindow(QWidget* parent, std::size_t capacity) : QWidge
         {HeardListModel::Distance, "Distance (km)"}, {HeardListModel::Bearing, "Bearing (°)"},
         {HeardListModel::Latitude, "-90.00000"}, {HeardListModel::Longitude, "-180.00000"},
         {HeardListModel::Course, "Course (°)"}, {HeardListModel::Speed, "Speed (km/h)"},
-        {HeardListModel::Comment, "Status or comment as long as this"}, {HeardListModel::Route, "APRS via WIDE1-1*,WIDE2-1"},
+        {HeardListModel::Comment, "Status or comment as long as this"},
+        {HeardListModel::Route, "APRS via WIDE1-1*,WIDE2-1"},
     };
     for (const auto& w : widths)
         table_->setColumnWidth(w.column, metrics.horizontalAdvance(QString::fromUtf8(w.sample)) + 24);

@@ -104,7 +104,8 @@ HeardVerdict HeardList::Add(const FrameReport& report)
     station.route = RouteText(dec);
     const std::span<const std::uint8_t> payload = PayloadOf(dec);
     station.payloadStart = PayloadText(payload.first(std::min(payload.size(), kPayloadStartBytes)));
-    if (const std::optional<AprsPacket> packet = DecodeAprsFrame(dec, report.time); packet && TakeAprs(station, *packet))
+    const std::optional<AprsPacket> packet = DecodeAprsFrame(dec, report.time);
+    if (packet && TakeAprs(station, *packet))
         Locate(station);
     Touched(row);
     return verdict;

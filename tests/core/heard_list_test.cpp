@@ -79,7 +79,8 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
          "position /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Going east"},
         {"DL1ABC", ">Lunch break", nullptr, "status /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Lunch break"},
         // A new position without course and speed: the old ones go; an empty comment leaves the last one.
-        {"DL1ABC", "=4807.50N/01134.50E-", nullptr, "position /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", "=4807.50N/01134.50E-", nullptr,
+         "position /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", ";LEADER   *092345z4903.50N/07201.75W>Not me", nullptr,  // an object is someone else
          "object /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", "!4903.5xN/07201.75W-", nullptr,
@@ -91,7 +92,8 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
         // Symbols of the alternate table, overlaid, or without a name.
         {"OE3XYZ", "!4808.75NS01137.50E#PHG5360On the hill", nullptr,
          "position S# digipeater | 48.145833,11.625000 | - | - - | On the hill"},
-        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr, "position \\> vehicle | 48.145833,11.625000 | - | - - | On the hill"},
+        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr,
+         "position \\> vehicle | 48.145833,11.625000 | - | - - | On the hill"},
         {"OE3XYZ", "!4808.75N/01137.50ED", nullptr, "position /D | 48.145833,11.625000 | - | - - | On the hill"},
         {"N0CALL", "Hello", nullptr, "unknown  | - | - | - - | "},
     };

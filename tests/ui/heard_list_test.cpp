@@ -67,8 +67,8 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
                   "11.62500 | 88 | 67 | Hello | APRS via WIDE1-1*,WIDE2-1 | !4808.75N/01137.50E>088/036Hello",
                   "OE3XYZ-2 |  | 9 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | unknown |  |  |  |  |  |  |  | APRS | "
                   ".status\u00E4",
-                  "N0CALL-7 | /- house | 2 | 2013-07-28 09:59:59 | 2013-07-28 10:00:00 | position | 12.0 | 0 | 48.24550 | "
-                  "11.57550 |  |  |  | APRS via RELAY* | !4814.73N/01134.53E-",
+                  "N0CALL-7 | /- house | 2 | 2013-07-28 09:59:59 | 2013-07-28 10:00:00 | position | 12.0 | 0 | "
+                  "48.24550 | 11.57550 |  |  |  | APRS via RELAY* | !4814.73N/01134.53E-",
               }));
     const struct { int column; Qt::SortOrder order; std::vector<std::string> stations; } sorts[] = {
         {HeardListModel::Distance, Qt::AscendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},  // none: last
