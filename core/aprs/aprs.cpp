@@ -39,11 +39,13 @@ std::optional<int> ToInt(Text s)
     return value;
 }
 
+// A decimal number of `s`, all of it, without exponent; none beyond a
+// billion (no field of a packet comes near), never infinity or NaN.
 std::optional<double> ToDouble(Text s)
 {
     double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !(std::abs(value) <= 1e9))
         return std::nullopt;
     return value;
 }
@@ -473,13 +475,17 @@ void ReadComment(Text s, AprsPacket& p)
         // A weather station: its course and speed are the wind's.
         AprsWeather w;
         bool any = false;
+        // "220/004": direction and speed (mph), each may be "..." or blanks.
+        const auto field = [](Text f, bool& ok) -> std::optional<int> {
+            ok = AllDigits(f) || f.find_first_not_of(" .") == Text::npos;
+            return AllDigits(f) ? ToInt(f) : std::nullopt;
+        };
+        bool directionOk = false;
+        bool speedOk = false;
         if (p.format == AprsFormat::Uncompressed && s.size() >= 7 && s[3] == '/') {
-            const std::optional<int> direction = AllDigits(s.substr(0, 3)) ? ToInt(s.substr(0, 3)) : std::nullopt;
-            const std::optional<int> speed = AllDigits(s.substr(4, 3)) ? ToInt(s.substr(4, 3)) : std::nullopt;
-            const bool blank = [&] {
-                return s.substr(0, 7).find_first_not_of(" ./") == Text::npos;
-            }();
-            if ((direction && speed) || blank) {
+            const std::optional<int> direction = field(s.substr(0, 3), directionOk);
+            const std::optional<int> speed = field(s.substr(4, 3), speedOk);
+            if (directionOk && speedOk) {
                 if (direction)
                     w.windDirection = *direction;
                 if (speed)
@@ -534,7 +540,6 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
 {
     p.type = AprsType::Position;
     p.format = AprsFormat::MicE;
-    p.messaging = true;
     if (info.size() < 9) {
         p.error = "Mic-E information field too short";
         return;

@@ -1,7 +1,6 @@
 // The console's one-line summary of an APRS packet.
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "aprs/aprs.h"
@@ -46,15 +45,25 @@ void AppendInt(std::string& line, int n)
     line.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
+void AppendDigits(std::string& line, long value, int digits)
+{
+    char text[12];
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+        text[i] = char('0' + value % 10);
+    line.append(text, static_cast<std::size_t>(digits));
+}
+
 // "60°28.51'N" or "025°05.68'E".
 void AppendAngle(std::string& line, double value, int degreeDigits, char positive, char negative)
 {
     const long hundredths = std::lround(std::abs(value) * 6000);
-    char text[24];
-    const int n = std::snprintf(text, sizeof text, "%0*ld%c%02ld.%02ld'%c", degreeDigits, hundredths / 6000,
-                                kDegree, hundredths % 6000 / 100, hundredths % 100,
-                                value < 0 ? negative : positive);
-    line.append(text, static_cast<std::size_t>(n));
+    AppendDigits(line, hundredths / 6000, degreeDigits);
+    line.push_back(kDegree);
+    AppendDigits(line, hundredths % 6000 / 100, 2);
+    line.push_back('.');
+    AppendDigits(line, hundredths % 100, 2);
+    line.push_back('\'');
+    line.push_back(value < 0 ? negative : positive);
 }
 
 void AppendWeather(std::string& line, const AprsWeather& w)

@@ -1,7 +1,7 @@
 #include "decoder/frame_json.h"
 
 #include <charconv>
-#include <cstdio>
+#include <cmath>
 #include <string_view>
 
 #include "decoder/frame_aprs.h"
@@ -14,10 +14,14 @@ namespace quillon {
 
 namespace {
 
-// `,"name":`, or `{"name":` for the first field.
+// `,"name":`, or `{"name":` for the first field, or `"name":` for the first
+// field of an object just opened.
 void Key(std::string& line, std::string_view name)
 {
-    line.push_back(line.empty() ? '{' : ',');
+    if (line.empty())
+        line.push_back('{');
+    else if (line.back() != '{')
+        line.push_back(',');
     line.append(1, '"').append(name).append("\":");
 }
 
@@ -32,33 +36,53 @@ std::string_view Chars(std::span<const std::uint8_t> bytes)
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// `value` with at most `decimals` decimals, trailing zeros dropped ("66.67",
-// "12", "-3.5"); latitude and longitude keep all six.
+// `value` with at most `decimals` decimals (0 to 6), trailing zeros dropped
+// ("66.67", "12", "-3.5"); latitude and longitude keep all six. Fixed point
+// in integers: the values are far below the range of a 64-bit integer.
 void AppendDecimal(std::string& line, double value, int decimals, bool keepZeros = false)
 {
-    char text[48];
-    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-    if (!keepZeros && decimals > 0) {
-        while (end[-1] == '0')
-            --end;
-        if (end[-1] == '.')
-            --end;
+    if (!(std::abs(value) < 1e12)) {  // the decoder gives none such; valid JSON all the same
+        line.append("null");
+        return;
     }
-    const std::string_view number(text, static_cast<std::size_t>(end - text));
-    line.append(number == "-0" ? number.substr(1) : number);  // a small negative value rounded away
+    static constexpr std::int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    const std::int64_t scale = kScale[decimals];
+    std::int64_t scaled = std::llround(std::abs(value) * double(scale));
+    if (scaled != 0 && value < 0)
+        line.push_back('-');
+    char digits[24];
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, scaled / scale).ptr);
+    std::int64_t fraction = scaled % scale;
+    int shown = decimals;
+    if (!keepZeros) {
+        for (; shown > 0 && fraction % 10 == 0; --shown)
+            fraction /= 10;
+    }
+    if (shown == 0)
+        return;
+    line.push_back('.');
+    for (int i = shown - 1; i >= 0; --i, fraction /= 10)
+        digits[i] = char('0' + fraction % 10);
+    line.append(digits, static_cast<std::size_t>(shown));
 }
 
+// `"2013-07-28T14:05:09Z"`, whole seconds.
 void AppendUtc(std::string& line, std::chrono::system_clock::time_point t)
 {
     using namespace std::chrono;
     const sys_days day = floor<days>(t);
     const year_month_day date{day};
     const hh_mm_ss<seconds> clock{floor<seconds>(t - day)};
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "\"%04d-%02u-%02uT%02d:%02d:%02dZ\"", int(date.year()),
-                                unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
-                                int(clock.minutes().count()), int(clock.seconds().count()));
-    line.append(text, static_cast<std::size_t>(n));
+    const int fields[] = {int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
+                          int(clock.hours().count()), int(clock.minutes().count()), int(clock.seconds().count())};
+    char text[] = "\"0000-00-00T00:00:00Z\"";
+    static constexpr int kEnds[] = {5, 8, 11, 14, 17, 20};  // one past each field's last digit
+    for (int i = 0; i < 6; ++i) {
+        int value = fields[i];
+        for (int at = kEnds[i] - 1; value > 0 && text[at] == '0'; --at, value /= 10)
+            text[at] = char('0' + value % 10);
+    }
+    line.append(text, sizeof text - 1);
 }
 
 void AppendAprs(std::string& line, const AprsPacket& p);
@@ -119,9 +143,9 @@ template <typename Body>
 void Object(std::string& line, std::string_view name, Body body)
 {
     Key(line, name);
-    std::string inner;
-    body(inner);
-    line.append(inner.empty() ? "{" : inner).push_back('}');
+    line.push_back('{');
+    body(line);
+    line.push_back('}');
 }
 
 void AppendAprs(std::string& line, const AprsPacket& p)
@@ -238,7 +262,7 @@ void AppendDecoded(std::string& line, const DecoderState& dec, std::chrono::syst
 std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_t> frame)
 {
     std::string line;
-    line.reserve(400 + (report.decoded ? 4 * PayloadOf(*report.decoded).size() : 0));
+    line.reserve(400 + (report.decoded ? 256 + 5 * PayloadOf(*report.decoded).size() : 0));  // the aprs object too
     // "2013-07-28 14:05:09.437" -> "2013-07-28T14:05:09.437Z"
     std::string stamp = FormatTimestamp(report.time);
     if (stamp.size() > 10 && stamp[10] == ' ')

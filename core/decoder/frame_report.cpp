@@ -140,7 +140,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
     FrameReport report;
     report.time = clock.Now();
     std::vector<ConsoleRun>& console = report.console;
-    console.reserve(8 + rx.RawFrameLength / kBytesPerDumpLine);
+    console.reserve(9 + rx.RawFrameLength / kBytesPerDumpLine);  // the APRS line too
     // The lone CR after the previous frame's separator leaves one empty line.
     console.push_back({"\r", colour::Black});
     console.push_back({HeaderLine(rx, report.time), colour::Grey});

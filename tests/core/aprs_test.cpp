@@ -153,17 +153,17 @@ TEST(Aprs, MicE)
 {
     // S32U6T: 33 25.64 N, West, no longitude offset, message bits 1 0 0 (standard): "Returning"
     const Row rows[] = {
-        {"`(_fn\"Oj/", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 msg [Returning]", "S32U6T"},
-        {"`(_fn\"Oj/\"4T}Comment", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 msg [Returning] "
+        {"`(_fn\"Oj/", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 [Returning]", "S32U6T"},
+        {"`(_fn\"Oj/\"4T}Comment", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 [Returning] "
                                    "'Comment'", "S32U6T"},
-        {"'(_fn\"Oj/]\"4T}=", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 msg [Returning] ']='",
+        {"'(_fn\"Oj/]\"4T}=", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 [Returning] ']='",
          "S32U6T"},
-        {"`(_f\x1c\x1c\x1cj/", "position mic-e -33.427333,12.129000 /j spd0.00 msg [Emergency]", "332564-4"},  // all bits 0
-        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 msg [Off Duty]", "SSRUVT"},
-        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 msg [Custom-0]", "DDCUVT"},
-        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 msg [Unknown]", "DSCUVT"},
-        {"`(_fn\"Oj/", "position mic-e 33.425000,-112.125000 amb2 /j cse251 spd37.04 msg [Off Duty]", "SSRUZZ"},
-        {"`(_fn\"Oj/Car!W12!", "position mic-e 33.427350,-12.129033 /j cse251 spd37.04 msg [Returning] 'Car'", "S32U6T"},
+        {"`(_f\x1c\x1c\x1cj/", "position mic-e -33.427333,12.129000 /j spd0.00 [Emergency]", "332564-4"},  // all bits 0
+        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 [Off Duty]", "SSRUVT"},
+        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 [Custom-0]", "DDCUVT"},
+        {"`(_fn\"Oj/", "position mic-e 33.427333,-112.129000 /j cse251 spd37.04 [Unknown]", "DSCUVT"},
+        {"`(_fn\"Oj/", "position mic-e 33.425000,-112.125000 amb2 /j cse251 spd37.04 [Off Duty]", "SSRUZZ"},
+        {"`(_fn\"Oj/Car!W12!", "position mic-e 33.427350,-12.129033 /j cse251 spd37.04 [Returning] 'Car'", "S32U6T"},
     };
     Check(rows);
 }
@@ -238,7 +238,7 @@ TEST(Aprs, StatusWeatherTelemetryAndTheRest)
         {"}KB2ICI>APRS,TCPIP*,WIDE:!4903.50N/07201.75W-Test", "third-party inner KB2ICI>APRS,TCPIP*,WIDE: position "
          "uncompressed 49.058333,-72.029167 /- nomsg 'Test'"},
         {"}W1AW>S32U6T:`(_fn\"Oj/", "third-party inner W1AW>S32U6T: position mic-e 33.427333,-12.129000 /j cse251 "
-                                     "spd37.04 msg [Returning]"},
+                                     "spd37.04 [Returning]"},
         {"Hello", "unknown"},
         {"", "unknown error: information field empty"},
     };
@@ -269,6 +269,7 @@ TEST(Aprs, MalformedPacketsGiveAReason)
         {")AB!4903.50N/07201.75WA", "invalid item"},
         {":WU2Z:Testing", "invalid message addressee"},
         {"T#abc,1", "invalid telemetry"},
+        {"T#1,nan,inf", "invalid telemetry"},
         {"_1009c220", "invalid weather timestamp"},
         {"}no header here", "invalid third-party header"},
         {"}A>B:}C>D:}E>F:}G>H:}I>J:!", "invalid third-party header"},  // nested too deep

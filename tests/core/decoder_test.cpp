@@ -276,7 +276,7 @@ TEST(FrameJson, AprsObject)
          R"J("values":[199,0.5,255,73,123],"bits":"01101001"}})J"},
         {"}W1AW>APRS,TCPIP*:>On air", R"J({"type":"third-party","inner":{"source":"W1AW","destination":"APRS",)J"
          R"J("path":["TCPIP*"],"aprs":{"type":"status","text":"On air"}}})J"},
-        {"`(_f\x1c", R"J({"type":"position","format":"mic-e","messaging":true,)J"
+        {"`(_f\x1c", R"J({"type":"position","format":"mic-e",)J"
          R"J("error":"Mic-E information field too short"})J", "S32U6T"},
     };
     for (const auto& c : cases) {
