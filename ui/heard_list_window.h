@@ -21,11 +21,15 @@ namespace quillon {
 // The list as a table. Rows are the list's rows, in place; a refresh tells
 // the views which rows changed and which are new, so that sorting, selection
 // and scrolling stay as they were. Qt::UserRole is the value to sort by:
-// frames as a number, times as milliseconds.
+// frames, distances, angles, speeds and degrees as numbers, times as
+// milliseconds; an empty cell has none and sorts after every value.
 class HeardListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Station, Frames, FirstHeard, LastHeard, Route, Text, ColumnCount };
+    enum Column {
+        Station, Symbol, Frames, FirstHeard, LastHeard, AprsType, Distance, Bearing,
+        Latitude, Longitude, Course, Speed, Comment, Route, Text, ColumnCount
+    };
     static constexpr int kSortRole = Qt::UserRole;
 
     // The list must outlive the model.
@@ -56,6 +60,9 @@ public:
 
     void Add(const FrameReport& report) { list_.Add(report); }
     void Clear();
+    // Where the user's own station is, for the distances and bearings;
+    // nothing: no distances. Shown at once.
+    void SetOwnLocation(std::optional<GeoPoint> location);
     // Shows the window in front, restored when it was minimised.
     void Present();
 

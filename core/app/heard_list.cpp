@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "decoder/ax25_address.h"
+#include "decoder/frame_aprs.h"
 
 namespace quillon {
 
@@ -30,6 +31,39 @@ HeardVerdict Judge(const FrameReport& report)
     if (!IsCallsign(dec.SourceCall))
         return HeardVerdict::NoCallsign;
     return HeardVerdict::Counted;
+}
+
+std::string TextOf(std::string_view bytes, std::size_t limit)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return PayloadText(std::span(data, std::min(bytes.size(), limit)));
+}
+
+// Takes what the station said of itself into its row; true when it gave a
+// position.
+bool TakeAprs(HeardStation& station, const AprsPacket& packet)
+{
+    station.aprsType = packet.type;
+    station.aprsMalformed = !packet.error.empty();
+    if (packet.type == AprsType::Object || packet.type == AprsType::Item || packet.type == AprsType::ThirdParty)
+        return false;  // about another station, or sent on behalf of one
+    if (packet.symbolCode != 0) {
+        station.symbolTable = packet.symbolTable;
+        station.symbolCode = packet.symbolCode;
+    }
+    const std::string_view said = packet.type == AprsType::Status ? packet.text : std::string_view(packet.comment);
+    if (!said.empty())
+        station.comment = TextOf(said, HeardList::kCommentBytes);
+    if (!packet.latitude || !packet.longitude)
+        return false;
+    station.position = GeoPoint{*packet.latitude, *packet.longitude};
+    station.course.reset();
+    station.speedKmh.reset();
+    if (packet.course)
+        station.course = static_cast<std::int16_t>(*packet.course);
+    if (packet.speed)
+        station.speedKmh = static_cast<float>(*packet.speed);
+    return true;
 }
 
 }  // namespace
@@ -70,8 +104,32 @@ HeardVerdict HeardList::Add(const FrameReport& report)
     station.route = RouteText(dec);
     const std::span<const std::uint8_t> payload = PayloadOf(dec);
     station.payloadStart = PayloadText(payload.first(std::min(payload.size(), kPayloadStartBytes)));
+    const std::optional<AprsPacket> packet = DecodeAprsFrame(dec, report.time);
+    if (packet && TakeAprs(station, *packet))
+        Locate(station);
     Touched(row);
     return verdict;
+}
+
+void HeardList::Locate(HeardStation& station) const
+{
+    station.distanceKm.reset();
+    station.bearing.reset();
+    if (!ownLocation_ || !station.position)
+        return;
+    station.distanceKm = static_cast<float>(DistanceKm(*ownLocation_, *station.position));
+    station.bearing = static_cast<std::int16_t>(BearingDegrees(*ownLocation_, *station.position));
+}
+
+void HeardList::SetOwnLocation(std::optional<GeoPoint> location)
+{
+    ownLocation_ = location;
+    for (Row& row : rows_)
+        Locate(row.station);
+    if (shownRows_ > 0) {
+        changedFirst_ = 0;
+        changedEnd_ = shownRows_;
+    }
 }
 
 void HeardList::Touched(std::size_t row)

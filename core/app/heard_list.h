@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "aprs/aprs.h"
+#include "aprs/location.h"
 #include "decoder/frame_report.h"
 
 namespace quillon {
@@ -27,6 +29,26 @@ struct HeardStation {
     // console's payload text (code page, control characters as ".").
     std::string route;
     std::string payloadStart;
+
+    // What the station's APRS frames said. Each field is the last one given:
+    // a frame without it (a status has no position) leaves it as it was.
+    // Objects, items and third-party packets speak of someone else, and give
+    // the station none of these but the type.
+    std::optional<AprsType> aprsType;  // of the last APRS frame
+    bool aprsMalformed = false;        // that frame had an error
+    char symbolTable = 0;              // '/', '\\' or an overlay; 0: none yet
+    char symbolCode = 0;
+    // A position comes with its own course and speed, or none: a station that
+    // has stopped sending them has stopped moving.
+    std::optional<GeoPoint> position;
+    std::optional<std::int16_t> course;  // degrees, 1 to 360
+    std::optional<float> speedKmh;
+    // From the list's own location to the position, when both are known.
+    std::optional<float> distanceKm;
+    std::optional<std::int16_t> bearing;  // degrees true, 0 to 359
+    // The last status text or position comment that was not empty, its first
+    // bytes as the console's text shows them.
+    std::string comment;
 };
 
 // Why a report counts for nobody. A frame that was not decoded (decoding off)
@@ -42,22 +64,30 @@ enum class HeardVerdict { Counted, NotDecoded, ShortHeader, NoCallsign };
 // order of the rows says nothing (views sort). When the list is full, a
 // newcomer takes over the row of the station heard least recently, which has
 // been silent longest: on a busy channel over weeks the list keeps who is
-// around now and never grows past its capacity (some 430 bytes a station).
+// around now and never grows past its capacity (some 640 bytes a station).
 // "Least recently" is in the order the reports came, not by their stamps, so
 // that a clock set back does not make the list drop the wrong station.
 class HeardList {
 public:
     // About a month of a busy APRS channel, where a few hundred different
-    // stations a day are heard, in some 4.3 MB; the table still sorts it in
+    // stations a day are heard, in some 6.4 MB; the table still sorts it in
     // a tenth of a second.
     static constexpr std::size_t kDefaultCapacity = 10000;
-    // Payload bytes kept of a station's last frame.
+    // Payload bytes kept of a station's last frame, and of its comment.
     static constexpr std::size_t kPayloadStartBytes = 40;
+    static constexpr std::size_t kCommentBytes = 60;
 
     explicit HeardList(std::size_t capacity = kDefaultCapacity);
 
+    // Decodes the frame's APRS once, here.
     HeardVerdict Add(const FrameReport& report);
     void Clear();
+
+    // Where the user's own station is: every station with a position gets
+    // its distance and bearing from there; nothing: none does. Changes every
+    // row.
+    void SetOwnLocation(std::optional<GeoPoint> location);
+    const std::optional<GeoPoint>& OwnLocation() const { return ownLocation_; }
 
     std::size_t Size() const { return rows_.size(); }
     std::size_t Capacity() const { return capacity_; }
@@ -84,11 +114,13 @@ private:
         std::list<std::size_t>::iterator recency;
     };
     void Touched(std::size_t row);
+    void Locate(HeardStation& station) const;
 
     std::size_t capacity_;
     std::vector<Row> rows_;
     std::unordered_map<std::string, std::size_t> rowOf_;
     std::list<std::size_t> recency_;  // row numbers, least recently heard first
+    std::optional<GeoPoint> ownLocation_;
 
     bool cleared_ = false;
     std::size_t shownRows_ = 0;  // rows at the last TakeChanges

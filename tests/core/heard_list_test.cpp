@@ -1,5 +1,9 @@
 // The heard list: rows from the reports the receive path builds of real frames.
+#include <iomanip>
+#include <sstream>
+
 #include "app/heard_list.h"
+#include "aprs/symbol_names.h"
 #include "core_test.h"
 #include "timesvc/timesvc.h"
 
@@ -46,6 +50,67 @@ TEST(HeardList, OneRowPerSourceWithItsLastFrame)
     EXPECT_EQ(std::tuple(list.At(0).payloadStart, list.At(1).payloadStart, list.At(1).route),
               std::tuple(longText.substr(0, 40), "a.b..\x7F\xE4", "BEACON"));
     EXPECT_EQ(std::pair(list.RowOf("N0CALL"), list.RowOf("N0CALL-1")), std::pair(std::optional<std::size_t>(2), std::optional<std::size_t>()));
+}
+
+// "TYPE SYMBOL | LATITUDE,LONGITUDE | DISTANCE BEARING | COURSE SPEED | COMMENT", "-" for what is not known.
+std::string Aprs(const HeardStation& s)
+{
+    const auto fixed = [](double value, int decimals) {
+        std::ostringstream text;
+        text << std::fixed << std::setprecision(decimals) << value;
+        return text.str();
+    };
+    return (s.aprsType ? std::string(AprsTypeName(*s.aprsType)) : "-") + (s.aprsMalformed ? " malformed " : " ") +
+           AprsSymbolText(s.symbolTable, s.symbolCode) + " | " +
+           (s.position ? fixed(s.position->latitude, 6) + "," + fixed(s.position->longitude, 6) : "-") + " | " +
+           (s.distanceKm ? fixed(*s.distanceKm, 1) + " km " + std::to_string(*s.bearing) : "-") + " | " +
+           (s.course ? std::to_string(*s.course) : "-") + " " + (s.speedKmh ? fixed(*s.speedKmh, 1) : "-") + " | " +
+           s.comment;
+}
+
+// Each station's last word on its symbol, position, course and speed, and comment; frames that do not
+// say one leave it. The own location, set or changed at any time, gives each a distance and bearing.
+TEST(HeardList, WhatAStationsAprsFramesSaid)
+{
+    const struct { const char* source; const char* info; const char* location; std::string shown; } steps[] = {
+        {"DL1ABC", "!4808.75N/01137.50E>088/036Going east", nullptr,  // no own location yet
+         "position /> car | 48.145833,11.625000 | - | 88 66.7 | Going east"},
+        {"DL1ABC", nullptr, "48.1375,11.5755",  // Munich: the known stations get theirs
+         "position /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Going east"},
+        {"DL1ABC", ">Lunch break", nullptr, "status /> car | 48.145833,11.625000 | 3.8 km 76 | 88 66.7 | Lunch break"},
+        // A new position without course and speed: the old ones go; an empty comment leaves the last one.
+        {"DL1ABC", "=4807.50N/01134.50E-", nullptr,
+         "position /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", ";LEADER   *092345z4903.50N/07201.75W>Not me", nullptr,  // an object is someone else
+         "object /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", "!4903.5xN/07201.75W-", nullptr,
+         "position malformed /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", "}N0CALL>APRS,TCPIP,DL1ABC*:!4903.50N/07201.75W-Gated", nullptr,
+         "third-party /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
+        {"DL1ABC", nullptr, "JN58SD42", "third-party /- house | 48.125000,11.575000 | 3.0 km 113 | - - | Lunch break"},
+        {"DL1ABC", nullptr, "", "third-party /- house | 48.125000,11.575000 | - | - - | Lunch break"},
+        // Symbols of the alternate table, overlaid, or without a name.
+        {"OE3XYZ", "!4808.75NS01137.50E#PHG5360On the hill", nullptr,
+         "position S# digipeater | 48.145833,11.625000 | - | - - | On the hill"},
+        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr,
+         "position \\> vehicle | 48.145833,11.625000 | - | - - | On the hill"},
+        {"OE3XYZ", "!4808.75N/01137.50ED", nullptr, "position /D | 48.145833,11.625000 | - | - - | On the hill"},
+        {"N0CALL", "Hello", nullptr, "unknown  | - | - | - - | "},
+    };
+    HeardList list;
+    for (const auto& step : steps) {
+        if (step.location)
+            list.SetOwnLocation(ParseLocation(step.location));
+        if (step.info)
+            list.Add(Heard({{"APRS"}, {step.source}, {}, 0x03, 0xF0, step.info}, At(10h)));
+        const std::optional<std::size_t> row = list.RowOf(step.source);
+        ASSERT_TRUE(row) << step.source;
+        EXPECT_EQ(Aprs(list.At(*row)), step.shown) << (step.info ? step.info : step.location);
+    }
+    // A frame that is no APRS (not UI, or another PID) says nothing of it.
+    list.Add(Heard({{"DL1ABC"}, {"N0CALL"}, {}, 0x2F, {}, ""}, At(11h)));
+    list.Add(Heard({{"APRS"}, {"N0CALL"}, {}, 0x03, 0xCF, "!4808.75N/01137.50E>"}, At(11h)));
+    EXPECT_EQ(Aprs(list.At(*list.RowOf("N0CALL"))), "unknown  | - | - | - - | ");
 }
 
 // What counts for nobody: frames not decoded, headers that run past the frame's end, sources that are no

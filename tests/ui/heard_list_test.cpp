@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <gtest/gtest.h>
+#include <numeric>
 
 #include "decoder/frame_report.h"
 #include "heard_list_window.h"
@@ -45,32 +46,39 @@ std::vector<std::string> Listed(QAbstractItemModel& rows, std::vector<int> colum
 TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
 {
     HeardListWindow window;
+    window.SetOwnLocation(GeoPoint{48.1375, 11.5755});
     const auto t = At(10h);
-    // Frames 2, 10 and 9: as numbers, not as texts. Last heard within one second, so that only the
-    // milliseconds order them, against the order the stations came in.
+    // Frames 2, 10 and 9, and distances 3.8 and 12.0 km: as numbers, not as texts. Last heard within one
+    // second, so that only the milliseconds order them, against the order the stations came in.
     for (int i = 0; i < 10; ++i)
-        window.Add(Heard(From("DL1ABC", 0, "Hello"), t + 900ms));
+        window.Add(Heard(From("DL1ABC", 0, "!4808.75N/01137.50E>088/036Hello"), t + 900ms));
     for (int i = 0; i < 9; ++i)
         window.Add(Heard(From("OE3XYZ", 2, "\x01status\xE4", {}), t + 500ms));
     window.Add(Heard(From("N0CALL", 7, "x", {{"RELAY", 0, true}}), t - 1s));
-    window.Add(Heard(From("N0CALL", 7, "x", {{"RELAY", 0, true}}), t + 100ms));
+    window.Add(Heard(From("N0CALL", 7, "!4814.73N/01134.53E-", {{"RELAY", 0, true}}), t + 100ms));
     window.show();  // shows what came while it was hidden
 
     QSortFilterProxyModel& rows = window.Rows();
-    EXPECT_EQ(Listed(rows, {0, 1, 2, 3, 4, 5}),
+    std::vector<int> all(HeardListModel::ColumnCount);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(Listed(rows, all),
               (std::vector<std::string>{  // as it opens: who was heard last, first
-                  "DL1ABC | 10 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS via WIDE1-1*,WIDE2-1 | Hello",
-                  "OE3XYZ-2 | 9 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | APRS | .status\u00E4",
-                  "N0CALL-7 | 2 | 2013-07-28 09:59:59 | 2013-07-28 10:00:00 | APRS via RELAY* | x",
+                  "DL1ABC | /> car | 10 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | position | 3.8 | 76 | 48.14583 | "
+                  "11.62500 | 88 | 67 | Hello | APRS via WIDE1-1*,WIDE2-1 | !4808.75N/01137.50E>088/036Hello",
+                  "OE3XYZ-2 |  | 9 | 2013-07-28 10:00:00 | 2013-07-28 10:00:00 | unknown |  |  |  |  |  |  |  | APRS | "
+                  ".status\u00E4",
+                  "N0CALL-7 | /- house | 2 | 2013-07-28 09:59:59 | 2013-07-28 10:00:00 | position | 12.0 | 0 | "
+                  "48.24550 | 11.57550 |  |  |  | APRS via RELAY* | !4814.73N/01134.53E-",
               }));
     const struct { int column; Qt::SortOrder order; std::vector<std::string> stations; } sorts[] = {
+        {HeardListModel::Distance, Qt::AscendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},  // none: last
         {HeardListModel::Frames, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
         {HeardListModel::Frames, Qt::DescendingOrder, {"DL1ABC", "OE3XYZ-2", "N0CALL-7"}},
         {HeardListModel::LastHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
         {HeardListModel::FirstHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
         {HeardListModel::Station, Qt::AscendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},
         {HeardListModel::Route, Qt::DescendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},
-        {HeardListModel::Text, Qt::AscendingOrder, {"OE3XYZ-2", "DL1ABC", "N0CALL-7"}},
+        {HeardListModel::Text, Qt::DescendingOrder, {"OE3XYZ-2", "N0CALL-7", "DL1ABC"}},
     };
     auto* table = window.findChild<QTableView*>("stations");
     for (const auto& s : sorts) {
@@ -86,12 +94,17 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesAndFiltersAnyColumn)
         {"09:59", {"N0CALL-7"}},               // a time
         {"STATUS", {"OE3XYZ-2"}},              // the payload
         {"9", {"OE3XYZ-2", "N0CALL-7"}},       // the frames, or a time
-        {"", {"OE3XYZ-2", "DL1ABC", "N0CALL-7"}},
+        {"house", {"N0CALL-7"}},               // a symbol's name
+        {"", {"OE3XYZ-2", "N0CALL-7", "DL1ABC"}},
     };
     for (const auto& f : filters) {
         filter->setText(QString::fromLatin1(f.typed));
         EXPECT_EQ(Listed(rows), f.stations) << f.typed;
     }
+
+    window.SetOwnLocation(std::nullopt);  // no own location: no distances
+    EXPECT_EQ(Listed(rows, {HeardListModel::Station, HeardListModel::Distance, HeardListModel::Bearing}),
+              (std::vector<std::string>{"OE3XYZ-2 |  | ", "N0CALL-7 |  | ", "DL1ABC |  | "}));
 }
 
 TEST(HeardListWindow, RefreshesAtMostOnceASecondKeepingTheSelection)
@@ -138,7 +151,8 @@ TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt
     ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "again", {}))));
     w.Trigger("heardListAction");
     EXPECT_TRUE(heard->isVisible());
-    EXPECT_EQ(Listed(heard->Rows(), {0, 1, 2, 3, 4, 5}),
+    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::FirstHeard,
+                                      HeardListModel::LastHeard, HeardListModel::Route, HeardListModel::Text}),
               (std::vector<std::string>{
                   "N0CALL-7 | 2 | 2013-07-28 14:05:09 | 2013-07-28 14:06:10 | APRS | again",
                   "DL1ABC | 1 | 2013-07-28 14:05:09 | 2013-07-28 14:05:09 | APRS via WIDE1-1*,WIDE2-1 | x",

@@ -1,0 +1,63 @@
+// Where a station is: the user's own location as written in quillon.ini, and the distance and bearing
+// between two points against published values.
+#include <gtest/gtest.h>
+
+#include "aprs/location.h"
+
+namespace quillon::test { namespace {
+
+TEST(Location, DecimalDegreesOrTheCentreOfAMaidenheadSquare)
+{
+    const struct { const char* text; std::optional<GeoPoint> point; } cases[] = {
+        {"48.1375,11.5755", GeoPoint{48.1375, 11.5755}},  // Munich
+        {" -33.8568 , 151.2153 ", GeoPoint{-33.8568, 151.2153}},  // Sydney: south and east, blanks around
+        {"90,-180", GeoPoint{90, -180}},
+        {"JN58", GeoPoint{48.5, 11}},
+        {"JN58SD", GeoPoint{48.145833, 11.541667}},  // the square Munich's centre is in
+        {"jn58td", GeoPoint{48.145833, 11.625}},     // the one east of it, in small letters
+        {"JN58SD42", GeoPoint{48.135417, 11.5375}},
+        {"AA00AA00", GeoPoint{-90 + 0.25 / 120, -180 + 0.5 / 120}},  // the first corner of the grid
+        {"RR99XX99", GeoPoint{90 - 0.25 / 120, 180 - 0.5 / 120}},    // and the last
+        // None of these names a point.
+        {"", std::nullopt}, {"JN5", std::nullopt}, {"JN58S", std::nullopt}, {"JN58SD4", std::nullopt},
+        {"JN58SD42AB", std::nullopt}, {"JS58", std::nullopt}, {"JN5A", std::nullopt}, {"JN58SY", std::nullopt},
+        {"JN58SDA2", std::nullopt}, {"90.5,0", std::nullopt}, {"0,180.01", std::nullopt},
+        {"48,1375,11,5755", std::nullopt}, {"48.1375", std::nullopt}, {"48.1375,", std::nullopt},
+        {"48.1375 11.5755", std::nullopt}, {"4.8e1,11", std::nullopt}, {"nan,0", std::nullopt},
+        {"48.1375N,11.5755E", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<GeoPoint> point = ParseLocation(c.text);
+        ASSERT_EQ(point.has_value(), c.point.has_value()) << c.text;
+        if (point) {
+            EXPECT_NEAR(point->latitude, c.point->latitude, 1e-6) << c.text;
+            EXPECT_NEAR(point->longitude, c.point->longitude, 1e-6) << c.text;
+        }
+    }
+}
+
+TEST(Location, GreatCircleDistanceAndInitialBearing)
+{
+    const GeoPoint munich{48.1375, 11.5755};
+    const GeoPoint landsEnd{50 + 3 / 60.0 + 59 / 3600.0, -(5 + 42 / 60.0 + 53 / 3600.0)};
+    const GeoPoint johnOGroats{58 + 38 / 60.0 + 38 / 3600.0, -(3 + 4 / 60.0 + 12 / 3600.0)};
+    const struct { const char* what; GeoPoint from; GeoPoint to; double km; int bearing; } cases[] = {
+        {"Land's End to John o' Groats", landsEnd, johnOGroats, 968.9, 9},  // 009 deg 07 min
+        {"and back", johnOGroats, landsEnd, 968.9, 191},
+        {"New York to London", {40.7128, -74.0060}, {51.5074, -0.1278}, 5570.2, 51},
+        {"Munich to the centre of JN58td", munich, {48.145833, 11.625}, 3.8, 76},
+        {"pole to pole, half round", {90, 0}, {-90, 0}, 20015.1, 180},
+        {"across the date line", {0, 179.5}, {0, -179.5}, 111.2, 90},
+        {"due west", {0, 0}, {0, -1}, 111.2, 270},
+        {"due south", {0, 0}, {-1, 0}, 111.2, 180},
+        {"a hair west of north: 359.7 rounds to north", {0, 0}, {10, -0.05}, 1112.0, 0},
+        {"nowhere", munich, munich, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(DistanceKm(c.from, c.to), c.km, 0.05) << c.what;
+        EXPECT_EQ(BearingDegrees(c.from, c.to), c.bearing) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace quillon::test
