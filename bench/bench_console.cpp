@@ -98,7 +98,7 @@ void History(std::size_t count)
     const double find = findWatch.Seconds();
     std::printf("  appending: %.1f s (%.2f us per report); finding the first report from the end: %.2f s (%s)\n",
                 append, append * 1e6 / double(count), find,
-                found == Position(first.find("DL9XYZ")) ? "found" : "NOT FOUND");
+                found == TextPosition(first.find("DL9XYZ")) ? "found" : "NOT FOUND");
 
     char figure[160];
     std::snprintf(figure, sizeof figure, "%.1f MB (%.1f MB in the file)", megabytes,
@@ -109,7 +109,7 @@ void History(std::size_t count)
     Result("console history, appending " + Grouped(double(count)) + " reports", figure, "(reported)", "-");
     std::snprintf(figure, sizeof figure, "%.2f s", find);
     Result("console history, finding the first report from the end", figure, "(reported)",
-           found == Position(first.find("DL9XYZ")) ? "-" : "MISSED");
+           found == TextPosition(first.find("DL9XYZ")) ? "-" : "MISSED");
 }
 
 }  // namespace

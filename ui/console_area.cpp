@@ -90,7 +90,7 @@ void ConsoleArea::CatchUp()
 
 void ConsoleArea::Cleared()
 {
-    anchor_ = cursor_ = Position();
+    anchor_ = cursor_ = TextPosition();
     unseen_ = 0;
     cue_->hide();
     following_ = true;

@@ -77,8 +77,8 @@ public:
     // The text as shown, lines ended with "\n".
     QString PlainText() const;
     QString SelectedText() const;
-    Position SelectionStart() const { return std::min(anchor_, cursor_); }
-    void Select(Position from, Position to);
+    TextPosition SelectionStart() const { return std::min(anchor_, cursor_); }
+    void Select(TextPosition from, TextPosition to);
     void SelectAll();
     void Copy();
     // The largest selection that Copy puts on the clipboard, in bytes of
@@ -143,12 +143,12 @@ private:
     void HoldView();
     void ReleaseView();
     // Finds the find bar's text at or behind `from`, or before it.
-    bool Find(Position from, bool forward);
-    Position TopOfView() const;
-    void ScrollIntoView(Position position);
+    bool Find(TextPosition from, bool forward);
+    TextPosition TopOfView() const;
+    void ScrollIntoView(TextPosition position);
     // The place between two characters nearest to `point`, or (`cell`) the
     // character under it.
-    Position PositionAt(QPointF point, bool cell = false) const;
+    TextPosition PositionAt(QPointF point, bool cell = false) const;
     void PaintLine(QPainter& painter, const ConsoleText::Line& line, int y);
     void DrawCells(QPainter& painter, std::string_view text, std::size_t column, qreal baseline);
 
@@ -157,8 +157,8 @@ private:
     std::uint64_t unseen_ = 0;
     QTimer newText_;           // runs while added text waits to be shown
     LineNumber firstNewLine_;  // the first line changed since it was shown
-    Position anchor_;          // the selection: from anchor_ to cursor_
-    Position cursor_;
+    TextPosition anchor_;          // the selection: from anchor_ to cursor_
+    TextPosition cursor_;
     std::string needle_;       // the text last searched for, in lower case
     bool held_ = false;        // a mouse button is down in the view
     bool followedBeforeHold_ = false;

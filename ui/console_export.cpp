@@ -67,7 +67,7 @@ QString TooLargeQuestion(std::uint64_t selectedBytes)
         .arg(double(selectedBytes) / kMegabyte, 0, 'f', 1);
 }
 
-ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Position to, ExportDialogs& dialogs,
+ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, TextPosition from, TextPosition to, ExportDialogs& dialogs,
                                  QWidget* parent)
 {
     const std::uint64_t size = text.Size();  // the whole console as it is now
@@ -75,8 +75,8 @@ ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Positio
     case ExportDialogs::Choice::Cancel: return nullptr;
     case ExportDialogs::Choice::Selection: break;
     case ExportDialogs::Choice::WholeConsole:
-        from = Position();
-        to = Position(size);
+        from = TextPosition();
+        to = TextPosition(size);
         break;
     }
     const QString path = dialogs.AskFileName(parent);
@@ -86,7 +86,7 @@ ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Positio
     return save->Running() ? save : nullptr;
 }
 
-ConsoleExport::ConsoleExport(const ConsoleText& text, Position from, Position to, const QString& path,
+ConsoleExport::ConsoleExport(const ConsoleText& text, TextPosition from, TextPosition to, const QString& path,
                              ExportDialogs& dialogs, QWidget* parent)
     : QObject(parent), text_(text), from_(from), begin_(from), to_(to), dialogs_(dialogs), parent_(parent),
       path_(path), file_(path + QStringLiteral(".part"))
@@ -119,7 +119,7 @@ ConsoleExport::~ConsoleExport()
 
 void ConsoleExport::WriteSlice()
 {
-    const Position end = std::min(to_, from_ + kSliceBytes);
+    const TextPosition end = std::min(to_, from_ + kSliceBytes);
     const std::string utf8 = Windows1252ToUtf8(text_.Between(from_, end));
     if (file_.write(utf8.data(), qint64(utf8.size())) != qint64(utf8.size())) {
         Fail(file_.errorString());

@@ -59,7 +59,7 @@ public:
     // Bytes of console text written per turn of the event loop.
     static constexpr std::uint64_t kSliceBytes = 1024 * 1024;
 
-    ConsoleExport(const ConsoleText& text, Position from, Position to, const QString& path, ExportDialogs& dialogs,
+    ConsoleExport(const ConsoleText& text, TextPosition from, TextPosition to, const QString& path, ExportDialogs& dialogs,
                   QWidget* parent);
     ~ConsoleExport() override;
 
@@ -73,9 +73,9 @@ private:
     void Fail(const QString& reason);
 
     const ConsoleText& text_;
-    Position from_;  // the next byte to write
-    Position begin_;
-    Position to_;
+    TextPosition from_;  // the next byte to write
+    TextPosition begin_;
+    TextPosition to_;
     ExportDialogs& dialogs_;
     QWidget* parent_;
     QString path_;
@@ -88,7 +88,7 @@ private:
 // Asks what to save instead of copying the text from `from` to `to`, and
 // for the file, then starts saving; nullptr when the user cancels or the
 // file cannot be made (told).
-ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, Position from, Position to, ExportDialogs& dialogs,
+ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, TextPosition from, TextPosition to, ExportDialogs& dialogs,
                                  QWidget* parent);
 
 }  // namespace quillon

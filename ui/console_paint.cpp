@@ -89,7 +89,7 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
         for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
             painter.fillRect(cells(at, at + needle_.size()), kFoundBackground);
     }
-    const auto cell = [&](Position position) {  // the line break is the cell behind the text
+    const auto cell = [&](TextPosition position) {  // the line break is the cell behind the text
         return std::size_t(std::clamp(position, line.start, line.start + (text.size() + 1)) - line.start);
     };
     const std::size_t selectedFrom = cell(std::min(anchor_, cursor_));

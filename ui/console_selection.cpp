@@ -43,7 +43,7 @@ void ConsoleArea::AddActions()
            Qt::WindowShortcut);
 }
 
-Position ConsoleArea::PositionAt(QPointF point, bool cell) const
+TextPosition ConsoleArea::PositionAt(QPointF point, bool cell) const
 {
     const std::int64_t row = point.y() < 0 ? -1 : std::int64_t(point.y()) / lineHeight_;
     const std::uint64_t first = FirstLineShown().value;
@@ -55,26 +55,26 @@ Position ConsoleArea::PositionAt(QPointF point, bool cell) const
     return l.start + std::min<std::uint64_t>(std::uint64_t(std::min<qreal>(column, qreal(INT_MAX))), l.text.size());
 }
 
-void ConsoleArea::Select(Position from, Position to)
+void ConsoleArea::Select(TextPosition from, TextPosition to)
 {
     anchor_ = std::min(from, Text().End());
     cursor_ = std::min(to, Text().End());
     viewport()->update();
 }
 
-void ConsoleArea::SelectAll() { Select(Position(), Text().End()); }
+void ConsoleArea::SelectAll() { Select(TextPosition(), Text().End()); }
 
 QString ConsoleArea::SelectedText() const
 {
     return FromCodePage(Text().Between(std::min(anchor_, cursor_), std::max(anchor_, cursor_)));
 }
 
-QString ConsoleArea::PlainText() const { return FromCodePage(Text().Between(Position(), Text().End())); }
+QString ConsoleArea::PlainText() const { return FromCodePage(Text().Between(TextPosition(), Text().End())); }
 
 void ConsoleArea::Copy()
 {
-    const Position from = std::min(anchor_, cursor_);
-    const Position to = std::max(anchor_, cursor_);
+    const TextPosition from = std::min(anchor_, cursor_);
+    const TextPosition to = std::max(anchor_, cursor_);
     if (from == to)
         return;
     if (to - from <= copyLimit_) {
@@ -119,7 +119,7 @@ void ConsoleArea::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     HoldView();
-    const Position at = PositionAt(event->position());
+    const TextPosition at = PositionAt(event->position());
     Select(event->modifiers() & Qt::ShiftModifier ? anchor_ : at, at);
 }
 
@@ -147,7 +147,7 @@ void ConsoleArea::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     HoldView();
-    const Position at = PositionAt(event->position(), true);
+    const TextPosition at = PositionAt(event->position(), true);
     const ConsoleText::Line line = Text().LineAt(Text().LineOf(at));
     const std::string_view text = line.text;
     std::size_t begin = std::size_t(at - line.start);
@@ -175,7 +175,7 @@ void ConsoleArea::ShowFind()
     PlaceBars();
 }
 
-Position ConsoleArea::TopOfView() const { return Text().LineAt(FirstLineShown()).start; }
+TextPosition ConsoleArea::TopOfView() const { return Text().LineAt(FirstLineShown()).start; }
 
 bool ConsoleArea::FindAgain(bool forward)
 {
@@ -193,7 +193,7 @@ void ConsoleArea::CloseFind()
     setFocus(Qt::OtherFocusReason);  // the keys go to the view again, not nowhere
 }
 
-bool ConsoleArea::Find(Position from, bool forward)
+bool ConsoleArea::Find(TextPosition from, bool forward)
 {
     // Text with a character that the console's code page lacks is nowhere
     // in it.
@@ -204,7 +204,7 @@ bool ConsoleArea::Find(Position from, bool forward)
         findBar_->ShowOutcome(FindBar::Outcome::Nothing);
         return false;
     }
-    const std::optional<Position> at = typed ? Text().Find(needle_, from, forward) : std::nullopt;
+    const std::optional<TextPosition> at = typed ? Text().Find(needle_, from, forward) : std::nullopt;
     if (!at) {
         findBar_->ShowOutcome(FindBar::Outcome::NotFound);
         return false;
@@ -218,7 +218,7 @@ bool ConsoleArea::Find(Position from, bool forward)
     return true;
 }
 
-void ConsoleArea::ScrollIntoView(Position position)
+void ConsoleArea::ScrollIntoView(TextPosition position)
 {
     CatchUp();  // the place may be in text not yet shown
     const LineNumber line = Text().LineOf(position);

@@ -29,7 +29,7 @@ struct TextPlace {
     std::uint64_t value = 0;
 };
 
-using Position = TextPlace<struct PositionTag>;
+using TextPosition = TextPlace<struct PositionTag>;
 using LineNumber = TextPlace<struct LineNumberTag>;
 
 }  // namespace quillon

@@ -320,11 +320,11 @@ ConsoleText::Line ConsoleText::LineAt(LineNumber number) const
                                                             : u.text.size() - (&u == &open_ ? 0 : 1);
     const auto first = std::upper_bound(u.colours.begin(), u.colours.end(), begin,
                                         [](std::size_t o, const ColourChange& c) { return o < c.offset; }) - 1;
-    return {Position(u.start + begin), std::string_view(u.text).substr(begin, end - begin),
-            std::span(first, u.colours.end()), Position(u.start)};
+    return {TextPosition(u.start + begin), std::string_view(u.text).substr(begin, end - begin),
+            std::span(first, u.colours.end()), TextPosition(u.start)};
 }
 
-LineNumber ConsoleText::LineOf(Position place) const
+LineNumber ConsoleText::LineOf(TextPosition place) const
 {
     const std::uint64_t position = std::min(place.value, Size());
     const Unpacked& u = Open(ChunkOfPosition(position));
@@ -332,7 +332,7 @@ LineNumber ConsoleText::LineOf(Position place) const
     return LineNumber(u.firstLine + std::uint64_t(it - u.lineStarts.begin()) - 1);
 }
 
-std::string ConsoleText::Between(Position first, Position last) const
+std::string ConsoleText::Between(TextPosition first, TextPosition last) const
 {
     std::string out;
     std::uint64_t from = first.value;
@@ -389,7 +389,7 @@ std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_
     return found;
 }
 
-std::optional<Position> ConsoleText::Find(std::string_view needle, Position place, bool forward) const
+std::optional<TextPosition> ConsoleText::Find(std::string_view needle, TextPosition place, bool forward) const
 {
     if (needle.empty() || needle.find('\n') != std::string_view::npos || Size() == 0)
         return std::nullopt;
@@ -411,7 +411,7 @@ std::optional<Position> ConsoleText::Find(std::string_view needle, Position plac
         else
             hi = std::min(hi, from);
         if (auto at = FindIn(c, folded, lo, hi, !forward))
-            return Position(*at);
+            return TextPosition(*at);
     }
     return std::nullopt;
 }

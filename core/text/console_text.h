@@ -45,12 +45,12 @@ public:
     // One line, without its line break. Valid until the next call on the
     // text.
     struct Line {
-        Position start;  // of its first character
+        TextPosition start;  // of its first character
         std::string_view text;
         // The changes from the line's chunk, the first one at or before the
         // line's start; offsets are chunk offsets, `chunkStart` their base.
         std::span<const ColourChange> colours;
-        Position chunkStart;
+        TextPosition chunkStart;
     };
 
     // Compressed bytes held in memory before the oldest chunks go to a file.
@@ -75,18 +75,18 @@ public:
     std::uint64_t LineCount() const { return open_.firstLine + open_.lineStarts.size(); }
     std::size_t LongestLine() const { return longestLine_; }
     // Behind the last character.
-    Position End() const { return Position(Size()); }
+    TextPosition End() const { return TextPosition(Size()); }
 
     Line LineAt(LineNumber line) const;
-    LineNumber LineOf(Position position) const;
+    LineNumber LineOf(TextPosition position) const;
     // The characters from `from` to `to`, line breaks as '\n'.
-    std::string Between(Position from, Position to) const;
+    std::string Between(TextPosition from, TextPosition to) const;
 
     // The first place at or behind `from` (forward) or the last place before
     // `from` (backward) where `needle` stands, letters of either case alike;
     // the search goes round the end to the other side. A needle is searched
     // for within lines only.
-    std::optional<Position> Find(std::string_view needle, Position from, bool forward) const;
+    std::optional<TextPosition> Find(std::string_view needle, TextPosition from, bool forward) const;
 
     // Bytes held in memory for the text, the compressed chunks there and
     // the unpacked copies.

@@ -62,19 +62,19 @@ void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
         }
     }
     EXPECT_EQ(Difference(lines, all), "");
-    EXPECT_EQ(Difference(text.Between(Position(), text.End()), all), "");
+    EXPECT_EQ(Difference(text.Between(TextPosition(), text.End()), all), "");
     std::mt19937 random(7);
     for (int i = 0; i < 50; ++i) {
         const std::uint64_t from = random() % all.size();
         const std::uint64_t length = random() % (3 * ConsoleText::kChunkBytes);
-        ASSERT_EQ(Difference(text.Between(Position(from), Position(from + length)), all.substr(from, length)), "") << from << " +" << length;
+        ASSERT_EQ(Difference(text.Between(TextPosition(from), TextPosition(from + length)), all.substr(from, length)), "") << from << " +" << length;
     }
 }
 
 // Find in plain numbers, for tables of them.
 std::optional<std::uint64_t> Find(const ConsoleText& text, std::string_view needle, std::uint64_t from, bool forward)
 {
-    const std::optional<Position> at = text.Find(needle, Position(from), forward);
+    const std::optional<TextPosition> at = text.Find(needle, TextPosition(from), forward);
     return at ? std::optional(at->value) : std::nullopt;
 }
 
@@ -207,11 +207,11 @@ TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
     EXPECT_TRUE(temp.Empty());
     ASSERT_EQ(::truncate(files[0].c_str(), 0), 0);
 
-    const std::string copy = text.Between(Position(), text.End());
+    const std::string copy = text.Between(TextPosition(), text.End());
     ASSERT_EQ(copy.size(), all.size());
     EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), std::count(all.begin(), all.end(), '\n'));
     EXPECT_EQ(text.LineAt(LineNumber()).text.find_first_not_of(' '), std::string_view::npos);
-    EXPECT_EQ(text.LineAt(LineNumber()).start, Position());
+    EXPECT_EQ(text.LineAt(LineNumber()).start, TextPosition());
     const LineNumber last(text.LineCount() - 2);
     EXPECT_EQ(text.LineAt(last).text,
               std::string_view(all).substr(text.LineAt(last).start.value, text.LineAt(last).text.size()));
@@ -273,7 +273,7 @@ TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
     document.AddReport(std::vector<ConsoleRun>{{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
     document.AddReport(std::vector<ConsoleRun>{{"", colour::Red}});
     document.AddText("\x80\xE9>\r", colour::Blue);
-    EXPECT_EQ(document.Text().Between(Position(), document.Text().End()), "Hello\nWorld<a\nb\nc\x80\xE9>\n");
+    EXPECT_EQ(document.Text().Between(TextPosition(), document.Text().End()), "Hello\nWorld<a\nb\nc\x80\xE9>\n");
     EXPECT_EQ(Colours(document.Text()), "rrrrr|rrrrrgg|g|gbbb||");
     {
         const ConsoleDocument::Batch slice(document);

@@ -77,7 +77,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
         if (c.everything)
             area.SelectAll();
         else
-            area.Select(Position(12345), Position(12345 + part));
+            area.Select(TextPosition(12345), TextPosition(12345 + part));
         const std::string selected = Utf8(area.SelectedText());
         const std::string whole = Utf8(area.PlainText());
         const std::string asked = c.everything ? std::to_string(area.Text().Size()) + c.asked : c.asked;

@@ -20,7 +20,7 @@ TEST(Console, TextGoesAtTheEndTheSelectionStaysAndTheViewFollowsOnlyFromTheBotto
     ConsoleArea& area = shown.area;
     ConsoleDocument& doc = shown.doc;
     doc.AddText("Hello\rWorld", colour::Red);
-    area.Select(Position(4), Position(1));  // "ell", selected backwards: the text still goes at the end
+    area.Select(TextPosition(4), TextPosition(1));  // "ell", selected backwards: the text still goes at the end
     doc.AddReport(std::vector<ConsoleRun>{{"<", colour::Green}, {"", colour::Blue}, {"a\nb\r\nc", colour::Green}});
     doc.AddText("\x80\xE9>\r", colour::Blue);
     EXPECT_EQ(area.PlainText().toStdString(), "Hello\nWorld<a\nb\nc\u20AC\u00E9>\n");
@@ -70,7 +70,7 @@ TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
     palette.setColor(QPalette::HighlightedText, QColor(255, 255, 0));
     area.setPalette(palette);
     doc.AddReport(ReportRuns(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"})).front());
-    const Position mixed = area.Text().End();
+    const TextPosition mixed = area.Text().End();
     doc.AddReport(std::vector<ConsoleRun>{{"\xC9t\xE9 red", colour::Red}, {" blue", colour::Blue}});
     area.Select(mixed, mixed + 3);
 
@@ -188,7 +188,7 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
         {QStringLiteral("qrv?"), "QRV?|"},               {QStringLiteral("\u00E9"), "|not found"},
         {QStringLiteral("?"), "?|"}};
     for (const auto& [typed, expected] : cases) {
-        area.Select(Position(), Position());
+        area.Select(TextPosition(), TextPosition());
         area.FindField()->clear();
         for (const QChar c : typed)  // as typed, whatever the keyboard
             QTest::sendKeyEvent(QTest::Click, area.FindField(), Qt::Key_unknown, QString(c), Qt::NoModifier);

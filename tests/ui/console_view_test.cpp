@@ -118,12 +118,12 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
         const bool covers = selected.selectionLeft <= glyph.left && selected.selectionRight >= glyph.right &&
                             (c == 0 || selected.selectionLeft > drawn.glyphs[std::size_t(c - 1)].right) &&
                             (c == columns - 1 || selected.selectionRight < drawn.glyphs[std::size_t(c + 1)].left);
-        if (area.SelectionStart() != Position(std::uint64_t(c)) || area.SelectedText() != "|" || !covers)
+        if (area.SelectionStart() != TextPosition(std::uint64_t(c)) || area.SelectedText() != "|" || !covers)
             wrong.push_back(c);
     }
     EXPECT_EQ(wrong, std::vector<int>{}) << "columns whose click or selection box misses the drawn glyph";
 
-    area.Select(Position(5), Position(295));
+    area.Select(TextPosition(5), TextPosition(295));
     const Row selected = Grab(area, 0);
     std::string look;  // "-" a glyph as plain text, "#" as selected
     for (const Row::Glyph& glyph : selected.glyphs)
@@ -175,7 +175,7 @@ TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextIt
     Shown shown(400, 200);
     ConsoleArea& area = shown.area;
     AddLines(shown.doc, area, "short", 5);
-    const Position longStart = area.Text().End();
+    const TextPosition longStart = area.Text().End();
     shown.doc.AddText(std::string(300, '0') + "\r", colour::Black);
     AddLines(shown.doc, area, "short", 5);
     area.verticalScrollBar()->setValue(0);

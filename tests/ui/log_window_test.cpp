@@ -161,7 +161,7 @@ TEST(LogWindow, AMillionFramesOpenWhileTheWindowsAndTheStationGoOn)
     EXPECT_EQ(w.Log("kss"), kFrame);
     EXPECT_TRUE(w.window->Console().PlainText().contains(QStringLiteral("from N0CALL-7 to APRS")));
     // The last frame of the log, stamped 999,999 ms after the first, is there.
-    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", Position(), true), std::nullopt);
+    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", TextPosition(), true), std::nullopt);
 }
 
 // True while some descriptor of this process has `path` open.
