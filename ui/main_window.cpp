@@ -243,6 +243,12 @@ void MainWindow::ShowReport(const FrameReport& report)
             latest_.start();
     }
     console_->AddRuns(report.console);
+    // Once a run: a console without its temporary file keeps growing in
+    // memory, and the user should know why.
+    if (const int error = console_->Text().FileError(); error != 0 && !consoleFileSaid_) {
+        consoleFileSaid_ = true;
+        ShowStatusLine(ConsoleFileLine(error));
+    }
     heardList_->Add(report);
 }
 
