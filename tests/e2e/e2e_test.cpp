@@ -1,9 +1,13 @@
 // The real quillon binary and its tools as a user runs them; quillon-replay
 // plays the simulated TNC.
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -158,28 +162,113 @@ TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayLogsEveryFrameAndReopensItsLogsOnSigh
                     .ends_with("KISS OFF\r")) << "the exit script";
 }
 
-TEST(EndToEnd, JunkInTheConfigurationAndScriptsStopsNothing)
+// Standard output (here with standard error) that nobody reads, that is read
+// late, or whose reader goes away (quillon --headless --monitor | head -1)
+// holds nothing up: every frame is logged, SIGTERM ends the run in order
+// with its exit script, and a late reader is told how many lines it missed.
+TEST(EndToEnd, AStalledOrVanishedReaderOfTheOutputHoldsNothingUp)
+{
+    // About 1.3 MB of monitor lines: more than the pipe and the program's queue hold.
+    std::vector<std::string> frames;
+    for (int i = 0; i < 4500; ++i)
+        frames.push_back(Kiss({{"APRS"}, {"N0CALL", i % 16}, {}, 0x03, 0xF0, "#" + std::to_string(i) + " " +
+                                                                                 std::string(250, 'x')}));
+    enum Reader { kStalls, kReadsLate, kGoesAway };
+    for (const Reader reader : {kStalls, kReadsLate, kGoesAway}) {
+        SCOPED_TRACE(reader);
+        Station s;
+        s.folder.Write("tnc_exit.txt", "KISS OFF\r\n");
+        const std::string fifo = s.folder.File("output");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        s.q.emplace(s.folder, QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, QStringList{}, std::string{},
+                    QStringList{"--headless", "--monitor"}, fifo);
+        std::string output;
+        const auto read = [&] {
+            char buf[65536];
+            for (ssize_t n; (n = ::read(readEnd, buf, sizeof buf)) > 0;)
+                output.append(buf, std::size_t(n));
+            return output;
+        };
+        ASSERT_TRUE(s.q->WaitStarted());
+        if (reader == kGoesAway) {
+            ASSERT_TRUE(PollUntil([&] { return read().find('\n') != output.npos; }, 60s));
+            ::close(readEnd);
+        }
+        ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 13));
+        EXPECT_TRUE(s.Logged(frames.size()));
+        if (reader == kReadsLate) {
+            EXPECT_TRUE(PollUntil([&] { return read().find(" lines dropped\n") != output.npos; }, 60s));
+            // The lines that came are whole and in order, and the count covers those missing.
+            std::vector<int> shown;
+            const std::regex monitor("N0CALL-?[0-9]*>APRS: #([0-9]+) x{250}\n"), dropped("output stalled: ([0-9]+) lines");
+            for (std::sregex_iterator m(output.begin(), output.end(), monitor), end; m != end; ++m)
+                shown.push_back(std::stoi((*m)[1]));
+            std::smatch count;
+            ASSERT_TRUE(std::regex_search(output, count, dropped));
+            EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()) && !shown.empty() && shown[0] == 0);
+            EXPECT_LT(shown.size(), frames.size());
+            EXPECT_GE(std::size_t(std::stoi(count[1])) + shown.size(), frames.size());
+        }
+        EXPECT_EQ(s.q->Stop(), 0);
+        EXPECT_TRUE(s.Raw().Frames() == Joined(frames));
+        EXPECT_TRUE(s.folder.Com1().ReadUntil([](const std::string& got) { return got.ends_with("KISS OFF\r"); }, 60s)
+                        .ends_with("KISS OFF\r")) << "the exit script";
+        if (reader != kGoesAway)
+            ::close(readEnd);
+    }
+}
+
+TEST(EndToEnd, JunkOrNoFilesAsTheConfigurationAndScriptsStopNothing)
 {
     using namespace std::string_literals;
     const std::string binary = Joined(ManyFrames(400, 6)), nul(4096, '\0'), cr(4096, '\r'), lf(4096, '\n');
+    // Not a file to read at all: a link to /dev/zero, a FIFO nobody writes to, a (sparse) file of 100 MB.
+    const std::string zero = "<zero>", fifo = "<fifo>", huge = "<100 MB>";
     const std::pair<std::string, std::string> rows[] = {  // quillon.ini, the scripts
         {binary, binary.substr(1000)},
         {"\0\0\0\r\nCOM_PORT=1\0\0\r\nHEXFILE=Y\0ES\r\n"s + nul, "\0\0\r\n"s + nul + "\r\n\0"s},
         {cr + "COM_PORT=1\n" + lf, "\r\r\n\n\r" + lf},
         {"=\r\n==YES\r\nCOM_PORT\r\nFOO=BAR\r\nCOM_PORT==1\r\n" + std::string(300, 'K') + "=1\r\n\xFF=", "^^$$\r\n#\x1A"},
+        {zero, fifo}, {fifo, huge}, {huge, zero},
+    };
+    const auto place = [&](const std::string& path, const std::string& contents) {
+        fs::remove(path);
+        if (contents == zero)
+            fs::create_symlink("/dev/zero", path);
+        else if (contents == fifo)
+            ::mkfifo(path.c_str(), 0600);
+        else
+            WriteFile(path, contents == huge ? "" : contents);
+        if (contents == huge)
+            fs::resize_file(path, 100 << 20);
+        return contents == zero || contents == fifo ? ": not a regular file\n"
+               : contents == huge                  ? ": larger than 1 MB\n"
+                                                   : "";
     };
     const auto frames = ManyFrames(200, 8);
     for (std::size_t row = 0; row < std::size(rows); ++row) {
         SCOPED_TRACE(row);
-        Station s(rows[row].first);
-        s.folder.Write("tnc_init.txt", rows[row].second);
-        s.folder.Write("tnc_exit.txt", rows[row].second);
-        ASSERT_TRUE(s.Start()) << s.Output();
+        Station s;
+        const std::string said[] = {place(s.folder.File("quillon.ini"), rows[row].first),
+                                    place(s.folder.File("tnc_init.txt"), rows[row].second),
+                                    place(s.folder.File("tnc_exit.txt"), rows[row].second)};
+        ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"})) << s.Output();
         ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 9));
         EXPECT_TRUE(s.Logged(frames.size()));
         EXPECT_TRUE(s.Raw().Frames() == Joined(frames));
         EXPECT_EQ(s.q->Stop(), 0) << s.Output();
+        const std::string output = s.Output();
+        for (int f = 0; f < 3; ++f) {
+            const std::string name = std::array{"quillon.ini", "tnc_init.txt", "tnc_exit.txt"}[f];
+            EXPECT_EQ(Count(output, name + (said[f].empty() ? ": " : said[f])), said[f].empty() ? 0u : 1u)
+                << name << "\n" << output;
+        }
     }
+    // None of them was read into memory, in any run.
+    struct rusage usage {};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 100 << 10) << "kB at the peak";
 }
 
 TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
