@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <csignal>
-#include <cstdio>
 
 #include "headless_view.h"
+#include "line_output.h"
 #include "process_environment.h"
 #include "station.h"
 #include "unix_signals.h"
@@ -15,9 +15,12 @@ int RunHeadless(int argc, char** argv, bool monitor)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quillon"));
+    // A service's output goes to the journal line by line, as it happens,
+    // and a reader that stalls or goes away holds nothing up.
+    StandardStreams streams;
     FixedClock logClock;
     Station station(ProcessEnvironment(logClock));
-    HeadlessView view(stdout, monitor);
+    HeadlessView view(SayOnStandardOutput, monitor);
     station.SetView(&view);
 
     // In place before start-up: a signal that comes during it is taken up as

@@ -28,20 +28,12 @@ std::string MonitorLine(const FrameReport& report)
 void HeadlessView::ShowReport(const FrameReport& report)
 {
     if (monitor_)
-        Say(MonitorLine(report));
+        out_(MonitorLine(report));
 }
 
 void HeadlessView::ShowStatusLine(std::string_view line)
 {
-    Say(Windows1252ToUtf8(line, true));
-}
-
-void HeadlessView::Say(std::string_view line)
-{
-    std::fwrite(line.data(), 1, line.size(), out_);
-    std::fputc('\n', out_);
-    // A service's output goes to the journal line by line, as it happens.
-    std::fflush(out_);
+    out_(Windows1252ToUtf8(line, true));
 }
 
 }  // namespace quillon

@@ -10,7 +10,7 @@
 // line in the journal.
 #pragma once
 
-#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,15 +23,15 @@ std::string MonitorLine(const FrameReport& report);
 
 class HeadlessView final : public StationView {
 public:
-    HeadlessView(std::FILE* out, bool monitor) : out_(out), monitor_(monitor) {}
+    using Output = std::function<void(std::string_view line)>;
+    // Each line goes to `out` without its line end.
+    HeadlessView(Output out, bool monitor) : out_(std::move(out)), monitor_(monitor) {}
 
     void ShowReport(const FrameReport& report) override;
     void ShowStatusLine(std::string_view line) override;
 
 private:
-    void Say(std::string_view line);
-
-    std::FILE* out_;
+    Output out_;
     bool monitor_;
 };
 

@@ -1,9 +1,10 @@
 #include "log_set.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "line_output.h"
 
 namespace quillon {
 
@@ -137,8 +138,7 @@ void LogFailureEcho::Say(const std::string& name, int failure)
     } else {
         return;
     }
-    std::fprintf(stderr, "%s\n", LogChangeLine(name, failure).c_str());
-    std::fflush(stderr);
+    SayOnStandardError(LogChangeLine(name, failure));
 }
 
 }  // namespace quillon

@@ -1,11 +1,11 @@
 #include "station.h"
 
-#include <QDir>
 #include <algorithm>
-#include <cstdio>
 
 #include "app/configuration.h"
+#include "line_output.h"
 #include "serial_link.h"
+#include "small_file.h"
 #include "system_clock_setter.h"
 #include "tcp_link.h"
 #include "text/lines.h"
@@ -15,17 +15,6 @@
 #include "tnc/tnc_script.h"
 
 namespace quillon {
-
-namespace {
-
-void SayOnStderr(std::string_view line)
-{
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-}  // namespace
 
 // The receive pipeline's results, to the logs and the view. A log that fails
 // is told once; the frame goes on to the view and the other logs all the same.
@@ -102,9 +91,10 @@ Link& Station::Mirror()
 
 void Station::Start()
 {
-    std::string text;
-    if (ReadWholeFile(QDir(env_.programDir).filePath(QStringLiteral("quillon.ini")).toStdString(), text))
-        configuration_ = ParseConfiguration(text);
+    const SmallFile ini = ReadSmallFile(env_.programDir.toStdString(), "quillon.ini");
+    configuration_ = ParseConfiguration(ini.text);
+    if (!ini.refusal.empty())
+        AppendStatus(ini.refusal);
     ReceiveOptions options = receiver_.Options();
     options.report.timeFrames = IsOn(configuration_.TIMEFRAMES);
     options.report.hexFile = IsOn(configuration_.HEXFILE);
@@ -370,8 +360,9 @@ void Station::RunScript(std::string_view fileName)
         }
         return;
     }
+    const SmallFile script = ReadSmallFile(env_.programDir.toStdString(), std::string(fileName));
     RunTncScript(
-        env_.programDir.toStdString(), fileName, [this] { return input_->IsOpen(); },
+        fileName, script.text, script.refusal, [this] { return input_->IsOpen(); },
         [this](std::string_view bytes) { return input_->Write(bytes); },
         [this](std::string_view line) { AppendStatus(line); });
 }
@@ -380,7 +371,7 @@ void Station::AppendStatus(std::string_view line)
 {
     view_->ShowStatusLine(line);
     if (env_.echoStatus)
-        SayOnStderr(line);
+        SayOnStandardError(line);
 }
 
 }  // namespace quillon

@@ -140,7 +140,7 @@ std::string ProgramFolder::ReadLog(std::string_view ending) const
 }
 
 RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, QStringList prefix,
-                               std::string workingDir, QStringList arguments)
+                               std::string workingDir, QStringList arguments, const std::string& output)
     : folder_(folder)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -153,6 +153,8 @@ RunningQuillon::RunningQuillon(ProgramFolder& folder, QStringList environment, Q
     }
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    if (!output.empty())
+        process_.setStandardOutputFile(QString::fromStdString(output));
     process_.setWorkingDirectory(QString::fromStdString(workingDir.empty() ? folder.Path() : workingDir));
     prefix.append(QString::fromStdString(folder.File("quillon")));
     const QString program = prefix.takeFirst();

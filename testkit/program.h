@@ -87,9 +87,12 @@ class RunningQuillon {
 public:
     // `environment`: NAME=VALUE to set, NAME alone to unset; `prefix`: a
     // command the program runs under (setpriv ... --); `arguments`: the
-    // program's own.
+    // program's own; `output`: a file (a FIFO that the test reads, or not)
+    // for its standard output and error instead of the pipe that Output
+    // reads.
     explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
-                            QStringList prefix = {}, std::string workingDir = {}, QStringList arguments = {});
+                            QStringList prefix = {}, std::string workingDir = {}, QStringList arguments = {},
+                            const std::string& output = {});
 
     // Start-up done: COM1 is open and the raw log exists; false when the
     // program ended first or the limit ran out.

@@ -15,6 +15,7 @@
 
 #include "app/command_line.h"
 #include "headless_run.h"
+#include "line_output.h"
 #include "main_window.h"
 #include "process_environment.h"
 #include "station.h"
@@ -85,6 +86,9 @@ int RunWindow(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon.png")));
+    // The status lines and log failures that standard error is told never
+    // hold the window up.
+    quillon::StandardStreams streams;
     quillon::FixedClock logClock;
     quillon::Station station(quillon::ProcessEnvironment(logClock));
 

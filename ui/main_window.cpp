@@ -256,6 +256,12 @@ void MainWindow::ShowReport(const FrameReport& report)
             latest_.start();
     }
     history_->AddReport(report.console);
+    // Once a run: a console without its temporary file keeps growing in
+    // memory, and the user should know why.
+    if (const int error = history_->Text().FileError(); error != 0 && !consoleFileSaid_) {
+        consoleFileSaid_ = true;
+        ShowStatusLine(ConsoleFileLine(error));
+    }
     heardList_->Add(report);
 }
 

@@ -88,6 +88,7 @@ private:
     QTimer latest_;                   // runs while a caption or counts wait to be shown
     std::string caption_;             // the last frame's kind, shown or waiting
     std::optional<Counters> counts_;  // waiting to be shown
+    bool consoleFileSaid_ = false;    // that the console's history stays in memory
     QPointer<QWidget> statistics_;
     HeardListWindow* heardList_ = nullptr;  // fed every report, open or not
     QPointer<QWidget> about_;

@@ -67,6 +67,9 @@ public:
     void Clear();
 
     const ConsoleText& Text() const { return text_; }
+    // How much of the history stays in memory before the rest goes to the
+    // temporary file (ConsoleText::SetMemoryBudget).
+    void SetMemoryBudget(std::size_t bytes) { text_.SetMemoryBudget(bytes); }
 
     void Watch(Listener& listener) { listeners_.push_back(&listener); }
     void Unwatch(Listener& listener);

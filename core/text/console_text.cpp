@@ -100,6 +100,11 @@ bool ReadAt(int fd, char* data, std::size_t size, std::uint64_t offset)
 
 }  // namespace
 
+std::string ConsoleFileLine(int error)
+{
+    return std::string("console: no temporary file (") + std::strerror(error) + "), history kept in memory";
+}
+
 std::string FoldCase(std::string_view text)
 {
     std::string out(text);
@@ -224,10 +229,14 @@ bool ConsoleText::WriteToFile(Chunk& chunk)
 {
     // Tried again at every chunk after a failure: a disk that was full may
     // have room again.
+    errno = 0;
     if (file_ < 0)
         file_ = OpenUnlinkedFile();
-    if (file_ < 0 || !WriteAt(file_, chunk.packed.get(), chunk.packedSize, fileSize_))
+    if (file_ < 0 || !WriteAt(file_, chunk.packed.get(), chunk.packedSize, fileSize_)) {
+        fileError_ = errno != 0 ? errno : EIO;
         return false;
+    }
+    fileError_ = 0;
     chunk.fileOffset = fileSize_;
     fileSize_ += chunk.packedSize;
     chunk.packed.reset();

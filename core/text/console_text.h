@@ -17,7 +17,8 @@
 // months costs disk, not memory. The newest stay in memory: they are the ones
 // looked at most. When there is no temporary file to be had or a write to it
 // fails (a full disk), chunks stay in memory, as if there were no budget,
-// until a later write goes through: the history is never cut short.
+// until a later write goes through: the history is never cut short, and
+// FileError says why, for the window to tell.
 #pragma once
 
 #include <cstddef>
@@ -93,6 +94,10 @@ public:
     std::size_t HeldBytes() const;
     // Bytes of compressed chunks in the temporary file.
     std::uint64_t SpilledBytes() const { return fileSize_; }
+    // Why the temporary file could not be made or written the last time a
+    // chunk was to go there (an errno value: ENOSPC, ENOENT, EROFS...); 0
+    // while it takes them, or before any had to go.
+    int FileError() const { return fileError_; }
 
     // Bytes a compressed chunk is cut at (at the next line end); for tests.
     static constexpr std::size_t kChunkBytes = 64 * 1024;
@@ -146,9 +151,15 @@ private:
     std::size_t inMemory_ = 0;    // compressed bytes of the chunks in memory
     std::size_t firstInMemory_ = 0;  // the chunks before it are in the file
     int file_ = -1;
+    int fileError_ = 0;
     std::uint64_t fileSize_ = 0;
     mutable std::string readBack_;  // a compressed chunk read from the file
 };
+
+// The line that says the history stays in memory, for FileError's value:
+// "console: no temporary file (No space left on device), history kept in
+// memory".
+std::string ConsoleFileLine(int error);
 
 // Windows-1252 letters in lower case, everything else as it is.
 std::string FoldCase(std::string_view text);

@@ -1,8 +1,5 @@
 #include "text/lines.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace quillon {
 
 std::string UpperCase(std::string_view s)
@@ -30,17 +27,6 @@ std::vector<std::string_view> SplitLines(std::string_view text)
             ++start;
     }
     return lines;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    text = std::move(contents).str();
-    return !in.bad();
 }
 
 }  // namespace quillon

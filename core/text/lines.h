@@ -14,7 +14,4 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // ASCII letters upper-cased, every other byte kept.
 std::string UpperCase(std::string_view s);
 
-// Reads the whole file into `text`; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& text);
-
 }  // namespace quillon

@@ -25,23 +25,28 @@ std::string TranslateScriptLine(std::string_view line)
     return bytes;
 }
 
-void RunTncScript(const std::string& programDir, std::string_view fileName,
+std::string ScriptRefusedLine(std::string_view fileName)
+{
+    return std::string(fileName) + ": not sent, the port's queue is full";
+}
+
+void RunTncScript(std::string_view fileName, std::string_view text, std::string_view refusal,
                   const std::function<bool()>& portOpen,
                   const std::function<bool(std::string_view bytes)>& output,
                   const AppendStatusLine& appendStatus)
 {
-    std::string text;
-    if (!ReadWholeFile(programDir + "/" + std::string(fileName), text))
-        text.clear();
     appendStatus("read " + std::string(fileName));
-    for (std::string_view line : SplitLines(text)) {
-        if (line.empty() || line[0] == '#' || !portOpen())
-            continue;
-        // Nothing waits and nothing is read back: the whole file is queued
-        // at the port in one go, and a refused byte is simply passed over.
-        for (char b : TranslateScriptLine(line))
-            output(std::string_view(&b, 1));
-    }
+    if (!refusal.empty())
+        appendStatus(refusal);
+    std::string bytes;
+    for (std::string_view line : SplitLines(text))
+        if (!line.empty() && line[0] != '#')
+            bytes += TranslateScriptLine(line);
+    // Nothing waits and nothing is read back: the whole script is queued at
+    // the port in one go, or, when its queue cannot take it all, not at all:
+    // half a script would leave the TNC in a state nobody chose.
+    if (!bytes.empty() && portOpen() && !output(bytes))
+        appendStatus(ScriptRefusedLine(fileName));
     appendStatus("done");
 }
 

@@ -1,7 +1,8 @@
 // The TNC command scripts "tnc_init.txt" and "tnc_exit.txt": text files in
-// the program directory whose lines are sent to the input port.
+// the program directory whose lines are sent to the input port. The program
+// reads them (see small_file.h); here they are only text.
 //
-// A line is sent character by character: "^" becomes ESC (0x1B), "$"
+// A line is translated character by character: "^" becomes ESC (0x1B), "$"
 // becomes FEND, 0xFF, FEND (the KISS command that takes a TNC out of KISS
 // mode), any other byte goes as it is; a CR follows the line. Empty lines
 // and lines with "#" in the first column are skipped; a blank before "#"
@@ -26,12 +27,18 @@ std::string ScriptNotSentLine(std::string_view fileName);
 // The bytes one command line stands for, CR included. "$" -> C0 FF C0 0D.
 std::string TranslateScriptLine(std::string_view line);
 
-// Sends the script programDir + "/" + fileName: appends "read <fileName>",
-// hands every byte of every command line to `output` in a call of its own
-// while `portOpen` says the port is open, and appends "done". A byte that
-// `output` refuses is skipped. A missing, unreadable or empty file, or a
-// closed port, sends nothing; the two messages appear all the same.
-void RunTncScript(const std::string& programDir, std::string_view fileName,
+// The line for a script that the open port would not take whole (its queue
+// too full): "tnc_init.txt: not sent, the port's queue is full".
+std::string ScriptRefusedLine(std::string_view fileName);
+
+// Sends a script read from `fileName`: appends "read <fileName>" and, when
+// the file was there but not read, `refusal` (why); then, while `portOpen`
+// says the port is open, hands the bytes of all its command lines to
+// `output` in one call, which sends them all or none (a queue that cannot
+// take them all refuses them, and that is said); last it appends "done". An
+// empty text or a closed port sends nothing; the two messages appear all
+// the same.
+void RunTncScript(std::string_view fileName, std::string_view text, std::string_view refusal,
                   const std::function<bool()>& portOpen,
                   const std::function<bool(std::string_view bytes)>& output,
                   const AppendStatusLine& appendStatus);

@@ -50,8 +50,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
     EXPECT_TRUE(IsOn(ParseConfiguration("MIRROR=  YeS ").MIRROR));
     for (const char* off : {"MIRROR=Y", "MIRROR=1", "MIRROR=YES PLEASE", ""})
         EXPECT_FALSE(IsOn(ParseConfiguration(off).MIRROR)) << off;
-    std::string contents;
-    EXPECT_FALSE(ReadWholeFile("/nonexistent/quillon.ini", contents));
     EXPECT_TRUE(ParsePortNumber("1") == 1 && ParsePortNumber("32767") == 32767);
     for (const char* bad : {"0", "-1", "32768", "", "1x", " 1", "1 ", "+1", "x"})
         EXPECT_EQ(ParsePortNumber(bad), std::nullopt) << '"' << bad << '"';

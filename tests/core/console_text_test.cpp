@@ -158,7 +158,7 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 // Without a temporary file the chunks stay in memory and nothing is lost; once a file can be
 // written again, the oldest go there and the memory comes back under the budget. A file that
 // cannot be made (no such folder) and a write that fails half-way (a full disk, here a limit on
-// the size of files) alike.
+// the size of files) alike; the text tells why, until a write goes through.
 TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
 {
     const TempFolder temp;
@@ -169,10 +169,11 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
     small.rlim_cur = 3 * ConsoleText::kChunkBytes / 2;
     struct sigaction quiet{}, before{};
     quiet.sa_handler = SIG_IGN;
-    const struct { const char* what; std::function<void()> fail, recover; } rows[] = {
-        {"no temporary folder", [&] { ::setenv("TMPDIR", missing.c_str(), 1); }, [&] { fs::create_directory(missing); }},
+    const struct { const char* what; std::function<void()> fail, recover; int error; } rows[] = {
+        {"no temporary folder", [&] { ::setenv("TMPDIR", missing.c_str(), 1); }, [&] { fs::create_directory(missing); },
+         ENOENT},
         {"a full disk", [&] { ::sigaction(SIGXFSZ, &quiet, &before), ::setrlimit(RLIMIT_FSIZE, &small); },
-         [&] { ::setrlimit(RLIMIT_FSIZE, &saved), ::sigaction(SIGXFSZ, &before, nullptr); }}};
+         [&] { ::setrlimit(RLIMIT_FSIZE, &saved), ::sigaction(SIGXFSZ, &before, nullptr); }, EFBIG}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ::setenv("TMPDIR", temp.path.c_str(), 1);
@@ -184,8 +185,10 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
         EXPECT_GT(text.HeldBytes(), kTwoChunks + kOverhead);
         ExpectReadsBack(text, all);
         EXPECT_EQ(Find(text, "first-mark", text.Size(), false), all.find("FIRST-MARK"));
+        EXPECT_EQ(text.FileError(), row.error) << "why, for the window to say";
 
         all += AppendReportLines(text, 2000, 60000);
+        EXPECT_EQ(text.FileError(), 0);
         EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
         EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
         ExpectReadsBack(text, all);

@@ -1,9 +1,13 @@
 // The real quillon binary and its tools as a user runs them; quillon-replay
 // plays the simulated TNC.
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -114,7 +118,7 @@ TEST(EndToEnd, ASecondSignalEndsTheRunAtOnceWithItsLogsWhole)
     const auto frames = ManyFrames(10, 3);
     Station s;
     // An exit script the TNC never takes: 1 MB, 18 minutes at 9600 baud.
-    s.folder.Write("tnc_exit.txt", std::string(1 << 20, 'x') + "\r\n");
+    s.folder.Write("tnc_exit.txt", std::string((1 << 20) - 2, 'x') + "\r\n");
     ASSERT_TRUE(s.Start()) << s.Output();
     ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 3));
     ASSERT_TRUE(s.Logged(frames.size()));
@@ -134,7 +138,6 @@ TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayLogsEveryFrameAndReopensItsLogsOnSigh
     const auto first = ManyFrames(150, 21), second = ManyFrames(150, 22);
     Station s;
     s.folder.Write("tnc_init.txt", "KISS ON\r\n");
-    s.folder.Write("tnc_exit.txt", "KISS OFF\r\n");
     ASSERT_TRUE(s.Start({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {"--headless", "--monitor"})) << s.Output();
     ASSERT_TRUE(Play(s.folder.Com1(), Joined(first), 5));
     ASSERT_TRUE(s.Logged(first.size())) << s.Output();
@@ -154,32 +157,107 @@ TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayLogsEveryFrameAndReopensItsLogsOnSigh
     const std::string output = s.Output();
     EXPECT_EQ(Count(output, ">APRS"), first.size() + second.size()) << "one monitor line a frame";
     EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 1u) << output.substr(0, 400);
-    EXPECT_TRUE(s.folder.Com1().ReadUntil([](const std::string& got) { return got.ends_with("KISS OFF\r"); }, 60s)
-                    .ends_with("KISS OFF\r")) << "the exit script";
 }
 
-TEST(EndToEnd, JunkInTheConfigurationAndScriptsStopsNothing)
+// Standard output (here with standard error) that nobody reads, or whose
+// reader goes away (quillon --headless --monitor | head -1), holds nothing
+// up: every frame is logged, and SIGTERM ends the run in order with its exit
+// script (what a late reader is told is the line output's own test).
+TEST(EndToEnd, AStalledOrVanishedReaderOfTheOutputHoldsNothingUp)
+{
+    // About 1.3 MB of monitor lines: more than the pipe and the program's queue hold.
+    std::vector<std::string> frames;
+    for (int i = 0; i < 4500; ++i)
+        frames.push_back(Kiss({{"APRS"}, {"N0CALL", i % 16}, {}, 0x03, 0xF0, "#" + std::to_string(i) + " " +
+                                                                                 std::string(250, 'x')}));
+    for (const bool goesAway : {false, true}) {
+        SCOPED_TRACE(goesAway ? "the reader goes away" : "nobody reads");
+        Station s;
+        s.folder.Write("tnc_exit.txt", "KISS OFF\r\n");
+        const std::string fifo = s.folder.File("output");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        s.q.emplace(s.folder, QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, QStringList{}, std::string{},
+                    QStringList{"--headless", "--monitor"}, fifo);
+        std::string output;
+        const auto read = [&] {
+            char buf[65536];
+            for (ssize_t n; (n = ::read(readEnd, buf, sizeof buf)) > 0;)
+                output.append(buf, std::size_t(n));
+            return output;
+        };
+        ASSERT_TRUE(s.q->WaitStarted());
+        if (goesAway) {
+            ASSERT_TRUE(PollUntil([&] { return read().find('\n') != output.npos; }, 60s));
+            ::close(readEnd);
+        }
+        ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 13));
+        EXPECT_TRUE(s.Logged(frames.size()));
+        EXPECT_EQ(s.q->Stop(), 0);
+        EXPECT_TRUE(s.Raw().Frames() == Joined(frames));
+        EXPECT_TRUE(s.folder.Com1().ReadUntil([](const std::string& got) { return got.ends_with("KISS OFF\r"); }, 60s)
+                        .ends_with("KISS OFF\r")) << "the exit script";
+        if (!goesAway)
+            ::close(readEnd);
+    }
+}
+
+TEST(EndToEnd, JunkOrNoFilesAsTheConfigurationAndScriptsStopNothing)
 {
     using namespace std::string_literals;
     const std::string binary = Joined(ManyFrames(400, 6)), nul(4096, '\0'), cr(4096, '\r'), lf(4096, '\n');
+    // Not a file to read at all: a link to /dev/zero, a FIFO nobody writes to, a (sparse) file of 100 MB.
+    const std::string zero = "<zero>", fifo = "<fifo>", huge = "<100 MB>";
     const std::pair<std::string, std::string> rows[] = {  // quillon.ini, the scripts
         {binary, binary.substr(1000)},
         {"\0\0\0\r\nCOM_PORT=1\0\0\r\nHEXFILE=Y\0ES\r\n"s + nul, "\0\0\r\n"s + nul + "\r\n\0"s},
         {cr + "COM_PORT=1\n" + lf, "\r\r\n\n\r" + lf},
         {"=\r\n==YES\r\nCOM_PORT\r\nFOO=BAR\r\nCOM_PORT==1\r\n" + std::string(300, 'K') + "=1\r\n\xFF=", "^^$$\r\n#\x1A"},
+        {zero, fifo}, {fifo, huge}, {huge, zero},
+    };
+    const auto place = [&](const std::string& path, const std::string& contents) {
+        fs::remove(path);
+        if (contents == zero)
+            fs::create_symlink("/dev/zero", path);
+        else if (contents == fifo)
+            ::mkfifo(path.c_str(), 0600);
+        else
+            WriteFile(path, contents == huge ? "" : contents);
+        if (contents == huge)
+            fs::resize_file(path, 100 << 20);
+        return contents == zero || contents == fifo ? ": not a regular file\n"
+               : contents == huge                  ? ": larger than 1 MB\n"
+                                                   : "";
     };
     const auto frames = ManyFrames(200, 8);
+    const auto peakKb = [] {  // of the runs so far
+        struct rusage usage {};
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        return usage.ru_maxrss;
+    };
+    long ordinaryPeakKb = 0;
     for (std::size_t row = 0; row < std::size(rows); ++row) {
         SCOPED_TRACE(row);
-        Station s(rows[row].first);
-        s.folder.Write("tnc_init.txt", rows[row].second);
-        s.folder.Write("tnc_exit.txt", rows[row].second);
-        ASSERT_TRUE(s.Start()) << s.Output();
+        if (rows[row].first == zero && ordinaryPeakKb == 0)
+            ordinaryPeakKb = peakKb();
+        Station s;
+        const std::string said[] = {place(s.folder.File("quillon.ini"), rows[row].first),
+                                    place(s.folder.File("tnc_init.txt"), rows[row].second),
+                                    place(s.folder.File("tnc_exit.txt"), rows[row].second)};
+        ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"})) << s.Output();
         ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 9));
         EXPECT_TRUE(s.Logged(frames.size()));
         EXPECT_TRUE(s.Raw().Frames() == Joined(frames));
         EXPECT_EQ(s.q->Stop(), 0) << s.Output();
+        const std::string output = s.Output();
+        for (int f = 0; f < 3; ++f) {
+            const std::string name = std::array{"quillon.ini", "tnc_init.txt", "tnc_exit.txt"}[f];
+            EXPECT_EQ(Count(output, name + (said[f].empty() ? ": " : said[f])), said[f].empty() ? 0u : 1u)
+                << name << "\n" << output;
+        }
     }
+    // None of them was read into memory: the runs took no more than those with small files.
+    EXPECT_LT(peakKb(), ordinaryPeakKb + (32 << 10)) << "kB at the peak, " << ordinaryPeakKb << " kB with small files";
 }
 
 TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)

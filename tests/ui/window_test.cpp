@@ -71,6 +71,26 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     EXPECT_EQ(w.Label("clock"), "14:05:09");
 }
 
+// A console whose temporary file cannot be made keeps its history in memory, and the status box says
+// so once.
+TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
+{
+    Window w;
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", w.File("no such folder").c_str());
+    w.window->History().SetMemoryBudget(0);
+    const std::string frame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, std::string(240, 'x')});
+    const std::string line = ConsoleFileLine(ENOENT);
+    int said = 0;
+    for (int i = 0; i < 120; ++i) {  // about two chunks of console text
+        ASSERT_TRUE(w.Send(frame));
+        said += w.window->Status().Text().find(line) != std::string::npos;  // each frame empties the box
+    }
+    saved.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", saved);
+    EXPECT_EQ(w.window->Console().Text().FileError(), ENOENT);
+    EXPECT_EQ(said, 1) << line;
+}
+
 // Copying everything after many different frames gives, line for line, the reports that the raw log of
 // the same run makes when read back: every byte of the payloads as the console shows it.
 TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
