@@ -89,7 +89,10 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
             if (!target.isEmpty())
                 QFile::link(target, path);
         }
-        logs.IsOpen() ? logs.Reopen() : logs.Open("06122026_1530", true);
+        if (logs.IsOpen())
+            logs.Reopen();
+        else
+            logs.Open("06122026_1530", true);
         told.clear();
         testing::internal::CaptureStderr();
         for (int frame = 0; frame < 3; ++frame) {
