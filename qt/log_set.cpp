@@ -47,7 +47,7 @@ bool LogSet::OpenLog(Log& log, const std::string& path, bool reopen)
                  " bytes of a cut record taken off its end");
     if (opened && log.reopening && !reopen && notices_)
         notices_("logs reopened: " + log.file.Name());
-    log.reopening = reopen && !opened;
+    log.reopening = (reopen || log.reopening) && !opened;
     return opened;
 }
 
