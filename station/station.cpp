@@ -29,10 +29,10 @@ void SayOnStderr(std::string_view line)
 }  // namespace
 
 // The receive pipeline's results, to the logs and the view. The records of a
-// block are kept and each log gets them in one write at the block's end (a
-// new day's first frame writes those before it to the old set first); only
-// then are the block's reports shown, so that every frame is on disk before
-// anything after it is shown. A log that fails is told once; the frames go on
+// block (of up to 256 frames at a time) are kept and each log gets them in
+// one write at the block's end (a new day's first frame writes those before
+// it to the old set first); only then are the block's reports shown, so that
+// every frame is on disk before anything after it is shown. A log that fails is told once; the frames go on
 // to the view and the other logs all the same.
 class Station::LogSink final : public ReceiveSink {
 public:
@@ -42,7 +42,16 @@ public:
     void HexLog(std::string_view line) override { logs_[std::size_t(LogKind::Hex)] += line; }
     void DumpLog(std::string_view line) override { logs_[std::size_t(LogKind::Dump)] += line; }
     void JsonLog(std::string_view line) override { logs_[std::size_t(LogKind::Json)] += line; }
-    void KeepReport(FrameReport&& report) override { reports_.push_back(std::move(report)); }
+    // A block read from a KISS server can hold tens of thousands of frames:
+    // they are written and shown a batch at a time, so that little is kept.
+    void KeepReport(FrameReport&& report) override
+    {
+        reports_.push_back(std::move(report));
+        if (reports_.size() >= kBatch) {
+            WriteLogs();
+            ShowReports();
+        }
+    }
 
     void WriteLogs()
     {
@@ -60,6 +69,7 @@ public:
     }
 
 private:
+    static constexpr std::size_t kBatch = 256;
     Station& station_;
     std::array<std::string, 4> logs_;
     std::vector<FrameReport> reports_;
