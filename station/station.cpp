@@ -32,8 +32,8 @@ void SayOnStderr(std::string_view line)
 // block (of up to 256 frames at a time) are kept and each log gets them in
 // one write at the block's end (a new day's first frame writes those before
 // it to the old set first); only then are the block's reports shown, so that
-// every frame is on disk before anything after it is shown. A log that fails is told once; the frames go on
-// to the view and the other logs all the same.
+// every frame is on disk before anything after it is shown. A log that fails
+// is told once; the frames go on to the view and the other logs all the same.
 class Station::LogSink final : public ReceiveSink {
 public:
     explicit LogSink(Station& station) : station_(station) {}
