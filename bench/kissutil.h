@@ -15,7 +15,14 @@ struct KissutilRun {
 };
 
 // Writes `stream` as fast as it is taken into a pseudo-terminal that
-// kissutil reads, until it has printed `frames` frame lines or stops for 30 s.
-KissutilRun RunKissutil(const std::string& stream, std::size_t frames);
+// kissutil reads (`tcp`: into its connection to a KISS server on the
+// loopback), until it has printed `frames` frame lines or stops for 30 s.
+KissutilRun RunKissutil(const std::string& stream, std::size_t frames, bool tcp = false);
+
+// A listening socket on the loopback, on a port of its own (`port`); -1 when
+// none can be had.
+int ListenOnLoopback(int& port);
+// The first connection to `listener`, non-blocking; -1 after `seconds`.
+int AcceptWithin(int listener, double seconds);
 
 }  // namespace quillon::bench

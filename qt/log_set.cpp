@@ -12,7 +12,7 @@ namespace {
 
 std::string FailureLine(const std::string& name, int failure)
 {
-    return name + ": " + std::strerror(failure);
+    return name + ": " + (failure == kLockedByOther ? "locked by another process" : std::strerror(failure));
 }
 
 }  // namespace
@@ -35,6 +35,23 @@ void LogSet::SetFailureListener(FailureListener listener)
     listener_ = std::move(listener);
 }
 
+void LogSet::SetNoticeListener(NoticeListener listener)
+{
+    notices_ = std::move(listener);
+}
+
+bool LogSet::OpenLog(Log& log, const std::string& path, bool reopen)
+{
+    const bool opened = log.file.Open(path, &log == &Of(LogKind::Raw) ? LogRecords::KissFrames : LogRecords::Lines);
+    if (opened && log.file.CutBytes() > 0 && notices_)
+        notices_(log.file.Name() + ": " + std::to_string(log.file.CutBytes()) +
+                 " bytes of a cut record taken off its end");
+    if (opened && log.reopening && !reopen && notices_)
+        notices_("logs reopened: " + log.file.Name());
+    log.reopening = (reopen || log.reopening) && !opened;
+    return opened;
+}
+
 void LogSet::Open(const std::string& stem, bool hex, bool json)
 {
     Close();
@@ -45,8 +62,9 @@ void LogSet::Open(const std::string& stem, bool hex, bool json)
     const std::string base = folder_.empty() || folder_.ends_with('/') ? folder_ + stem : folder_ + "/" + stem;
     for (Log& log : logs_) {
         log.inSet = &log == &Of(LogKind::Hex) ? hex : &log == &Of(LogKind::Json) ? json : true;
+        log.reopening = false;
         if (log.inSet)
-            log.file.Open(base + log.ending);
+            OpenLog(log, base + log.ending, false);
     }
 }
 
@@ -55,6 +73,8 @@ bool LogSet::Write(LogKind kind, std::string_view bytes)
     Log& log = Of(kind);
     if (!open_ || !log.inSet)
         return false;
+    if (!log.file.IsOpen())
+        OpenLog(log, log.file.Path(), false);
     const bool written = log.file.Write(bytes);
     if (log.file.Failure() != log.failure || (log.failure != 0 && log.file.Name() != log.name))
         Track(log);
@@ -76,13 +96,24 @@ void LogSet::Roll(const std::string& stem)
     Open(stem, hex_, json_);
 }
 
-void LogSet::Reopen()
+std::vector<std::string> LogSet::Reopen()
+{
+    std::vector<std::string> opened;
+    if (!open_)
+        return opened;
+    for (Log& log : logs_)
+        if (log.inSet && OpenLog(log, log.file.Path(), true))
+            opened.push_back(log.file.Name());
+    return opened;
+}
+
+void LogSet::Retry()
 {
     if (!open_)
         return;
     for (Log& log : logs_)
-        if (log.inSet)
-            log.file.Open(log.file.Path());
+        if (log.inSet && !log.file.IsOpen())
+            OpenLog(log, log.file.Path(), false);
 }
 
 void LogSet::Close()
@@ -99,6 +130,11 @@ void LogSet::Close()
     open_ = false;
     stem_.clear();
     DeleteEmptyLogs(paths);
+}
+
+bool LogSet::AllOpen() const
+{
+    return std::all_of(logs_.begin(), logs_.end(), [](const Log& log) { return !log.inSet || log.file.IsOpen(); });
 }
 
 std::string LogSet::Path(LogKind kind) const
@@ -120,25 +156,31 @@ std::vector<std::string> LogSet::FailureLines() const
     return lines;
 }
 
-std::string LogChangeLine(const std::string& name, int failure)
+std::string LogChangeLine(const std::string& name, int failure, int before)
 {
-    return failure != 0 ? FailureLine(name, failure) : name + ": writing again";
+    if (failure != 0)
+        return FailureLine(name, failure);
+    return name + (before == kLockedByOther ? ": not locked by another process any more" : ": writing again");
 }
 
 
 void LogFailureEcho::Say(const std::string& name, int failure)
 {
     // The set tells a change of reason as well, which is not said again here.
-    const auto said = std::find(failing_.begin(), failing_.end(), name);
+    const auto said = std::find_if(failing_.begin(), failing_.end(), [&](const auto& s) { return s.first == name; });
+    int before = 0;
     if (failure == 0) {
-        if (said != failing_.end())
-            failing_.erase(said);
+        if (said == failing_.end())
+            return;
+        before = said->second;
+        failing_.erase(said);
     } else if (said == failing_.end()) {
-        failing_.push_back(name);
+        failing_.emplace_back(name, failure);
     } else {
+        said->second = failure;
         return;
     }
-    SayOnStandardError(LogChangeLine(name, failure));
+    SayOnStandardError(LogChangeLine(name, failure, before));
 }
 
 }  // namespace quillon

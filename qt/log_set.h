@@ -10,12 +10,19 @@
 // A log keeps its place across Roll and Reopen: a failing raw log stays
 // failing until a write to the raw log succeeds again, under whatever name;
 // when its successor under a new name fails as well, that is a change.
+// A log written without its record lock, which another process holds, is
+// failing too in this sense, "locked by another process", until it has the
+// lock again.
+//
+// A log that cannot be opened (at Open, Roll or Reopen) is tried again at
+// its next write and at every Retry, and written on once it opens.
 #pragma once
 
 #include <array>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "log_file.h"
@@ -29,6 +36,9 @@ public:
     // A log starts failing (failure = errno) or writes again (failure = 0);
     // called only on a change. `name` is the file's name without its folder.
     using FailureListener = std::function<void(const std::string& name, int failure)>;
+    // Anything else worth a status line: a fragment cut off the end of a log
+    // at its opening, a log reopened at a later try.
+    using NoticeListener = std::function<void(const std::string& line)>;
 
     explicit LogSet(std::string folder);
     ~LogSet();  // Close()
@@ -36,6 +46,7 @@ public:
     LogSet& operator=(const LogSet&) = delete;
 
     void SetFailureListener(FailureListener listener);
+    void SetNoticeListener(NoticeListener listener);
 
     // Opens folder/stem.kss, .dump, (with hex) .hex and (with json) .jsonl
     // for appending, each under the shared lock of LogFile; an open set is
@@ -49,8 +60,12 @@ public:
     void Roll(const std::string& stem);
     // Closes the logs and opens the same names again, so that a log renamed
     // away is created anew. The closed files are left as they are, empty or
-    // not.
-    void Reopen();
+    // not. Returns the names of the logs that opened; the others are tried
+    // again.
+    std::vector<std::string> Reopen();
+    // Tries again to open the logs of the set that are not open (the
+    // station's once-a-second tick).
+    void Retry();
     // Closes every log, then deletes those that are empty and that no other
     // run holds (DeleteEmptyLogs).
     void Close();
@@ -59,6 +74,8 @@ public:
     bool IsOpen() const { return open_; }
     // The stem of the open set; "" while closed.
     const std::string& Stem() const { return stem_; }
+    // Whether every log of the set is open.
+    bool AllOpen() const;
     // "" when that log is not open.
     std::string Path(LogKind kind) const;
     // The failing logs, "NAME: REASON" (06122026_1530.kss: No space left on
@@ -73,10 +90,13 @@ private:
         int failure = 0;     // as last told to the listener
         std::string name;    // the file's name, as last told to the listener
         unsigned since = 0;  // when it began failing, for the order of FailureLines
+        bool reopening = false;  // a Reopen that did not open yet
     };
     Log& Of(LogKind kind) { return logs_[static_cast<std::size_t>(kind)]; }
     const Log& Of(LogKind kind) const { return logs_[static_cast<std::size_t>(kind)]; }
     void Track(Log& log);
+    // Opens or reopens one log, telling what a notice tells.
+    bool OpenLog(Log& log, const std::string& path, bool reopen);
 
     std::string folder_;
     std::string stem_;
@@ -86,11 +106,14 @@ private:
     std::array<Log, 4> logs_;
     unsigned failures_ = 0;  // failures begun so far, to order them
     FailureListener listener_;
+    NoticeListener notices_;
 };
 
 // The line for a change of a log's state, as standard error is told it:
-// "NAME: REASON" when it starts failing, "NAME: writing again" when it ends.
-std::string LogChangeLine(const std::string& name, int failure);
+// "NAME: REASON" when it starts failing, "NAME: writing again" when it ends,
+// "NAME: not locked by another process any more" when it ends a failure
+// `before` that was kLockedByOther.
+std::string LogChangeLine(const std::string& name, int failure, int before = 0);
 
 // Standard error's account of the logs, fed by the failure listener of a
 // LogSet: "NAME: REASON" once when a log starts failing, "NAME: writing
@@ -101,7 +124,7 @@ public:
     void Say(const std::string& name, int failure);
 
 private:
-    std::vector<std::string> failing_;  // the names said to fail
+    std::vector<std::pair<std::string, int>> failing_;  // the names said to fail, and why
 };
 
 }  // namespace quillon

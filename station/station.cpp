@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include <algorithm>
+#include <array>
 
 #include "app/configuration.h"
 #include "line_output.h"
@@ -16,19 +17,51 @@
 
 namespace quillon {
 
-// The receive pipeline's results, to the logs and the view. A log that fails
-// is told once; the frame goes on to the view and the other logs all the same.
+// The receive pipeline's results, to the logs and the view. The records of a
+// block (of up to 256 frames at a time) are kept and each log gets them in
+// one write at the block's end (a new day's first frame writes those before
+// it to the old set first); only then are the block's reports shown, so that
+// every frame is on disk before anything after it is shown. A log that fails
+// is told once; the frames go on to the view and the other logs all the same.
 class Station::LogSink final : public ReceiveSink {
 public:
     explicit LogSink(Station& station) : station_(station) {}
-    void RawLog(std::string_view bytes) override { station_.logs_.Write(LogKind::Raw, bytes); }
-    void HexLog(std::string_view line) override { station_.logs_.Write(LogKind::Hex, line); }
-    void DumpLog(std::string_view line) override { station_.logs_.Write(LogKind::Dump, line); }
-    void JsonLog(std::string_view line) override { station_.logs_.Write(LogKind::Json, line); }
-    void Report(const FrameReport& report) override { station_.view_->ShowReport(report); }
+    void FrameTime(std::chrono::system_clock::time_point t) override { station_.RollLogsAtMidnight(t); }
+    void RawLog(std::string_view bytes) override { logs_[std::size_t(LogKind::Raw)] += bytes; }
+    void HexLog(std::string_view line) override { logs_[std::size_t(LogKind::Hex)] += line; }
+    void DumpLog(std::string_view line) override { logs_[std::size_t(LogKind::Dump)] += line; }
+    void JsonLog(std::string_view line) override { logs_[std::size_t(LogKind::Json)] += line; }
+    // A block read from a KISS server can hold tens of thousands of frames:
+    // they are written and shown a batch at a time, so that little is kept.
+    void KeepReport(FrameReport&& report) override
+    {
+        reports_.push_back(std::move(report));
+        if (reports_.size() >= kBatch) {
+            WriteLogs();
+            ShowReports();
+        }
+    }
+
+    void WriteLogs()
+    {
+        for (std::size_t kind = 0; kind < logs_.size(); ++kind)
+            if (!logs_[kind].empty()) {
+                station_.logs_.Write(LogKind(kind), logs_[kind]);
+                logs_[kind].clear();
+            }
+    }
+    void ShowReports()
+    {
+        for (const FrameReport& report : reports_)
+            station_.view_->ShowReport(report);
+        reports_.clear();
+    }
 
 private:
+    static constexpr std::size_t kBatch = 256;
     Station& station_;
+    std::array<std::string, 4> logs_;
+    std::vector<FrameReport> reports_;
 };
 
 Station::Station(StationEnvironment environment, QObject* parent)
@@ -36,6 +69,7 @@ Station::Station(StationEnvironment environment, QObject* parent)
       env_(std::move(environment)),
       receiver_(*env_.clock),
       logs_(env_.programDir.toStdString()),
+      sink_(std::make_unique<LogSink>(*this)),
       input_(std::make_unique<SerialLink>(1, env_.programDir, this)),
       mirror_(std::make_unique<SerialLink>(2, env_.programDir, this)),
       secondTimer_(this)
@@ -47,6 +81,7 @@ Station::Station(StationEnvironment environment, QObject* parent)
     if (!env_.logClock)
         env_.logClock = env_.clock;
     logs_.SetFailureListener([this](const std::string& name, int failure) { OnLogFailure(name, failure); });
+    logs_.SetNoticeListener([this](const std::string& line) { AppendStatus(line); });
 
     ConnectInput();
     // Bytes arriving on the mirror link are dropped as they come, so that a
@@ -172,15 +207,16 @@ void Station::OpenLogs()
 
 // With LOG_ROTATE=DAILY, the first frame or tick of a new UTC day starts a
 // new set of logs named after its midnight, ddmmyyyy_0000. A frame is never
-// split: this runs between blocks from the TNC.
-void Station::RollLogsAtMidnight()
+// split, and goes to the set of its own time's day.
+void Station::RollLogsAtMidnight(std::chrono::system_clock::time_point now)
 {
     if (configuration_.LOG_ROTATE != "DAILY" || stopped_)
         return;
-    const auto today = std::chrono::floor<std::chrono::days>(UtcNow(*env_.logClock));
+    const auto today = std::chrono::floor<std::chrono::days>(env_.logClock == env_.clock ? now : env_.logClock->Now());
     if (today == logDay_)
         return;
     logDay_ = today;
+    sink_->WriteLogs();
     logs_.Roll(FormatLogStem(DateTime(today)));
 }
 
@@ -255,7 +291,6 @@ PortLamps Station::Lamps() const
 void Station::OnInputBytes(const QByteArray& bytes)
 {
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
-    RollLogsAtMidnight();
     view_->ClearStatus();
     if (mirroring_) {
         // Only bytes handed to an open link count as sent; a block that an
@@ -267,10 +302,12 @@ void Station::OnInputBytes(const QByteArray& bytes)
             mirrorBytesDropped_ += block.size();
         }
     }
-    LogSink sink(*this);
+    const int frames = receiver_.Feed(block, *sink_);
+    sink_->WriteLogs();
+    sink_->ShowReports();
     // The counters show the state at the last frame end; nothing is drawn
     // before the handler returns, so telling them once per block shows the same.
-    if (receiver_.Feed(block, sink) > 0)
+    if (frames > 0)
         view_->ShowReceiveCounts(receiver_.Counts());
 }
 
@@ -311,9 +348,12 @@ void Station::OnLogFailure(const std::string& name, int failure)
 
 void Station::Tick()
 {
-    RollLogsAtMidnight();
+    const auto reading = env_.clock->Now();
+    RollLogsAtMidnight(reading);
+    if (!stopped_)
+        logs_.Retry();
     view_->ShowLamps(Lamps());
-    const DateTime now = UtcNow(*env_.clock);
+    const DateTime now = std::chrono::floor<std::chrono::seconds>(reading);
     view_->ShowClock(FormatClock(now));
     if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
         AppendStatus(*line);
@@ -335,8 +375,17 @@ void Station::ReopenLogs()
 {
     if (stopped_)
         return;
-    logs_.Reopen();
-    AppendStatus("logs reopened: " + logs_.Stem());
+    // Said for the logs that did reopen; the others are tried again, and
+    // said when they open.
+    const std::vector<std::string> reopened = logs_.Reopen();
+    if (logs_.AllOpen())
+        AppendStatus("logs reopened: " + logs_.Stem());
+    else if (!reopened.empty()) {
+        std::string names;
+        for (const std::string& name : reopened)
+            names += (names.empty() ? "" : " ") + name;
+        AppendStatus("logs reopened: " + names);
+    }
 }
 
 void Station::RunInitScript()

@@ -120,7 +120,8 @@ public:
     // The once-a-second work: lamps, clock, the idle line.
     void Tick();
     // The logs closed and opened again by the same names: a log that was
-    // renamed away (rotated) is created anew and written on.
+    // renamed away (rotated) is created anew and written on. One that cannot
+    // be opened is tried again every second and at its next record.
     void ReopenLogs();
 
     const ConfigurationRecord& Configuration() const { return configuration_; }
@@ -145,7 +146,8 @@ private:
                    const std::string& handshakingField);
     void ApplyMirrorSwitch();
     void OpenLogs();
-    void RollLogsAtMidnight();
+    // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
+    void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
     void OnInputBytes(const QByteArray& bytes);
     void OnLineEvent(int code);
     void OnLost(Link& link, const QString& reason);
@@ -163,6 +165,7 @@ private:
     Receiver receiver_;
     StatusTimerState statusTimer_;
     LogSet logs_;
+    std::unique_ptr<LogSink> sink_;  // the block's records and reports, until written and shown
     LogFailureEcho logEcho_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
     std::unique_ptr<Link> input_;

@@ -14,11 +14,18 @@ namespace quillon::test {
 
 using namespace std::chrono_literals;
 
-// A clock that stands still until told otherwise.
+// A clock that stands still until told otherwise, or moves on by a step at
+// every reading.
 class FakeClock final : public FixedClock {
 public:
     using FixedClock::FixedClock;
+    std::chrono::system_clock::time_point Now() const override { return (stepped_ += step_) - step_ + now_; }
     void Advance(std::chrono::system_clock::duration d) { now_ += d; }
+    void StepEachReading(std::chrono::system_clock::duration step) { step_ = step; }
+
+private:
+    std::chrono::system_clock::duration step_{};
+    mutable std::chrono::system_clock::duration stepped_{};
 };
 
 // 2013-07-28 plus a time of day: the date of the worked examples.

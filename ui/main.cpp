@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -125,6 +126,10 @@ int RunWindow(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A file size limit (ulimit -f) makes a write that crosses it fail with
+    // EFBIG, which the logs and the console's file take as a full disk;
+    // the signal it also raises would end the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     const Options options = ReadCommandLine(argc, argv);
     if (options.headless)
         return quillon::RunHeadless(argc, argv, options.monitor);

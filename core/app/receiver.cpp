@@ -58,30 +58,30 @@ int Receiver::Feed(std::string_view block, ReceiveSink& sink)
 void Receiver::FrameEnd(ReceiveSink& sink)
 {
     const std::span<const std::uint8_t> frame = receive_.Bytes();
-    const Clock* clock = &clock_;
+    std::optional<std::chrono::system_clock::time_point> recorded;
     if (options_.readLogTimes) {
         if (const auto t = DecodeTimeFrame(frame)) {
             logTime_ = t;
             sink.LogTime(*t);
             return;
         }
-        if (logTime_) {
-            logClock_.Set(*logTime_);
-            clock = &logClock_;
-            logTime_.reset();
-        }
+        recorded = logTime_;
+        logTime_.reset();
     }
+    // One reading of the clock for everything of this frame.
+    frameClock_.Set(recorded ? *recorded : clock_.Now());
+    sink.FrameTime(frameClock_.Now());
 
     CountFrame(counters_, receive_);
     rawRecord_.clear();
     if (options_.report.timeFrames)
-        rawRecord_ += EncodeTimeFrame(clock->Now());
+        rawRecord_ += EncodeTimeFrame(frameClock_.Now());
     rawRecord_.append(reinterpret_cast<const char*>(frame.data()), frame.size());
     sink.RawLog(rawRecord_);
     if (!options_.buildReports)
         return;
 
-    const FrameReport report = ReportFrame(receive_, options_.decode, options_.report, *clock);
+    FrameReport report = ReportFrame(receive_, options_.decode, options_.report, frameClock_);
     sink.Report(report);
     if (report.hexLogLine)
         sink.HexLog(*report.hexLogLine);
@@ -89,6 +89,7 @@ void Receiver::FrameEnd(ReceiveSink& sink)
         sink.DumpLog(*report.dumpLogLine);
     if (options_.json)
         sink.JsonLog(FrameJsonLine(report, frame));
+    sink.KeepReport(std::move(report));
     // The report may take a while; the silence counts from its end.
     NoteLastFrameTime();
 }

@@ -33,6 +33,13 @@ public:
     virtual void JsonLog(std::string_view /*line*/) {}
     // The report of one frame: its console runs and the caption.
     virtual void Report(const FrameReport& /*report*/) {}
+    // The same report once every log line of the frame was handed on, for a
+    // sink that keeps it to show later: the last call for a frame.
+    virtual void KeepReport(FrameReport&& /*report*/) {}
+    // The one reading of the clock for a frame, before anything of it goes
+    // to the sink: its time frame, its report and every log line of it carry
+    // this time.
+    virtual void FrameTime(std::chrono::system_clock::time_point /*t*/) {}
     // Reading a log back: a time frame, which stamps the frame behind it.
     virtual void LogTime(std::chrono::system_clock::time_point /*t*/) {}
 };
@@ -98,7 +105,7 @@ private:
     Counters counters_{};
     DateTime lastFrameTime_{};
     std::optional<std::chrono::system_clock::time_point> logTime_;
-    FixedClock logClock_;
+    FixedClock frameClock_;  // the frame's one reading, or the time a log recorded for it
     std::string rawRecord_;  // the raw log's piece for the frame, kept for its capacity
 };
 

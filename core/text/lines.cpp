@@ -16,7 +16,13 @@ std::vector<std::string_view> SplitLines(std::string_view text)
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        const auto end = text.find_first_of("\r\n", start);
+        // Not find_first_of, which looks each character up in the set with
+        // a call of its own: every console run of every frame comes here.
+        auto end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        if (end == text.size())
+            end = std::string_view::npos;
         if (end == std::string_view::npos) {
             lines.push_back(text.substr(start));
             break;

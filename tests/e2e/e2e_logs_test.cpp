@@ -1,8 +1,11 @@
 // The real program and its logs: with its folder on a small file system that
 // fills up, the log that cannot be written is named with the reason, the
-// frames still go through, and the log takes up again once there is room;
-// three runs started in the same minute share their logs, every frame whole
-// and behind its own time frame.
+// frames still go through, and the log takes up again once there is room (a
+// log that could not be reopened too, without another request); killed while
+// the disk is full and started again in the same minute, every record of
+// every log whole; three runs started in the same minute share their logs,
+// every frame whole and behind its own time frame; another process's lock on
+// a log and a file size limit stop nothing.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -12,14 +15,17 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "e2e_station.h"
+#include "text/lines.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 // A tmpfs over a temporary folder with room for the binary and a little
 // more, unmounted at the end whatever happens.
@@ -28,9 +34,10 @@ struct SmallDisk {
     std::string path = mountPoint.path().toStdString();
     bool mounted = false;
     std::string error;
-    SmallDisk()
+    explicit SmallDisk(const std::string& options = "")
     {
-        const std::string size = "size=" + std::to_string(fs::file_size(BuiltProgram("quillon")) / 1024 + 1024) + "k";
+        const std::string size = "size=" + std::to_string(fs::file_size(BuiltProgram("quillon")) / 1024 + 1024) + "k" +
+                                 options;
         mounted = ::mount("tmpfs", path.c_str(), "tmpfs", 0, size.c_str()) == 0;
         error = mounted ? "" : std::strerror(errno);
     }
@@ -48,7 +55,49 @@ struct SmallDisk {
         }
         ::close(fd);
     }
+    // Creates empty files until no more can be made; how many.
+    int FillInodes() const
+    {
+        int n = 0;
+        for (int fd; (fd = ::open((path + "/inode" + std::to_string(n)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)) >= 0;
+             ++n)
+            ::close(fd);
+        return n;
+    }
+    void FreeInodes(int n) const
+    {
+        while (n-- > 0)
+            ::unlink((path + "/inode" + std::to_string(n)).c_str());
+    }
 };
+
+// Every record of a run's logs whole: the raw log's frames each behind its
+// time frame and each one of `sent`, and every line of the text logs one that
+// the frames make, never two glued together nor a piece of one.
+void ExpectWholeRecords(const ProgramFolder& folder, const std::vector<std::string>& sent)
+{
+    const Tally raw = Through(folder.ReadLog(".kss"), true), made = Through(Joined(sent), false);
+    EXPECT_EQ(raw.untimed, 0u);
+    EXPECT_EQ(raw.times.size(), raw.frames.size());
+    for (const std::string& frame : raw.frames)
+        EXPECT_NE(std::find(sent.begin(), sent.end(), frame), sent.end()) << "a frame never sent in the raw log";
+    // The dump log's lines behind their time, "2026-12-06 21:36:05.613 UTC: ".
+    for (const auto& [ending, lines, stamp] : {std::tuple(".dump", "\n" + made.dump, 29), {".hex", "\n" + made.hex, 0}}) {
+        const std::string log = folder.ReadLog(ending);
+        EXPECT_TRUE(log.empty() || log.ends_with("\r\n")) << ending;
+        for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            const std::string line = log.substr(at, end + 2 - at);
+            EXPECT_TRUE(line.size() >= std::size_t(stamp) &&
+                        lines.find("\n" + line.substr(std::size_t(stamp))) != std::string::npos)
+                << ending << ": " << line;
+        }
+    }
+    const std::string json = folder.ReadLog(".jsonl");
+    EXPECT_TRUE(json.empty() || json.ends_with("}\n"));
+    for (const std::string_view line : SplitLines(json))
+        EXPECT_TRUE(line.starts_with("{\"time\":") && line.ends_with("}") && Count(std::string(line), "\"time\"") == 1)
+            << line;
+}
 
 TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
 {
@@ -88,6 +137,125 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     EXPECT_EQ(Count(q.Output(), full), 1u);
     EXPECT_EQ(Count(q.Output(), kss + ": writing again"), 1u);
     EXPECT_TRUE(folder.Read(kss) == frames[2]) << folder.Read(kss).size() << " bytes in the raw log";
+}
+
+// The raw log renamed away and SIGHUP while no file can be made in the folder
+// (no inodes left): not said reopened, and said once there is room again,
+// with the frames from then on in the new raw log, no second SIGHUP needed.
+TEST(EndToEnd, ALogThatCannotBeReopenedIsTriedAgainUntilItOpens)
+{
+    SmallDisk disk(",nr_inodes=64");
+    if (!disk.mounted)
+        GTEST_SKIP() << "no tmpfs can be mounted here (" << disk.error << "); this test needs root";
+    fs::copy_file(BuiltProgram("quillon"), disk.path + "/quillon");
+    ProgramFolder folder(disk.path);
+    folder.Write("quillon.ini", kIni + "TIMEFRAMES=NO\r\n");
+    RunningQuillon q(folder, {}, {}, {}, {"--headless"});
+    ASSERT_TRUE(q.WaitStarted()) << q.Output();
+    const std::string kss = folder.LogName(".kss");
+    const auto frames = ManyFrames(3, 17);
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[0]));
+    ASSERT_TRUE(PollUntil([&] { return folder.Read(kss) == frames[0]; }, 60s));
+    fs::rename(folder.File(kss), folder.File(kss + ".1"));
+    const int filled = disk.FillInodes();
+    q.Signal(SIGHUP);
+    const auto said = [&](const std::string& line) {
+        return QTest::qWaitFor([&] { return q.Output().find(line + "\n") != std::string::npos; }, 60000);
+    };
+    const std::string stem = kss.substr(0, kss.size() - 4);
+    // The other logs are there already, and need no new file.
+    EXPECT_TRUE(said("logs reopened: " + stem + ".dump " + stem + ".hex")) << q.Output();
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[1]));
+    EXPECT_TRUE(said(kss + ": No space left on device")) << q.Output();
+    disk.FreeInodes(filled);
+    EXPECT_TRUE(said("logs reopened: " + kss)) << q.Output();
+    ASSERT_TRUE(folder.Com1().WriteAll(frames[2]));
+    EXPECT_TRUE(said(kss + ": writing again")) << q.Output();
+    EXPECT_EQ(q.Stop(), 0);
+    EXPECT_EQ(folder.Read(kss + ".1"), frames[0]);
+    EXPECT_EQ(folder.Read(kss), frames[2]);
+}
+
+// Runs killed while they write on a nearly full disk, each started again in
+// the same minute: every record of every log whole. Before the last run a
+// piece of a record is put at the end of each log, as a run killed in the
+// middle of a write would leave it: the last run takes it off and says so.
+TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryRecordWhole)
+{
+    SmallDisk disk;
+    if (!disk.mounted)
+        GTEST_SKIP() << "no tmpfs can be mounted here (" << disk.error << "); this test needs root";
+    fs::copy_file(BuiltProgram("quillon"), disk.path + "/quillon");
+    ProgramFolder folder(disk.path);
+    folder.Write("quillon.ini", kIni + "TIMEFRAMES=YES\r\nJSONFILE=YES\r\n");
+    const QStringList environment = {"QUILLON_LOG_TIME=2026-12-06 21:36:05.613"};
+    std::vector<std::string> sent;
+    for (unsigned run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        RunningQuillon q(folder, environment, {}, {}, {"--headless"});
+        ASSERT_TRUE(q.WaitStarted()) << q.Output();
+        // Room for some 10 kB more.
+        disk.Fill("filler");
+        fs::resize_file(disk.path + "/filler", fs::file_size(disk.path + "/filler") - 10240);
+        const auto frames = ManyFrames(400, 70 + run);
+        sent.insert(sent.end(), frames.begin(), frames.end());
+        ASSERT_TRUE(Play(folder.Com1(), Joined(frames), run));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return q.Output().find("No space left on device") != std::string::npos; },
+                                    60000)) << q.Output();
+        q.Signal(SIGKILL);
+        q.WaitExit();
+        fs::remove(disk.path + "/filler");
+        ExpectWholeRecords(folder, sent);
+    }
+    for (const auto& [ending, piece] : {std::pair(".kss", std::string("\xC0\x00\x86\xA2", 4)), {".dump", "Hi "s},
+                                        {".hex", "48 69"s}, {".jsonl", "{\"time\":\"2026"s}})
+        WriteFile(folder.File(folder.LogName(ending)), folder.ReadLog(ending) + piece);
+    RunningQuillon q(folder, environment, {}, {}, {"--headless"});
+    ASSERT_TRUE(q.WaitStarted()) << q.Output();
+    const auto frames = ManyFrames(5, 80);
+    sent.insert(sent.end(), frames.begin(), frames.end());
+    ASSERT_TRUE(folder.Com1().WriteAll(Joined(frames)));
+    ASSERT_TRUE(PollUntil([&] { return Through(folder.ReadLog(".kss"), true).Frames().ends_with(Joined(frames)); }, 60s));
+    EXPECT_EQ(q.Stop(), 0);
+    for (const auto& [ending, cut] : {std::pair(".kss", 4), {".dump", 3}, {".hex", 5}, {".jsonl", 13}})
+        EXPECT_EQ(Count(q.Output(), folder.LogName(ending) + ": " + std::to_string(cut) +
+                                        " bytes of a cut record taken off its end\n"), 1u) << q.Output();
+    ExpectWholeRecords(folder, sent);
+}
+
+// Another process's read lock on the raw log (a reader's lockf) while frames
+// come: every frame logged, the lock said once, and SIGTERM ends the run at
+// once. A file size limit (ulimit -f): the logs that reach it say so, the
+// run goes on, and every record that is in them is whole.
+TEST(EndToEnd, AnotherProcesssLockOrAFileSizeLimitStopsNothing)
+{
+    for (const bool limited : {false, true}) {
+        SCOPED_TRACE(limited);
+        Station s(kIni + "TIMEFRAMES=YES\r\nJSONFILE=YES\r\n");
+        const QStringList prefix = limited ? QStringList{"sh", "-c", "ulimit -f 64 && exec \"$0\" \"$@\""} : QStringList{};
+        s.q.emplace(s.folder, QStringList{"QUILLON_STATUS_TO_STDERR=1"}, prefix);
+        ASSERT_TRUE(s.q->WaitStarted()) << s.Output();
+        const std::string kss = s.folder.LogName(".kss");
+        const int other = ::open(s.folder.File(kss).c_str(), O_RDONLY | O_CLOEXEC);
+        struct flock shared {};
+        shared.l_type = F_RDLCK;
+        shared.l_whence = SEEK_SET;
+        ASSERT_TRUE(limited || ::fcntl(other, F_OFD_SETLK, &shared) == 0);
+        const auto frames = ManyFrames(limited ? 1000 : 200, 64);
+        ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 64));
+        if (limited) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return s.Output().find(".jsonl: File too large\n") != std::string::npos; },
+                                        60000)) << s.Output();
+            EXPECT_TRUE(s.q->Running());
+        } else {
+            EXPECT_TRUE(s.Logged(frames.size()));
+            EXPECT_EQ(Count(s.Output(), kss + ": locked by another process\n"), 1u) << s.Output();
+        }
+        s.q->Signal(SIGTERM);
+        EXPECT_EQ(s.q->WaitExit(3s), 0) << s.Output();
+        ::close(other);
+        ExpectWholeRecords(s.folder, frames);
+    }
 }
 
 TEST(EndToEnd, ThreeRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindItsOwnTimeFrame)

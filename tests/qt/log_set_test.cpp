@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 #include <random>
@@ -89,7 +91,10 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
             if (!target.isEmpty())
                 QFile::link(target, path);
         }
-        logs.IsOpen() ? logs.Reopen() : logs.Open("06122026_1530", true);
+        if (logs.IsOpen())
+            logs.Reopen();
+        else
+            logs.Open("06122026_1530", true);
         told.clear();
         testing::internal::CaptureStderr();
         for (int frame = 0; frame < 3; ++frame) {
@@ -103,6 +108,53 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
         EXPECT_EQ(indicator.isHidden(), s.shown.empty()) << "step " << i;
     }
     EXPECT_EQ(ReadFile(raw.toStdString()).size(), 5 * 3 * 4u);  // reopened, but created only once back on the disk
+}
+
+// Another process's read lock taken on the raw log while it is open, and a
+// hex log that cannot be opened (a folder in its place): each told once; the
+// raw log is written all along, and the hex log from the first try after the
+// folder has gone, a write or the once-a-second Retry.
+TEST(LogSet, ALogLockedByAnotherProcessOrNotYetOpenIsToldOnceAndWrittenAsSoonAsItCan)
+{
+    for (const bool byRetry : {false, true}) {
+        SCOPED_TRACE(byRetry);
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkdir("06122026_1530.hex"));
+        LogSet logs(dir.path().toStdString());
+        LogFailureEcho echo;
+        std::string notices;
+        logs.SetFailureListener([&](const std::string& name, int failure) { echo.Say(name, failure); });
+        logs.SetNoticeListener([&](const std::string& line) { notices += line + "\n"; });
+        logs.Open("06122026_1530", true);
+        EXPECT_FALSE(logs.AllOpen());
+        const std::string raw = logs.Path(LogKind::Raw);
+        const int other = ::open(raw.c_str(), O_RDWR | O_CLOEXEC);
+        struct flock shared {};
+        shared.l_type = F_RDLCK;
+        shared.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &shared), 0);
+        testing::internal::CaptureStderr();
+        for (int frame = 0; frame < 3; ++frame) {
+            EXPECT_TRUE(logs.Write(LogKind::Raw, "\xC0\x00\x41\xC0"sv));
+            EXPECT_FALSE(logs.Write(LogKind::Hex, "41\r\n"));
+        }
+        EXPECT_EQ(logs.FailureLines(), (std::vector<std::string>{"06122026_1530.kss: locked by another process",
+                                                                 "06122026_1530.hex: Is a directory"}));
+        ::close(other);
+        ASSERT_TRUE(QDir(dir.path()).rmdir("06122026_1530.hex"));
+        if (byRetry) {
+            logs.Retry();
+            EXPECT_TRUE(logs.AllOpen());
+        }
+        EXPECT_TRUE(logs.Write(LogKind::Raw, "\xC0\x00\x42\xC0"sv));
+        EXPECT_TRUE(logs.Write(LogKind::Hex, "42\r\n"));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "06122026_1530.kss: locked by another process\n06122026_1530.hex: Is a directory\n"
+                  "06122026_1530.kss: not locked by another process any more\n06122026_1530.hex: writing again\n");
+        EXPECT_EQ(notices, "");
+        EXPECT_EQ(ReadFile(raw).size(), 4 * 4u);
+        EXPECT_EQ(ReadFile(logs.Path(LogKind::Hex)), "42\r\n");
+    }
 }
 
 // A disk that fills up and is freed again, as this process's file size limit:

@@ -187,6 +187,46 @@ TEST(Station, DailyLogsRollAtMidnightUtcWithEveryFrameWholeInOneSet)
     }
 }
 
+// Each frame's time frame, report and JSON line carry one reading of the
+// clock, and that reading's day picks the set the frame goes to: on a clock
+// that moves on by a millisecond at every reading, frames from 23:59:59.998.
+// Each raw log read back gives its JSON log, time for time.
+TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
+{
+    Running s("LOG_ROTATE=DAILY\r\nTIMEFRAMES=YES\r\nJSONFILE=YES\r\n", "", "", false);
+    s.clock.Set(At(23h + 59min + 59s));
+    s.station->Start();
+    s.clock.Set(At(23h + 59min + 59s + 998ms));
+    s.clock.StepEachReading(1ms);
+    ASSERT_TRUE(s.Send(kFrame + kFrame + kFrame + kFrame));
+    s.station->Stop();
+    struct ReadBack final : ReceiveSink {
+        std::string json;
+        std::vector<std::chrono::system_clock::time_point> times;
+        void JsonLog(std::string_view line) override { json += line; }
+        void LogTime(std::chrono::system_clock::time_point t) override { times.push_back(t); }
+    };
+    std::vector<std::chrono::system_clock::time_point> times;
+    for (const auto& [stem, day] : {std::pair("28072013_2359", 28), {"29072013_0000", 29}}) {
+        SCOPED_TRACE(stem);
+        ReadBack back;
+        const FixedClock none{};
+        Receiver reader(none, {.report = {}, .decode = true, .buildReports = true, .readLogTimes = true, .json = true});
+        reader.Feed(ReadFile(s.File((std::string(stem) + ".kss").c_str())), back);
+        EXPECT_EQ(back.json, ReadFile(s.File((std::string(stem) + ".jsonl").c_str())));
+        for (const auto t : back.times)
+            EXPECT_EQ(unsigned(std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(t)).day()), unsigned(day));
+        times.insert(times.end(), back.times.begin(), back.times.end());
+    }
+    ASSERT_EQ(times.size(), 4u);
+    ASSERT_EQ(s.view.reports.size(), 4u);
+    for (std::size_t i = 0; i < times.size(); ++i)
+        EXPECT_EQ(s.view.reports[i].time, times[i]) << i;
+}
+
+// The second time, the dump log cannot be created (a folder in its place):
+// only the raw log is said reopened, the dump log fails, and the tick after
+// the folder has gone opens it and says so, without another request.
 TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
 {
     Running s("TIMEFRAMES=NO\r\n");
@@ -197,6 +237,21 @@ TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
     EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405\r\n");
     ASSERT_TRUE(s.Send(second));
     EXPECT_EQ(ReadFile(s.File("28072013_1405.kss.1")) + "|" + s.Log("kss"), kFrame + "|" + second);
+
+    for (const char* log : {"28072013_1405.kss", "28072013_1405.dump"})
+        ASSERT_TRUE(QFile::rename(s.dir.filePath(log), s.dir.filePath(log) + ".2"));
+    ASSERT_TRUE(QDir(s.dir.path()).mkdir("28072013_1405.dump"));
+    s.station->ReopenLogs();
+    EXPECT_EQ(s.view.statusLines.back(), "logs reopened: 28072013_1405.kss");
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.view.logFailures, std::vector<std::string>{"28072013_1405.dump: Is a directory"});
+    ASSERT_TRUE(QDir(s.dir.path()).rmdir("28072013_1405.dump"));
+    s.station->Tick();
+    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405.dump\r\n");
+    ASSERT_TRUE(s.Send(second));
+    EXPECT_EQ(s.Log("kss"), kFrame + second);
+    EXPECT_EQ(Count(s.Log("dump"), "\r\n"), 1u);
+    EXPECT_EQ(s.view.logFailures, std::vector<std::string>{});
 }
 
 }  // namespace
