@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "line_events.h"
-#include "tnc/serial_settings.h"
 
 namespace quillon {
 
@@ -88,7 +87,7 @@ bool SerialLink::Open()
 bool SerialLink::OpenDevice(const QString& device)
 {
     port_.setPortName(device);
-    Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
+    Apply(port_, settings_);
     port_.setFlowControl(rtsCts_ ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite))
         return false;
@@ -168,13 +167,10 @@ bool SerialLink::SetPortNumber(std::int16_t port)
     return true;
 }
 
-bool SerialLink::SetSettings(const std::string& settings)
+bool SerialLink::SetSettings(const SerialSettings& settings)
 {
-    const std::optional<SerialSettings> parsed = ParseSerialSettings(settings);
-    if (!parsed)
-        return false;
-    if (port_.isOpen() && !Apply(port_, *parsed)) {
-        Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
+    if (port_.isOpen() && !Apply(port_, settings)) {
+        Apply(port_, settings_);
         return false;
     }
     settings_ = settings;

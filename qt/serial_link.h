@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "link.h"
+#include "tnc/serial_settings.h"
 
 namespace quillon {
 
@@ -56,11 +57,11 @@ public:
     std::int16_t PortNumber() const { return portNumber_; }
     bool SetPortNumber(std::int16_t port);
 
-    // "baud,parity,databits,stopbits", e.g. "9600,N,8,1"; parity N, E, O, M
-    // or S; stop bits 1, 1.5 or 2. A text the port cannot take is refused and
-    // the previous settings stay; an open port takes the new ones at once.
-    const std::string& Settings() const { return settings_; }
-    bool SetSettings(const std::string& settings);
+    // Baud, parity, data and stop bits; 9600,N,8,1 at first. Settings an
+    // open port cannot take are refused and the previous ones stay; an open
+    // port takes the new ones at once.
+    const SerialSettings& Settings() const { return settings_; }
+    bool SetSettings(const SerialSettings& settings);
 
     // RTS/CTS, or no handshaking.
     void SetHandshaking(bool rtsCts);
@@ -79,7 +80,7 @@ private:
     QSerialPort port_;
     State state_ = State::Closed;
     std::int16_t portNumber_;
-    std::string settings_ = "9600,N,8,1";
+    SerialSettings settings_;
     bool rtsCts_ = false;
     LineEventSource* lineEvents_ = nullptr;
     QString device_;  // the entry or device of the last open

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/configuration.h"
 #include "serial_link.h"
 #include "system_clock_setter.h"
 #include "tcp_link.h"
@@ -47,8 +46,8 @@ Station::Station(StationEnvironment environment, QObject* parent)
       env_(std::move(environment)),
       receiver_(*env_.clock),
       logs_(env_.programDir.toStdString()),
-      input_(std::make_unique<SerialLink>(1, env_.programDir, this)),
-      mirror_(std::make_unique<SerialLink>(2, env_.programDir, this)),
+      input_(std::make_unique<SerialLink>(kInputPortNumber, env_.programDir, this)),
+      mirror_(std::make_unique<SerialLink>(kMirrorPortNumber, env_.programDir, this)),
       secondTimer_(this)
 {
     if (!env_.clockSetter) {
@@ -104,54 +103,41 @@ void Station::Start()
 {
     std::string text;
     if (ReadWholeFile(QDir(env_.programDir).filePath(QStringLiteral("quillon.ini")).toStdString(), text))
-        configuration_ = ParseConfiguration(text);
+        settings_ = ParseSettings(text);
     ReceiveOptions options = receiver_.Options();
-    options.report.timeFrames = IsOn(configuration_.TIMEFRAMES);
-    options.report.hexFile = IsOn(configuration_.HEXFILE);
-    options.json = IsOn(configuration_.JSONFILE);
+    options.report.timeFrames = settings_.timeFrames;
+    options.report.hexFile = settings_.hexFile;
+    options.json = settings_.jsonFile;
     receiver_.SetOptions(options);
 
     // KISS_TCP: the input is a KISS server on the network instead of
     // COM_PORT; a value that names none leaves the serial input.
-    if (!configuration_.KISS_TCP.empty()) {
-        if (const auto server = ParseKissTcp(configuration_.KISS_TCP)) {
-            input_ = std::make_unique<TcpLink>(*server, this);
-            ConnectInput();
-            networkInput_ = true;
-        } else {
-            AppendStatus(KissTcpRefusedLine(configuration_.KISS_TCP));
-        }
+    if (settings_.kissTcp) {
+        input_ = std::make_unique<TcpLink>(*settings_.kissTcp, this);
+        ConnectInput();
+        networkInput_ = true;
+    } else if (!settings_.kissTcpRefused.empty()) {
+        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
     }
     // A link that goes away is reported and opened again: the input link
     // always, the mirror link while mirroring is on (ApplyMirrorSwitch).
     input_->SetReopening(true);
     if (auto* serial = qobject_cast<SerialLink*>(input_.get()))
-        SetUpLink(*serial, configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING);
+        SetUpLink(*serial, settings_.input);
     else
         input_->Open();
     receiver_.Reset();
     ApplyMirrorSwitch();
 
-    if (!configuration_.TIMESERVER.empty()) {
+    if (!settings_.timeServer.empty()) {
         timeServer_ = std::make_unique<TimeServerQuery>(
             [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
         timeServer_->SetRemotePortForTesting(env_.timeServerPort);
-        timeServer_->Start(configuration_.TIMESERVER);
+        timeServer_->Start(settings_.timeServer);
     }
 
-    SetUpLink(*mirror_, configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
-              configuration_.MIRROR_COM_HANDSHAKING);
-    const auto linkLine = [](const char* leadingText, const std::string& port, const std::string& settings,
-                             const std::string& handshaking) {
-        return leadingText + port + ", " + settings + "," + handshaking + ")";
-    };
-    view_->ShowLinks(
-        networkInput_ ? "IN (TCP " + input_->Name() + ")"
-                      : linkLine("IN (COM ", configuration_.COM_PORT, configuration_.COM_SETTINGS,
-                                 configuration_.COM_HANDSHAKING),
-        linkLine("OUT (COM ", configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
-                 configuration_.MIRROR_COM_HANDSHAKING),
-        UpperCase("COM " + std::to_string(mirror_->PortNumber()) + ", " + mirror_->Settings()) + " initialized ");
+    SetUpLink(*mirror_, settings_.mirror);
+    view_->ShowLinks(InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
 
     receiver_.Restart();
     OpenLogs();
@@ -161,15 +147,15 @@ void Station::Start()
         secondTimer_.start(DelayToNextTick(env_.clock->Now()));
 }
 
-void Station::SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
-                        const std::string& handshakingField)
+void Station::SetUpLink(SerialLink& link, const SerialLinkSettings& settings)
 {
     if (link.IsOpen())
         link.Close();
-    if (const auto number = ParsePortNumber(portField))
-        link.SetPortNumber(*number);
-    link.SetSettings(settingsField);
-    link.SetHandshaking(IsOn(handshakingField));
+    if (settings.port)
+        link.SetPortNumber(*settings.port);
+    if (settings.line)
+        link.SetSettings(*settings.line);
+    link.SetHandshaking(settings.rtsCts);
     link.Open();
 }
 
@@ -177,7 +163,7 @@ void Station::OpenLogs()
 {
     const DateTime now = UtcNow(*env_.logClock);
     logDay_ = std::chrono::floor<std::chrono::days>(now);
-    logs_.Open(FormatLogStem(now), IsOn(configuration_.HEXFILE), IsOn(configuration_.JSONFILE));
+    logs_.Open(FormatLogStem(now), settings_.hexFile, settings_.jsonFile);
 }
 
 // With LOG_ROTATE=DAILY, the first frame or tick of a new UTC day starts a
@@ -185,7 +171,7 @@ void Station::OpenLogs()
 // split: this runs between blocks from the TNC.
 void Station::RollLogsAtMidnight()
 {
-    if (configuration_.LOG_ROTATE != "DAILY" || stopped_)
+    if (!settings_.dailyLogs || stopped_)
         return;
     const auto today = std::chrono::floor<std::chrono::days>(UtcNow(*env_.logClock));
     if (today == logDay_)
@@ -218,7 +204,7 @@ void Station::Stop(const std::function<bool()>& giveUp)
 // and settings; the next start-up step sets it up from the configuration.
 void Station::ApplyMirrorSwitch()
 {
-    mirroring_ = IsOn(configuration_.MIRROR);
+    mirroring_ = settings_.mirroring;
     mirror_->SetReopening(mirroring_);
     view_->ShowMirroring(mirroring_);
     view_->ShowLamps(Lamps());

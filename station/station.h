@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
 #include "log_set.h"
@@ -123,7 +124,7 @@ public:
     // renamed away (rotated) is created anew and written on.
     void ReopenLogs();
 
-    const ConfigurationRecord& Configuration() const { return configuration_; }
+    const Settings& Config() const { return settings_; }
     const Counters& Counts() const { return receiver_.Counts(); }
     std::int32_t BytesSent() const { return bytesSent_; }
     // Bytes to mirror that the open mirror link refused (its queue full);
@@ -141,8 +142,7 @@ private:
 
     void ConnectInput();
     void ConnectLinkEvents(Link& link);
-    void SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
-                   const std::string& handshakingField);
+    void SetUpLink(SerialLink& link, const SerialLinkSettings& settings);
     void ApplyMirrorSwitch();
     void OpenLogs();
     void RollLogsAtMidnight();
@@ -159,7 +159,7 @@ private:
     StationView silent_;
     StationView* view_ = &silent_;
     std::unique_ptr<SystemClockSetter> ownClockSetter_;
-    ConfigurationRecord configuration_;
+    Settings settings_;
     Receiver receiver_;
     StatusTimerState statusTimer_;
     LogSet logs_;
