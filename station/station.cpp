@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "kiss/frame_assembler.h"
 #include "serial_link.h"
 #include "system_clock_setter.h"
 #include "tcp_link.h"
@@ -46,8 +47,6 @@ Station::Station(StationEnvironment environment, QObject* parent)
       env_(std::move(environment)),
       receiver_(*env_.clock),
       logs_(env_.programDir.toStdString()),
-      input_(std::make_unique<SerialLink>(kInputPortNumber, env_.programDir, this)),
-      mirror_(std::make_unique<SerialLink>(kMirrorPortNumber, env_.programDir, this)),
       secondTimer_(this)
 {
     if (!env_.clockSetter) {
@@ -57,11 +56,6 @@ Station::Station(StationEnvironment environment, QObject* parent)
     if (!env_.logClock)
         env_.logClock = env_.clock;
     logs_.SetFailureListener([this](const std::string& name, int failure) { OnLogFailure(name, failure); });
-
-    ConnectInput();
-    // Bytes arriving on the mirror link are dropped as they come, so that a
-    // device that talks back, however much, holds no memory.
-    ConnectLinkEvents(*mirror_);
     // One shot at a time, aimed afresh from the clock after every tick: a
     // repeating timer drifts through the second and now and then skips one.
     secondTimer_.setSingleShot(true);
@@ -69,10 +63,15 @@ Station::Station(StationEnvironment environment, QObject* parent)
     connect(&secondTimer_, &QTimer::timeout, this, &Station::OnSecondTimer);
 }
 
-void Station::ConnectInput()
+std::unique_ptr<Link> Station::MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings)
 {
-    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
-    ConnectLinkEvents(*input_);
+    auto link = std::make_unique<SerialLink>(port, env_.programDir);
+    if (settings.port)
+        link->SetPortNumber(*settings.port);
+    if (settings.line)
+        link->SetSettings(*settings.line);
+    link->SetHandshaking(settings.rtsCts);
+    return link;
 }
 
 void Station::ConnectLinkEvents(Link& link)
@@ -89,16 +88,6 @@ Station::~Station()
     mirror_.reset();
 }
 
-Link& Station::Input()
-{
-    return *input_;
-}
-
-Link& Station::Mirror()
-{
-    return *mirror_;
-}
-
 void Station::Start()
 {
     std::string text;
@@ -110,33 +99,33 @@ void Station::Start()
     options.json = settings_.jsonFile;
     receiver_.SetOptions(options);
 
-    // KISS_TCP: the input is a KISS server on the network instead of
-    // COM_PORT; a value that names none leaves the serial input.
-    if (settings_.kissTcp) {
-        input_ = std::make_unique<TcpLink>(*settings_.kissTcp, this);
-        ConnectInput();
-        networkInput_ = true;
-    } else if (!settings_.kissTcpRefused.empty()) {
+    // The input: a KISS server with KISS_TCP, else the serial port; it is
+    // kept open, and tried again while away. The mirror link is opened
+    // whatever MIRROR says, and kept open while mirroring is on.
+    if (!settings_.kissTcpRefused.empty())
         AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
-    }
-    // A link that goes away is reported and opened again: the input link
-    // always, the mirror link while mirroring is on (ApplyMirrorSwitch).
-    input_->SetReopening(true);
-    if (auto* serial = qobject_cast<SerialLink*>(input_.get()))
-        SetUpLink(*serial, settings_.input);
+    if (settings_.kissTcp)
+        input_ = std::make_unique<TcpLink>(*settings_.kissTcp);
     else
-        input_->Open();
+        input_ = MakeSerialLink(kInputPortNumber, settings_.input);
+    mirror_ = MakeSerialLink(kMirrorPortNumber, settings_.mirror);
+    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
+    ConnectLinkEvents(*input_);
+    // Bytes arriving on the mirror link are dropped as they come, so that a
+    // device that talks back, however much, holds no memory.
+    ConnectLinkEvents(*mirror_);
+    input_->SetReopening(true);
+    input_->Open();
     receiver_.Reset();
-    ApplyMirrorSwitch();
-
+    SetMirroring(settings_.mirroring);
     if (!settings_.timeServer.empty()) {
         timeServer_ = std::make_unique<TimeServerQuery>(
             [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
         timeServer_->SetRemotePortForTesting(env_.timeServerPort);
         timeServer_->Start(settings_.timeServer);
     }
-
-    SetUpLink(*mirror_, settings_.mirror);
+    if (mirror_->GetState() == Link::State::Closed)
+        mirror_->Open();
     view_->ShowLinks(InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
 
     receiver_.Restart();
@@ -145,18 +134,6 @@ void Station::Start()
     view_->ShowLamps(Lamps());
     if (env_.ownTicks)
         secondTimer_.start(DelayToNextTick(env_.clock->Now()));
-}
-
-void Station::SetUpLink(SerialLink& link, const SerialLinkSettings& settings)
-{
-    if (link.IsOpen())
-        link.Close();
-    if (settings.port)
-        link.SetPortNumber(*settings.port);
-    if (settings.line)
-        link.SetSettings(*settings.line);
-    link.SetHandshaking(settings.rtsCts);
-    link.Open();
 }
 
 void Station::OpenLogs()
@@ -185,11 +162,13 @@ void Station::Stop(const std::function<bool()>& giveUp)
     if (stopped_)
         return;
     stopped_ = true;
+    secondTimer_.stop();
+    if (!input_)  // never started
+        return;
     // No frame is handled from here on: what arrives while the exit script
     // goes out is dropped unread, and a link that went away stays closed.
     input_->EndOfRun();
     mirror_->EndOfRun();
-    secondTimer_.stop();
     // The cleanup deletes the logs of this run that are empty, and leaves
     // those another run holds.
     logs_.Close();
@@ -200,31 +179,19 @@ void Station::Stop(const std::function<bool()>& giveUp)
     mirror_->Close(giveUp);
 }
 
-// At start-up, from MIRROR. A link opened here still has its initial number
-// and settings; the next start-up step sets it up from the configuration.
-void Station::ApplyMirrorSwitch()
-{
-    mirroring_ = settings_.mirroring;
-    mirror_->SetReopening(mirroring_);
-    view_->ShowMirroring(mirroring_);
-    view_->ShowLamps(Lamps());
-    if (mirroring_ && !mirror_->IsOpen())
-        mirror_->Open();
-    else if (!mirroring_ && mirror_->IsOpen())
-        mirror_->Close();
-}
-
+// At start-up from MIRROR, and the user's switch. A frame begun while
+// mirroring was off is not mirrored in part.
 void Station::SetMirroring(bool on)
 {
     mirroring_ = on;
+    ResetFrameAssembly(mirrorFrame_);
     view_->ShowMirroring(on);
-    view_->ShowLamps(Lamps());
     // A mirror link lost while mirroring was on is tried again from now on,
     // and no more once it is off.
     mirror_->SetReopening(on);
     if (on && !mirror_->IsOpen())
         mirror_->Open();
-    else if (!on && mirror_->IsOpen())
+    else if (!on && mirror_->GetState() != Link::State::Closed)
         mirror_->Close();
     view_->ShowLamps(Lamps());
 }
@@ -243,7 +210,7 @@ void Station::ClearCounters()
 
 PortLamps Station::Lamps() const
 {
-    return StatusLamps(input_->IsOpen(), mirror_->IsOpen(), mirroring_);
+    return StatusLamps(input_ && input_->IsOpen(), mirror_ && mirror_->IsOpen(), mirroring_);
 }
 
 // Bytes from the TNC: mirrored while mirroring is on, then through the
@@ -253,21 +220,37 @@ void Station::OnInputBytes(const QByteArray& bytes)
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
     RollLogsAtMidnight();
     view_->ClearStatus();
-    if (mirroring_) {
-        // Only bytes handed to an open link count as sent; a block that an
-        // open link refuses (its queue full) is dropped whole and counted.
-        if (mirror_->Write(block)) {
-            AddWrapping(bytesSent_, std::uint32_t(block.size()));
-            view_->ShowBytesSent(bytesSent_);
-        } else if (mirror_->IsOpen()) {
-            mirrorBytesDropped_ += block.size();
-        }
-    }
+    if (mirroring_)
+        MirrorWholeFrames(block);
     LogSink sink(*this);
     // The counters show the state at the last frame end; nothing is drawn
     // before the handler returns, so telling them once per block shows the same.
     if (receiver_.Feed(block, sink) > 0)
         view_->ShowReceiveCounts(receiver_.Counts());
+}
+
+// The mirror gets the frames of the block that are whole, each as it came
+// (a frame begun at the block's end goes with the block that ends it), so
+// that what it passes on is a KISS stream of received frames however full
+// its queue: a frame the open link refuses is dropped whole and counted.
+// Bytes outside frames are not mirrored.
+void Station::MirrorWholeFrames(std::string_view block)
+{
+    bool sent = false;
+    for (const char c : block) {
+        if (AssembleByte(mirrorFrame_, static_cast<std::uint8_t>(c)) != Assembled::Frame)
+            continue;
+        const auto frame = mirrorFrame_.Bytes();
+        const std::string_view bytes(reinterpret_cast<const char*>(frame.data()), frame.size());
+        if (mirror_->Write(bytes)) {
+            AddWrapping(bytesSent_, std::uint32_t(bytes.size()));
+            sent = true;
+        } else if (mirror_->IsOpen()) {
+            mirrorBytesDropped_ += bytes.size();
+        }
+    }
+    if (sent)
+        view_->ShowBytesSent(bytesSent_);
 }
 
 void Station::OnLineEvent(int code)
@@ -280,8 +263,10 @@ void Station::OnLineEvent(int code)
 // after the return.
 void Station::OnLost(Link& link, const QString& reason)
 {
-    if (&link == input_.get())
+    if (&link == input_.get()) {
         receiver_.Reset();
+        ResetFrameAssembly(mirrorFrame_);
+    }
     AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
     view_->ShowLamps(Lamps());
 }
@@ -349,7 +334,7 @@ void Station::RunScript(std::string_view fileName)
 {
     // A KISS server would take the command text for a broken frame, or
     // worse; the status box tells why nothing went, once a run.
-    if (networkInput_) {
+    if (settings_.kissTcp) {
         if (std::find(scriptsNotSent_.begin(), scriptsNotSent_.end(), fileName) == scriptsNotSent_.end()) {
             scriptsNotSent_.emplace_back(fileName);
             AppendStatus(ScriptNotSentLine(fileName));

@@ -34,6 +34,7 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "kiss/kiss.h"
 #include "log_set.h"
 #include "timesvc/clock.h"
 #include "timesvc/timesvc.h"
@@ -41,7 +42,6 @@
 namespace quillon {
 
 class Link;
-class SerialLink;
 class SystemClockSetter;
 class TimeServerQuery;
 
@@ -127,23 +127,23 @@ public:
     const Settings& Config() const { return settings_; }
     const Counters& Counts() const { return receiver_.Counts(); }
     std::int32_t BytesSent() const { return bytesSent_; }
-    // Bytes to mirror that the open mirror link refused (its queue full);
-    // they are not in BytesSent.
+    // Bytes of whole frames that the open mirror link refused (its queue
+    // full); they are not in BytesSent.
     std::uint64_t MirrorBytesDropped() const { return mirrorBytesDropped_; }
     bool Mirroring() const { return mirroring_; }
     PortLamps Lamps() const;
-    Link& Input();
-    Link& Mirror();
+    // From Start on.
+    Link& Input() { return *input_; }
+    Link& Mirror() { return *mirror_; }
     const LogSet& Logs() const { return logs_; }
     const StationEnvironment& Environment() const { return env_; }
 
 private:
     class LogSink;
 
-    void ConnectInput();
+    std::unique_ptr<Link> MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings);
     void ConnectLinkEvents(Link& link);
-    void SetUpLink(SerialLink& link, const SerialLinkSettings& settings);
-    void ApplyMirrorSwitch();
+    void MirrorWholeFrames(std::string_view block);
     void OpenLogs();
     void RollLogsAtMidnight();
     void OnInputBytes(const QByteArray& bytes);
@@ -165,9 +165,10 @@ private:
     LogSet logs_;
     LogFailureEcho logEcho_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
+    // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
-    std::unique_ptr<SerialLink> mirror_;
-    bool networkInput_ = false;  // KISS_TCP: the input is a KISS server
+    std::unique_ptr<Link> mirror_;
+    ReceiveState mirrorFrame_;  // the frame the mirror gets once it is whole
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;  // single shot, at .900 of each UTC second
