@@ -124,21 +124,4 @@ std::string LogChangeLine(const std::string& name, int failure)
     return failure != 0 ? FailureLine(name, failure) : name + ": writing again";
 }
 
-
-void LogFailureEcho::Say(const std::string& name, int failure)
-{
-    // The set tells a change of reason as well, which is not said again here.
-    const auto said = std::find(failing_.begin(), failing_.end(), name);
-    if (failure == 0) {
-        if (said != failing_.end())
-            failing_.erase(said);
-    } else if (said == failing_.end()) {
-        failing_.push_back(name);
-    } else {
-        return;
-    }
-    std::fprintf(stderr, "%s\n", LogChangeLine(name, failure).c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace quillon

@@ -92,16 +92,4 @@ private:
 // "NAME: REASON" when it starts failing, "NAME: writing again" when it ends.
 std::string LogChangeLine(const std::string& name, int failure);
 
-// Standard error's account of the logs, fed by the failure listener of a
-// LogSet: "NAME: REASON" once when a log starts failing, "NAME: writing
-// again" once when it writes again. A new reason in between is left to the
-// window's red line.
-class LogFailureEcho {
-public:
-    void Say(const std::string& name, int failure);
-
-private:
-    std::vector<std::string> failing_;  // the names said to fail
-};
-
 }  // namespace quillon

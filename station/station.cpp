@@ -16,17 +16,6 @@
 
 namespace quillon {
 
-namespace {
-
-void SayOnStderr(std::string_view line)
-{
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-}  // namespace
-
 // The receive pipeline's results, to the logs and the view. A log that fails
 // is told once; the frame goes on to the view and the other logs all the same.
 class Station::LogSink final : public ReceiveSink {
@@ -36,7 +25,7 @@ public:
     void HexLog(std::string_view line) override { station_.logs_.Write(LogKind::Hex, line); }
     void DumpLog(std::string_view line) override { station_.logs_.Write(LogKind::Dump, line); }
     void JsonLog(std::string_view line) override { station_.logs_.Write(LogKind::Json, line); }
-    void Report(const FrameReport& report) override { station_.view_->ShowReport(report); }
+    void Report(const FrameReport& report) override { station_.Tell(&StationView::ShowReport, report); }
 
 private:
     Station& station_;
@@ -86,6 +75,30 @@ Station::~Station()
     // Links close before the rest goes: their close may still send.
     input_.reset();
     mirror_.reset();
+    for (StationView* view : views_)
+        view->station_ = nullptr;
+}
+
+StationView::~StationView()
+{
+    if (station_)
+        station_->RemoveView(*this);
+}
+
+void Station::AddView(StationView& view)
+{
+    if (view.station_)
+        view.station_->RemoveView(view);
+    view.station_ = this;
+    views_.push_back(&view);
+}
+
+void Station::RemoveView(StationView& view)
+{
+    if (view.station_ != this)
+        return;
+    view.station_ = nullptr;
+    views_.erase(std::find(views_.begin(), views_.end(), &view));
 }
 
 void Station::Start()
@@ -121,17 +134,16 @@ void Station::Start()
     if (!settings_.timeServer.empty()) {
         timeServer_ = std::make_unique<TimeServerQuery>(
             [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
-        timeServer_->SetRemotePortForTesting(env_.timeServerPort);
-        timeServer_->Start(settings_.timeServer);
+        timeServer_->Start(settings_.timeServer, env_.timeServerPort);
     }
     if (mirror_->GetState() == Link::State::Closed)
         mirror_->Open();
-    view_->ShowLinks(InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
+    Tell(&StationView::ShowLinks, InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
 
     receiver_.Restart();
     OpenLogs();
     RunInitScript();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     if (env_.ownTicks)
         secondTimer_.start(DelayToNextTick(env_.clock->Now()));
 }
@@ -185,7 +197,7 @@ void Station::SetMirroring(bool on)
 {
     mirroring_ = on;
     ResetFrameAssembly(mirrorFrame_);
-    view_->ShowMirroring(on);
+    Tell(&StationView::ShowMirroring, on);
     // A mirror link lost while mirroring was on is tried again from now on,
     // and no more once it is off.
     mirror_->SetReopening(on);
@@ -193,7 +205,7 @@ void Station::SetMirroring(bool on)
         mirror_->Open();
     else if (!on && mirror_->GetState() != Link::State::Closed)
         mirror_->Close();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
 }
 
 void Station::SetDecoding(bool on)
@@ -219,14 +231,14 @@ void Station::OnInputBytes(const QByteArray& bytes)
 {
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
     RollLogsAtMidnight();
-    view_->ClearStatus();
+    Tell(&StationView::ClearStatus);
     if (mirroring_)
         MirrorWholeFrames(block);
     LogSink sink(*this);
     // The counters show the state at the last frame end; nothing is drawn
     // before the handler returns, so telling them once per block shows the same.
     if (receiver_.Feed(block, sink) > 0)
-        view_->ShowReceiveCounts(receiver_.Counts());
+        Tell(&StationView::ShowReceiveCounts, receiver_.Counts());
 }
 
 // The mirror gets the frames of the block that are whole, each as it came
@@ -250,7 +262,7 @@ void Station::MirrorWholeFrames(std::string_view block)
         }
     }
     if (sent)
-        view_->ShowBytesSent(bytesSent_);
+        Tell(&StationView::ShowBytesSent, bytesSent_);
 }
 
 void Station::OnLineEvent(int code)
@@ -268,7 +280,7 @@ void Station::OnLost(Link& link, const QString& reason)
         ResetFrameAssembly(mirrorFrame_);
     }
     AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
 }
 
 // A TNC that was switched off has left KISS mode: the init script puts it
@@ -276,26 +288,35 @@ void Station::OnLost(Link& link, const QString& reason)
 void Station::OnBack(Link& link)
 {
     AppendStatus(link.BackLine());
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     if (&link == input_.get())
         RunInitScript();
 }
 
 // The status box would not do for a log that fails: every block from the
 // TNC empties it. The view keeps the failing logs in sight until they write
-// again, and standard error says when one begins and ends failing.
+// again, and standard error says when one begins and ends failing, "NAME:
+// REASON" and "NAME: writing again", once each: a new reason in between is
+// left to the view.
 void Station::OnLogFailure(const std::string& name, int failure)
 {
-    logEcho_.Say(name, failure);
-    view_->ShowLogFailures(logs_.FailureLines());
+    const auto said = std::find(logsSaidFailing_.begin(), logsSaidFailing_.end(), name);
+    if (failure == 0 && said != logsSaidFailing_.end()) {
+        logsSaidFailing_.erase(said);
+        SayOnStderr(LogChangeLine(name, failure));
+    } else if (failure != 0 && said == logsSaidFailing_.end()) {
+        logsSaidFailing_.push_back(name);
+        SayOnStderr(LogChangeLine(name, failure));
+    }
+    Tell(&StationView::ShowLogFailures, logs_.FailureLines());
 }
 
 void Station::Tick()
 {
     RollLogsAtMidnight();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     const DateTime now = UtcNow(*env_.clock);
-    view_->ShowClock(FormatClock(now));
+    Tell(&StationView::ShowClock, FormatClock(now));
     if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
         AppendStatus(*line);
 }
@@ -347,11 +368,20 @@ void Station::RunScript(std::string_view fileName)
         [this](std::string_view line) { AppendStatus(line); });
 }
 
+// Standard error: every status line when asked to echo them, and the logs'
+// failures always.
 void Station::AppendStatus(std::string_view line)
 {
-    view_->ShowStatusLine(line);
+    Tell(&StationView::ShowStatusLine, line);
     if (env_.echoStatus)
         SayOnStderr(line);
+}
+
+void Station::SayOnStderr(std::string_view line)
+{
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace quillon

@@ -45,11 +45,17 @@ class Link;
 class SystemClockSetter;
 class TimeServerQuery;
 
-// What the station tells its front end. Each call carries what to show;
-// every one does nothing unless overridden.
+class Station;
+
+// What the station tells its front ends, each a view that it has added. Each
+// call carries what to show; every one does nothing unless overridden. A
+// view that goes is taken off its station's list by itself.
 class StationView {
 public:
-    virtual ~StationView() = default;
+    StationView() = default;
+    StationView(const StationView&) = delete;
+    StationView& operator=(const StationView&) = delete;
+    virtual ~StationView();
     // One frame's report: its console runs and the frame box's caption.
     virtual void ShowReport(const FrameReport& /*report*/) {}
     // A status line (without its CR LF), and the emptying of the status box
@@ -76,6 +82,10 @@ public:
     // initialized ".
     virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
                            std::string_view /*mirrorInEffect*/) {}
+
+private:
+    friend class Station;
+    Station* station_ = nullptr;  // the one that tells this view
 };
 
 // What the station needs from its surroundings; tests substitute the clocks
@@ -100,9 +110,11 @@ public:
     explicit Station(StationEnvironment environment, QObject* parent = nullptr);
     ~Station() override;
 
-    // The view is told from then on; nullptr for none. It must outlive the
-    // station or be taken away first.
-    void SetView(StationView* view) { view_ = view ? view : &silent_; }
+    // The view is told from then on, until it or the station goes or it is
+    // taken away; any number of views, told in the order they were added.
+    // A view is told by one station at a time.
+    void AddView(StationView& view);
+    void RemoveView(StationView& view);
 
     // Once, before the event loop runs.
     void Start();
@@ -153,17 +165,24 @@ private:
     void OnLogFailure(const std::string& name, int failure);
     void OnSecondTimer();
     void RunScript(std::string_view fileName);
+    // Every view, in turn: Tell(&StationView::ShowClock, clock).
+    template <typename... Params, typename... Args>
+    void Tell(void (StationView::*show)(Params...), const Args&... args)
+    {
+        for (std::size_t i = 0; i < views_.size(); ++i)
+            (views_[i]->*show)(args...);
+    }
     void AppendStatus(std::string_view line);
+    void SayOnStderr(std::string_view line);
 
     StationEnvironment env_;
-    StationView silent_;
-    StationView* view_ = &silent_;
+    std::vector<StationView*> views_;
     std::unique_ptr<SystemClockSetter> ownClockSetter_;
     Settings settings_;
     Receiver receiver_;
     StatusTimerState statusTimer_;
     LogSet logs_;
-    LogFailureEcho logEcho_;
+    std::vector<std::string> logsSaidFailing_;  // on standard error
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
     // Made by Start, from the settings.
     std::unique_ptr<Link> input_;

@@ -63,13 +63,11 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     latest_.setSingleShot(true);
     latest_.setInterval(ConsoleArea::kPaintInterval);
     connect(&latest_, &QTimer::timeout, this, &MainWindow::ShowLatest);
-    station_.SetView(this);
+    station_.AddView(*this);
+    station_.AddView(*heardList_);
 }
 
-MainWindow::~MainWindow()
-{
-    station_.SetView(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildWindow()
 {
@@ -243,7 +241,6 @@ void MainWindow::ShowReport(const FrameReport& report)
             latest_.start();
     }
     console_->AddRuns(report.console);
-    heardList_->Add(report);
 }
 
 void MainWindow::ShowLatest()
