@@ -52,6 +52,25 @@ Station::Station(StationEnvironment environment, QObject* parent)
     connect(&secondTimer_, &QTimer::timeout, this, &Station::OnSecondTimer);
 }
 
+// The input: a KISS server with KISS_TCP, else the serial port; it is kept
+// open, and tried again while away. The mirror link is opened whatever MIRROR
+// says, and kept open while mirroring is on; bytes arriving on it are dropped
+// as they come, so that a device that talks back, however much, holds no
+// memory.
+void Station::MakeLinks()
+{
+    if (!settings_.kissTcpRefused.empty())
+        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
+    if (settings_.kissTcp)
+        input_ = std::make_unique<TcpLink>(*settings_.kissTcp);
+    else
+        input_ = MakeSerialLink(kInputPortNumber, settings_.input);
+    mirror_ = MakeSerialLink(kMirrorPortNumber, settings_.mirror);
+    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
+    ConnectLinkEvents(*input_);
+    ConnectLinkEvents(*mirror_);
+}
+
 std::unique_ptr<Link> Station::MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings)
 {
     auto link = std::make_unique<SerialLink>(port, env_.programDir);
@@ -112,21 +131,7 @@ void Station::Start()
     options.json = settings_.jsonFile;
     receiver_.SetOptions(options);
 
-    // The input: a KISS server with KISS_TCP, else the serial port; it is
-    // kept open, and tried again while away. The mirror link is opened
-    // whatever MIRROR says, and kept open while mirroring is on.
-    if (!settings_.kissTcpRefused.empty())
-        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
-    if (settings_.kissTcp)
-        input_ = std::make_unique<TcpLink>(*settings_.kissTcp);
-    else
-        input_ = MakeSerialLink(kInputPortNumber, settings_.input);
-    mirror_ = MakeSerialLink(kMirrorPortNumber, settings_.mirror);
-    connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
-    ConnectLinkEvents(*input_);
-    // Bytes arriving on the mirror link are dropped as they come, so that a
-    // device that talks back, however much, holds no memory.
-    ConnectLinkEvents(*mirror_);
+    MakeLinks();
     input_->SetReopening(true);
     input_->Open();
     receiver_.Reset();

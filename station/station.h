@@ -153,6 +153,7 @@ public:
 private:
     class LogSink;
 
+    void MakeLinks();
     std::unique_ptr<Link> MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings);
     void ConnectLinkEvents(Link& link);
     void MirrorWholeFrames(std::string_view block);

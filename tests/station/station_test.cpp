@@ -32,7 +32,12 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     Running s("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\nJSONFILE=yes\r\n");
     EXPECT_TRUE(s.view.mirroring);
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Green}));
-    ASSERT_TRUE(s.Send(kFrame));
+    {
+        Recorder second;  // told as well, while it lasts
+        s.station->AddView(second);
+        ASSERT_TRUE(s.Send(kFrame));
+        EXPECT_EQ(second.reports.size(), 1u);
+    }
     s.station->SetDecoding(false);
     ASSERT_TRUE(s.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
     ASSERT_EQ(s.view.reports.size(), 2u);
