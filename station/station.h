@@ -2,16 +2,18 @@
 // window. It reads quillon.ini, opens the input link (the TNC: a serial port,
 // or with KISS_TCP a KISS server on the network) and the mirror link, feeds
 // every block from the TNC through the receive pipeline into the logs,
-// mirrors it, sends the TNC scripts, asks the time server, ticks once a
-// second, and ends the run in order. A front end (the main window, a
-// headless run, a test) shows what the station tells its view and passes
-// the user's commands on as calls.
+// mirrors its whole frames, sends the TNC scripts, asks the time server,
+// ticks once a second, and ends the run in order. A front end (the main
+// window, a headless run, a test) shows what the station tells its views and
+// passes the user's commands on as calls.
 //
 // Start-up, in this order, every step attempted once and a failing one
-// skipped: configuration; input link set up and opened (a KISS server is
-// connected to in the background); frame assembly reset; mirroring on or
-// off from MIRROR; the time-server query; mirror link set up and opened; the
-// last-frame time set to now; logs opened; the init script sent. The end: no
+// skipped: configuration; both links made with their settings; the input
+// link opened (a KISS server is connected to in the background, a TNC that
+// is not there is tried again until it is); frame assembly reset; mirroring
+// on or off from MIRROR (on opens the mirror link); the time-server query;
+// the mirror link opened if it is not yet; the last-frame time set to now;
+// logs opened; the init script sent. The end: no
 // more events; logs closed and the empty ones deleted; the exit script sent;
 // input link closed; mirror link closed.
 //
