@@ -21,7 +21,7 @@ int RunHeadless(int argc, char** argv, bool monitor)
     FixedClock logClock;
     Station station(ProcessEnvironment(logClock));
     HeadlessView view(SayOnStandardOutput, monitor);
-    station.SetView(&view);
+    station.AddView(view);
 
     // In place before start-up: a signal that comes during it is taken up as
     // soon as the event loop runs. A second signal to end the run cuts the
@@ -39,7 +39,6 @@ int RunHeadless(int argc, char** argv, bool monitor)
     station.Start();
     const int code = QCoreApplication::exec();
     station.Stop();
-    station.SetView(nullptr);
     return code;
 }
 

@@ -163,24 +163,4 @@ std::string LogChangeLine(const std::string& name, int failure, int before)
     return name + (before == kLockedByOther ? ": not locked by another process any more" : ": writing again");
 }
 
-
-void LogFailureEcho::Say(const std::string& name, int failure)
-{
-    // The set tells a change of reason as well, which is not said again here.
-    const auto said = std::find_if(failing_.begin(), failing_.end(), [&](const auto& s) { return s.first == name; });
-    int before = 0;
-    if (failure == 0) {
-        if (said == failing_.end())
-            return;
-        before = said->second;
-        failing_.erase(said);
-    } else if (said == failing_.end()) {
-        failing_.emplace_back(name, failure);
-    } else {
-        said->second = failure;
-        return;
-    }
-    SayOnStandardError(LogChangeLine(name, failure, before));
-}
-
 }  // namespace quillon

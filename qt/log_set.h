@@ -115,16 +115,4 @@ private:
 // `before` that was kLockedByOther.
 std::string LogChangeLine(const std::string& name, int failure, int before = 0);
 
-// Standard error's account of the logs, fed by the failure listener of a
-// LogSet: "NAME: REASON" once when a log starts failing, "NAME: writing
-// again" once when it writes again. A new reason in between is left to the
-// window's red line.
-class LogFailureEcho {
-public:
-    void Say(const std::string& name, int failure);
-
-private:
-    std::vector<std::pair<std::string, int>> failing_;  // the names said to fail, and why
-};
-
 }  // namespace quillon

@@ -1,14 +1,11 @@
 #include "serial_link.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
 #include "line_events.h"
-#include "tnc/serial_settings.h"
 
 namespace quillon {
 
@@ -47,13 +44,10 @@ bool Apply(QSerialPort& port, const SerialSettings& s)
 
 }  // namespace
 
-SerialLink::SerialLink(std::int16_t initialPort, QString programDir, QObject* parent)
-    : Link(parent), programDir_(std::move(programDir)), port_(this), portNumber_(initialPort)
+SerialLink::SerialLink(std::int16_t port, QString programDir, QObject* parent)
+    : Link(parent), programDir_(std::move(programDir)), port_(this), portNumber_(port)
 {
-    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::OnReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::OnError);
-    reopenTimer_.setInterval(kReopenInterval);
-    connect(&reopenTimer_, &QTimer::timeout, this, &SerialLink::TryReopen);
 }
 
 SerialLink::~SerialLink()
@@ -71,93 +65,40 @@ QString SerialLink::DevicePath() const
     return QStringLiteral("/dev/ttyS%1").arg(portNumber_ - 1);
 }
 
-bool SerialLink::Open()
+void SerialLink::OpenDevice(bool again)
 {
-    if (state_ == State::Open)
-        return true;
-    if (!OpenDevice(DevicePath()))
-        return false;
-    const bool wasLost = state_ == State::Lost;
-    state_ = State::Open;
-    reopenTimer_.stop();
-    if (wasLost)
-        emit Back();
-    return true;
-}
-
-bool SerialLink::OpenDevice(const QString& device)
-{
-    port_.setPortName(device);
-    Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
+    // Again: the same entry or device; a COMn link is followed afresh, so a
+    // link that now leads to another device takes the port there.
+    if (!again || device_.isEmpty())
+        device_ = DevicePath();
+    port_.setPortName(device_);
+    Apply(port_, settings_);
     port_.setFlowControl(rtsCts_ ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-    if (!port_.open(QIODevice::ReadWrite))
-        return false;
-    device_ = device;
-    full_ = false;
-    if (endOfRun_)
-        return true;
-    if (!lineEvents_) {
-        lineEvents_ = new LineEventSource(this);
-        connect(lineEvents_, &LineEventSource::Event, this, &SerialLink::OnLineEvent);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        DeviceGone(port_.errorString());
+        return;
     }
-    lineEvents_->Start(int(port_.handle()));
-    return true;
+    if (!Ended()) {
+        if (!lineEvents_) {
+            lineEvents_ = new LineEventSource(this);
+            connect(lineEvents_, &LineEventSource::Event, this, &SerialLink::DeviceEvent);
+        }
+        lineEvents_->Start(int(port_.handle()));
+    }
+    DeviceOpened();
 }
 
-void SerialLink::Close(const std::function<bool()>& giveUp)
+void SerialLink::CloseDevice()
 {
-    // Closed on purpose: a loss is forgotten.
-    state_ = State::Closed;
-    reopenTimer_.stop();
-    if (!port_.isOpen())
-        return;
     if (lineEvents_)
         lineEvents_->Stop();
-    // What was queued last (the exit script at the end of a run) still goes
-    // out; a device that takes nothing holds the close up for two seconds at
-    // most, and the caller may cut the wait short. Waiting in slices keeps
-    // asking it; a wait that fails for another reason than time ends it.
-    closing_ = true;
-    QDeadlineTimer deadline(2000);
-    while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired() && !(giveUp && giveUp())) {
-        port_.clearError();
-        if (!port_.waitForBytesWritten(int(std::min<qint64>(deadline.remainingTime(), 50))) &&
-            port_.error() != QSerialPort::TimeoutError)
-            break;
-    }
     port_.close();
-    closing_ = false;
 }
 
-void SerialLink::SetReopening(bool on)
+bool SerialLink::WaitForWritten(int ms)
 {
-    reopening_ = on && !endOfRun_;
-    if (reopening_ && state_ == State::Lost)
-        reopenTimer_.start();
-    else
-        reopenTimer_.stop();
-}
-
-void SerialLink::EndOfRun()
-{
-    endOfRun_ = true;
-    SetReopening(false);
-    if (lineEvents_)
-        lineEvents_->Stop();
-}
-
-void SerialLink::TryReopen()
-{
-    // The same number, settings and entry; a COMn link is followed afresh,
-    // so a link that now leads to another device takes the port there. A
-    // link that is gone for a while (a bridge that removes it when its
-    // connection drops) is waited for, never replaced by /dev/ttyS(n-1). A
-    // failed try says nothing: the next one comes at the next interval.
-    if (state_ != State::Lost || !reopening_ || !OpenDevice(device_))
-        return;
-    state_ = State::Open;
-    reopenTimer_.stop();
-    emit Back();
+    port_.clearError();
+    return port_.waitForBytesWritten(ms) || port_.error() == QSerialPort::TimeoutError;
 }
 
 bool SerialLink::SetPortNumber(std::int16_t port)
@@ -168,13 +109,10 @@ bool SerialLink::SetPortNumber(std::int16_t port)
     return true;
 }
 
-bool SerialLink::SetSettings(const std::string& settings)
+bool SerialLink::SetSettings(const SerialSettings& settings)
 {
-    const std::optional<SerialSettings> parsed = ParseSerialSettings(settings);
-    if (!parsed)
-        return false;
-    if (port_.isOpen() && !Apply(port_, *parsed)) {
-        Apply(port_, ParseSerialSettings(settings_).value_or(SerialSettings{}));
+    if (port_.isOpen() && !Apply(port_, settings)) {
+        Apply(port_, settings_);
         return false;
     }
     settings_ = settings;
@@ -186,41 +124,6 @@ void SerialLink::SetHandshaking(bool rtsCts)
     rtsCts_ = rtsCts;
     if (port_.isOpen())
         port_.setFlowControl(rtsCts ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-}
-
-bool SerialLink::Write(std::string_view bytes)
-{
-    if (!port_.isOpen())
-        return false;
-    const qint64 waiting = port_.bytesToWrite();
-    if (waiting <= kWriteQueueLimit / 2)
-        full_ = false;
-    if (waiting + qint64(bytes.size()) > kWriteQueueLimit) {
-        if (!full_) {
-            full_ = true;
-            OnLineEvent(line_event::TransmitBufferFull);
-        }
-        return false;
-    }
-    return port_.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
-}
-
-void SerialLink::OnReadyRead()
-{
-    // At the end of the run what still arrives is dropped unread.
-    if (endOfRun_) {
-        port_.skip(port_.bytesAvailable());
-        return;
-    }
-    const QByteArray bytes = port_.readAll();
-    if (!bytes.isEmpty())  // a notification that found nothing waiting says nothing
-        emit Received(bytes);
-}
-
-void SerialLink::OnLineEvent(int code)
-{
-    if (!endOfRun_)
-        emit LineEvent(code);
 }
 
 void SerialLink::OnError(QSerialPort::SerialPortError error)
@@ -235,17 +138,7 @@ void SerialLink::OnError(QSerialPort::SerialPortError error)
     QString reason = port_.errorString();
     if (::write(int(port_.handle()), "", 0) < 0)
         reason = qt_error_string(errno);
-    if (lineEvents_)
-        lineEvents_->Stop();
-    port_.close();
-    if (endOfRun_ || closing_) {
-        state_ = State::Closed;
-        return;
-    }
-    state_ = State::Lost;
-    if (reopening_)
-        reopenTimer_.start();
-    emit Lost(reason);
+    DeviceGone(reason);
 }
 
 }  // namespace quillon

@@ -1,18 +1,22 @@
 #include "time_server_query.h"
 
+#include <stdexcept>
+
 #include "timesvc/clock_sync.h"
 
 namespace quillon {
 
 namespace {
 
-// The close handler goes on past any step that fails.
+// The close handler goes on past any step that fails (a status line its
+// view could not take, a clock the system would not set); running out of
+// memory is no failed step.
 template <typename Step>
 void Attempt(Step&& step)
 {
     try {
         step();
-    } catch (...) {
+    } catch (const std::runtime_error&) {
     }
 }
 
@@ -35,7 +39,7 @@ void TimeServerQuery::SetConnectTimeoutForTesting(std::chrono::milliseconds time
     connection_.SetConnectTimeout(timeout);
 }
 
-void TimeServerQuery::Start(const std::string& timeserver)
+void TimeServerQuery::Start(const std::string& timeserver, quint16 port)
 {
     if (timeserver.empty())
         return;
@@ -45,7 +49,7 @@ void TimeServerQuery::Start(const std::string& timeserver)
     if (connection_.CurrentState() != TcpClient::State::Closed)
         connection_.Close();
     connection_.SetRemoteHost(timeserver);
-    connection_.SetRemotePort(remotePort_);
+    connection_.SetRemotePort(port);
     connection_.Connect();
 }
 

@@ -26,14 +26,15 @@ public:
     TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter,
                     QObject* parent = nullptr);
 
+    // The Time Protocol's port.
+    static constexpr quint16 kTimePort = 37;
+
     // Connects to the server (host name or address, as configured: in
-    // capitals) on port 37. An empty name asks nothing and writes nothing.
+    // capitals) on `port`. An empty name asks nothing and writes nothing.
     // Returns at once; the outcome arrives through the handlers below, each
     // writing its steps to the status box.
-    void Start(const std::string& timeserver);
+    void Start(const std::string& timeserver, quint16 port = kTimePort);
 
-    // The program always asks port 37; tests run their server elsewhere.
-    void SetRemotePortForTesting(quint16 port) { remotePort_ = port; }
     void SetConnectTimeoutForTesting(std::chrono::milliseconds timeout);
 
     static constexpr std::size_t kReplyLimit = 1024;
@@ -55,7 +56,6 @@ private:
     SystemClockSetter& setter_;
     std::string timeserver_;
     std::string reply_;
-    quint16 remotePort_ = 37;
 };
 
 }  // namespace quillon

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "app/configuration.h"
+#include "kiss/frame_assembler.h"
 #include "line_output.h"
 #include "serial_link.h"
 #include "small_file.h"
@@ -53,7 +54,7 @@ public:
     void ShowReports()
     {
         for (const FrameReport& report : reports_)
-            station_.view_->ShowReport(report);
+            station_.Tell(&StationView::ShowReport, report);
         reports_.clear();
     }
 
@@ -70,8 +71,6 @@ Station::Station(StationEnvironment environment, QObject* parent)
       receiver_(*env_.clock),
       logs_(env_.programDir.toStdString()),
       sink_(std::make_unique<LogSink>(*this)),
-      input_(std::make_unique<SerialLink>(1, env_.programDir, this)),
-      mirror_(std::make_unique<SerialLink>(2, env_.programDir, this)),
       secondTimer_(this)
 {
     if (!env_.clockSetter) {
@@ -82,11 +81,6 @@ Station::Station(StationEnvironment environment, QObject* parent)
         env_.logClock = env_.clock;
     logs_.SetFailureListener([this](const std::string& name, int failure) { OnLogFailure(name, failure); });
     logs_.SetNoticeListener([this](const std::string& line) { AppendStatus(line); });
-
-    ConnectInput();
-    // Bytes arriving on the mirror link are dropped as they come, so that a
-    // device that talks back, however much, holds no memory.
-    ConnectLinkEvents(*mirror_);
     // One shot at a time, aimed afresh from the clock after every tick: a
     // repeating timer drifts through the second and now and then skips one.
     secondTimer_.setSingleShot(true);
@@ -94,10 +88,34 @@ Station::Station(StationEnvironment environment, QObject* parent)
     connect(&secondTimer_, &QTimer::timeout, this, &Station::OnSecondTimer);
 }
 
-void Station::ConnectInput()
+// The input: a KISS server with KISS_TCP, else the serial port; it is kept
+// open, and tried again while away. The mirror link is opened whatever MIRROR
+// says, and kept open while mirroring is on; bytes arriving on it are dropped
+// as they come, so that a device that talks back, however much, holds no
+// memory.
+void Station::MakeLinks()
 {
+    if (!settings_.kissTcpRefused.empty())
+        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
+    if (settings_.kissTcp)
+        input_ = std::make_unique<TcpLink>(*settings_.kissTcp);
+    else
+        input_ = MakeSerialLink(kInputPortNumber, settings_.input);
+    mirror_ = MakeSerialLink(kMirrorPortNumber, settings_.mirror);
     connect(input_.get(), &Link::Received, this, &Station::OnInputBytes);
     ConnectLinkEvents(*input_);
+    ConnectLinkEvents(*mirror_);
+}
+
+std::unique_ptr<Link> Station::MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings)
+{
+    auto link = std::make_unique<SerialLink>(port, env_.programDir);
+    if (settings.port)
+        link->SetPortNumber(*settings.port);
+    if (settings.line)
+        link->SetSettings(*settings.line);
+    link->SetHandshaking(settings.rtsCts);
+    return link;
 }
 
 void Station::ConnectLinkEvents(Link& link)
@@ -112,97 +130,71 @@ Station::~Station()
     // Links close before the rest goes: their close may still send.
     input_.reset();
     mirror_.reset();
+    for (StationView* view : views_)
+        view->station_ = nullptr;
 }
 
-Link& Station::Input()
+StationView::~StationView()
 {
-    return *input_;
+    if (station_)
+        station_->RemoveView(*this);
 }
 
-Link& Station::Mirror()
+void Station::AddView(StationView& view)
 {
-    return *mirror_;
+    if (view.station_)
+        view.station_->RemoveView(view);
+    view.station_ = this;
+    views_.push_back(&view);
+}
+
+void Station::RemoveView(StationView& view)
+{
+    if (view.station_ != this)
+        return;
+    view.station_ = nullptr;
+    views_.erase(std::find(views_.begin(), views_.end(), &view));
 }
 
 void Station::Start()
 {
     const SmallFile ini = ReadSmallFile(env_.programDir.toStdString(), "quillon.ini");
-    configuration_ = ParseConfiguration(ini.text);
+    settings_ = ParseSettings(ini.text);
     if (!ini.refusal.empty())
         AppendStatus(ini.refusal);
     ReceiveOptions options = receiver_.Options();
-    options.report.timeFrames = IsOn(configuration_.TIMEFRAMES);
-    options.report.hexFile = IsOn(configuration_.HEXFILE);
-    options.json = IsOn(configuration_.JSONFILE);
+    options.report.timeFrames = settings_.timeFrames;
+    options.report.hexFile = settings_.hexFile;
+    options.json = settings_.jsonFile;
     receiver_.SetOptions(options);
 
-    // KISS_TCP: the input is a KISS server on the network instead of
-    // COM_PORT; a value that names none leaves the serial input.
-    if (!configuration_.KISS_TCP.empty()) {
-        if (const auto server = ParseKissTcp(configuration_.KISS_TCP)) {
-            input_ = std::make_unique<TcpLink>(*server, this);
-            ConnectInput();
-            networkInput_ = true;
-        } else {
-            AppendStatus(KissTcpRefusedLine(configuration_.KISS_TCP));
-        }
-    }
-    // A link that goes away is reported and opened again: the input link
-    // always, the mirror link while mirroring is on (ApplyMirrorSwitch).
+    MakeLinks();
     input_->SetReopening(true);
-    if (auto* serial = qobject_cast<SerialLink*>(input_.get()))
-        SetUpLink(*serial, configuration_.COM_PORT, configuration_.COM_SETTINGS, configuration_.COM_HANDSHAKING);
-    else
-        input_->Open();
+    input_->Open();
     receiver_.Reset();
-    ApplyMirrorSwitch();
-
-    if (!configuration_.TIMESERVER.empty()) {
+    SetMirroring(settings_.mirroring);
+    if (!settings_.timeServer.empty()) {
         timeServer_ = std::make_unique<TimeServerQuery>(
             [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
-        timeServer_->SetRemotePortForTesting(env_.timeServerPort);
-        timeServer_->Start(configuration_.TIMESERVER);
+        timeServer_->Start(settings_.timeServer, env_.timeServerPort);
     }
-
-    SetUpLink(*mirror_, configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
-              configuration_.MIRROR_COM_HANDSHAKING);
-    const auto linkLine = [](const char* leadingText, const std::string& port, const std::string& settings,
-                             const std::string& handshaking) {
-        return leadingText + port + ", " + settings + "," + handshaking + ")";
-    };
-    view_->ShowLinks(
-        networkInput_ ? "IN (TCP " + input_->Name() + ")"
-                      : linkLine("IN (COM ", configuration_.COM_PORT, configuration_.COM_SETTINGS,
-                                 configuration_.COM_HANDSHAKING),
-        linkLine("OUT (COM ", configuration_.MIRROR_COM_PORT, configuration_.MIRROR_COM_SETTINGS,
-                 configuration_.MIRROR_COM_HANDSHAKING),
-        UpperCase("COM " + std::to_string(mirror_->PortNumber()) + ", " + mirror_->Settings()) + " initialized ");
+    if (mirror_->GetState() == Link::State::Closed)
+        mirror_->Open();
+    Tell(&StationView::ShowLinks, InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
 
     receiver_.Restart();
     OpenLogs();
     RunInitScript();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     if (env_.ownTicks)
         secondTimer_.start(DelayToNextTick(env_.clock->Now()));
-}
-
-void Station::SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
-                        const std::string& handshakingField)
-{
-    if (link.IsOpen())
-        link.Close();
-    if (const auto number = ParsePortNumber(portField))
-        link.SetPortNumber(*number);
-    link.SetSettings(settingsField);
-    link.SetHandshaking(IsOn(handshakingField));
-    link.Open();
 }
 
 void Station::OpenLogs()
 {
     const DateTime now = UtcNow(*env_.logClock);
     logDay_ = std::chrono::floor<std::chrono::days>(now);
-    logs_.Open(FormatLogStem(now), IsOn(configuration_.HEXFILE), IsOn(configuration_.JSONFILE));
+    logs_.Open(FormatLogStem(now), settings_.hexFile, settings_.jsonFile);
 }
 
 // With LOG_ROTATE=DAILY, the first frame or tick of a new UTC day starts a
@@ -210,7 +202,7 @@ void Station::OpenLogs()
 // split, and goes to the set of its own time's day.
 void Station::RollLogsAtMidnight(std::chrono::system_clock::time_point now)
 {
-    if (configuration_.LOG_ROTATE != "DAILY" || stopped_)
+    if (!settings_.dailyLogs || stopped_)
         return;
     const auto today = std::chrono::floor<std::chrono::days>(env_.logClock == env_.clock ? now : env_.logClock->Now());
     if (today == logDay_)
@@ -225,11 +217,13 @@ void Station::Stop(const std::function<bool()>& giveUp)
     if (stopped_)
         return;
     stopped_ = true;
+    secondTimer_.stop();
+    if (!input_)  // never started
+        return;
     // No frame is handled from here on: what arrives while the exit script
     // goes out is dropped unread, and a link that went away stays closed.
     input_->EndOfRun();
     mirror_->EndOfRun();
-    secondTimer_.stop();
     // The cleanup deletes the logs of this run that are empty, and leaves
     // those another run holds.
     logs_.Close();
@@ -240,33 +234,21 @@ void Station::Stop(const std::function<bool()>& giveUp)
     mirror_->Close(giveUp);
 }
 
-// At start-up, from MIRROR. A link opened here still has its initial number
-// and settings; the next start-up step sets it up from the configuration.
-void Station::ApplyMirrorSwitch()
-{
-    mirroring_ = IsOn(configuration_.MIRROR);
-    mirror_->SetReopening(mirroring_);
-    view_->ShowMirroring(mirroring_);
-    view_->ShowLamps(Lamps());
-    if (mirroring_ && !mirror_->IsOpen())
-        mirror_->Open();
-    else if (!mirroring_ && mirror_->IsOpen())
-        mirror_->Close();
-}
-
+// At start-up from MIRROR, and the user's switch. A frame begun while
+// mirroring was off is not mirrored in part.
 void Station::SetMirroring(bool on)
 {
     mirroring_ = on;
-    view_->ShowMirroring(on);
-    view_->ShowLamps(Lamps());
+    ResetFrameAssembly(mirrorFrame_);
+    Tell(&StationView::ShowMirroring, on);
     // A mirror link lost while mirroring was on is tried again from now on,
     // and no more once it is off.
     mirror_->SetReopening(on);
     if (on && !mirror_->IsOpen())
         mirror_->Open();
-    else if (!on && mirror_->IsOpen())
+    else if (!on && mirror_->GetState() != Link::State::Closed)
         mirror_->Close();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
 }
 
 void Station::SetDecoding(bool on)
@@ -283,7 +265,7 @@ void Station::ClearCounters()
 
 PortLamps Station::Lamps() const
 {
-    return StatusLamps(input_->IsOpen(), mirror_->IsOpen(), mirroring_);
+    return StatusLamps(input_ && input_->IsOpen(), mirror_ && mirror_->IsOpen(), mirroring_);
 }
 
 // Bytes from the TNC: mirrored while mirroring is on, then through the
@@ -291,24 +273,40 @@ PortLamps Station::Lamps() const
 void Station::OnInputBytes(const QByteArray& bytes)
 {
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
-    view_->ClearStatus();
-    if (mirroring_) {
-        // Only bytes handed to an open link count as sent; a block that an
-        // open link refuses (its queue full) is dropped whole and counted.
-        if (mirror_->Write(block)) {
-            AddWrapping(bytesSent_, std::uint32_t(block.size()));
-            view_->ShowBytesSent(bytesSent_);
-        } else if (mirror_->IsOpen()) {
-            mirrorBytesDropped_ += block.size();
-        }
-    }
+    Tell(&StationView::ClearStatus);
+    if (mirroring_)
+        MirrorWholeFrames(block);
     const int frames = receiver_.Feed(block, *sink_);
     sink_->WriteLogs();
     sink_->ShowReports();
     // The counters show the state at the last frame end; nothing is drawn
     // before the handler returns, so telling them once per block shows the same.
     if (frames > 0)
-        view_->ShowReceiveCounts(receiver_.Counts());
+        Tell(&StationView::ShowReceiveCounts, receiver_.Counts());
+}
+
+// The mirror gets the frames of the block that are whole, each as it came
+// (a frame begun at the block's end goes with the block that ends it), so
+// that what it passes on is a KISS stream of received frames however full
+// its queue: a frame the open link refuses is dropped whole and counted.
+// Bytes outside frames are not mirrored.
+void Station::MirrorWholeFrames(std::string_view block)
+{
+    bool sent = false;
+    for (const char c : block) {
+        if (AssembleByte(mirrorFrame_, static_cast<std::uint8_t>(c)) != Assembled::Frame)
+            continue;
+        const auto frame = mirrorFrame_.Bytes();
+        const std::string_view bytes(reinterpret_cast<const char*>(frame.data()), frame.size());
+        if (mirror_->Write(bytes)) {
+            AddWrapping(bytesSent_, std::uint32_t(bytes.size()));
+            sent = true;
+        } else if (mirror_->IsOpen()) {
+            mirrorBytesDropped_ += bytes.size();
+        }
+    }
+    if (sent)
+        Tell(&StationView::ShowBytesSent, bytesSent_);
 }
 
 void Station::OnLineEvent(int code)
@@ -321,10 +319,12 @@ void Station::OnLineEvent(int code)
 // after the return.
 void Station::OnLost(Link& link, const QString& reason)
 {
-    if (&link == input_.get())
+    if (&link == input_.get()) {
         receiver_.Reset();
+        ResetFrameAssembly(mirrorFrame_);
+    }
     AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
 }
 
 // A TNC that was switched off has left KISS mode: the init script puts it
@@ -332,18 +332,33 @@ void Station::OnLost(Link& link, const QString& reason)
 void Station::OnBack(Link& link)
 {
     AppendStatus(link.BackLine());
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     if (&link == input_.get())
         RunInitScript();
 }
 
 // The status box would not do for a log that fails: every block from the
 // TNC empties it. The view keeps the failing logs in sight until they write
-// again, and standard error says when one begins and ends failing.
+// again, and standard error says when one begins and ends failing, "NAME:
+// REASON" and "NAME: writing again", once each: a new reason in between is
+// left to the view.
 void Station::OnLogFailure(const std::string& name, int failure)
 {
-    logEcho_.Say(name, failure);
-    view_->ShowLogFailures(logs_.FailureLines());
+    // Standard error hears when a log begins and ends failing; a new reason in
+    // between is left to the view's red line.
+    const auto said = std::find_if(logsSaidFailing_.begin(), logsSaidFailing_.end(),
+                                   [&](const auto& failing) { return failing.first == name; });
+    if (failure == 0 && said != logsSaidFailing_.end()) {
+        const int before = said->second;
+        logsSaidFailing_.erase(said);
+        SayOnStandardError(LogChangeLine(name, failure, before));
+    } else if (failure != 0 && said == logsSaidFailing_.end()) {
+        logsSaidFailing_.emplace_back(name, failure);
+        SayOnStandardError(LogChangeLine(name, failure));
+    } else if (failure != 0) {
+        said->second = failure;
+    }
+    Tell(&StationView::ShowLogFailures, logs_.FailureLines());
 }
 
 void Station::Tick()
@@ -352,9 +367,9 @@ void Station::Tick()
     RollLogsAtMidnight(reading);
     if (!stopped_)
         logs_.Retry();
-    view_->ShowLamps(Lamps());
+    Tell(&StationView::ShowLamps, Lamps());
     const DateTime now = std::chrono::floor<std::chrono::seconds>(reading);
-    view_->ShowClock(FormatClock(now));
+    Tell(&StationView::ShowClock, FormatClock(now));
     if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
         AppendStatus(*line);
 }
@@ -402,7 +417,7 @@ void Station::RunScript(std::string_view fileName)
 {
     // A KISS server would take the command text for a broken frame, or
     // worse; the status box tells why nothing went, once a run.
-    if (networkInput_) {
+    if (settings_.kissTcp) {
         if (std::find(scriptsNotSent_.begin(), scriptsNotSent_.end(), fileName) == scriptsNotSent_.end()) {
             scriptsNotSent_.emplace_back(fileName);
             AppendStatus(ScriptNotSentLine(fileName));
@@ -416,9 +431,11 @@ void Station::RunScript(std::string_view fileName)
         [this](std::string_view line) { AppendStatus(line); });
 }
 
+// Standard error: every status line when asked to echo them, and the logs'
+// failures always.
 void Station::AppendStatus(std::string_view line)
 {
-    view_->ShowStatusLine(line);
+    Tell(&StationView::ShowStatusLine, line);
     if (env_.echoStatus)
         SayOnStandardError(line);
 }

@@ -2,16 +2,18 @@
 // window. It reads quillon.ini, opens the input link (the TNC: a serial port,
 // or with KISS_TCP a KISS server on the network) and the mirror link, feeds
 // every block from the TNC through the receive pipeline into the logs,
-// mirrors it, sends the TNC scripts, asks the time server, ticks once a
-// second, and ends the run in order. A front end (the main window, a
-// headless run, a test) shows what the station tells its view and passes
-// the user's commands on as calls.
+// mirrors its whole frames, sends the TNC scripts, asks the time server,
+// ticks once a second, and ends the run in order. A front end (the main
+// window, a headless run, a test) shows what the station tells its views and
+// passes the user's commands on as calls.
 //
 // Start-up, in this order, every step attempted once and a failing one
-// skipped: configuration; input link set up and opened (a KISS server is
-// connected to in the background); frame assembly reset; mirroring on or
-// off from MIRROR; the time-server query; mirror link set up and opened; the
-// last-frame time set to now; logs opened; the init script sent. The end: no
+// skipped: configuration; both links made with their settings; the input
+// link opened (a KISS server is connected to in the background, a TNC that
+// is not there is tried again until it is); frame assembly reset; mirroring
+// on or off from MIRROR (on opens the mirror link); the time-server query;
+// the mirror link opened if it is not yet; the last-frame time set to now;
+// logs opened; the init script sent. The end: no
 // more events; logs closed and the empty ones deleted; the exit script sent;
 // input link closed; mirror link closed.
 //
@@ -31,8 +33,10 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "kiss/kiss.h"
 #include "log_set.h"
 #include "timesvc/clock.h"
 #include "timesvc/timesvc.h"
@@ -40,15 +44,20 @@
 namespace quillon {
 
 class Link;
-class SerialLink;
 class SystemClockSetter;
 class TimeServerQuery;
 
-// What the station tells its front end. Each call carries what to show;
-// every one does nothing unless overridden.
+class Station;
+
+// What the station tells its front ends, each a view that it has added. Each
+// call carries what to show; every one does nothing unless overridden. A
+// view that goes is taken off its station's list by itself.
 class StationView {
 public:
-    virtual ~StationView() = default;
+    StationView() = default;
+    StationView(const StationView&) = delete;
+    StationView& operator=(const StationView&) = delete;
+    virtual ~StationView();
     // One frame's report: its console runs and the frame box's caption.
     virtual void ShowReport(const FrameReport& /*report*/) {}
     // A status line (without its CR LF), and the emptying of the status box
@@ -75,6 +84,10 @@ public:
     // initialized ".
     virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
                            std::string_view /*mirrorInEffect*/) {}
+
+private:
+    friend class Station;
+    Station* station_ = nullptr;  // the one that tells this view
 };
 
 // What the station needs from its surroundings; tests substitute the clocks
@@ -99,9 +112,11 @@ public:
     explicit Station(StationEnvironment environment, QObject* parent = nullptr);
     ~Station() override;
 
-    // The view is told from then on; nullptr for none. It must outlive the
-    // station or be taken away first.
-    void SetView(StationView* view) { view_ = view ? view : &silent_; }
+    // The view is told from then on, until it or the station goes or it is
+    // taken away; any number of views, told in the order they were added.
+    // A view is told by one station at a time.
+    void AddView(StationView& view);
+    void RemoveView(StationView& view);
 
     // Once, before the event loop runs.
     void Start();
@@ -124,27 +139,27 @@ public:
     // be opened is tried again every second and at its next record.
     void ReopenLogs();
 
-    const ConfigurationRecord& Configuration() const { return configuration_; }
+    const Settings& Config() const { return settings_; }
     const Counters& Counts() const { return receiver_.Counts(); }
     std::int32_t BytesSent() const { return bytesSent_; }
-    // Bytes to mirror that the open mirror link refused (its queue full);
-    // they are not in BytesSent.
+    // Bytes of whole frames that the open mirror link refused (its queue
+    // full); they are not in BytesSent.
     std::uint64_t MirrorBytesDropped() const { return mirrorBytesDropped_; }
     bool Mirroring() const { return mirroring_; }
     PortLamps Lamps() const;
-    Link& Input();
-    Link& Mirror();
+    // From Start on.
+    Link& Input() { return *input_; }
+    Link& Mirror() { return *mirror_; }
     const LogSet& Logs() const { return logs_; }
     const StationEnvironment& Environment() const { return env_; }
 
 private:
     class LogSink;
 
-    void ConnectInput();
+    void MakeLinks();
+    std::unique_ptr<Link> MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings);
     void ConnectLinkEvents(Link& link);
-    void SetUpLink(SerialLink& link, const std::string& portField, const std::string& settingsField,
-                   const std::string& handshakingField);
-    void ApplyMirrorSwitch();
+    void MirrorWholeFrames(std::string_view block);
     void OpenLogs();
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
@@ -155,22 +170,30 @@ private:
     void OnLogFailure(const std::string& name, int failure);
     void OnSecondTimer();
     void RunScript(std::string_view fileName);
+    // Every view, in turn: Tell(&StationView::ShowClock, clock).
+    template <typename... Params, typename... Args>
+    void Tell(void (StationView::*show)(Params...), const Args&... args)
+    {
+        for (std::size_t i = 0; i < views_.size(); ++i)
+            (views_[i]->*show)(args...);
+    }
     void AppendStatus(std::string_view line);
 
     StationEnvironment env_;
-    StationView silent_;
-    StationView* view_ = &silent_;
+    std::vector<StationView*> views_;
     std::unique_ptr<SystemClockSetter> ownClockSetter_;
-    ConfigurationRecord configuration_;
+    Settings settings_;
     Receiver receiver_;
     StatusTimerState statusTimer_;
     LogSet logs_;
     std::unique_ptr<LogSink> sink_;  // the block's records and reports, until written and shown
-    LogFailureEcho logEcho_;
+    // The logs said on standard error to fail, and why.
+    std::vector<std::pair<std::string, int>> logsSaidFailing_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
+    // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
-    std::unique_ptr<SerialLink> mirror_;
-    bool networkInput_ = false;  // KISS_TCP: the input is a KISS server
+    std::unique_ptr<Link> mirror_;
+    ReceiveState mirrorFrame_;  // the frame the mirror gets once it is whole
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;  // single shot, at .900 of each UTC second

@@ -1,8 +1,8 @@
 // A KISS server on 127.0.0.1 as a soundcard modem offers one, for the tests
 // of the network link: it listens on a port of its own, takes one client at
-// a time, sends it bytes, records what the client sends, and goes away in
-// the ways a modem does (closing the connection, resetting it, no longer
-// listening). Everything waits in the caller's event loop.
+// a time, sends it bytes, reads what the client sends only when asked, and
+// goes away in the ways a modem does (closing the connection, resetting it,
+// no longer listening). Everything waits in the caller's event loop.
 #pragma once
 
 #include <QHostAddress>
@@ -44,6 +44,9 @@ public:
             return false;
         client_.reset(server_.nextPendingConnection());
         client_->setParent(nullptr);
+        // What the client sends waits in the system, not here, until it is
+        // asked for: a server that is not asked does not read.
+        client_->setReadBufferSize(kReadBuffer);
         received_.clear();
         return true;
     }
@@ -89,6 +92,7 @@ public:
     }
 
 private:
+    static constexpr qint64 kReadBuffer = 64 * 1024;
     QTcpServer server_;
     quint16 port_ = 0;
     std::unique_ptr<QTcpSocket> client_;

@@ -1,9 +1,9 @@
 // The heard list window: who is on the channel, one row per station, sortable
 // by every column and filtered by a text that any column may contain.
 //
-// The window owns its list and takes every report through Add, shown or not,
-// so that it is complete whenever it is opened; its owner (the main window,
-// or a window that reads an old log) feeds it. The table follows the list at
+// The window owns its list and takes every report, shown or not, so that it
+// is complete whenever it is opened: as a view of the running station, or
+// through Add from a window that reads an old log. The table follows the list at
 // most once a second, and only while the window is shown.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include "app/heard_list.h"
+#include "station.h"
 
 namespace quillon {
 
@@ -49,7 +50,7 @@ private:
     int rows_ = 0;  // the rows the views know of
 };
 
-class HeardListWindow : public QWidget {
+class HeardListWindow : public QWidget, public StationView {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1000;
@@ -59,6 +60,7 @@ public:
                              std::size_t capacity = HeardList::kDefaultCapacity);
 
     void Add(const FrameReport& report) { list_.Add(report); }
+    void ShowReport(const FrameReport& report) override { Add(report); }
     void Clear();
     // Where the user's own station is, for the distances and bearings;
     // nothing: no distances. Shown at once.

@@ -75,13 +75,11 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     latest_.setSingleShot(true);
     latest_.setInterval(ConsoleArea::kPaintInterval);
     connect(&latest_, &QTimer::timeout, this, &MainWindow::ShowLatest);
-    station_.SetView(this);
+    station_.AddView(*this);
+    station_.AddView(*heardList_);
 }
 
-MainWindow::~MainWindow()
-{
-    station_.SetView(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildWindow()
 {
@@ -262,7 +260,6 @@ void MainWindow::ShowReport(const FrameReport& report)
         consoleFileSaid_ = true;
         ShowStatusLine(ConsoleFileLine(error));
     }
-    heardList_->Add(report);
 }
 
 void MainWindow::ShowLatest()

@@ -6,19 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/app.h"
+#include "tnc/serial_settings.h"
 
 namespace quillon {
-
-// Reads the configuration from the file's text. Every line is upper-cased;
-// an empty line or one with "#" in the first column is skipped, and so is a
-// line without "=". The key is the text before the first "=", the value the
-// rest, both trimmed of blanks (tabs stay). A known key's last occurrence
-// wins; unknown keys are ignored.
-ConfigurationRecord ParseConfiguration(std::string_view text);
-
-// A COM port number field: a whole number from 1 to 32767, nothing else.
-std::optional<std::int16_t> ParsePortNumber(std::string_view field);
 
 // The KISS server that KISS_TCP names.
 struct TcpAddress {
@@ -43,5 +33,55 @@ std::string FormatTcpAddress(const TcpAddress& address);
 
 // The status line of a KISS_TCP field that ParseKissTcp refuses.
 std::string KissTcpRefusedLine(std::string_view field);
+
+// The serial links' own set-up, which quillon.ini may change: the input is
+// COM 1, the mirror COM 2, both 9600,N,8,1 without handshaking.
+inline constexpr std::int16_t kInputPortNumber = 1;
+inline constexpr std::int16_t kMirrorPortNumber = 2;
+inline constexpr const char* kDefaultSerialSettingsText = "9600,N,8,1";
+
+// A serial link as quillon.ini sets it up (COM_PORT, COM_SETTINGS,
+// COM_HANDSHAKING, or the three MIRROR_COM_ keys).
+struct SerialLinkSettings {
+    // A whole number from 1 to 32767; nothing: the link keeps its own.
+    std::optional<std::int16_t> port;
+    // Nothing: the text is not one a port takes, and the link keeps its own.
+    std::optional<SerialSettings> line;
+    bool rtsCts = false;  // handshaking "YES"
+    // The three fields as written (upper-cased, trimmed): the label shows them so.
+    std::string portText, lineText, handshakingText;
+};
+
+// quillon.ini, read once at start-up. Every line is upper-cased; an empty
+// line or one with "#" in the first column is skipped, and so is a line
+// without "=". The key is the text before the first "=", the value the rest,
+// both trimmed of blanks (tabs stay). A known key's last occurrence wins;
+// unknown keys are ignored. A switch is on only when its value is exactly
+// "YES"; a missing key leaves its field as below.
+struct Settings {
+    SerialLinkSettings input;   // COM_PORT, COM_SETTINGS, COM_HANDSHAKING
+    SerialLinkSettings mirror;  // MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING
+    // KISS_TCP: the input is this KISS server instead of COM_PORT.
+    std::optional<TcpAddress> kissTcp;
+    std::string kissTcpRefused;  // a KISS_TCP that names no server, as written
+    std::string timeServer;      // TIMESERVER, as written (in capitals); empty: none
+    bool timeFrames = false;     // TIMEFRAMES
+    bool hexFile = false;        // HEXFILE
+    bool jsonFile = false;       // JSONFILE: a JSON Lines log, one object a frame
+    bool mirroring = false;      // MIRROR: mirroring on at start-up
+    bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
+    bool aprs = false;           // APRS
+    std::string myLocation;      // MY_LOCATION, as written
+};
+
+Settings ParseSettings(std::string_view text);
+
+// The labels of the two links as configured: "IN (COM 1, 9600,N,8,1,NO)" or
+// "IN (TCP LOCALHOST:8001)", "OUT (COM 2, 9600,N,8,1,NO)", the serial fields
+// as written; and the mirror port in effect, the number and settings it
+// took or else its own (port 2, 9600,N,8,1): "COM 2, 9600,N,8,1 initialized ".
+std::string InputLinkLabel(const Settings& settings);
+std::string MirrorLinkLabel(const Settings& settings);
+std::string MirrorInEffectLine(const Settings& settings);
 
 }  // namespace quillon

@@ -9,50 +9,89 @@
 #include "text/lines.h"
 #include "tnc/time_frame.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
 namespace quillon::test { namespace {
 
-// The fields that are set, as "KEY=value" in the record's order.
-std::string Show(const ConfigurationRecord& c)
+// The settings that differ from a missing file's, in the fields' order.
+std::string Show(const Settings& s)
 {
     std::string out;
-    for (const auto& [key, value] : {std::pair{"COM_PORT", &c.COM_PORT}, {"COM_SETTINGS", &c.COM_SETTINGS},
-             {"COM_HANDSHAKING", &c.COM_HANDSHAKING}, {"MIRROR_COM_PORT", &c.MIRROR_COM_PORT},
-             {"MIRROR_COM_SETTINGS", &c.MIRROR_COM_SETTINGS}, {"MIRROR_COM_HANDSHAKING", &c.MIRROR_COM_HANDSHAKING},
-             {"TIMESERVER", &c.TIMESERVER}, {"KISS_TCP", &c.KISS_TCP}, {"TIMEFRAMES", &c.TIMEFRAMES}, {"HEXFILE", &c.HEXFILE}, {"MIRROR", &c.MIRROR}})
-        out += value->empty() ? "" : (out.empty() ? "" : " ") + std::string(key) + "=" + *value;
+    const auto add = [&out](const std::string& item) { out += (out.empty() ? "" : " ") + item; };
+    for (const auto& [prefix, link] : {std::pair{"", &s.input}, {"mirror.", &s.mirror}}) {
+        if (link->port)
+            add(prefix + std::string("port=") + std::to_string(*link->port));
+        if (const auto& l = link->line)
+            add(prefix + std::string("line=") + std::to_string(l->baud) + "NEOMS"[int(l->parity)] +
+                std::to_string(l->dataBits) + std::array{"1", "1.5", "2"}[int(l->stopBits)]);
+        if (link->rtsCts)
+            add(prefix + std::string("rtscts"));
+    }
+    if (s.kissTcp)
+        add("tcp=" + FormatTcpAddress(*s.kissTcp));
+    if (!s.kissTcpRefused.empty())
+        add("tcp?=" + s.kissTcpRefused);
+    if (!s.timeServer.empty())
+        add("time=" + s.timeServer);
+    for (const auto& [name, on] : {std::pair{"timeframes", s.timeFrames}, {"hexfile", s.hexFile}, {"jsonfile", s.jsonFile},
+                                   {"mirror", s.mirroring}, {"daily", s.dailyLogs}, {"aprs", s.aprs}})
+        if (on)
+            add(name);
+    if (!s.myLocation.empty())
+        add("location=" + s.myLocation);
     return out;
 }
 
 TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
 {
     const struct { const char* name; std::string text; std::string expected; } cases[] = {
-        {"small letters and blanks", "com_port = 3\r\n", "COM_PORT=3"},
+        {"small letters and blanks", "com_port = 3\r\n", "port=3"},
         {"comment in column 1", "#COM_PORT=3\r\n", ""},
-        {"blank before # is no comment", " #COM_PORT=3\r\nCOM_PORT=4", "COM_PORT=4"},
-        {"value keeps further =", "TIMESERVER=a=b = c\r\n", "TIMESERVER=A=B = C"},
-        {"last occurrence wins", "COM_PORT=3\r\nCOM_PORT=5\r\n", "COM_PORT=5"},
-        {"unknown key ignored", "SPEED=9600\r\nHEXFILE=yes\r\n", "HEXFILE=YES"},
-        {"line without = skipped", "   \r\nMIRROR\r\nMIRROR=yes", "MIRROR=YES"},
-        {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", "HEXFILE=\tYES\t"}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
-        {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=no\n", "COM_PORT=3 HEXFILE=NO MIRROR=Y"},
-        {"last line without end", "COM_SETTINGS=9600,n,8,1", "COM_SETTINGS=9600,N,8,1"},
-        {"the other keys", "COM_HANDSHAKING=x\nMIRROR_COM_PORT=2\nMIRROR_COM_SETTINGS=y\nMIRROR_COM_HANDSHAKING=z\nTIMEFRAMES=yes",
-         "COM_HANDSHAKING=X MIRROR_COM_PORT=2 MIRROR_COM_SETTINGS=Y MIRROR_COM_HANDSHAKING=Z TIMEFRAMES=YES"},
-        {"key with blank inside", "kiss_tcp=x\nCOM PORT=3", "KISS_TCP=X"},
-        {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nCOM_PORT=\0" "7\n", 18), std::string("COM_PORT=\0" "7", 11)},
+        {"blank before # is no comment", " #COM_PORT=3\r\nCOM_PORT=4", "port=4"},
+        {"value keeps further =", "TIMESERVER=a=b = c\r\n", "time=A=B = C"},
+        {"last occurrence wins", "COM_PORT=3\r\nCOM_PORT=5\r\n", "port=5"},
+        {"unknown key ignored", "SPEED=9600\r\nHEXFILE=yes\r\n", "hexfile"},
+        {"line without = skipped", "   \r\nMIRROR\r\nMIRROR=yes", "mirror"},
+        {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", ""}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
+        {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=yes\n", "port=3 hexfile"},
+        {"every switch", "TIMEFRAMES=yes\nHEXFILE=Yes\nJSONFILE=YES\nMIRROR=  yEs \nLOG_ROTATE=daily\nAPRS=yes",
+         "timeframes hexfile jsonfile mirror daily aprs"},
+        {"a switch is on only at YES", "MIRROR=Y\nHEXFILE=1\nTIMEFRAMES=TRUE\nJSONFILE=YES PLEASE\nLOG_ROTATE=WEEKLY\nAPRS=", ""},
+        {"serial links", "COM_SETTINGS=4800,e,7,2\nCOM_HANDSHAKING=yes\nMIRROR_COM_PORT=32767\n"
+                         "MIRROR_COM_SETTINGS=9600,N,8,1.5\nMIRROR_COM_HANDSHAKING=no",
+         "line=4800E72 rtscts mirror.port=32767 mirror.line=9600N81.5"},
+        {"what a port cannot take", "COM_SETTINGS=9600,X,8,1\nCOM_HANDSHAKING=Y\nMIRROR_COM_SETTINGS=9600,N,8", ""},
+        {"last line without end", "COM_SETTINGS=9600,n,8,1", "line=9600N81"},
+        {"key with blank inside", "kiss_tcp=x\nCOM PORT=3", "tcp=X:8001"},
+        {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
+        {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
+        {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Show(ParseConfiguration(c.text)), c.expected) << c.name;
-    EXPECT_TRUE(IsOn(ParseConfiguration("MIRROR=  YeS ").MIRROR));
-    for (const char* off : {"MIRROR=Y", "MIRROR=1", "MIRROR=YES PLEASE", ""})
-        EXPECT_FALSE(IsOn(ParseConfiguration(off).MIRROR)) << off;
-    EXPECT_TRUE(ParsePortNumber("1") == 1 && ParsePortNumber("32767") == 32767);
-    for (const char* bad : {"0", "-1", "32768", "", "1x", " 1", "1 ", "+1", "x"})
-        EXPECT_EQ(ParsePortNumber(bad), std::nullopt) << '"' << bad << '"';
+        EXPECT_EQ(Show(ParseSettings(c.text)), c.expected) << c.name;
+    for (const char* bad : {"0", "-1", "32768", "", "1x", " 1x", "+1", "x"})
+        EXPECT_FALSE(ParseSettings(std::string("COM_PORT=") + bad).input.port) << '"' << bad << '"';
+}
+
+TEST(Configuration, LabelsShowTheLinksAsWritten)
+{
+    const struct { std::string text, input, mirror, inEffect; } cases[] = {
+        {"", "IN (COM , ,)", "OUT (COM , ,)", "COM 2, 9600,N,8,1 initialized "},
+        {"COM_PORT=3\nCOM_SETTINGS=4800,n,8,1\nCOM_HANDSHAKING=no\nMIRROR_COM_PORT=x\nMIRROR_COM_SETTINGS=fast\n"
+         "MIRROR_COM_HANDSHAKING=yes",
+         "IN (COM 3, 4800,N,8,1,NO)", "OUT (COM X, FAST,YES)", "COM 2, 9600,N,8,1 initialized "},
+        {"KISS_TCP=[::1]\nCOM_PORT=3\nMIRROR_COM_PORT=5\nMIRROR_COM_SETTINGS=1200,e,7,1", "IN (TCP [::1]:8001)",
+         "OUT (COM 5, 1200,E,7,1,)", "COM 5, 1200,E,7,1 initialized "},
+        {"KISS_TCP=modem:0\nCOM_PORT=4", "IN (COM 4, ,)", "OUT (COM , ,)", "COM 2, 9600,N,8,1 initialized "},
+    };
+    for (const auto& c : cases) {
+        const Settings s = ParseSettings(c.text);
+        EXPECT_EQ(InputLinkLabel(s) + "|" + MirrorLinkLabel(s) + "|" + MirrorInEffectLine(s),
+                  c.input + "|" + c.mirror + "|" + c.inEffect) << c.text;
+    }
 }
 
 TEST(Configuration, KissTcpNamesAHostAndAPort)

@@ -33,12 +33,12 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
         SCOPED_TRACE(round);
         const std::vector<std::string> frames = ManyFrames(40, unsigned(round));
         sent.insert(sent.end(), frames.begin(), frames.end());
-        // A block is mirrored once it is read.
+        // A frame is mirrored once it is whole; the one cut off by the loss never.
         const std::string stream = Joined(frames) + (round < kRounds ? std::string("\xC0\x00 cut off", 10) : "");
         ASSERT_TRUE(folder.Com1().WriteAll(stream));
         const std::string mirrored =
-            folder.Com2().ReadUntil([&](const std::string& got) { return got.size() >= stream.size(); }, 60s);
-        ASSERT_TRUE(mirrored == stream) << mirrored.size() << " of " << stream.size() << " bytes mirrored";
+            folder.Com2().ReadUntil([&](const std::string& got) { return got.size() >= Joined(frames).size(); }, 60s);
+        ASSERT_TRUE(mirrored == Joined(frames)) << mirrored.size() << " of " << stream.size() << " bytes mirrored";
         if (round == kRounds)
             break;
 
@@ -76,8 +76,8 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
 }
 
 // Forty megabytes of frame ends into the mirror port (read and dropped), or
-// into COM1 with a mirror device that reads nothing (mirrored until its
-// buffer is full, said once), hold no memory and keep COM1 read.
+// into COM1 with a mirror device that reads nothing (no frame among them, so
+// nothing to mirror), hold no memory and keep COM1 read.
 TEST(EndToEnd, FortyMegabytesOfFloodHoldNoMemory)
 {
     for (const int flooded : {2, 1}) {
@@ -99,7 +99,7 @@ TEST(EndToEnd, FortyMegabytesOfFloodHoldNoMemory)
         EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
         std::printf("resident memory %ld kB before a flood into COM%d, %ld kB after\n", before, flooded, after);
         EXPECT_EQ(s.q->Stop(), 0) << s.Output();
-        EXPECT_EQ(Count(s.Output(), "Transmit Buffer full"), flooded == 1 ? 1u : 0u) << s.Output().substr(0, 4000);
+        EXPECT_EQ(Count(s.Output(), "Transmit Buffer full"), 0u) << s.Output().substr(0, 4000);
     }
 }
 

@@ -44,8 +44,7 @@ TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
         FakeClockSetter setter;
         TimeServerQuery query([&](std::string_view line) { lines.emplace_back(line); }, setter);
         LoopbackServer server(c.end != End::NotListening);
-        query.SetRemotePortForTesting(server.Port());
-        query.Start(c.host);
+        query.Start(c.host, server.Port());
         if (c.end != End::NotListening && c.host == "127.0.0.1") {
             ASSERT_TRUE(server.Accept());
             for (std::size_t i = 0; i < c.parts.size(); ++i) {

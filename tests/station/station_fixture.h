@@ -56,7 +56,7 @@ struct Running : StationFolder {
                      bool start = true)
         : StationFolder(ini, initScript, exitScript), station(MakeStation())
     {
-        station->SetView(&view);
+        station->AddView(view);
         if (start)
             station->Start();
     }

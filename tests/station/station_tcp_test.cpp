@@ -1,7 +1,7 @@
 // The station with KISS_TCP: its input a KISS server on 127.0.0.1 instead of
 // COM1. The frames go through the same receive pipeline, however TCP cuts
-// them; its losses and returns are said once each (the quiet retries are the
-// link's test); no script reaches it.
+// them (its losses and returns are the link contract's test, the cut-off
+// frame's drop the end-to-end test's); no script reaches it.
 #include <random>
 
 #include "link.h"
@@ -64,31 +64,6 @@ TEST(StationTcp, FramesInRandomPiecesAreLoggedAndMirroredByteForByteAndNoScriptR
     EXPECT_EQ(s.view.statusLines, (std::vector<std::string>{"tnc_init.txt not sent: KISS over TCP",
                                                             server.Address() + " connected",
                                                             "tnc_exit.txt not sent: KISS over TCP"}));
-}
-
-// The station drops the frame that a loss cut off and logs those after the return.
-TEST(StationTcp, AfterALossTheCutOffFrameIsDroppedAndTheFramesAfterTheReturnAreLogged)
-{
-    LoopbackServer server;
-    Running s(Ini(server));
-    const std::string lost = server.Address() + " lost: ", connected = server.Address() + " connected";
-    const auto said = [&](const std::string& part) { return Count(Joined(s.view.statusLines), part); };
-    const std::vector<std::string> before = ManyFrames(60, 21), after = ManyFrames(60, 22);
-    ASSERT_TRUE(server.Accept());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return said(connected) == 1; }, 20000));
-    ASSERT_TRUE(SendInPieces(server, s, Joined(before) + std::string("\xC0\x00 cut off", 10), 23));
-    server.StopListening();
-    server.Close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return said(lost) == 1; }, 20000));
-    EXPECT_EQ(s.view.lamps.input, Lamp::Red);
-
-    ASSERT_TRUE(server.Listen() && server.Accept());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return said(connected) == 2; }, 20000));
-    EXPECT_EQ(s.view.lamps.input, Lamp::Green);
-    ASSERT_TRUE(SendInPieces(server, s, Joined(after), 24));
-    EXPECT_TRUE(s.Log("kss") == Joined(before) + Joined(after)) << "frames lost, or a cut-off frame joined to the next";
-    EXPECT_EQ(s.view.statusLines, (std::vector<std::string>{"tnc_init.txt not sent: KISS over TCP", connected,
-                                                            lost + "The remote host closed the connection", connected}));
 }
 
 TEST(StationTcp, AKissTcpValueThatNamesNoServerLeavesTheSerialInput)

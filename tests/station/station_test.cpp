@@ -10,7 +10,6 @@
 
 #include "line_events.h"
 #include "link.h"
-#include "serial_link.h"
 #include "station_fixture.h"
 #include "tnc/time_frame.h"
 
@@ -33,7 +32,12 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     Running s("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\nJSONFILE=yes\r\n");
     EXPECT_TRUE(s.view.mirroring);
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Green}));
-    ASSERT_TRUE(s.Send(kFrame));
+    {
+        Recorder second;  // told as well, while it lasts
+        s.station->AddView(second);
+        ASSERT_TRUE(s.Send(kFrame));
+        EXPECT_EQ(second.reports.size(), 1u);
+    }
     s.station->SetDecoding(false);
     ASSERT_TRUE(s.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
     ASSERT_EQ(s.view.reports.size(), 2u);
@@ -44,8 +48,9 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
                              "from N0CALL-7 to APRS: ", "   1 > 48 69 0D ",
                              "   1 > C0 00 82 A0 A4 A6 40 40 60 9C 60 86 82 98 98 6F 03 F0 48 69 \r"})
         EXPECT_EQ(Count(console, line), std::string_view(line).starts_with("2013") ? 2u : 1u) << line;
-    EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 47 Bytes sent");
-    EXPECT_EQ(Running::Receive(s.com2, 47), kFrame + kFrame + Bytes("C0 00 41"));
+    // The mirror gets whole frames only: the one begun goes when it ends.
+    EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 44 Bytes sent");
+    EXPECT_EQ(Running::Receive(s.com2, 44), kFrame + kFrame);
     EXPECT_EQ(s.Log("kss"), EncodeTimeFrame(s.clock.Now()) + kFrame + EncodeTimeFrame(s.clock.Now()) + kFrame);
     EXPECT_EQ(s.Log("dump"), "2013-07-28 14:05:09.437 UTC: Hi.\r\n");
     EXPECT_EQ(s.Log("hex"), "48 69 0D\r\n");
@@ -54,37 +59,62 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
 
     s.station->ClearCounters();
     ASSERT_TRUE(s.Send(Bytes("C0")));  // ends the frame begun before
-    EXPECT_EQ(s.view.received + ", " + s.view.sent, "1 Bytes received (1 Frames), 1 Bytes sent");
+    EXPECT_EQ(s.view.received + ", " + s.view.sent, "1 Bytes received (1 Frames), 4 Bytes sent");
+    EXPECT_EQ(Running::Receive(s.com2, 4), Bytes("C0 00 41 C0"));
     s.station->SetMirroring(false);
     ASSERT_TRUE(s.Send("xyz"));
-    EXPECT_FALSE(s.station->Mirror().IsOpen() || s.view.mirroring || s.station->BytesSent() != 1);
+    EXPECT_FALSE(s.station->Mirror().IsOpen() || s.view.mirroring || s.station->BytesSent() != 4);
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
 }
 
-TEST(Station, AMirrorDeviceThatDoesNotReadHoldsAtMostTheLimitAndTheRestIsDroppedAndCounted)
+// A mirror device that does not read: once the mirror link's queue is full,
+// frames are dropped whole and counted, so that what the device reads at
+// last is a KISS stream of frames that were received, whole, in order.
+TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndCounted)
 {
-    Running s("MIRROR=YES\r\n");  // COM2's master is never read
-    const std::string piece = [] {
-        std::string frames;
-        for (int i = 0; i < 10; ++i)
-            frames += Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, std::string(200, 'x')});
-        return frames;
-    }();
-    const auto& mirror = static_cast<const SerialLink&>(s.station->Mirror());
-    const std::uint64_t total = 3 * SerialLink::kWriteQueueLimit;
-    qint64 mostWaiting = 0;
-    for (std::uint64_t sent = 0; sent < total; sent += piece.size()) {
-        ASSERT_TRUE(s.Send(piece));
-        mostWaiting = std::max(mostWaiting, mirror.BytesWaiting());
-    }
-    const std::uint64_t received = s.station->Counts().BytesReceived;
-    EXPECT_EQ(s.station->Counts().FrameCount, received / piece.size() * 10);
-    EXPECT_EQ(s.view.reports.size(), s.station->Counts().FrameCount);
+    Running s("MIRROR=YES\r\n");  // COM2's master is not read while the frames come
+    std::vector<std::string> frames;
+    for (std::size_t i = 0, bytes = 0; bytes < Link::kWriteQueueLimit * 3 / 2; bytes += frames.back().size(), ++i)
+        frames.push_back(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "#" + std::to_string(i) + std::string(200, 'x')}));
+    const std::string stream = Joined(frames);
+    ASSERT_TRUE(s.Send(stream));  // in pieces that cut frames
+    EXPECT_EQ(s.station->Counts().FrameCount, std::int32_t(frames.size()));
     EXPECT_EQ(std::count(s.view.statusLines.begin(), s.view.statusLines.end(), "Transmit Buffer full"), 1);
     EXPECT_GT(s.station->MirrorBytesDropped(), 0u);
-    EXPECT_EQ(std::uint64_t(s.station->BytesSent()) + s.station->MirrorBytesDropped(), received);
-    EXPECT_LE(mostWaiting, SerialLink::kWriteQueueLimit);
-    EXPECT_GT(mostWaiting, SerialLink::kWriteQueueLimit - qint64(piece.size()));
+    EXPECT_EQ(std::uint64_t(s.station->BytesSent()) + s.station->MirrorBytesDropped(), stream.size());
+
+    const std::string mirrored = Running::Receive(s.com2, std::size_t(s.station->BytesSent()));
+    ASSERT_EQ(mirrored.size(), std::size_t(s.station->BytesSent()));
+    std::size_t next = 0;  // the sent frame that the next mirrored one may be
+    for (std::size_t at = 0; at < mirrored.size();) {
+        const std::size_t end = mirrored.find('\xC0', at + 1) + 1;
+        const std::string frame = mirrored.substr(at, end - at);
+        while (next < frames.size() && frames[next] != frame)
+            ++next;
+        ASSERT_LT(next, frames.size()) << "a mirrored frame that was not received, at byte " << at;
+        at = end;
+    }
+}
+
+// A TNC not there at start-up (a USB TNC that appears later) is tried
+// again like a lost one: its return is said, the init script follows, and
+// its frames are logged.
+TEST(Station, ATncThatAppearsAfterTheStartIsOpenedGetsTheInitScriptAndIsLogged)
+{
+    Running s("", "KISS ON\r\n", "", false);
+    const QString com1 = s.dir.filePath("COM1");
+    ASSERT_TRUE(QFile::remove(com1) && QFile::link(s.dir.filePath("nothing"), com1));
+    s.station->Start();
+    EXPECT_EQ(s.station->Input().GetState(), Link::State::Lost);
+    EXPECT_EQ(s.view.lamps.input, Lamp::Red);
+    ASSERT_TRUE(QFile::remove(com1) && QFile::link(QString::fromStdString(s.com1.SlavePath()), com1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.station->Input().IsOpen(); }, 20000));
+    EXPECT_EQ(Running::Receive(s.com1, 8), "KISS ON\r");
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.Log("kss"), kFrame);
+    EXPECT_EQ(s.view.lamps.input, Lamp::Green);
+    EXPECT_EQ(Joined(s.view.statusLines), "COM 1 lost: No such file or directory" "read tnc_init.txt" "done"
+                                          "COM 1 reopened" "read tnc_init.txt" "done");
 }
 
 TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)

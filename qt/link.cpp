@@ -1,0 +1,177 @@
+#include "link.h"
+
+#include <QDeadlineTimer>
+#include <algorithm>
+
+namespace quillon {
+
+Link::Link(QObject* parent) : QObject(parent)
+{
+    reopenTimer_.setSingleShot(true);
+    reopenTimer_.setInterval(kReopenInterval);
+    connect(&reopenTimer_, &QTimer::timeout, this, &Link::TryReopen);
+}
+
+Link::~Link() = default;
+
+bool Link::Open()
+{
+    if (state_ == State::Open || opening_)
+        return true;
+    if (endOfRun_)
+        return false;
+    // Not there until the device says so. A link already lost is tried at
+    // once, and its loss is not said again.
+    if (state_ != State::Lost)
+        lossSaid_ = false;
+    state_ = State::Lost;
+    opening_ = true;
+    inOpen_ = true;
+    OpenDevice(false);
+    inOpen_ = false;
+    return state_ != State::Closed;
+}
+
+void Link::TryReopen()
+{
+    if (state_ != State::Lost || !reopening_ || opening_ || endOfRun_)
+        return;
+    opening_ = true;
+    OpenDevice(true);
+}
+
+void Link::DeviceOpened()
+{
+    if (!opening_)
+        return;
+    opening_ = false;
+    state_ = State::Open;
+    full_ = false;
+    reopenTimer_.stop();
+    QObject::disconnect(reading_);
+    reading_ = connect(&Device(), &QIODevice::readyRead, this, &Link::OnReadyRead);
+    // A device there at once is simply open; one that comes later is back.
+    if (!inOpen_) {
+        lossSaid_ = false;
+        emit Back();
+    }
+}
+
+void Link::DeviceGone(const QString& reason)
+{
+    // Closed on purpose, or this loss already handled.
+    if (state_ == State::Closed || (state_ == State::Lost && !opening_))
+        return;
+    const bool wasOpen = state_ == State::Open;
+    opening_ = false;
+    if (wasOpen)
+        DeliverWaiting();
+    QObject::disconnect(reading_);
+    DropDevice();
+    if (endOfRun_ || (!wasOpen && !reopening_ && inOpen_)) {
+        state_ = State::Closed;
+        return;
+    }
+    state_ = State::Lost;
+    if (reopening_)
+        reopenTimer_.start();
+    if (!std::exchange(lossSaid_, true))
+        emit Lost(reason);
+}
+
+void Link::DeliverWaiting()
+{
+    QIODevice& device = Device();
+    if (!endOfRun_ && state_ == State::Open && device.isOpen() && device.bytesAvailable() > 0) {
+        const QByteArray bytes = device.readAll();
+        if (!bytes.isEmpty())
+            emit Received(bytes);
+    }
+}
+
+void Link::DeviceEvent(int code)
+{
+    if (!endOfRun_)
+        emit LineEvent(code);
+}
+
+void Link::OnReadyRead()
+{
+    QIODevice& device = Device();
+    // At the end of the run, or after a loss, what still arrives is dropped unread.
+    if (endOfRun_ || state_ != State::Open) {
+        device.skip(device.bytesAvailable());
+        return;
+    }
+    const QByteArray bytes = device.readAll();
+    if (!bytes.isEmpty())  // a notification that found nothing waiting says nothing
+        emit Received(bytes);
+}
+
+void Link::Close(const std::function<bool()>& giveUp)
+{
+    // Closed on purpose: whatever the device says from here on is no loss.
+    const bool wasOpen = state_ == State::Open;
+    state_ = State::Closed;
+    opening_ = false;
+    reopenTimer_.stop();
+    QObject::disconnect(reading_);
+    // What was written last (the exit script at the end of a run) still goes
+    // out; a device that takes nothing holds the close up for kDrainLimit at
+    // most, and the caller may cut the wait short. Waiting in slices keeps
+    // asking it; a wait that fails for another reason than time ends it.
+    QIODevice& device = Device();
+    const QDeadlineTimer deadline(kDrainLimit);
+    while (wasOpen && device.isOpen() && device.bytesToWrite() > 0 && !deadline.hasExpired() &&
+           !(giveUp && giveUp())) {
+        if (!WaitForWritten(int(std::min<qint64>(deadline.remainingTime(), 50))))
+            break;
+    }
+    CloseDevice();
+}
+
+bool Link::Write(std::string_view bytes)
+{
+    if (state_ != State::Open)
+        return false;
+    QIODevice& device = Device();
+    const qint64 waiting = device.bytesToWrite();
+    if (waiting <= kWriteQueueLimit / 2)
+        full_ = false;
+    if (waiting + qint64(bytes.size()) > kWriteQueueLimit) {
+        if (!std::exchange(full_, true))
+            DeviceEvent(line_event::TransmitBufferFull);
+        return false;
+    }
+    return device.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+qint64 Link::BytesWaiting() const
+{
+    QIODevice& device = const_cast<Link*>(this)->Device();
+    return device.isOpen() ? device.bytesToWrite() : 0;
+}
+
+void Link::SetReopening(bool on)
+{
+    reopening_ = on && !endOfRun_;
+    if (!reopening_)
+        reopenTimer_.stop();
+    else if (state_ == State::Lost && !opening_ && !reopenTimer_.isActive())
+        reopenTimer_.start();
+}
+
+void Link::EndOfRun()
+{
+    endOfRun_ = true;
+    SetReopening(false);
+    // An open under way is given up; an open device stays for what is still
+    // written, and Close ends it.
+    if (state_ != State::Open) {
+        state_ = State::Closed;
+        opening_ = false;
+        CloseDevice();
+    }
+}
+
+}  // namespace quillon

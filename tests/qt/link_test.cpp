@@ -1,0 +1,234 @@
+// What every kind of link promises, against each on a real device: a serial
+// port on a pseudo-terminal behind the program folder's COM1, and a KISS
+// server on 127.0.0.1. The device is absent at the start and comes later,
+// goes away in the middle of a frame and comes back, stops reading (the
+// link refuses whole blocks), and the run ends.
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "loopback_server.h"
+#include "program.h"
+#include "pseudo_terminal.h"
+#include "serial_link.h"
+#include "tcp_link.h"
+
+namespace quillon::test {
+namespace {
+
+using Said = std::vector<std::string>;
+
+// What the link says, in order: "lost: REASON", "back", "event N", and the
+// bytes it delivers as "data:BYTES", the pieces of a run of them joined.
+struct Events {
+    explicit Events(Link& link)
+    {
+        QObject::connect(&link, &Link::Lost, [this](const QString& r) { said.push_back("lost: " + r.toStdString()); });
+        QObject::connect(&link, &Link::Back, [this] { said.push_back("back"); });
+        QObject::connect(&link, &Link::LineEvent, [this](int code) { said.push_back("event " + std::to_string(code)); });
+        QObject::connect(&link, &Link::Received, [this](const QByteArray& bytes) {
+            if (said.size() == seen || !said.back().starts_with("data:"))
+                said.push_back("data:");
+            said.back() += bytes.toStdString();
+        });
+    }
+    // What the link has said since the last call, once it is `expected` (or
+    // the limit has run out).
+    Said Next(const Said& expected)
+    {
+        const auto fresh = [&] { return Said(said.begin() + std::ptrdiff_t(seen), said.end()); };
+        (void)QTest::qWaitFor([&] { return fresh() == expected; }, 20000);
+        const Said next = fresh();
+        seen = said.size();
+        return next;
+    }
+    Said said;
+    std::size_t seen = 0;
+};
+
+// The far side of a link: the device, which the test makes come and go.
+struct Far {
+    Far(const char* absent, const char* gone) : absentReason(absent), goneReason(gone) {}
+    virtual ~Far() = default;
+    virtual std::unique_ptr<Link> MakeLink() = 0;
+    virtual void Appear() = 0;
+    virtual void Vanish() = 0;
+    virtual bool Send(std::string_view bytes) = 0;
+    // All the link has sent since the device last appeared.
+    virtual std::string Received() = 0;
+    // Whether the link has let go of the device (closed it).
+    virtual bool Released() = 0;
+    const char* absentReason;  // a device not there at the start
+    const char* goneReason;    // one that went away
+};
+
+// COM1 leads nowhere, then to a new pseudo-terminal each time it appears.
+struct SerialFar final : Far {
+    SerialFar() : Far("No such file or directory", "Input/output error") { Point(dir.filePath("unplugged")); }
+    std::unique_ptr<Link> MakeLink() override { return std::make_unique<SerialLink>(1, dir.path()); }
+    void Appear() override
+    {
+        pty = std::make_unique<Pty>();
+        received.clear();
+        Point(QString::fromStdString(pty->SlavePath()));
+    }
+    void Vanish() override
+    {
+        Point(dir.filePath("unplugged"));
+        pty->Close();
+    }
+    bool Send(std::string_view bytes) override { return pty->WriteAll(bytes); }
+    std::string Received() override { return received += pty->ReadAvailable(); }
+    bool Released() override { return !pty->PeerOpen(); }
+    void Point(const QString& target)
+    {
+        const std::string link = dir.filePath("COM1").toStdString();
+        std::filesystem::remove(link + ".new");
+        std::filesystem::create_symlink(target.toStdString(), link + ".new");
+        std::filesystem::rename(link + ".new", link);
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<Pty> pty;
+    std::string received;
+};
+
+struct TcpFar final : Far {
+    TcpFar() : Far("Connection refused", "The remote host closed the connection") {}
+    std::unique_ptr<Link> MakeLink() override { return std::make_unique<TcpLink>(TcpAddress{"127.0.0.1", server.Port()}); }
+    void Appear() override { ASSERT_TRUE(server.Listen() && server.Accept()); }
+    void Vanish() override { server.StopListening(), server.Close(); }
+    bool Send(std::string_view bytes) override { return server.Send(bytes); }
+    std::string Received() override { return server.Received(); }
+    bool Released() override { return server.ClientGone(0ms); }
+    LoopbackServer server{false};
+};
+
+// Pieces that each tell where they are in the stream.
+std::string Piece(int n)
+{
+    std::string piece = std::to_string(n) + ":";
+    piece.resize(64 * 1024, char('a' + n % 26));
+    return piece;
+}
+
+void Conforms(Far& far)
+{
+    const std::unique_ptr<Link> link = far.MakeLink();
+    Events events(*link);
+    link->SetReopening(true);
+    const std::string frame("\xC0\x00 a frame \xDB\xDC\xC0", 14), cut("\xC0\x00 cut", 6);
+    struct Step {
+        const char* name;
+        std::function<void()> action;
+        Said events;  // what the link says after it
+        Link::State state;
+        bool away = false;  // the device stays away a while: the link keeps trying without a word or a busy loop
+    };
+    const std::vector<Step> steps = {
+        {"absent at the start", [&] { EXPECT_TRUE(link->Open()); }, {std::string("lost: ") + far.absentReason},
+         Link::State::Lost, true},
+        {"there", [&] { far.Appear(); }, {"back"}, Link::State::Open},
+        {"bytes in pieces", [&] { far.Send(frame.substr(0, 5)), far.Send(frame.substr(5)); }, {"data:" + frame},
+         Link::State::Open},
+        {"a frame begun", [&] { far.Send(cut); }, {"data:" + cut}, Link::State::Open},
+        {"gone in the middle of it", [&] { far.Vanish(); }, {std::string("lost: ") + far.goneReason},
+         Link::State::Lost, true},
+        {"back", [&] { far.Appear(); }, {"back"}, Link::State::Open},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.action();
+        EXPECT_EQ(events.Next(step.events), step.events);
+        EXPECT_EQ(link->GetState(), step.state);
+        EXPECT_EQ(link->Write("x"), step.state == Link::State::Open);
+        if (step.away) {
+            // Longer than the interval: at least one try falls into it.
+            EXPECT_LT(CpuShareOfEventLoop(Link::kReopenInterval + 500ms), 0.05) << "a busy loop while away";
+            EXPECT_EQ(events.Next({}), Said{}) << "a try that said something";
+        }
+    }
+
+    // A device that does not read: blocks are taken whole until the queue is
+    // full, then refused whole, said once; what went out is the blocks taken.
+    std::string accepted;
+    int refused = 0;
+    for (int n = 0; refused < 3 && accepted.size() < 64u << 20; ++n) {
+        if (link->Write(Piece(n)))
+            accepted += Piece(n);
+        else
+            ++refused;
+        QCoreApplication::processEvents();
+        EXPECT_LE(link->BytesWaiting(), Link::kWriteQueueLimit);
+    }
+    ASSERT_EQ(refused, 3);
+    EXPECT_EQ(events.Next({"event " + std::to_string(line_event::TransmitBufferFull)}),
+              Said{"event " + std::to_string(line_event::TransmitBufferFull)});
+    std::string got;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (got = far.Received()).size() >= accepted.size() + 1; }, 60000));
+    EXPECT_TRUE(got == "x" + accepted) << "a block refused in part, or lost";
+
+    // The end of the run: nothing more comes in, the last words still go out,
+    // and nothing reopens.
+    link->EndOfRun();
+    ASSERT_TRUE(far.Send("late"));
+    EXPECT_TRUE(link->Write("bye"));
+    link->Close();
+    EXPECT_EQ(link->GetState(), Link::State::Closed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return far.Released(); }, 20000));
+    EXPECT_TRUE(far.Received().ends_with("bye"));
+    CpuShareOfEventLoop(Link::kReopenInterval + 500ms);
+    EXPECT_EQ(events.Next({}), Said{});
+    EXPECT_FALSE(link->Write("after"));
+    EXPECT_TRUE(far.Released());
+}
+
+TEST(Link, SerialPortKeepsTheContract)
+{
+    SerialFar far;
+    Conforms(far);
+}
+
+TEST(Link, KissServerKeepsTheContract)
+{
+    TcpFar far;
+    Conforms(far);
+    EXPECT_FALSE(far.server.HasPendingClient()) << "connected again after the end of the run";
+}
+
+int SocketOption(int fd, int level, int option)
+{
+    int value = -1;
+    socklen_t length = sizeof value;
+    return ::getsockopt(fd, level, option, &value, &length) == 0 ? value : -1;
+}
+
+// The host as quillon.ini gives it, upper-cased, is looked up; TCP keepalive
+// finds a dead peer in about two minutes.
+TEST(Link, KissServerIsLookedUpAndKeptAlive)
+{
+    LoopbackServer server;
+    TcpLink link({"LOCALHOST", server.Port()});
+    link.SetReopening(true);
+    link.Open();
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.IsOpen(); }, 20000));
+    EXPECT_EQ(link.BackLine(), "LOCALHOST:" + std::to_string(server.Port()) + " connected");
+    const auto* socket = link.findChild<QTcpSocket*>();
+    ASSERT_NE(socket, nullptr);
+    const int fd = int(socket->socketDescriptor());
+    EXPECT_EQ(SocketOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+    // The silence before the first probe, then the probes that go unanswered.
+    const int deadAfter = SocketOption(fd, IPPROTO_TCP, TCP_KEEPIDLE) +
+                          SocketOption(fd, IPPROTO_TCP, TCP_KEEPINTVL) * SocketOption(fd, IPPROTO_TCP, TCP_KEEPCNT);
+    EXPECT_TRUE(deadAfter >= 60 && deadAfter <= 180) << deadAfter << " s";
+}
+
+}  // namespace
+}  // namespace quillon::test
