@@ -46,14 +46,22 @@ struct SmallDisk {
         if (mounted)
             ::umount2(path.c_str(), MNT_DETACH);
     }
-    // Writes a file until the disk is full.
-    void Fill(const std::string& name) const
+    // Writes a file until the disk is full, then gives `room` bytes of it
+    // back; false when the disk had less room than that to begin with.
+    bool Fill(const std::string& name, std::uintmax_t room = 0) const
     {
-        const int fd = ::open((path + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const std::string file = path + "/" + name;
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         const std::string chunk(4096, 'x');
-        while (::write(fd, chunk.data(), chunk.size()) > 0) {
-        }
+        // A write can fail while a program holds room for a moment.
+        for (int tries = 0; tries < 100 && fs::space(path).available > 0; ++tries)
+            while (::write(fd, chunk.data(), chunk.size()) > 0) {
+            }
         ::close(fd);
+        if (fs::file_size(file) < room)
+            return false;
+        fs::resize_file(file, fs::file_size(file) - room);
+        return true;
     }
     // Creates empty files until no more can be made; how many.
     int FillInodes() const
@@ -192,11 +200,12 @@ TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryReco
     std::vector<std::string> sent;
     for (unsigned run = 0; run < 3; ++run) {
         SCOPED_TRACE(run);
+        // A new device each time: the frames the killed run did not read
+        // would otherwise come first, and be logged while the disk fills.
+        folder.Replug(1);
         RunningQuillon q(folder, environment, {}, {}, {"--headless"});
         ASSERT_TRUE(q.WaitStarted()) << q.Output();
-        // Room for some 10 kB more.
-        disk.Fill("filler");
-        fs::resize_file(disk.path + "/filler", fs::file_size(disk.path + "/filler") - 10240);
+        ASSERT_TRUE(disk.Fill("filler", 10240));
         const auto frames = ManyFrames(400, 70 + run);
         sent.insert(sent.end(), frames.begin(), frames.end());
         ASSERT_TRUE(Play(folder.Com1(), Joined(frames), run));
@@ -210,6 +219,7 @@ TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryReco
     for (const auto& [ending, piece] : {std::pair(".kss", std::string("\xC0\x00\x86\xA2", 4)), {".dump", "Hi "s},
                                         {".hex", "48 69"s}, {".jsonl", "{\"time\":\"2026"s}})
         WriteFile(folder.File(folder.LogName(ending)), folder.ReadLog(ending) + piece);
+    folder.Replug(1);
     RunningQuillon q(folder, environment, {}, {}, {"--headless"});
     ASSERT_TRUE(q.WaitStarted()) << q.Output();
     const auto frames = ManyFrames(5, 80);
