@@ -1,4 +1,4 @@
-#include "app/cleanup.h"
+#include "cleanup.h"
 
 #include <filesystem>
 #include <system_error>

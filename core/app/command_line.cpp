@@ -1,9 +1,9 @@
-#include "app/command_line.h"
+#include "command_line.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app.h"
+#include "app.h"
 
 namespace quillon {
 

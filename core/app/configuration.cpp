@@ -1,4 +1,4 @@
-#include "app/configuration.h"
+#include "configuration.h"
 
 #include <charconv>
 

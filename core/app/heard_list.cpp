@@ -1,4 +1,4 @@
-#include "app/heard_list.h"
+#include "heard_list.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/lamps.h"
+#include "lamps.h"
 
 namespace quillon {
 

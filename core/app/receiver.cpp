@@ -1,4 +1,4 @@
-#include "app/receiver.h"
+#include "receiver.h"
 
 #include "decoder/frame_json.h"
 #include "kiss/frame_assembler.h"

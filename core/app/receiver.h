@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/app.h"
+#include "app.h"
 #include "decoder/frame_report.h"
 #include "timesvc/clock.h"
 #include "timesvc/timesvc.h"

@@ -1,4 +1,4 @@
-#include "app/statistics.h"
+#include "statistics.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/app.h"
+#include "app.h"
 #include "text/console.h"
 
 namespace quillon {

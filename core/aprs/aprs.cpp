@@ -1,4 +1,4 @@
-#include "aprs/aprs.h"
+#include "aprs.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "aprs/aprs.h"
+#include "aprs.h"
 
 namespace quillon {
 

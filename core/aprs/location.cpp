@@ -1,4 +1,4 @@
-#include "aprs/location.h"
+#include "location.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "aprs/symbol_names.h"
+#include "symbol_names.h"
 
 #include <iterator>
 

@@ -1,8 +1,8 @@
-#include "decoder/ax25_address.h"
+#include "ax25_address.h"
 
 #include <charconv>
 
-#include "decoder/frame_bytes.h"
+#include "frame_bytes.h"
 
 namespace quillon {
 

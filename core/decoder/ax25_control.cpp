@@ -1,9 +1,9 @@
-#include "decoder/ax25_control.h"
+#include "ax25_control.h"
 
 #include <array>
 #include <string_view>
 
-#include "decoder/frame_bytes.h"
+#include "frame_bytes.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "decoder/decoder.h"
+#include "decoder.h"
 
 namespace quillon {
 

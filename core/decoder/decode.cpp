@@ -1,8 +1,8 @@
-#include "decoder/decode.h"
+#include "decode.h"
 
-#include "decoder/ax25_address.h"
-#include "decoder/ax25_control.h"
-#include "decoder/kiss_unpack.h"
+#include "ax25_address.h"
+#include "ax25_control.h"
+#include "kiss_unpack.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 // The frame decoder's one operation.
 #pragma once
 
-#include "decoder/decoder.h"
+#include "decoder.h"
 #include "kiss/kiss.h"
 
 namespace quillon {

@@ -1,10 +1,10 @@
-#include "decoder/frame_aprs.h"
+#include "frame_aprs.h"
 
 #include <algorithm>
 #include <array>
 
-#include "decoder/frame_bytes.h"
-#include "decoder/frame_report.h"
+#include "frame_bytes.h"
+#include "frame_report.h"
 
 namespace quillon {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "aprs/aprs.h"
-#include "decoder/decoder.h"
+#include "decoder.h"
 
 namespace quillon {
 

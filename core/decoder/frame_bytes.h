@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "decoder/decoder.h"
+#include "decoder.h"
 
 namespace quillon {
 

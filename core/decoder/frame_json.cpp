@@ -1,10 +1,10 @@
-#include "decoder/frame_json.h"
+#include "frame_json.h"
 
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
-#include "decoder/frame_aprs.h"
+#include "frame_aprs.h"
 
 #include "text/hex.h"
 #include "text/json.h"

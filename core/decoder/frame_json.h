@@ -47,7 +47,7 @@
 #include <span>
 #include <string>
 
-#include "decoder/frame_report.h"
+#include "frame_report.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
-#include "decoder/frame_report.h"
+#include "frame_report.h"
 
 #include <algorithm>
 #include <charconv>
 #include <span>
 
-#include "decoder/decode.h"
-#include "decoder/frame_aprs.h"
+#include "decode.h"
+#include "frame_aprs.h"
 #include "text/hex.h"
 #include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"

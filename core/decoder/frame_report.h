@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "text/console.h"
-#include "decoder/decoder.h"
+#include "decoder.h"
 #include "timesvc/clock.h"
 #include "kiss/kiss.h"
 

@@ -1,4 +1,4 @@
-#include "decoder/kiss_unpack.h"
+#include "kiss_unpack.h"
 
 #include <algorithm>
 

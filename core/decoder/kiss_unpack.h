@@ -1,7 +1,7 @@
 // Undoes the KISS transparency escapes of a frame as received.
 #pragma once
 
-#include "decoder/decoder.h"
+#include "decoder.h"
 #include "kiss/kiss.h"
 
 namespace quillon {

@@ -1,4 +1,4 @@
-#include "kiss/escapes.h"
+#include "escapes.h"
 
 namespace quillon {
 

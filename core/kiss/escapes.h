@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "kiss/kiss.h"
+#include "kiss.h"
 
 namespace quillon {
 

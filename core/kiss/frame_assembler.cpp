@@ -1,4 +1,4 @@
-#include "kiss/frame_assembler.h"
+#include "frame_assembler.h"
 
 namespace quillon {
 

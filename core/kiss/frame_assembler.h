@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "kiss/kiss.h"
+#include "kiss.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "text/codepage.h"
+#include "codepage.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "text/console_document.h"
+#include "console_document.h"
 
 #include <malloc.h>
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text/console.h"
-#include "text/console_text.h"
+#include "console.h"
+#include "console_text.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "text/console_text.h"
+#include "console_text.h"
 
 #include <fcntl.h>
 #include <lz4.h>
@@ -11,8 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "text/console.h"
-#include "text/lines.h"
+#include "console.h"
+#include "lines.h"
 
 namespace quillon {
 

@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/console_place.h"
+#include "console_place.h"
 
 namespace quillon {
 

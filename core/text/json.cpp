@@ -1,7 +1,7 @@
-#include "text/json.h"
+#include "json.h"
 
-#include "text/codepage.h"
-#include "text/hex.h"
+#include "codepage.h"
+#include "hex.h"
 
 namespace quillon {
 

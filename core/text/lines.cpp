@@ -1,4 +1,4 @@
-#include "text/lines.h"
+#include "lines.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "timesvc/clock.h"
+#include "clock.h"
 
 namespace quillon {
 

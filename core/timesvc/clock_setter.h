@@ -3,7 +3,7 @@
 // was asked to set, so no test ever moves the real clock.
 #pragma once
 
-#include "timesvc/timesvc.h"
+#include "timesvc.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "timesvc/clock_sync.h"
+#include "clock_sync.h"
 
 #include <algorithm>
 #include <chrono>

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "text/console.h"
-#include "timesvc/clock_setter.h"
+#include "clock_setter.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "timesvc/status_timer.h"
+#include "status_timer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "timesvc/timesvc.h"
+#include "timesvc.h"
 
 namespace quillon {
 

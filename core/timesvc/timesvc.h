@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "timesvc/clock.h"
+#include "clock.h"
 
 namespace quillon {
 

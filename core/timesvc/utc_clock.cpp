@@ -1,4 +1,4 @@
-#include "timesvc/timesvc.h"
+#include "timesvc.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "tnc/line_event_codes.h"
+#include "line_event_codes.h"
 
 #include <algorithm>
 
-#include "tnc/serial_events.h"
+#include "serial_events.h"
 
 namespace quillon {
 

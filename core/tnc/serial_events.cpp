@@ -1,4 +1,4 @@
-#include "tnc/serial_events.h"
+#include "serial_events.h"
 
 namespace quillon {
 

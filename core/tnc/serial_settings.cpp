@@ -1,4 +1,4 @@
-#include "tnc/serial_settings.h"
+#include "serial_settings.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "tnc/time_frame.h"
+#include "time_frame.h"
 
 #include "kiss/frame_assembler.h"
 #include "timesvc/timesvc.h"

@@ -1,4 +1,4 @@
-#include "tnc/tnc_script.h"
+#include "tnc_script.h"
 
 #include "text/lines.h"
 
