@@ -22,6 +22,8 @@ std::string MonitorLine(const FrameReport& report)
     line.append(Windows1252ToUtf8(path, true)).append(": ");
     line.append(Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()),
                                   true));
+    if (!report.aprsLine.empty())
+        line.append("  ").append(Windows1252ToUtf8(report.aprsLine, true));
     return line;
 }
 

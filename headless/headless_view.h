@@ -4,6 +4,9 @@
 //
 //   2026-12-06 21:36:05.613 UTC G4XYZ-2>APRS,WIDE1-1*: text
 //
+// With APRS=YES an APRS frame's line goes on, two blanks after the text, with
+// what the packet says, as the console's APRS line.
+//
 // Nothing keeps a history, so a run of months holds no more memory than a
 // run of minutes. Text from the air is written as UTF-8 (the code page's
 // characters converted) with its control codes as ".", so one frame is one

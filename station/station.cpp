@@ -162,9 +162,13 @@ void Station::Start()
     settings_ = ParseSettings(ini.text);
     if (!ini.refusal.empty())
         AppendStatus(ini.refusal);
+    ownLocation_ = ParseLocation(settings_.myLocation);
+    if (!settings_.myLocation.empty() && !ownLocation_)
+        AppendStatus("MY_LOCATION not understood (" + settings_.myLocation + "): no distances");
     ReceiveOptions options = receiver_.Options();
     options.report.timeFrames = settings_.timeFrames;
     options.report.hexFile = settings_.hexFile;
+    options.report.aprs = settings_.aprs;
     options.json = settings_.jsonFile;
     receiver_.SetOptions(options);
 
@@ -181,6 +185,7 @@ void Station::Start()
     if (mirror_->GetState() == Link::State::Closed)
         mirror_->Open();
     Tell(&StationView::ShowLinks, InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
+    Tell(&StationView::ShowOwnLocation, ownLocation_);
 
     receiver_.Restart();
     OpenLogs();

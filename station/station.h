@@ -36,6 +36,7 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "aprs/location.h"
 #include "kiss/kiss.h"
 #include "log_set.h"
 #include "timesvc/clock.h"
@@ -84,6 +85,9 @@ public:
     // initialized ".
     virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
                            std::string_view /*mirrorInEffect*/) {}
+    // The user's own station's place (MY_LOCATION), once during start-up;
+    // nothing when the key is empty or names no place.
+    virtual void ShowOwnLocation(std::optional<GeoPoint> /*place*/) {}
 
 private:
     friend class Station;
@@ -140,6 +144,7 @@ public:
     void ReopenLogs();
 
     const Settings& Config() const { return settings_; }
+    std::optional<GeoPoint> OwnLocation() const { return ownLocation_; }
     const Counters& Counts() const { return receiver_.Counts(); }
     std::int32_t BytesSent() const { return bytesSent_; }
     // Bytes of whole frames that the open mirror link refused (its queue
@@ -183,6 +188,7 @@ private:
     std::vector<StationView*> views_;
     std::unique_ptr<SystemClockSetter> ownClockSetter_;
     Settings settings_;
+    std::optional<GeoPoint> ownLocation_;  // from MY_LOCATION
     Receiver receiver_;
     StatusTimerState statusTimer_;
     LogSet logs_;

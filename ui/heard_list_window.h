@@ -65,6 +65,7 @@ public:
     // Where the user's own station is, for the distances and bearings;
     // nothing: no distances. Shown at once.
     void SetOwnLocation(std::optional<GeoPoint> location);
+    void ShowOwnLocation(std::optional<GeoPoint> place) override { SetOwnLocation(place); }
     // Shows the window in front, restored when it was minimised.
     void Present();
 

@@ -20,7 +20,8 @@ constexpr std::size_t kReadBlock = 256 * 1024;
 
 }  // namespace
 
-LogWindow* LogWindow::Open(const QString& path, bool decode, const Clock& clock, QWidget* owner)
+LogWindow* LogWindow::Open(const QString& path, bool decode, const Clock& clock, QWidget* owner, bool aprs,
+                           std::optional<GeoPoint> ownLocation)
 {
     auto file = std::make_unique<QFile>(path);
     // A folder opens as a file on Linux and only fails to read.
@@ -36,16 +37,17 @@ LogWindow* LogWindow::Open(const QString& path, bool decode, const Clock& clock,
         box->open();  // not modal to the application: the station goes on
         return nullptr;
     }
-    auto* window = new LogWindow(std::move(file), decode, clock);
+    auto* window = new LogWindow(std::move(file), decode, aprs, clock);
+    window->Heard().SetOwnLocation(ownLocation);
     window->show();
     return window;
 }
 
-LogWindow::LogWindow(std::unique_ptr<QFile> file, bool decode, const Clock& clock)
+LogWindow::LogWindow(std::unique_ptr<QFile> file, bool decode, bool aprs, const Clock& clock)
     : QWidget(nullptr),
       file_(std::move(file)),
       path_(file_->fileName()),
-      receiver_(clock, {.report = {}, .decode = decode, .buildReports = true, .readLogTimes = true}),
+      receiver_(clock, {.report = {.aprs = aprs}, .decode = decode, .buildReports = true, .readLogTimes = true}),
       buffer_(kReadBlock)
 {
     setAttribute(Qt::WA_DeleteOnClose);

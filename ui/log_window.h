@@ -44,8 +44,11 @@ public:
     // `clock`, which must outlive the window. A file that cannot be opened
     // is refused with a message box on `owner` telling why, and no window
     // (nullptr). Reading begins when the event loop next runs, so a report
-    // handler set right after this call sees every report.
-    static LogWindow* Open(const QString& path, bool decode, const Clock& clock, QWidget* owner);
+    // handler set right after this call sees every report. With `aprs` an
+    // APRS frame's report says what it means (APRS=YES); `ownLocation` gives
+    // the heard list its distances.
+    static LogWindow* Open(const QString& path, bool decode, const Clock& clock, QWidget* owner, bool aprs = false,
+                           std::optional<GeoPoint> ownLocation = {});
     // The console's history goes back to the system, not only to the heap; a
     // save of it under way is cancelled without a word.
     ~LogWindow() override;
@@ -73,7 +76,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    LogWindow(std::unique_ptr<QFile> file, bool decode, const Clock& clock);
+    LogWindow(std::unique_ptr<QFile> file, bool decode, bool aprs, const Clock& clock);
 
     void BuildWindow(bool decode);
     // Reads and reports the next slice of the file; the last one ends it.

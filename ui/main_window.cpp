@@ -235,7 +235,8 @@ void MainWindow::OpenLog()
 
 LogWindow* MainWindow::OpenLogFile(const QString& path)
 {
-    return LogWindow::Open(path, decodeSwitch_->isChecked(), *station_.Environment().clock, this);
+    return LogWindow::Open(path, decodeSwitch_->isChecked(), *station_.Environment().clock, this,
+                           station_.Config().aprs, station_.OwnLocation());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

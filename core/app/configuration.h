@@ -71,7 +71,7 @@ struct Settings {
     bool mirroring = false;      // MIRROR: mirroring on at start-up
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
-    std::string myLocation;      // MY_LOCATION, as written
+    std::string myLocation;      // MY_LOCATION, as written (in capitals)
 };
 
 Settings ParseSettings(std::string_view text);

@@ -153,8 +153,10 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
         console.push_back({ControlLine(dec), colour::Grey});
         console.push_back({dec.AddressText + '\r', colour::Black});
         if (options.aprs) {
-            if (const std::optional<AprsPacket> aprs = DecodeAprsFrame(dec, report.time))
-                console.push_back({AprsSummaryLine(*aprs) + '\r', colour::Purple});
+            if (const std::optional<AprsPacket> aprs = DecodeAprsFrame(dec, report.time)) {
+                report.aprsLine = AprsSummaryLine(*aprs);
+                console.push_back({report.aprsLine + '\r', colour::Purple});
+            }
         }
         dumped = PayloadOf(dec);
         dumpColour = colour::Red;

@@ -34,6 +34,9 @@ struct FrameReport {
     // Each ends in "\r\n"; present only when the report writes that log line.
     std::optional<std::string> hexLogLine;
     std::optional<std::string> dumpLogLine;
+    // With APRS=YES, what an APRS frame says, one line without line end, as
+    // the console shows it; empty for any other frame or with APRS off.
+    std::string aprsLine;
     // What the decoder found; present when the frame was decoded.
     std::optional<DecoderState> decoded;
 };

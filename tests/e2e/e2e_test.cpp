@@ -132,14 +132,16 @@ TEST(EndToEnd, ASecondSignalEndsTheRunAtOnceWithItsLogsWhole)
 }
 
 // Without a display at all: the station on a QCoreApplication, its status
-// lines and a line per frame on standard output; a TNC that is not there at
-// the start is opened when it comes and gets the init script; SIGHUP after
-// the logs were rotated away makes new files of the same names, SIGTERM ends
-// it in order.
+// lines and a line per frame (with what an APRS frame says) on standard
+// output; a TNC that is not there at the start is opened when it comes and
+// gets the init script; SIGHUP after the logs were rotated away makes new
+// files of the same names, SIGTERM ends it in order.
 TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayWaitsForItsTncLogsEveryFrameAndReopensItsLogsOnSighup)
 {
-    const auto first = ManyFrames(150, 21), second = ManyFrames(150, 22);
-    Station s;
+    auto first = ManyFrames(150, 21);
+    const auto second = ManyFrames(150, 22);
+    first.push_back(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-Test"}));
+    Station s(kIni + "TIMEFRAMES=YES\r\nAPRS=YES\r\n");
     s.folder.Write("tnc_init.txt", "KISS ON\r\n");
     s.folder.Unplug(1);
     s.q.emplace(s.folder, QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, QStringList{}, std::string{},
@@ -165,6 +167,8 @@ TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayWaitsForItsTncLogsEveryFrameAndReopen
     EXPECT_EQ(Lines(ReadFile(stem + ".dump.1")) + Lines(s.folder.ReadLog(".dump")), first.size() + second.size());
     const std::string output = s.Output();
     EXPECT_EQ(Count(output, ">APRS"), first.size() + second.size()) << "one monitor line a frame";
+    EXPECT_EQ(Count(output, " UTC N0CALL-7>APRS: !4903.50N/07201.75W-Test  APRS position 49\u00B0" "03.50'N "
+                            "072\u00B0" "01.75'W  /-  \"Test\"\n"), 1u);
     EXPECT_EQ(Count(output, "COM 1 lost: No such file or directory\n") + Count(output, "COM 1 reopened\n"), 2u);
     EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 2u) << output.substr(0, 400);
 }

@@ -67,6 +67,41 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
 }
 
+// APRS=YES adds what an APRS frame says to its report, and without it the
+// report stays as it was; MY_LOCATION reaches the views at the start, or is
+// said not to be understood.
+TEST(Station, AprsAndTheOwnLocationComeFromTheSettings)
+{
+    struct OwnPlace final : StationView {
+        std::optional<GeoPoint> place;
+        void ShowOwnLocation(std::optional<GeoPoint> p) override { place = p; }
+    };
+    const struct {
+        std::string ini;
+        std::string aprsLine;
+        std::optional<double> latitude;
+        std::string said;
+    } cases[] = {
+        {"", "", {}, ""},
+        {"APRS=YES\r\nMY_LOCATION=JN58sd\r\n", "APRS position 49\xB0" "03.50'N 072\xB0" "01.75'W  /-  \"Test\"",
+         48.1458, ""},
+        {"MY_LOCATION=home\r\n", "", {}, "MY_LOCATION not understood (HOME): no distances"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        Running s(c.ini, "", "", false);
+        OwnPlace place;
+        s.station->AddView(place);
+        s.station->Start();
+        ASSERT_TRUE(s.Send(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-Test"})));
+        ASSERT_EQ(s.view.reports.size(), 1u);
+        EXPECT_EQ(s.view.reports[0].aprsLine, c.aprsLine);
+        EXPECT_EQ(Count(ConsoleText(s.view.reports), "APRS position"), c.aprsLine.empty() ? 0u : 1u);
+        EXPECT_NEAR(place.place.value_or(GeoPoint{-99, 0}).latitude, c.latitude.value_or(-99), 1e-3);
+        EXPECT_EQ(std::count(s.view.statusLines.begin(), s.view.statusLines.end(), c.said), c.said.empty() ? 0 : 1);
+    }
+}
+
 // A mirror device that does not read: once the mirror link's queue is full,
 // frames are dropped whole and counted, so that what the device reads at
 // last is a KISS stream of frames that were received, whole, in order.
