@@ -31,9 +31,11 @@
 // QUILLON_BENCH_BINARY=PATH runs that quillon binary instead of the one
 // built here (another build's, for figures before and after a change).
 //
-//   bench_e2e [--frames N] [--soak | --headless | --tcp] [--reopen R]
+//   bench_e2e [--frames N] [--soak | --headless | --tcp] [--reopen R] [--aprs] [--json]
 //     N defaults to 200000, with --soak or --headless to 1000000; R (the
-//     times the TNC is taken away) to 0, with --soak to 10
+//     times the TNC is taken away) to 0, with --soak to 10; --aprs runs the
+//     program with APRS=YES (what each APRS frame says in its report),
+//     --json with JSONFILE=YES (always so with --tcp)
 #include <QCoreApplication>
 #include <QFile>
 #include <poll.h>
@@ -120,6 +122,8 @@ int main(int argc, char** argv)
     bool soak = false;
     bool headless = false;
     bool tcp = false;
+    bool aprs = false;
+    bool json = false;
     int reopen = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
@@ -130,6 +134,10 @@ int main(int argc, char** argv)
             headless = true;
         else if (std::strcmp(argv[i], "--tcp") == 0)
             tcp = true;
+        else if (std::strcmp(argv[i], "--aprs") == 0)
+            aprs = true;
+        else if (std::strcmp(argv[i], "--json") == 0)
+            json = true;
         else if (std::strcmp(argv[i], "--reopen") == 0 && i + 1 < argc)
             reopen = std::stoi(argv[++i]);
     }
@@ -190,7 +198,8 @@ int main(int argc, char** argv)
     const int server = tcp ? ListenOnLoopback(serverPort) : -1;
     folder.Write("quillon.ini", std::string(kIni) + (tcp ? "KISS_TCP=127.0.0.1:" + std::to_string(serverPort) +
                                                                "\r\nJSONFILE=YES\r\n"
-                                                         : ""));
+                                                         : "") +
+                                    (json && !tcp ? "JSONFILE=YES\r\n" : "") + (aprs ? "APRS=YES\r\n" : ""));
     // What a TNC that comes back gets, the sign that the program has it open.
     const std::string init = "KISS ON\r";
     folder.Write("tnc_init.txt", "KISS ON\r\n");
