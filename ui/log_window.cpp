@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QSize>
 #include <QVBoxLayout>
 #include <string_view>
 
@@ -17,6 +18,10 @@ namespace {
 
 // Read a block at a time; a slice is as many blocks as fit in its time.
 constexpr std::size_t kReadBlock = 256 * 1024;
+// The progress bar counts in thousandths of the file.
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressWidth = 200;
+constexpr QSize kWindowSize{820, 600};
 
 }  // namespace
 
@@ -80,9 +85,9 @@ void LogWindow::BuildWindow(bool decode)
     status_ = Named(new QLabel(this), "logStatus");
     bottom->addWidget(status_, 1);
     progress_ = Named(new QProgressBar(this), "logProgress");
-    progress_->setRange(0, 1000);
+    progress_->setRange(0, kProgressSteps);
     progress_->setTextVisible(false);
-    progress_->setMaximumWidth(200);
+    progress_->setMaximumWidth(kProgressWidth);
     bottom->addWidget(progress_);
     // The switch of the main window as it stood when the log was opened: the
     // whole log is reported one way.
@@ -97,7 +102,7 @@ void LogWindow::BuildWindow(bool decode)
     heardListWindow_->setWindowTitle(QStringLiteral("Heard list - ") + QFileInfo(path_).fileName());
     connect(heardList_, &QPushButton::clicked, heardListWindow_, &HeardListWindow::Present);
     layout->addLayout(bottom);
-    resize(820, 600);
+    resize(kWindowSize);
 }
 
 void LogWindow::ReadSlice()
@@ -149,7 +154,7 @@ void LogWindow::Finish(const QString& failure)
 void LogWindow::ShowProgress()
 {
     const qint64 size = file_->size();
-    progress_->setValue(size > 0 ? int(file_->pos() * 1000 / size) : 0);
+    progress_->setValue(size > 0 ? int(file_->pos() * kProgressSteps / size) : 0);
     status_->setText(QStringLiteral("Reading: %1 frames so far").arg(frames_));
 }
 
