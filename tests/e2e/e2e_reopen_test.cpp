@@ -3,8 +3,6 @@
 // come.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "e2e_station.h"
 
 namespace quillon::test {
@@ -28,7 +26,7 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
     ASSERT_TRUE(initSent());
 
     std::vector<std::string> sent;
-    constexpr int kRounds = 2;
+    constexpr int kRounds = 1;
     for (int round = 0; round <= kRounds; ++round) {
         SCOPED_TRACE(round);
         const std::vector<std::string> frames = ManyFrames(40, unsigned(round));
@@ -75,32 +73,27 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
     EXPECT_TRUE(folder.ReadLog(".kss") == log);
 }
 
-// Forty megabytes of frame ends into the mirror port (read and dropped), or
-// into COM1 with a mirror device that reads nothing (no frame among them, so
-// nothing to mirror), hold no memory and keep COM1 read.
+// Forty megabytes into the mirror port, which the program reads and drops,
+// hold no memory and keep COM1 read (the input's own bytes are bounded by
+// the receive path, whose test is the fuzz target's).
 TEST(EndToEnd, FortyMegabytesOfFloodHoldNoMemory)
 {
-    for (const int flooded : {2, 1}) {
-        SCOPED_TRACE(flooded);
-        Station s(kMirrorIni);
-        ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"})) << s.Output();
-        Pty& flood = flooded == 1 ? s.folder.Com1() : s.folder.Com2();
-        const std::string chunk(1 << 20, '\xC0');
-        ASSERT_TRUE(flood.WriteAll(chunk));  // a first megabyte, so that the program has settled
-        const std::vector<std::string> frames = ManyFrames(2, 5);
-        ASSERT_TRUE(s.folder.Com1().WriteAll(frames[0]));
-        ASSERT_TRUE(PollUntil([&] { return s.folder.ReadLog(".kss") == frames[0]; }, 60s));
-        const long before = ProcStatusField(s.q->Pid(), "VmRSS");
-        for (int mb = 0; mb < 40; ++mb)
-            ASSERT_TRUE(flood.WriteAll(chunk, 60s)) << mb << " MB taken";
-        ASSERT_TRUE(s.folder.Com1().WriteAll(frames[1]));
-        ASSERT_TRUE(PollUntil([&] { return s.folder.ReadLog(".kss") == Joined(frames); }, 60s));
-        const long after = ProcStatusField(s.q->Pid(), "VmRSS");
-        EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
-        std::printf("resident memory %ld kB before a flood into COM%d, %ld kB after\n", before, flooded, after);
-        EXPECT_EQ(s.q->Stop(), 0) << s.Output();
-        EXPECT_EQ(Count(s.Output(), "Transmit Buffer full"), 0u) << s.Output().substr(0, 4000);
-    }
+    Station s(kMirrorIni);
+    ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"})) << s.Output();
+    const std::string chunk(1 << 20, '\xC0');
+    ASSERT_TRUE(s.folder.Com2().WriteAll(chunk));  // a first megabyte, so that the program has settled
+    const std::vector<std::string> frames = ManyFrames(2, 5);
+    ASSERT_TRUE(s.folder.Com1().WriteAll(frames[0]));
+    ASSERT_TRUE(PollUntil([&] { return s.folder.ReadLog(".kss") == frames[0]; }, 60s));
+    const long before = ProcStatusField(s.q->Pid(), "VmRSS");
+    for (int mb = 0; mb < 40; ++mb)
+        ASSERT_TRUE(s.folder.Com2().WriteAll(chunk, 60s)) << mb << " MB taken";
+    ASSERT_TRUE(s.folder.Com1().WriteAll(frames[1]));
+    ASSERT_TRUE(PollUntil([&] { return s.folder.ReadLog(".kss") == Joined(frames); }, 60s));
+    const long after = ProcStatusField(s.q->Pid(), "VmRSS");
+    EXPECT_LE(after - before, 5 * 1024) << before << " kB before, " << after << " kB after";
+    EXPECT_EQ(s.q->Stop(), 0) << s.Output();
+    EXPECT_EQ(Count(s.Output(), "Transmit Buffer full"), 0u) << s.Output().substr(0, 4000);
 }
 
 }  // namespace
