@@ -1,11 +1,5 @@
-// The real program and its logs: with its folder on a small file system that
-// fills up, the log that cannot be written is named with the reason, the
-// frames still go through, and the log takes up again once there is room (a
-// log that cannot be reopened is the station's test); killed while
-// the disk is full and started again in the same minute, every record of
-// every log whole; three runs started in the same minute share their logs,
-// every frame whole and behind its own time frame; a file size limit stops
-// nothing.
+// The real program and its logs on a small file system that fills up, under
+// a file size limit, killed and started again, and shared by three runs.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <fcntl.h>
