@@ -10,7 +10,6 @@
 #include <array>
 #include <filesystem>
 #include <regex>
-#include <sstream>
 
 #include "e2e_station.h"
 #include "loopback_server.h"
@@ -265,18 +264,11 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
         ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 12));
         EXPECT_TRUE(s.Logged(frames.size()));
         EXPECT_EQ(s.q->Stop(), 0);
-        std::string status;  // Qt's own warnings and the idle line left out
-        std::istringstream output(s.Output());
-        for (std::string line; std::getline(output, line);)
-            if (!line.starts_with("QStandardPaths") && !line.ends_with("propagateSizeHints()") &&
-                line.find(" sec since last packet") == line.npos)
-                status += line + "\n";
-        // The init script runs before the answer comes; nothing is set from a connection held open.
-        EXPECT_EQ(status.find("synchroni") != std::string::npos, answers);
-        EXPECT_TRUE(!answers || std::regex_search(status, std::regex(
-            "^opening connection to TIMESERVER \\[127\\.0\\.0\\.1\\]\nread tnc_init\\.txt\ndone\n"
-            "   winsock connection made\ndata received: ([0-9A-F]{2} ){4} \\(4 bytes\\)\n   closing connection\n"
-            "   sockets closed\n   beginning system clock synchronization\n" + refused + "\n"))) << status;
+        // The init script is not held up by the query; nothing is set from a connection held open.
+        const std::string output = s.Output();
+        EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 1u) << output;
+        EXPECT_EQ(Count(output, refused + "\n"), answers ? 1u : 0u) << output;
+        EXPECT_EQ(output.find("synchroni") != std::string::npos, answers) << output;
     }
 }
 
