@@ -2,6 +2,7 @@
 // stamps everything, and the setter that would move the system clock.
 #pragma once
 
+#include <cctype>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -54,20 +55,12 @@ private:
 // The bytes of a hexadecimal text such as "C0 41 C0" (blanks ignored).
 inline std::string Bytes(std::string_view hex)
 {
-    std::string out;
-    int high = -1;
-    for (const char c : hex) {
-        const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (v < 0)
-            continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<char>(high * 16 + v));
-            high = -1;
-        }
-    }
+    std::string out, digits;
+    for (const char c : hex)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 

@@ -1,8 +1,7 @@
-// A KISS server on 127.0.0.1 as a soundcard modem offers one, for the tests
-// of the network link: it listens on a port of its own, takes one client at
-// a time, sends it bytes, reads what the client sends only when asked, and
-// goes away in the ways a modem does (closing the connection, resetting it,
-// no longer listening). Everything waits in the caller's event loop.
+// A TCP server on 127.0.0.1 as a soundcard modem or a time server offers
+// one: one client at a time, bytes sent to it, what it sends read only when
+// asked, and going away as a modem does (a close, a reset, no longer
+// listening). Everything waits in the caller's event loop.
 #pragma once
 
 #include <QHostAddress>
@@ -20,8 +19,7 @@ namespace quillon::test {
 
 class LoopbackServer {
 public:
-    // Listening, or only with a port of its own that nothing listens on yet
-    // (a server that is not up).
+    // Listening, or only with a port of its own that nothing listens on yet.
     explicit LoopbackServer(bool listening = true)
     {
         server_.listen(QHostAddress::LocalHost, 0);
@@ -44,8 +42,7 @@ public:
             return false;
         client_.reset(server_.nextPendingConnection());
         client_->setParent(nullptr);
-        // What the client sends waits in the system, not here, until it is
-        // asked for: a server that is not asked does not read.
+        // What the client sends waits in the system until it is asked for.
         client_->setReadBufferSize(kReadBuffer);
         received_.clear();
         return true;
@@ -67,8 +64,7 @@ public:
             received_ += client_->readAll().toStdString();
         return received_;
     }
-    // The client's connection has ended (the client closed it); false when
-    // it still stands after the limit.
+    // The client closed its connection; false when it still stands after the limit.
     bool ClientGone(std::chrono::milliseconds limit = std::chrono::seconds(20))
     {
         return QTest::qWaitFor([&] { return !client_ || (Received(), client_->state() == QAbstractSocket::UnconnectedState); },

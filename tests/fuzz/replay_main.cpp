@@ -1,6 +1,6 @@
 // The receive fuzz target without libFuzzer, in every test run: the seed corpus, then a fixed series of
 // pseudo-random inputs, half of them mutated corpus files, half noise rich in FEND and FESC bytes.
-//   fuzz_receive_replay [CORPUS_DIR_OR_FILE...] [--inputs=N]
+//   fuzz_receive_replay [CORPUS_DIR_OR_FILE...]
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -39,18 +39,14 @@ static Input Mutated(Input input, std::mt19937& random)
 
 int main(int argc, char** argv)
 {
-    unsigned generated = 20000;
+    constexpr unsigned generated = 20000;
     std::vector<std::filesystem::path> files;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.starts_with("--inputs="))
-            generated = unsigned(std::stoul(arg.substr(9)));
-        else if (std::filesystem::is_directory(arg))
-            for (const auto& entry : std::filesystem::directory_iterator(arg))
+    for (int i = 1; i < argc; ++i)
+        if (std::filesystem::is_directory(argv[i]))
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
                 files.push_back(entry.path());
         else
-            files.emplace_back(arg);
-    }
+            files.emplace_back(argv[i]);
     std::sort(files.begin(), files.end());
     std::vector<Input> corpus;
     for (const auto& file : files) {

@@ -10,13 +10,11 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "loopback_server.h"
 #include "program.h"
-#include "pseudo_terminal.h"
 #include "serial_link.h"
 #include "tcp_link.h"
 
@@ -69,33 +67,17 @@ struct Far {
     const char* goneReason;    // one that went away
 };
 
-// COM1 leads nowhere, then to a new pseudo-terminal each time it appears.
+// The program folder's COM1 leads nowhere, then to a new pseudo-terminal each time it appears.
 struct SerialFar final : Far {
-    SerialFar() : Far("No such file or directory", "Input/output error") { Point(dir.filePath("unplugged")); }
+    SerialFar() : Far("No such file or directory", "Input/output error") { folder.Unplug(1); }
     std::unique_ptr<Link> MakeLink() override { return std::make_unique<SerialLink>(1, dir.path()); }
-    void Appear() override
-    {
-        pty = std::make_unique<Pty>();
-        received.clear();
-        Point(QString::fromStdString(pty->SlavePath()));
-    }
-    void Vanish() override
-    {
-        Point(dir.filePath("unplugged"));
-        pty->Close();
-    }
-    bool Send(std::string_view bytes) override { return pty->WriteAll(bytes); }
-    std::string Received() override { return received += pty->ReadAvailable(); }
-    bool Released() override { return !pty->PeerOpen(); }
-    void Point(const QString& target)
-    {
-        const std::string link = dir.filePath("COM1").toStdString();
-        std::filesystem::remove(link + ".new");
-        std::filesystem::create_symlink(target.toStdString(), link + ".new");
-        std::filesystem::rename(link + ".new", link);
-    }
+    void Appear() override { folder.Replug(1), received.clear(); }
+    void Vanish() override { folder.Unplug(1); }
+    bool Send(std::string_view bytes) override { return folder.Com1().WriteAll(bytes); }
+    std::string Received() override { return received += folder.Com1().ReadAvailable(); }
+    bool Released() override { return !folder.Com1().PeerOpen(); }
     QTemporaryDir dir;
-    std::unique_ptr<Pty> pty;
+    ProgramFolder folder{dir.path().toStdString()};
     std::string received;
 };
 
@@ -129,7 +111,9 @@ void Conforms(Far& far)
         std::function<void()> action;
         Said events;  // what the link says after it
         Link::State state;
-        bool away = false;  // the device stays away a while: the link keeps trying without a word or a busy loop
+        // The device stays away a while: the link keeps trying without a word
+        // or a busy loop (after a loss by the same timer).
+        bool away = false;
     };
     const std::vector<Step> steps = {
         {"absent at the start", [&] { EXPECT_TRUE(link->Open()); }, {std::string("lost: ") + far.absentReason},
@@ -139,7 +123,7 @@ void Conforms(Far& far)
          Link::State::Open},
         {"a frame begun", [&] { far.Send(cut); }, {"data:" + cut}, Link::State::Open},
         {"gone in the middle of it", [&] { far.Vanish(); }, {std::string("lost: ") + far.goneReason},
-         Link::State::Lost, true},
+         Link::State::Lost},
         {"back", [&] { far.Appear(); }, {"back"}, Link::State::Open},
     };
     for (const Step& step : steps) {
