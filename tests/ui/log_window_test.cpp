@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -70,7 +69,7 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
         ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
 
-        EXPECT_EQ(Lines(shown->Console().PlainText()), Lines(ReportsOf(log, decode, w.clock)));
+        EXPECT_TRUE(shown->Console().PlainText() == ReportsOf(log, decode, w.clock));
         EXPECT_EQ(shown->StatusText().toStdString() + ", " + std::to_string(handedOn), "301 frames, 301");
         // The log's own heard list, stamped with the log's times: the untimed last frame's station only
         // when decoded.
@@ -84,12 +83,7 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
         EXPECT_TRUE(!decode || heard.At(*beacon).lastHeard == w.clock.Now());
         EXPECT_TRUE(shown->windowTitle().startsWith(QStringLiteral("old.kss ")));
         EXPECT_EQ(w.station->Counts().BytesReceived + std::uint64_t(w.station->Counts().FrameCount), 0u);
-        std::vector<std::string> files;
-        for (const auto& entry : std::filesystem::directory_iterator(w.dir.path().toStdString()))
-            if (entry.is_regular_file() && entry.file_size() > 0)
-                files.push_back(entry.path().filename().string());
-        std::sort(files.begin(), files.end());
-        EXPECT_EQ(files, (std::vector<std::string>{"old.kss", "quillon.ini"}));  // the station's logs still empty
+        EXPECT_EQ(w.Log("kss") + w.Log("dump"), "");
     }
 }
 
@@ -135,35 +129,6 @@ TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
     }
 }
 
-// A million frames (about 100 MB) open on the event loop, and the station takes a frame from the TNC,
-// logs and shows it while the log is still being read.
-TEST(LogWindow, AMillionFramesOpenWhileTheWindowsAndTheStationGoOn)
-{
-    constexpr std::size_t kFrames = 1000000;
-    Window w;
-    WriteFile(w.File("million.kss"), RawLogOf(ManyFrames(997, 3), kFrames, At(0h)));
-    LogWindow* shown = w.window->OpenLogFile(w.File("million.kss").c_str());
-    ASSERT_NE(shown, nullptr);
-    QScrollBar& bar = *shown->Console().verticalScrollBar();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar.maximum() > 0; }, 60000));  // reports shown
-    ASSERT_TRUE(w.com1.WriteAll(kFrame));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.station->Counts().FrameCount == 1; }, 60000));
-    EXPECT_FALSE(shown->Done());
-    EXPECT_NE(shown->StatusText().toStdString().find(" frames so far"), std::string::npos);
-    // The user scrolls to the top: the view stays there and counts the reports that come below.
-    bar.setValue(0);
-    const std::uint64_t readWhenScrolled = shown->FramesRead();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 300000));
-
-    EXPECT_EQ(shown->StatusText().toStdString(), "1000000 frames");
-    EXPECT_EQ(shown->Console().UnseenReports(), kFrames - readWhenScrolled);
-    EXPECT_EQ(shown->Console().FirstLineShown(), LineNumber(0));
-    EXPECT_EQ(w.Log("kss"), kFrame);
-    EXPECT_TRUE(w.window->Console().PlainText().contains(QStringLiteral("from N0CALL-7 to APRS")));
-    // The last frame of the log, stamped 999,999 ms after the first, is there.
-    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", TextPosition(), true), std::nullopt);
-}
-
 // True while some descriptor of this process has `path` open.
 bool HeldOpen(const std::string& path)
 {
@@ -176,8 +141,9 @@ bool HeldOpen(const std::string& path)
     return false;
 }
 
-// Closing the window half-way stops the reading: the window goes, and with it the open file, and a
-// save of its console under way, without a word (no message box while a window goes).
+// A log read on the event loop, a slice at a time (its pace is the old-log benchmark's): closing the
+// window half-way stops the reading; the window goes, and with it the open file, and a save of its
+// console under way, without a word (no message box while a window goes).
 TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
 {
     Window w;
@@ -190,6 +156,7 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
     EXPECT_TRUE(HeldOpen(path));
+    EXPECT_TRUE(shown->StatusText().endsWith(QStringLiteral(" frames so far")));
     const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
     auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
     const std::shared_ptr<std::string> told = dialogs->told;

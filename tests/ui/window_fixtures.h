@@ -95,13 +95,4 @@ struct Window : StationFolder {
 // A frame from the TNC: one UI frame to APRS.
 inline const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
 
-// A text split into its lines, for a comparison that shows the lines that differ.
-inline std::vector<std::string> Lines(const QString& text)
-{
-    std::vector<std::string> out;
-    for (const QString& line : text.split('\n'))
-        out.push_back(line.toStdString());
-    return out;
-}
-
 }  // namespace quillon::test
