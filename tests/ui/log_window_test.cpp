@@ -87,45 +87,31 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
     }
 }
 
-// A file that cannot be opened is refused with the reason and no window; a log that holds no frame
-// opens and says so.
+// A file that cannot be opened (or read: a folder) is refused with the reason and no window; a log
+// that holds no frame opens and says so.
 TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
 {
-    struct Case {
-        const char* name;
-        std::string content;  // what the file holds; "folder" makes a folder
-        bool write;
-        const char* expected;  // in the message box, or the window's status
-    };
-    const Case cases[] = {
-        {"missing.kss", "", false, "No such file or directory"},
-        {"folder.kss", "folder", false, "Is a directory"},
-        {"empty.kss", "", true, "No frames in this log"},
-        {"times-only.kss", RawLogOf({""}, 3, At(10h)) + "\xC0\xC0 stray bytes", true, "No frames in this log"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, const char*> cases[] = {
+        {"missing.kss", "No such file or directory"}, {"folder.kss", "Is a directory"}, {"times.kss", ""}};
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
         Window w;
-        if (c.content == "folder")
-            QDir(w.dir.path()).mkdir(QString::fromLatin1(c.name));
-        if (c.write)
-            WriteFile(w.File(c.name), c.content);
-        LogWindow* opened = w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(c.name)));
+        QDir(w.dir.path()).mkdir(QStringLiteral("folder.kss"));
+        WriteFile(w.File("times.kss"), RawLogOf({""}, 3, At(10h)) + "\xC0\xC0 stray bytes");
+        LogWindow* opened = w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(name)));
         auto* refusal = w.Find<QMessageBox>("openLogFailure");
-        if (!c.write) {
-            EXPECT_EQ(opened, nullptr);
-            EXPECT_TRUE(Window::LogWindows().empty());
+        if (*reason) {
+            EXPECT_TRUE(opened == nullptr && Window::LogWindows().empty());
             ASSERT_NE(refusal, nullptr);
-            const QString text = refusal->text();
-            EXPECT_TRUE(text.contains(c.name) && text.endsWith(c.expected)) << text.toStdString();
+            EXPECT_TRUE(refusal->text().contains(name) && refusal->text().endsWith(reason)) << refusal->text().toStdString();
             refusal->close();
             continue;
         }
         EXPECT_EQ(refusal, nullptr);
         ASSERT_NE(opened, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return opened->Done(); }, 30000));
-        EXPECT_EQ(opened->StatusText().toStdString(), c.expected);
-        EXPECT_EQ(opened->Console().Text().Size(), 0u);
+        EXPECT_EQ(opened->StatusText().toStdString() + std::to_string(opened->Console().Text().Size()),
+                  "No frames in this log0");
     }
 }
 
