@@ -1,6 +1,4 @@
-// The running station without any window, on a QCoreApplication, in the
-// testkit's station folder, with a view that writes down everything the
-// station tells it.
+// The station in the testkit's folder, with a view that writes down all it is told.
 #pragma once
 
 #include <QtCore/qtestsupport_core.h>

@@ -1,6 +1,4 @@
-// The station with KISS_TCP: its input a KISS server on 127.0.0.1 instead of
-// COM1 (its cuts, losses and returns are the link contract's test); no script
-// reaches it.
+// The station with KISS_TCP (the link's cuts, losses and returns are the link contract's test).
 #include "link.h"
 #include "loopback_server.h"
 #include "station_fixture.h"

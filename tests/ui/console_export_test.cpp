@@ -1,6 +1,4 @@
-// Copying more than the clipboard should hold: the console asks whether to save the selection or the
-// whole console instead, and writes the file in slices while the event loop goes on; the file holds
-// exactly what the clipboard would have held, in UTF-8. Under the limit, Copy fills the clipboard.
+// Copying more than the clipboard should hold: saved in slices to a file, as the clipboard would have had it.
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -75,8 +73,7 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
 
         area.Copy();
         if (c.expect == Expect::Selection || c.expect == Expect::Whole) {
-            // Under way, not done: the file gets its name only when all is written, and a report
-            // that comes meanwhile is not in it.
+            // The file gets its name only when all is written; a report that comes meanwhile is not in it.
             EXPECT_TRUE(area.Saving());
             QCoreApplication::processEvents();  // one turn writes one slice, of several
             EXPECT_TRUE(area.Saving());

@@ -48,8 +48,7 @@ TEST(Console, TheSelectionStaysAndTheViewFollowsOnlyFromTheBottom)
     EXPECT_EQ(area.PlainText() + area.SelectedText(), "");
 }
 
-// The worked example grabbed as painted: each line's text in its colour, the separator in the
-// palette's disabled-text colour of the moment; then a line of two colours, its first word selected.
+// Each line painted in its colour, the separator in the palette's disabled-text colour of the moment.
 TEST(Console, EachLineIsPaintedInTheColourOfItsRun)
 {
     Shown shown(700, 300);
@@ -105,9 +104,7 @@ struct PaintWatch : QObject {
     std::uint64_t lastLinePainted = 0;
 };
 
-// 2,000 reports as fast as they come, the event loop turning after each: the console paints at most
-// once a paint interval (with slack for the timer), yet the last report is painted in the end, at the
-// foot of the view.
+// Reports poured in: at most one paint an interval (with slack for the timer), yet the last is painted.
 TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEnd)
 {
     Shown shown;
@@ -132,9 +129,7 @@ TEST(Console, PaintsAtMostOnceAnIntervalWhileReportsPourInAndShowsTheLastInTheEn
     }));
 }
 
-// Two mentions of a callsign far apart (finding across chunks is the text's own test): Ctrl+F and
-// typing find the first, F3 the next and round again from the top, Shift+F3 round from the bottom.
-// Then, in a cleared console, finding what the code page lacks.
+// Ctrl+F, F3 and Shift+F3 go round the ends (finding across chunks is the text's own test).
 TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
 {
     Shown shown;
@@ -169,8 +164,7 @@ TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
     EXPECT_EQ(area.FindStatus()->text(), "not found");
     doc.Clear();
 
-    // A character that the code page lacks is nowhere in the console; it must not stand for the "?"
-    // that the code page would put in its place.
+    // A character the code page lacks is nowhere, not the "?" the code page would put in its place.
     doc.AddText("Is anyone on frequency? QRV?\r", colour::Black);
     const std::tuple<QString, std::string> cases[] = {{QStringLiteral("\u2192"), "|not found"},
                                                       {QStringLiteral("QRV\u0151"), "QRV|not found"},  // "QRV" stays

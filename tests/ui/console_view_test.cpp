@@ -33,8 +33,7 @@ void Drag(ConsoleArea& area, QPointF from, QPointF to)
 qreal Advance(const ConsoleArea& area) { return QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')); }
 int LineHeight(const ConsoleArea& area) { return QFontMetrics(area.font()).lineSpacing(); }
 
-// The glyphs of one row of a grabbed view, left to right: their pixel columns and whether they are in
-// the selection's text colour; and the pixel columns that the selection's background or text covers.
+// The glyphs of one row of a grabbed view, left to right, and the pixels the selection covers.
 struct Row {
     struct Glyph {
         int left, right;
@@ -74,10 +73,8 @@ Row Grab(ConsoleArea& area, int row)
     return found;
 }
 
-// 300 columns of "|" in a font whose advance is a fraction of a pixel, so that any grid of whole pixels
-// drifts away from the drawn glyphs. For each column, as found in the grabbed image: a drag across the
-// glyph's middle selects exactly that column, on a box that covers the glyph and neither neighbour.
-// Then columns 5 to 294 selected: those glyphs and only those are painted as selected.
+// 300 glyphs of a fractional advance, which a grid of whole pixels drifts away from: a drag across each
+// selects it alone, on a box over it alone; a selection of many paints just those glyphs as selected.
 TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -127,8 +124,7 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
     EXPECT_EQ(look, std::string(5, '-') + std::string(290, '#') + std::string(5, '-'));
 }
 
-// Esc closes the find bar and gives the keys back to the console, in a window with a button after it
-// (as the main window's TNC buttons): PageUp and End work at once.
+// Esc gives the keys back to the console, in a window with a button after it (as the TNC buttons).
 TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 {
     QWidget window;
@@ -157,9 +153,7 @@ TEST(ConsoleView, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
     EXPECT_TRUE(area->Following());
 }
 
-// A long line among short ones: the bar goes from column 0 to where the line's last character is the
-// last whole one in view (4 pixels of margin, then whole cells); a click at the view's left edge lands
-// on the column the bar stands at.
+// The horizontal bar ends where the longest line's end is in view, and moves the text a column a step.
 TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextItsWay)
 {
     Shown shown(400, 200);
@@ -192,9 +186,8 @@ TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextIt
     EXPECT_EQ(placeAt(left), 7);
 }
 
-// While reports arrive at the bottom, a drag over lines 1 to 3 of the view selects those lines as they
-// were seen: the view holds still while the button is down and the cue counts the reports meanwhile,
-// clear of the last line in view. A click that selects nothing lets the view follow again.
+// A drag while reports arrive selects what was seen: the view holds still while the button is down, the
+// cue counts the reports clear of the last line; a click that selects nothing lets the view follow.
 TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
 {
     Shown shown;
@@ -234,9 +227,7 @@ TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
     EXPECT_TRUE(area.Following() && bar.value() == bar.maximum() && !area.Cue()->isVisible());
 }
 
-// Where the platform has a primary selection (X11), what the mouse selected is there for a middle-click
-// paste; a selection made otherwise (Ctrl+A) leaves it alone. The offscreen platform has none, so this
-// runs under X only (QT_QPA_PLATFORM=xcb with a display).
+// Under X (the offscreen platform has none), what the mouse selected is the primary selection.
 TEST(ConsoleView, AMouseSelectionIsThePrimarySelection)
 {
     QClipboard* clipboard = QApplication::clipboard();

@@ -1,5 +1,4 @@
-// The heard list window, offscreen: its table sorted and filtered as the user sees it, its refresh once a
-// second that keeps the selection, and the main window feeding it from the station and clearing it.
+// The heard list window, offscreen, on its own and fed by the main window.
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
