@@ -188,31 +188,25 @@ TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
     }
 }
 
-// The second time the dump log cannot be created (a folder in its place):
-// the tick after the folder has gone opens it, without another request.
-TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
+// Logs renamed away, the dump log cannot be created anew (a folder in its place): the raw log alone is
+// said reopened, and the tick after the folder has gone opens the dump log, without another request.
+// (A reopening that works is the end-to-end test's.)
+TEST(Station, AReopenedLogThatCannotBeCreatedOpensAtALaterTick)
 {
     Running s("TIMEFRAMES=NO\r\n");
-    const std::string second = Kiss({{"APRS"}, {"N0CALL", 8}, {}, 3, 0xF0, "again"});
     ASSERT_TRUE(s.Send(kFrame));
-    ASSERT_TRUE(QFile::rename(s.dir.filePath("28072013_1405.kss"), s.dir.filePath("28072013_1405.kss.1")));
-    s.station->ReopenLogs();
-    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405\r\n");
-    ASSERT_TRUE(s.Send(second));
-    EXPECT_EQ(ReadFile(s.File("28072013_1405.kss.1")) + "|" + s.Log("kss"), kFrame + "|" + second);
-
     for (const char* log : {"28072013_1405.kss", "28072013_1405.dump"})
-        ASSERT_TRUE(QFile::rename(s.dir.filePath(log), s.dir.filePath(log) + ".2"));
+        ASSERT_TRUE(QFile::rename(s.dir.filePath(log), s.dir.filePath(log) + ".1"));
     ASSERT_TRUE(QDir(s.dir.path()).mkdir("28072013_1405.dump"));
     s.station->ReopenLogs();
-    EXPECT_EQ(s.view.statusLines.back(), "logs reopened: 28072013_1405.kss");
+    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405.kss\r\n");
     ASSERT_TRUE(s.Send(kFrame));
     EXPECT_EQ(s.view.logFailures, std::vector<std::string>{"28072013_1405.dump: Is a directory"});
     ASSERT_TRUE(QDir(s.dir.path()).rmdir("28072013_1405.dump"));
     s.station->Tick();
     EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405.dump\r\n");
-    ASSERT_TRUE(s.Send(second));
-    EXPECT_EQ(s.Log("kss"), kFrame + second);
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.Log("kss") + ReadFile(s.File("28072013_1405.kss.1")), kFrame + kFrame + kFrame);
     EXPECT_EQ(Count(s.Log("dump"), "\r\n"), 1u);
     EXPECT_EQ(s.view.logFailures, std::vector<std::string>{});
 }
