@@ -115,21 +115,10 @@ TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
     }
 }
 
-// The end's script, the links closed and the logs' cleanup are the end-to-end test's; here, once only.
-TEST(Station, ScriptsGoToTheTncAtTheStartAndOnceAtTheEnd)
+// The end's script itself, the links closed and the logs' cleanup are the end-to-end test's.
+TEST(Station, TheStatusBoxTellsLineEventsABlockFromTheTncEmptiesItAndTheEndComesOnce)
 {
-    Running s("", "KISS ON", "^@K\n");
-    EXPECT_EQ(Running::Receive(s.com1, 8), "KISS ON\r");
-    s.station->Stop();
-    s.station->Stop();
-    EXPECT_TRUE(s.station->Stopped());
-    EXPECT_EQ(Running::Receive(s.com1, 4), Bytes("1B 40 4B 0D"));
-    EXPECT_EQ(Count(s.view.status, "read tnc_exit.txt"), 1u);
-}
-
-TEST(Station, TheStatusBoxTellsLineEventsAndABlockFromTheTncEmptiesIt)
-{
-    Running s("");
+    Running s("", "", "^@K\n");
     // As the kernel would count them: a break on the TNC's line, a framing error on the mirror's.
     for (const auto& [link, field] : {std::pair{&s.station->Input(), &LineCounters::brk},
                                       {&s.station->Mirror(), &LineCounters::frame}}) {
@@ -145,6 +134,11 @@ TEST(Station, TheStatusBoxTellsLineEventsAndABlockFromTheTncEmptiesIt)
     EXPECT_EQ(s.view.status, "read tnc_init.txt\r\ndone\r\nA Break was received.\r\nFraming Error\r\n");
     ASSERT_TRUE(s.Send("noise"));
     EXPECT_EQ(s.view.status, "");
+    s.station->Stop();
+    s.station->Stop();
+    EXPECT_TRUE(s.station->Stopped());
+    EXPECT_EQ(s.view.status, "read tnc_exit.txt\r\ndone\r\n");
+    EXPECT_EQ(Running::Receive(s.com1, 4), Bytes("1B 40 4B 0D"));
 }
 
 // One clock reading per frame, a millisecond apart, from 23:59:59.998: its

@@ -16,21 +16,6 @@
 namespace quillon::test {
 namespace {
 
-// The log `name` of `w`'s folder opened through "Open log…" and its file dialog.
-LogWindow* OpenThroughTheMenu(Window& w, const char* name)
-{
-    w.Trigger("openLogAction");
-    auto* dialog = w.Find<QFileDialog>("openLogDialog");
-    if (dialog == nullptr)
-        return nullptr;
-    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(w.dir.path()).canonicalPath());
-    EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Raw KISS logs (*.kss)")});
-    dialog->selectFile(w.dir.filePath(QString::fromLatin1(name)));
-    static_cast<QDialog*>(dialog)->accept();  // as its Open button does
-    const auto windows = Window::LogWindows();
-    return windows.size() == 1 ? windows.back() : nullptr;
-}
-
 // The console's text for a raw log read back through the receive pipeline.
 QString ReportsOf(const std::string& log, bool decode, const Clock& clock)
 {
@@ -58,8 +43,15 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
                                 Kiss({{"BEACON"}, {"DL1ABC", 1}, {{"WIDE1", 1}}, 3, 0xF0, "untimed"});
         WriteFile(w.File("old.kss"), log);
         w.Find<QCheckBox>("decodeSwitch")->setChecked(decode);
-        LogWindow* shown = OpenThroughTheMenu(w, "old.kss");
-        ASSERT_NE(shown, nullptr);
+        w.Trigger("openLogAction");
+        auto* dialog = w.Find<QFileDialog>("openLogDialog");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(w.dir.path()).canonicalPath());
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Raw KISS logs (*.kss)")});
+        dialog->selectFile(w.File("old.kss").c_str());
+        static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+        ASSERT_EQ(Window::LogWindows().size(), 1u);
+        LogWindow* shown = Window::LogWindows().back();
         std::uint64_t handedOn = 0;
         shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
