@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -101,18 +102,6 @@ TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
     }
 }
 
-// True while some descriptor of this process has `path` open.
-bool HeldOpen(const std::string& path)
-{
-    const auto target = std::filesystem::canonical(path);
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        if (std::filesystem::read_symlink(fd.path(), error) == target)
-            return true;
-    }
-    return false;
-}
-
 // A log read a slice at a time (its pace is the old-log benchmark's): closing the window half-way stops
 // the reading and a save of its console, without a word (no message box while a window goes).
 TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
@@ -120,13 +109,19 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     Window w;
     const std::string path = w.File("long.kss");
     WriteFile(path, RawLogOf(ManyFrames(101, 4), 400000, At(0h)));
+    const auto heldOpen = [target = std::filesystem::canonical(path)] {  // by a descriptor of this process
+        return std::ranges::any_of(std::filesystem::directory_iterator("/proc/self/fd"), [&](const auto& fd) {
+            std::error_code error;
+            return std::filesystem::read_symlink(fd.path(), error) == target;
+        });
+    };
     LogWindow* shown = w.window->OpenLogFile(QString::fromStdString(path));
     ASSERT_NE(shown, nullptr);
     const QPointer<LogWindow> there(shown);
     std::uint64_t handedOn = 0;
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
-    EXPECT_TRUE(HeldOpen(path));
+    EXPECT_TRUE(heldOpen());
     EXPECT_TRUE(shown->StatusText().endsWith(QStringLiteral(" frames so far")));
     const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
     auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
@@ -139,7 +134,7 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     shown->close();
     const std::uint64_t atClose = handedOn;
     EXPECT_LT(atClose, 400000u);
-    EXPECT_FALSE(HeldOpen(path));
+    EXPECT_FALSE(heldOpen());
     // As the program's own event loop does when it next runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(there.isNull());
