@@ -13,6 +13,15 @@
 namespace quillon::test {
 namespace {
 
+std::string ConsoleText(const std::vector<FrameReport>& reports)
+{
+    std::string text;
+    for (const FrameReport& r : reports)
+        for (const ConsoleRun& run : r.console)
+            text += run.text;
+    return text;
+}
+
 const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
 
 TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirroringIsOff)
@@ -31,6 +40,7 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     ASSERT_EQ(s.view.reports.size(), 2u);
     EXPECT_EQ(s.view.reports[0].frameCaption + ", " + s.view.reports[1].frameCaption,
               "Payload KISS Frame, RAW KISS Frame");
+    EXPECT_EQ(Count(ConsoleText(s.view.reports), "from N0CALL-7 to APRS"), 1u);  // the text is the core's
     // The mirror gets whole frames only: the one begun goes when it ends.
     EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 44 Bytes sent");
     EXPECT_EQ(Running::Receive(s.com2, 44), kFrame + kFrame);
@@ -50,8 +60,9 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
 }
 
-// A mirror device that does not read: once its queue is full, frames are
-// dropped whole and counted; it reads received frames, whole, in order.
+// A mirror device that does not read: once the mirror link's queue is full,
+// frames are dropped whole and counted, so that what the device reads at
+// last is a KISS stream of frames that were received, whole, in order.
 TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndCounted)
 {
     Running s("MIRROR=YES\r\n");  // COM2's master is not read while the frames come
