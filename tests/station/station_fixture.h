@@ -1,6 +1,4 @@
-// The running station without any window, on a QCoreApplication, in the
-// testkit's station folder, with a view that writes down everything the
-// station tells it.
+// The station in the testkit's folder, with a view that writes down all it is told.
 #pragma once
 
 #include <QtCore/qtestsupport_core.h>
@@ -17,14 +15,13 @@
 
 namespace quillon::test {
 
-// Everything the station tells, as a front end would show it.
+// What the station tells (but the clock), as a front end would show it.
 struct Recorder final : StationView {
     std::vector<FrameReport> reports;
     std::string status;  // the status box, lines ended with CR LF
     std::vector<std::string> statusLines;  // every status line of the run, the box emptied or not
     std::string received, sent;  // the counter labels
     PortLamps lamps;
-    std::string clock;
     std::vector<std::string> logFailures;
     bool mirroring = false;
     std::string links;
@@ -42,7 +39,6 @@ struct Recorder final : StationView {
     }
     void ShowBytesSent(std::int32_t bytes) override { sent = std::to_string(bytes) + " Bytes sent"; }
     void ShowLamps(PortLamps l) override { lamps = l; }
-    void ShowClock(std::string_view c) override { clock = c; }
     void ShowLogFailures(const std::vector<std::string>& lines) override { logFailures = lines; }
     void ShowMirroring(bool on) override { mirroring = on; }
     void ShowLinks(std::string_view in, std::string_view out, std::string_view inEffect) override

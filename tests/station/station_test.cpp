@@ -1,7 +1,4 @@
-// The running station without any window, on a QCoreApplication: a throw-away
-// program folder whose COM1 and COM2 link to pseudo-terminals held by the
-// test, a clock the test sets, a clock setter that records, and a view that
-// writes down everything the station tells it.
+// The running station without any window, on a QCoreApplication.
 #include <QDir>
 #include <QFile>
 #include <termios.h>
@@ -43,11 +40,7 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     ASSERT_EQ(s.view.reports.size(), 2u);
     EXPECT_EQ(s.view.reports[0].frameCaption + ", " + s.view.reports[1].frameCaption,
               "Payload KISS Frame, RAW KISS Frame");
-    const std::string console = ConsoleText(s.view.reports);
-    for (const char* line : {"2013-07-28 14:05:09.437 UTC: [22 Bytes KISS Frame (without CRC)]\r",
-                             "from N0CALL-7 to APRS: ", "   1 > 48 69 0D ",
-                             "   1 > C0 00 82 A0 A4 A6 40 40 60 9C 60 86 82 98 98 6F 03 F0 48 69 \r"})
-        EXPECT_EQ(Count(console, line), std::string_view(line).starts_with("2013") ? 2u : 1u) << line;
+    EXPECT_EQ(Count(ConsoleText(s.view.reports), "from N0CALL-7 to APRS"), 1u);  // the text is the core's
     // The mirror gets whole frames only: the one begun goes when it ends.
     EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 44 Bytes sent");
     EXPECT_EQ(Running::Receive(s.com2, 44), kFrame + kFrame);
@@ -131,9 +124,8 @@ TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndC
     }
 }
 
-// A TNC not there at start-up (a USB TNC that appears later) is tried
-// again like a lost one: its return is said, the init script follows, and
-// its frames are logged.
+// A TNC not there at start-up (a USB TNC that appears later): its lamp red,
+// then, once it is there, its init script, its frames logged, its lamp green.
 TEST(Station, ATncThatAppearsAfterTheStartIsOpenedGetsTheInitScriptAndIsLogged)
 {
     Running s("", "KISS ON\r\n", "", false);
@@ -148,8 +140,6 @@ TEST(Station, ATncThatAppearsAfterTheStartIsOpenedGetsTheInitScriptAndIsLogged)
     ASSERT_TRUE(s.Send(kFrame));
     EXPECT_EQ(s.Log("kss"), kFrame);
     EXPECT_EQ(s.view.lamps.input, Lamp::Green);
-    EXPECT_EQ(Joined(s.view.statusLines), "COM 1 lost: No such file or directory" "read tnc_init.txt" "done"
-                                          "COM 1 reopened" "read tnc_init.txt" "done");
 }
 
 TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
@@ -157,7 +147,7 @@ TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
     // A pseudo-terminal keeps the baud rate and the kind of parity, not the data bits.
     const std::tuple<std::string, std::string, speed_t, tcflag_t> rows[] = {
         {"4800,M,8,1", "4800,M,8,1", B4800, CMSPAR | PARODD}, {"1200,S,7,1.5", "1200,S,7,1.5", B1200, CMSPAR},
-        {"4800,X,8,1", "9600,N,8,1", B9600, 0}, {"4800,O,9,1", "9600,N,8,1", B9600, 0}};
+        {"4800,X,8,1", "9600,N,8,1", B9600, 0}};
     for (const auto& [settings, inEffect, baud, parity] : rows) {
         Running s("COM_PORT=1\r\nCOM_SETTINGS=" + settings + "\r\nCOM_HANDSHAKING=NO\r\nMIRROR_COM_PORT=2\r\n"
                   "MIRROR_COM_SETTINGS=" + settings + "\r\n");
@@ -171,25 +161,10 @@ TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
     }
 }
 
-TEST(Station, ScriptsGoToTheTncAtStartAndEndAndTheEndDeletesOnlyTheEmptyLogs)
+// The end's script itself, the links closed and the logs' cleanup are the end-to-end test's.
+TEST(Station, TheStatusBoxTellsLineEventsABlockFromTheTncEmptiesItAndTheEndComesOnce)
 {
-    Running s("HEXFILE=YES\r\n", "$\r\n# comment\r\nKISS ON", "^@K\n");
-    EXPECT_EQ(Running::Receive(s.com1, 12), Bytes("C0 FF C0 0D") + "KISS ON\r");
-    // A supervisory frame: a dump line, but no payload for the hex log.
-    ASSERT_TRUE(s.Send(Kiss({{"N0CALL"}, {"DL1ABC", 1}, {}, 0x21, {}, ""})));
-    s.station->Stop();
-    EXPECT_TRUE(s.station->Stopped());
-    EXPECT_EQ(Running::Receive(s.com1, 4), Bytes("1B 40 4B 0D"));
-    EXPECT_FALSE(s.station->Input().IsOpen() || s.station->Mirror().IsOpen());
-    EXPECT_EQ(QDir(s.dir.path()).entryList({"2807*"}).join(' '), "28072013_1405.dump 28072013_1405.kss");
-    EXPECT_EQ(s.view.status, "read tnc_exit.txt\r\ndone\r\n");  // the frame emptied the box
-    s.station->Stop();  // once only
-    EXPECT_EQ(Count(s.view.status, "tnc_exit"), 1u);
-}
-
-TEST(Station, TheStatusBoxTellsLineEventsAndSilenceAndABlockFromTheTncEmptiesIt)
-{
-    Running s("");
+    Running s("", "", "^@K\n");
     // As the kernel would count them: a break on the TNC's line, a framing error on the mirror's.
     for (const auto& [link, field] : {std::pair{&s.station->Input(), &LineCounters::brk},
                                       {&s.station->Mirror(), &LineCounters::frame}}) {
@@ -202,119 +177,76 @@ TEST(Station, TheStatusBoxTellsLineEventsAndSilenceAndABlockFromTheTncEmptiesIt)
         ASSERT_TRUE(QTest::qWaitFor([&] { return s.view.status.size() > before; }, 20000));
         source->Stop();
     }
-    s.clock.Advance(1s);
-    s.station->Tick();
-    EXPECT_EQ(s.view.status, "read tnc_init.txt\r\ndone\r\nA Break was received.\r\nFraming Error\r\n"
-                             "1 sec since last packet [0]\r\n");
-    EXPECT_EQ(s.view.clock, "14:05:10");
+    EXPECT_EQ(s.view.status, "read tnc_init.txt\r\ndone\r\nA Break was received.\r\nFraming Error\r\n");
     ASSERT_TRUE(s.Send("noise"));
     EXPECT_EQ(s.view.status, "");
+    s.station->Stop();
+    s.station->Stop();
+    EXPECT_TRUE(s.station->Stopped());
+    EXPECT_EQ(s.view.status, "read tnc_exit.txt\r\ndone\r\n");
+    EXPECT_EQ(Running::Receive(s.com1, 4), Bytes("1B 40 4B 0D"));
 }
 
-TEST(Station, ALogThatCannotBeWrittenIsToldWhileTheFramesGoOn)
-{
-    Running s("", "", "", false);
-    // The dump log is on a full disk from the start; the raw log writes.
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), s.dir.filePath("28072013_1405.dump")));
-    s.station->Start();
-    ASSERT_TRUE(s.Send(kFrame));
-    EXPECT_EQ(s.view.logFailures, std::vector<std::string>{"28072013_1405.dump: No space left on device"});
-    EXPECT_EQ(s.Log("kss"), kFrame);
-    EXPECT_EQ(s.view.reports.size(), 1u);
-}
-
-TEST(Station, DailyLogsRollAtMidnightUtcWithEveryFrameWholeInOneSet)
+// One clock reading per frame, a millisecond apart, from 23:59:59.998: its
+// time frame, report and JSON line, and with daily logs the set it goes to.
+TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
 {
     for (const bool daily : {true, false}) {
         SCOPED_TRACE(daily);
-        Running s(daily ? "LOG_ROTATE=DAILY\r\nTIMEFRAMES=YES\r\n" : "TIMEFRAMES=YES\r\n", "", "", false);
-        s.clock.Set(At(23h + 59min + 59s + 900ms));
+        Running s(std::string(daily ? "LOG_ROTATE=DAILY\r\n" : "") + "TIMEFRAMES=YES\r\nJSONFILE=YES\r\n", "", "", false);
+        s.clock.Set(At(23h + 59min + 59s));
         s.station->Start();
-        const auto before = s.clock.Now();
-        ASSERT_TRUE(s.Send(kFrame));
-        s.clock.Advance(50ms);
-        s.station->Tick();  // still the old day
-        s.clock.Advance(100ms);
-        const auto after = s.clock.Now();  // 00:00:00.050 the next day
-        ASSERT_TRUE(s.Send(kFrame + kFrame));
-        s.station->Tick();
+        s.clock.Set(At(23h + 59min + 59s + 998ms));
+        s.clock.StepEachReading(1ms);
+        ASSERT_TRUE(s.Send(kFrame + kFrame + kFrame + kFrame));
         s.station->Stop();
-        const auto log = [&](const char* name) { return ReadFile(s.File(name)); };
-        const std::string first = EncodeTimeFrame(before) + kFrame, next = EncodeTimeFrame(after) + kFrame;
-        if (daily) {
-            EXPECT_EQ(log("28072013_2359.kss"), first);
-            EXPECT_EQ(log("29072013_0000.kss"), next + next);
-            EXPECT_EQ(Count(log("29072013_0000.dump"), "\r\n"), 2u);
-        } else {
-            EXPECT_EQ(log("28072013_2359.kss"), first + next + next);
-        }
-        EXPECT_EQ(QDir(s.dir.path()).entryList({"2*.*"}).size(), daily ? 4 : 2);
-    }
-}
-
-// Each frame's time frame, report and JSON line carry one reading of the
-// clock, and that reading's day picks the set the frame goes to: on a clock
-// that moves on by a millisecond at every reading, frames from 23:59:59.998.
-// Each raw log read back gives its JSON log, time for time.
-TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
-{
-    Running s("LOG_ROTATE=DAILY\r\nTIMEFRAMES=YES\r\nJSONFILE=YES\r\n", "", "", false);
-    s.clock.Set(At(23h + 59min + 59s));
-    s.station->Start();
-    s.clock.Set(At(23h + 59min + 59s + 998ms));
-    s.clock.StepEachReading(1ms);
-    ASSERT_TRUE(s.Send(kFrame + kFrame + kFrame + kFrame));
-    s.station->Stop();
-    struct ReadBack final : ReceiveSink {
-        std::string json;
+        struct ReadBack final : ReceiveSink {
+            std::string json;
+            std::vector<std::chrono::system_clock::time_point> times;
+            void JsonLog(std::string_view line) override { json += line; }
+            void LogTime(std::chrono::system_clock::time_point t) override { times.push_back(t); }
+        };
         std::vector<std::chrono::system_clock::time_point> times;
-        void JsonLog(std::string_view line) override { json += line; }
-        void LogTime(std::chrono::system_clock::time_point t) override { times.push_back(t); }
-    };
-    std::vector<std::chrono::system_clock::time_point> times;
-    for (const auto& [stem, day] : {std::pair("28072013_2359", 28), {"29072013_0000", 29}}) {
-        SCOPED_TRACE(stem);
-        ReadBack back;
-        const FixedClock none{};
-        Receiver reader(none, {.report = {}, .decode = true, .buildReports = true, .readLogTimes = true, .json = true});
-        reader.Feed(ReadFile(s.File((std::string(stem) + ".kss").c_str())), back);
-        EXPECT_EQ(back.json, ReadFile(s.File((std::string(stem) + ".jsonl").c_str())));
-        for (const auto t : back.times)
-            EXPECT_EQ(unsigned(std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(t)).day()), unsigned(day));
-        times.insert(times.end(), back.times.begin(), back.times.end());
+        const std::vector<std::pair<std::string, unsigned>> sets =
+            daily ? decltype(sets){{"28072013_2359", 28}, {"29072013_0000", 29}} : decltype(sets){{"28072013_2359", 0}};
+        for (const auto& [stem, day] : sets) {
+            SCOPED_TRACE(stem);
+            ReadBack back;
+            const FixedClock none{};
+            Receiver reader(none, {.report = {}, .decode = true, .buildReports = true, .readLogTimes = true, .json = true});
+            reader.Feed(ReadFile(s.File((stem + ".kss").c_str())), back);
+            EXPECT_EQ(back.json, ReadFile(s.File((stem + ".jsonl").c_str())));
+            for (const auto t : back.times)
+                EXPECT_TRUE(!day || unsigned(std::chrono::year_month_day(std::chrono::floor<std::chrono::days>(t)).day()) == day);
+            times.insert(times.end(), back.times.begin(), back.times.end());
+        }
+        EXPECT_EQ(QDir(s.dir.path()).entryList({"2*.*"}).size(), 3 * qsizetype(sets.size()));
+        ASSERT_EQ(times.size(), 4u);
+        ASSERT_EQ(s.view.reports.size(), 4u);
+        for (std::size_t i = 0; i < times.size(); ++i)
+            EXPECT_EQ(s.view.reports[i].time, times[i]) << i;
     }
-    ASSERT_EQ(times.size(), 4u);
-    ASSERT_EQ(s.view.reports.size(), 4u);
-    for (std::size_t i = 0; i < times.size(); ++i)
-        EXPECT_EQ(s.view.reports[i].time, times[i]) << i;
 }
 
-// The second time, the dump log cannot be created (a folder in its place):
-// only the raw log is said reopened, the dump log fails, and the tick after
-// the folder has gone opens it and says so, without another request.
-TEST(Station, ReopenedLogsAreCreatedAnewAfterTheyWereRenamedAwayAndLoseNoFrame)
+// Logs renamed away, the dump log cannot be created anew (a folder in its place): the raw log alone is
+// said reopened, and the tick after the folder has gone opens the dump log, without another request.
+// (A reopening that works is the end-to-end test's.)
+TEST(Station, AReopenedLogThatCannotBeCreatedOpensAtALaterTick)
 {
     Running s("TIMEFRAMES=NO\r\n");
-    const std::string second = Kiss({{"APRS"}, {"N0CALL", 8}, {}, 3, 0xF0, "again"});
     ASSERT_TRUE(s.Send(kFrame));
-    ASSERT_TRUE(QFile::rename(s.dir.filePath("28072013_1405.kss"), s.dir.filePath("28072013_1405.kss.1")));
-    s.station->ReopenLogs();
-    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405\r\n");
-    ASSERT_TRUE(s.Send(second));
-    EXPECT_EQ(ReadFile(s.File("28072013_1405.kss.1")) + "|" + s.Log("kss"), kFrame + "|" + second);
-
     for (const char* log : {"28072013_1405.kss", "28072013_1405.dump"})
-        ASSERT_TRUE(QFile::rename(s.dir.filePath(log), s.dir.filePath(log) + ".2"));
+        ASSERT_TRUE(QFile::rename(s.dir.filePath(log), s.dir.filePath(log) + ".1"));
     ASSERT_TRUE(QDir(s.dir.path()).mkdir("28072013_1405.dump"));
     s.station->ReopenLogs();
-    EXPECT_EQ(s.view.statusLines.back(), "logs reopened: 28072013_1405.kss");
+    EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405.kss\r\n");
     ASSERT_TRUE(s.Send(kFrame));
     EXPECT_EQ(s.view.logFailures, std::vector<std::string>{"28072013_1405.dump: Is a directory"});
     ASSERT_TRUE(QDir(s.dir.path()).rmdir("28072013_1405.dump"));
     s.station->Tick();
     EXPECT_EQ(s.view.status, "logs reopened: 28072013_1405.dump\r\n");
-    ASSERT_TRUE(s.Send(second));
-    EXPECT_EQ(s.Log("kss"), kFrame + second);
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.Log("kss") + ReadFile(s.File("28072013_1405.kss.1")), kFrame + kFrame + kFrame);
     EXPECT_EQ(Count(s.Log("dump"), "\r\n"), 1u);
     EXPECT_EQ(s.view.logFailures, std::vector<std::string>{});
 }

