@@ -96,16 +96,11 @@ TEST(Configuration, LabelsShowTheLinksAsWritten)
 
 TEST(Configuration, KissTcpNamesAHostAndAPort)
 {
-    const struct { std::string_view field; std::optional<TcpAddress> address; std::string shown; } cases[] = {
-        {"LOCALHOST:8001", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"127.0.0.1:1", TcpAddress{"127.0.0.1", 1}, "127.0.0.1:1"},
-        {"LOCALHOST", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
-        {"MODEM.EXAMPLE.ORG:65535", TcpAddress{"MODEM.EXAMPLE.ORG", 65535}, "MODEM.EXAMPLE.ORG:65535"},
-        {"[FE80::1]:9000", TcpAddress{"FE80::1", 9000}, "[FE80::1]:9000"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ParseKissTcp(c.field), c.address) << '"' << c.field << '"';
-        EXPECT_EQ(FormatTcpAddress(*c.address), c.shown) << c.field;
-    }
+    const std::pair<std::string_view, TcpAddress> good[] = {
+        {"LOCALHOST:8001", {"LOCALHOST", 8001}}, {"127.0.0.1:1", {"127.0.0.1", 1}}, {"[FE80::1]:9000", {"FE80::1", 9000}},
+        {"LOCALHOST", {"LOCALHOST", 8001}}, {"[::1]", {"::1", 8001}}, {"MODEM.EXAMPLE.ORG:65535", {"MODEM.EXAMPLE.ORG", 65535}}};
+    for (const auto& [field, address] : good)
+        EXPECT_EQ(ParseKissTcp(field), address) << '"' << field << '"';
     for (const char* bad : {"", ":8001", "LOCALHOST:", "LOCALHOST:0", "LOCALHOST:65536", "LOCALHOST:4294967297",
                             "LOCALHOST:-1", "LOCALHOST:+1", "LOCALHOST:80X", "LOCALHOST:8001:1", "LOCAL HOST:8001",
                             "LOCALHOST\t:8001", "::1", "::1:8001", "[::1", "[]:8001", "[LOCALHOST]:8001", "[::1]8001",

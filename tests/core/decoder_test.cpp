@@ -53,7 +53,6 @@ TEST(ControlField, NamesTheFrameAndFindsThePayload)
         {0x05, "RNR0v", false}, {0x09, "REJ0v", false}, {0x3D, "SREJ1-", false}, {0x7F, "SABME+", false},
         {0x2F, "SABM^", false}, {0x53, "DISC+", false}, {0x0F, "DMv", false}, {0x73, "UA-", false}, {0x87, "FRMRv", false},
         {0x03, "UI", true}, {0x13, "UI!", true}, {0xAF, "XID", false}, {0xF3, "TEST!", false}, {0x0B, "UNKNOWN U", false},
-        {0xFF, "UNKNOWN U", false},
     };
     for (const auto& c : cases) {  // behind the control byte 5A A5: PID 5A and one payload byte, or two
         const DecoderState dec = DecodeAx25Frame(Received(Kiss(Ui({}, "\x5A\xA5", A("BEACON"), A("NOCALL"), c.control, {}))));
