@@ -85,8 +85,6 @@ TEST(Aprs, EachFormatDecodesToItsFields)
         {"=4903.50S\\07201.75E>", "position uncompressed -49.058333,72.029167 \\> msg"},
         {"!49  .  N/072  .  W-", "position uncompressed 49.500000,-72.500000 amb4 /- nomsg"},
         {"!4903.  N/07201.75W-", "position uncompressed 49.058333,-72.025000 amb2 /- nomsg"},  // the latitude blanks both
-        {"/092345z4903.50N/07201.75W>Test1234", "position uncompressed 49.058333,-72.029167 /> nomsg ts092345z "
-                                                "2013-07-09T23:45:00 'Test1234'"},
         {"@292359z4903.50N/07201.75W>", "position uncompressed 49.058333,-72.029167 /> msg ts292359z 2013-06-29T23:59:00"},
         {"@092345/4903.50N/07201.75W>", "position uncompressed 49.058333,-72.029167 /> msg ts092345/"},
         {"/234517h4903.50N/07201.75W>", "position uncompressed 49.058333,-72.029167 /> nomsg ts234517h 2013-07-27T23:45:17"},
@@ -138,8 +136,6 @@ TEST(Aprs, EachFormatDecodesToItsFields)
                                                         "ts092345z 2013-07-09T23:45:00 name=LEADER(alive)"},
         {";LEADER   _092345z4903.50N/07201.75W>", "object uncompressed 49.058333,-72.029167 /> ts092345z 2013-07-09T23:45:00"
                                                  " name=LEADER(killed)"},
-        {";LEADER   *092345z/5L!!<*e7>7P[", "object compressed 49.500000,-72.750004 /> cse88 spd67.10 ts092345z "
-                                           "2013-07-09T23:45:00 name=LEADER(alive)"},
         {")AID #2!4903.50N/07201.75WA", "item uncompressed 49.058333,-72.029167 /A name=AID #2(alive)"},
         {")G/WB4APR_4903.50N/07201.75WA", "item uncompressed 49.058333,-72.029167 /A name=G/WB4APR(killed)"},
         // Messages and bulletins.
