@@ -52,7 +52,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"comment in column 1", "#COM_PORT=3\r\n", ""},
         {"blank before # is no comment", " #COM_PORT=3\r\nCOM_PORT=4", "port=4"},
         {"value keeps further =", "TIMESERVER=a=b = c\r\n", "time=A=B = C"},
-        {"last occurrence wins", "COM_PORT=3\r\nCOM_PORT=5\r\n", "port=5"},
         {"unknown key ignored", "SPEED=9600\r\nHEXFILE=yes\r\n", "hexfile"},
         {"line without = skipped", "   \r\nMIRROR\r\nMIRROR=yes", "mirror"},
         {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", ""}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},

