@@ -94,8 +94,9 @@ TEST(Configuration, LabelsShowTheLinksAsWritten)
 TEST(Configuration, KissTcpNamesAHostAndAPort)
 {
     const std::pair<std::string_view, TcpAddress> good[] = {
-        {"LOCALHOST:8001", {"LOCALHOST", 8001}}, {"127.0.0.1:1", {"127.0.0.1", 1}}, {"[FE80::1]:9000", {"FE80::1", 9000}},
-        {"LOCALHOST", {"LOCALHOST", 8001}}, {"[::1]", {"::1", 8001}}, {"MODEM.EXAMPLE.ORG:65535", {"MODEM.EXAMPLE.ORG", 65535}}};
+        {"LOCALHOST:8001", {"LOCALHOST", 8001}}, {"127.0.0.1:1", {"127.0.0.1", 1}}, {"LOCALHOST", {"LOCALHOST", 8001}},
+        {"[::1]", {"::1", 8001}}, {"[FE80::1]:9000", {"FE80::1", 9000}},
+        {"MODEM.EXAMPLE.ORG:65535", {"MODEM.EXAMPLE.ORG", 65535}}};
     for (const auto& [field, address] : good)
         EXPECT_EQ(ParseKissTcp(field), address) << '"' << field << '"';
     for (const char* bad : {"", ":8001", "LOCALHOST:", "LOCALHOST:0", "LOCALHOST:65536", "LOCALHOST:4294967297",
