@@ -52,8 +52,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"comment in column 1", "#COM_PORT=3\r\n", ""},
         {"blank before # is no comment", " #COM_PORT=3\r\nCOM_PORT=4", "port=4"},
         {"value keeps further =", "TIMESERVER=a=b = c\r\n", "time=A=B = C"},
-        {"last occurrence wins", "COM_PORT=3\r\nCOM_PORT=5\r\n", "port=5"},
-        {"unknown key ignored", "SPEED=9600\r\nHEXFILE=yes\r\n", "hexfile"},
         {"line without = skipped", "   \r\nMIRROR\r\nMIRROR=yes", "mirror"},
         {"tabs are not blanks", "HEXFILE=\tyes\t\r\n", ""}, {"empty value", "MIRROR=YES\r\nMIRROR=\r\n", ""},
         {"lone CR and lone LF end a line", "COM_PORT=3\rMIRROR=Y\nHEXFILE=yes\n", "port=3 hexfile"},
@@ -64,7 +62,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
                          "MIRROR_COM_SETTINGS=9600,N,8,1.5\nMIRROR_COM_HANDSHAKING=no",
          "line=4800E72 rtscts mirror.port=32767 mirror.line=9600N81.5"},
         {"what a port cannot take", "COM_SETTINGS=9600,X,8,1\nCOM_HANDSHAKING=Y\nMIRROR_COM_SETTINGS=9600,N,8", ""},
-        {"last line without end", "COM_SETTINGS=9600,n,8,1", "line=9600N81"},
         {"key with blank inside", "kiss_tcp=x\nCOM PORT=3", "tcp=X:8001"},
         {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
@@ -96,22 +93,17 @@ TEST(Configuration, LabelsShowTheLinksAsWritten)
 
 TEST(Configuration, KissTcpNamesAHostAndAPort)
 {
-    const struct { std::string_view field; std::optional<TcpAddress> address; std::string shown; } cases[] = {
-        {"LOCALHOST:8001", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"127.0.0.1:1", TcpAddress{"127.0.0.1", 1}, "127.0.0.1:1"},
-        {"LOCALHOST", TcpAddress{"LOCALHOST", 8001}, "LOCALHOST:8001"}, {"[::1]", TcpAddress{"::1", 8001}, "[::1]:8001"},
-        {"MODEM.EXAMPLE.ORG:65535", TcpAddress{"MODEM.EXAMPLE.ORG", 65535}, "MODEM.EXAMPLE.ORG:65535"},
-        {"[FE80::1]:9000", TcpAddress{"FE80::1", 9000}, "[FE80::1]:9000"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ParseKissTcp(c.field), c.address) << '"' << c.field << '"';
-        EXPECT_EQ(FormatTcpAddress(*c.address), c.shown) << c.field;
-    }
+    const std::pair<std::string_view, TcpAddress> good[] = {
+        {"LOCALHOST:8001", {"LOCALHOST", 8001}}, {"127.0.0.1:1", {"127.0.0.1", 1}}, {"LOCALHOST", {"LOCALHOST", 8001}},
+        {"[::1]", {"::1", 8001}}, {"[FE80::1]:9000", {"FE80::1", 9000}},
+        {"MODEM.EXAMPLE.ORG:65535", {"MODEM.EXAMPLE.ORG", 65535}}};
+    for (const auto& [field, address] : good)
+        EXPECT_EQ(ParseKissTcp(field), address) << '"' << field << '"';
     for (const char* bad : {"", ":8001", "LOCALHOST:", "LOCALHOST:0", "LOCALHOST:65536", "LOCALHOST:4294967297",
                             "LOCALHOST:-1", "LOCALHOST:+1", "LOCALHOST:80X", "LOCALHOST:8001:1", "LOCAL HOST:8001",
                             "LOCALHOST\t:8001", "::1", "::1:8001", "[::1", "[]:8001", "[LOCALHOST]:8001", "[::1]8001",
                             "[::1]:", "TCP://LOCALHOST:8001"})
         EXPECT_EQ(ParseKissTcp(bad), std::nullopt) << '"' << bad << '"';
-    EXPECT_EQ(KissTcpRefusedLine("LOCALHOST:0"), "KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
 }
 
 TEST(Counters, GoRoundPast2To31)
@@ -213,7 +205,6 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
         const Counters& counters = receiver.Counts();
         EXPECT_EQ(std::tuple(counters.BytesReceived, counters.FrameCount, counters.TfescCount, counters.TfendCount),
                   std::tuple(bytes, c.frameCount, c.escapes, c.escapes)) << c.name;
-        EXPECT_EQ(receiver.LastFrameTime(), UtcNow(clock)) << c.name;
         // "Clear Counter" keeps the escape counts.
         receiver.ClearCounts();
         EXPECT_EQ(std::tuple(counters.BytesReceived, counters.FrameCount, counters.TfescCount, counters.TfendCount),

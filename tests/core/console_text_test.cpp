@@ -20,9 +20,8 @@ namespace quillon::test { namespace {
 
 namespace fs = std::filesystem;
 
-// Appends `count` lines that are all different, each much like a frame report's, in changing
-// colours; returns what they read back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and
-// e-acute).
+// Appends `count` different lines like a frame report's, in changing colours; returns what they read
+// back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and e-acute).
 std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
 {
     static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
@@ -40,8 +39,7 @@ std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
     return all;
 }
 
-// Where two long texts first differ, with a little of each from there: a failure message that
-// shows megabytes of text would be no help.
+// Where two long texts first differ, with a little of each from there (not megabytes of text).
 std::string Difference(std::string_view got, std::string_view want)
 {
     const auto at = std::size_t(std::ranges::mismatch(got, want).in1 - got.begin());
@@ -101,17 +99,13 @@ struct TempFolder {
     bool Empty() const { return fs::is_empty(path); }
 };
 
-// Memory beside the compressed chunks in memory: the open chunk, three unpacked copies with their
-// line and colour tables, the buffers to pack, search and read back.
+// Memory beside the compressed chunks: the open chunk, three unpacked copies with their tables, the buffers.
 constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
-// About two compressed chunks of report lines.
-constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;
+constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;  // about two compressed chunks of report lines
 
-// A long history under memory budgets: nothing, about two chunks, and the program's own (all of
-// this text in memory). Wherever the chunks are, in memory or in the temporary file, every line and
-// every stretch reads back as written, a search from the end reaches the first line and goes round
-// the ends (letters of either case alike, accented ones too, and never across a line break), and the
-// memory held never grows past the budget by more than a few chunks.
+// A long history, with no chunk, two chunks or the program's budget in memory, reads back as written wherever
+// its chunks are, is found from anywhere (either case, accents, never across a line break), and holds no
+// more memory than the budget and a few chunks.
 TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 {
     const TempFolder temp;
@@ -155,10 +149,8 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
 }
 
-// Without a temporary file the chunks stay in memory and nothing is lost; once a file can be
-// written again, the oldest go there and the memory comes back under the budget. A file that
-// cannot be made (no such folder) and a write that fails half-way (a full disk, here a limit on
-// the size of files) alike; the text tells why, until a write goes through.
+// Without a temporary file (no such folder, or a full disk: a limit on file sizes) the chunks stay in
+// memory, nothing is lost and the text tells why; once a file can be written, memory comes back under budget.
 TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
 {
     const TempFolder temp;
@@ -195,10 +187,8 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
     }
 }
 
-// The temporary file has no name in the temporary folder. When it gives nothing back (here cut short
-// under the text's feet, as a failing disk might), its chunks read as blank lines, every position and line
-// number still holds, and the lines in memory are untouched. Clear closes it, which gives its disk space
-// back; after Clear the text starts again from nothing and spills again.
+// The nameless temporary file cut short under the text's feet: its chunks read as blank lines, positions and
+// line numbers hold, the lines in memory are untouched. Clear closes it; the text then starts anew and spills again.
 TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
 {
     const TempFolder temp;
@@ -263,10 +253,8 @@ std::string Colours(const ConsoleText& text)
     return look;
 }
 
-// Reports go at the end, each run in its colour (an empty run in another colour changes nothing), and
-// each is told at once with the line that was open before it; a report without text is none. Within
-// batches, nested or not, the reports are told once, when the last batch closes. Clear empties the
-// text and says so; a listener taken off hears nothing more.
+// Reports go at the end, each run in its colour, told at once with the line open before them (a report
+// without text is none), or once when the outermost batch closes; Clear is told; a listener taken off hears nothing.
 TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
 {
     ConsoleDocument document;

@@ -87,7 +87,6 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
          "position malformed /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", "}N0CALL>APRS,TCPIP,DL1ABC*:!4903.50N/07201.75W-Gated", nullptr,
          "third-party /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
-        {"DL1ABC", nullptr, "JN58SD42", "third-party /- house | 48.125000,11.575000 | 3.0 km 113 | - - | Lunch break"},
         {"DL1ABC", nullptr, "", "third-party /- house | 48.125000,11.575000 | - | - - | Lunch break"},
         // Symbols of the alternate table, overlaid, or without a name.
         {"OE3XYZ", "!4808.75NS01137.50E#PHG5360On the hill", nullptr,
@@ -128,7 +127,6 @@ TEST(HeardList, CountsOnlyDecodedFramesFromACallsign)
     const struct { const char* situation; std::string kiss; bool decode; HeardVerdict verdict; } cases[] = {
         {"a UI frame", Kiss(good), true, HeardVerdict::Counted},
         {"decoding off", Kiss(good), false, HeardVerdict::NotDecoded},
-        {"a frame of three bytes", Bytes("C0 00 41 C0"), true, HeardVerdict::ShortHeader},
         {"cut inside the source", Kiss(good).substr(0, 12) + "\xC0", true, HeardVerdict::ShortHeader},
         {"UI without its PID", Kiss(noPid), true, HeardVerdict::ShortHeader},
         {"digits only", Kiss(digits), true, HeardVerdict::Counted},

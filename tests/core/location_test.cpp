@@ -8,32 +8,27 @@ namespace quillon::test { namespace {
 
 TEST(Location, DecimalDegreesOrTheCentreOfAMaidenheadSquare)
 {
-    const struct { const char* text; std::optional<GeoPoint> point; } cases[] = {
-        {"48.1375,11.5755", GeoPoint{48.1375, 11.5755}},  // Munich
-        {" -33.8568 , 151.2153 ", GeoPoint{-33.8568, 151.2153}},  // Sydney: south and east, blanks around
-        {"90,-180", GeoPoint{90, -180}},
-        {"JN58", GeoPoint{48.5, 11}},
-        {"JN58SD", GeoPoint{48.145833, 11.541667}},  // the square Munich's centre is in
-        {"jn58td", GeoPoint{48.145833, 11.625}},     // the one east of it, in small letters
-        {"JN58SD42", GeoPoint{48.135417, 11.5375}},
-        {"AA00AA00", GeoPoint{-90 + 0.25 / 120, -180 + 0.5 / 120}},  // the first corner of the grid
-        {"RR99XX99", GeoPoint{90 - 0.25 / 120, 180 - 0.5 / 120}},    // and the last
-        // None of these names a point.
-        {"", std::nullopt}, {"JN5", std::nullopt}, {"JN58S", std::nullopt}, {"JN58SD4", std::nullopt},
-        {"JN58SD42AB", std::nullopt}, {"JS58", std::nullopt}, {"JN5A", std::nullopt}, {"JN58SY", std::nullopt},
-        {"JN58SDA2", std::nullopt}, {"90.5,0", std::nullopt}, {"0,180.01", std::nullopt},
-        {"48,1375,11,5755", std::nullopt}, {"48.1375", std::nullopt}, {"48.1375,", std::nullopt},
-        {"48.1375 11.5755", std::nullopt}, {"4.8e1,11", std::nullopt}, {"nan,0", std::nullopt},
-        {"48.1375N,11.5755E", std::nullopt},
+    const struct { const char* text; GeoPoint point; } cases[] = {
+        {"48.1375,11.5755", {48.1375, 11.5755}},  // Munich
+        {" -33.8568 , 151.2153 ", {-33.8568, 151.2153}},  // Sydney: south and east, blanks around
+        {"90,-180", {90, -180}},
+        {"JN58", {48.5, 11}},
+        {"JN58SD", {48.145833, 11.541667}},  // the square Munich's centre is in
+        {"jn58td", {48.145833, 11.625}},     // the one east of it, in small letters
+        {"JN58SD42", {48.135417, 11.5375}},
+        {"AA00AA00", {-90 + 0.25 / 120, -180 + 0.5 / 120}},  // the first corner of the grid
+        {"RR99XX99", {90 - 0.25 / 120, 180 - 0.5 / 120}},    // and the last
     };
     for (const auto& c : cases) {
         const std::optional<GeoPoint> point = ParseLocation(c.text);
-        ASSERT_EQ(point.has_value(), c.point.has_value()) << c.text;
-        if (point) {
-            EXPECT_NEAR(point->latitude, c.point->latitude, 1e-6) << c.text;
-            EXPECT_NEAR(point->longitude, c.point->longitude, 1e-6) << c.text;
-        }
+        ASSERT_TRUE(point) << c.text;
+        EXPECT_NEAR(point->latitude, c.point.latitude, 1e-6) << c.text;
+        EXPECT_NEAR(point->longitude, c.point.longitude, 1e-6) << c.text;
     }
+    for (const char* none : {"", "JN5", "JN58S", "JN58SD4", "JN58SD42AB", "JS58", "JN5A", "JN58SY", "JN58SDA2", "90.5,0",
+                             "0,180.01", "48,1375,11,5755", "48.1375", "48.1375,", "48.1375 11.5755", "4.8e1,11", "nan,0",
+                             "48.1375N,11.5755E"})
+        EXPECT_FALSE(ParseLocation(none)) << '"' << none << '"';
 }
 
 TEST(Location, GreatCircleDistanceAndInitialBearing)

@@ -96,23 +96,19 @@ TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
 // from a start anywhere in a second: the counts go 1 to 60 without a gap.
 TEST(StatusTimer, AMinuteOfTicksCountsEverySecond)
 {
-    std::string expected;
-    for (int i = 1; i <= 60; ++i)
-        expected += std::to_string(i) + " ";
     std::mt19937 rng(20131);
     for (int run = 0; run < 50; ++run) {
         auto now = At(12h) + milliseconds(rng() % 1000);
         const DateTime lastFrame = floor<seconds>(now);
         StatusTimerState state;
         DateTime lastTick = DateTime::min();
-        std::string counts;
-        while (counts.size() < expected.size()) {
+        for (int count = 1; count <= 60;) {
             now += DelayToNextTick(now, lastTick) + milliseconds(int(rng() % 60) - 10);
             lastTick = floor<seconds>(now);
-            if (const auto line = StatusTimerTick(state, lastFrame, lastTick))
-                counts += line->substr(0, line->find(' ')) + " ";
+            if (const auto line = StatusTimerTick(state, lastFrame, lastTick)) {
+                ASSERT_EQ(line->substr(0, line->find(' ')), std::to_string(count++)) << run;
+            }
         }
-        EXPECT_EQ(counts, expected) << run;
     }
 }
 
