@@ -74,7 +74,10 @@ double DecoderPacketsPerSecond(double seconds)
     const auto now = std::chrono::system_clock::now();
     std::vector<AprsInput> inputs;
     for (const Packet& p : kMix)
-        inputs.push_back({.source = "N0CALL-9", .destination = p.destination, .digipeaters = {}, .control = 0x03,
+        inputs.push_back({.source = "N0CALL-9",
+                          .destination = p.destination,
+                          .digipeaters = {},
+                          .control = 0x03,
                           .pid = 0xF0,
                           .payload = {reinterpret_cast<const std::uint8_t*>(p.info), std::strlen(p.info)},
                           .time = now});
@@ -108,8 +111,12 @@ std::string Stream(std::uint8_t pid, std::size_t frames)
 {
     std::vector<std::string> kiss;
     for (const Packet& p : kMix) {
-        const Ax25Frame frame{{p.destination, 0, false}, {"N0CALL", 9, false},
-                              {{"WIDE1", 1, true}, {"WIDE2", 1, false}}, 0x03, pid, p.info};
+        const Ax25Frame frame{{p.destination, 0, false},
+                              {"N0CALL", 9, false},
+                              {{"WIDE1", 1, true}, {"WIDE2", 1, false}},
+                              0x03,
+                              pid,
+                              p.info};
         const ByteString bytes = EncodeKissFrame(0x00, EncodeAx25(frame));
         kiss.emplace_back(bytes.begin(), bytes.end());
     }
@@ -119,8 +126,11 @@ std::string Stream(std::uint8_t pid, std::size_t frames)
 // CPU microseconds per frame of the receive pipeline, JSON log on.
 double PipelineMicroseconds(const std::string& stream, std::size_t frames, bool aprsLine, double seconds)
 {
-    Receiver receiver(RealClock(), {.report = {.timeFrames = false, .hexFile = false, .aprs = aprsLine}, .decode = true,
-                              .buildReports = true, .readLogTimes = false, .json = true});
+    Receiver receiver(RealClock(), {.report = {.timeFrames = false, .hexFile = false, .aprs = aprsLine},
+                                    .decode = true,
+                                    .buildReports = true,
+                                    .readLogTimes = false,
+                                    .json = true});
     JsonSink sink;
     std::size_t fed = 0;
     const double start = CpuSeconds();
@@ -160,15 +170,17 @@ int main(int argc, char** argv)
         withLine += PipelineMicroseconds(aprs, kFrames, true, seconds / 2);
     }
     without /= 2, with /= 2, withLine /= 2;
-    std::printf("receive pipeline, JSON log on, CPU per frame: %.2f us without the aprs object (PID CF), "
-                "%.2f us with it (x%.3f), %.2f us with the report's APRS line too (x%.3f)\n",
-                without, with, with / without, withLine, withLine / without);
+    std::printf(
+        "receive pipeline, JSON log on, CPU per frame: %.2f us without the aprs object (PID CF), "
+        "%.2f us with it (x%.3f), %.2f us with the report's APRS line too (x%.3f)\n",
+        without, with, with / without, withLine, withLine / without);
     // The pipeline alone, without drawing the console or writing the logs: the
     // share of a whole frame's CPU in the running program is smaller.
-    Result("Receive pipeline alone, JSON log on: CPU per frame with the aprs object (and the APRS line), against "
-           "without",
-           Grouped(with, 2) + " (" + Grouped(withLine, 2) + ") against " + Grouped(without, 2) + " us: +" +
-               Grouped(with - without, 2) + " (+" + Grouped(withLine - without, 2) + ") us",
-           "-", "-");
+    Result(
+        "Receive pipeline alone, JSON log on: CPU per frame with the aprs object (and the APRS line), against "
+        "without",
+        Grouped(with, 2) + " (" + Grouped(withLine, 2) + ") against " + Grouped(without, 2) + " us: +" +
+            Grouped(with - without, 2) + " (+" + Grouped(withLine - without, 2) + ") us",
+        "-", "-");
     return 0;
 }

@@ -6,11 +6,11 @@
 // decode_aprs's throughput) is judged per CPU second.
 //
 //   bench_aprsdump [--packets N]     N packets in the corpus (default 100000)
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -44,8 +44,7 @@ Run TimedRun(const QString& program, const QStringList& arguments)
     child.setStandardOutputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
     child.start(program, arguments);
-    if (!child.waitForFinished(10 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit ||
-        child.exitCode() != 0) {
+    if (!child.waitForFinished(10 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         std::fprintf(stderr, "bench_aprsdump: %s failed\n", qPrintable(program));
         return {};
     }
@@ -86,8 +85,7 @@ int main(int argc, char** argv)
     const QString decoder = QStringLiteral("/usr/bin/decode_aprs");
     if (::access(qPrintable(decoder), X_OK) != 0) {
         std::printf("  decode_aprs          not installed (Debian package direwolf)\n");
-        Result("quillon-dump --json, packets/s", Grouped(double(packets) / quillon.seconds), "(no decode_aprs)",
-               "-");
+        Result("quillon-dump --json, packets/s", Grouped(double(packets) / quillon.seconds), "(no decode_aprs)", "-");
         return 0;
     }
     const Run direwolf = TimedRun(decoder, {tnc2});
@@ -100,8 +98,8 @@ int main(int argc, char** argv)
 
     char figure[160];
     std::snprintf(figure, sizeof figure, "%s vs %s packets/s (x%.1f; CPU x%.1f)",
-                  Grouped(double(packets) / quillon.seconds).c_str(), Grouped(double(packets) / direwolf.seconds).c_str(),
-                  ratio, cpuRatio);
+                  Grouped(double(packets) / quillon.seconds).c_str(),
+                  Grouped(double(packets) / direwolf.seconds).c_str(), ratio, cpuRatio);
     // Judged on CPU: on an idle machine the wall times follow it, on a shared
     // one they measure the neighbours.
     Result("quillon-dump --json vs decode_aprs", figure, ">= x2", Verdict(cpuRatio >= 2));

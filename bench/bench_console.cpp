@@ -22,8 +22,8 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -86,12 +86,12 @@ void History(std::size_t count)
     const double append = appendWatch.Seconds();
     const long full = ResidentKilobytes();
     const double megabytes = double(full - empty) / 1024;
-    std::printf("console history: %s reports, %s characters in %s lines; %s kB resident empty, %s kB full; "
-                "%s bytes held in memory, %s bytes in the file\n",
-                Grouped(double(count)).c_str(), Grouped(double(text.Size())).c_str(),
-                Grouped(double(text.LineCount())).c_str(), Grouped(double(empty)).c_str(),
-                Grouped(double(full)).c_str(), Grouped(double(text.HeldBytes())).c_str(),
-                Grouped(double(text.SpilledBytes())).c_str());
+    std::printf(
+        "console history: %s reports, %s characters in %s lines; %s kB resident empty, %s kB full; "
+        "%s bytes held in memory, %s bytes in the file\n",
+        Grouped(double(count)).c_str(), Grouped(double(text.Size())).c_str(), Grouped(double(text.LineCount())).c_str(),
+        Grouped(double(empty)).c_str(), Grouped(double(full)).c_str(), Grouped(double(text.HeldBytes())).c_str(),
+        Grouped(double(text.SpilledBytes())).c_str());
 
     Stopwatch findWatch;
     const auto found = text.Find("dl9xyz", text.End(), false);
@@ -155,10 +155,11 @@ int main(int argc, char** argv)
     for (const auto& report : reports)
         for (const auto& run : report)
             lines += std::size_t(std::count(run.text.begin(), run.text.end(), '\r'));
-    std::printf("console: %zu different frame reports, %.1f lines per report on average; window %dx%d, "
-                "console %dx%d\n",
-                reports.size(), double(lines) / double(reports.size()), window.window->width(),
-                window.window->height(), console.width(), console.height());
+    std::printf(
+        "console: %zu different frame reports, %.1f lines per report on average; window %dx%d, "
+        "console %dx%d\n",
+        reports.size(), double(lines) / double(reports.size()), window.window->width(), window.window->height(),
+        console.width(), console.height());
 
     // The callsign to find stands once, in the middle of the history.
     std::size_t held = 0;
@@ -193,8 +194,7 @@ int main(int argc, char** argv)
                     Grouped(double(level)).c_str(), costs.back(), Grouped(double(rss.back())).c_str(),
                     Grouped(double(console.Text().HeldBytes())).c_str());
     }
-    const double perReport =
-        levels.size() > 1 ? double(rss[1] - rss[0]) * 1024.0 / double(levels[1] - levels[0]) : 0;
+    const double perReport = levels.size() > 1 ? double(rss[1] - rss[0]) * 1024.0 / double(levels[1] - levels[0]) : 0;
 
     // Painting the whole window, laid out from scratch, at the end and in
     // the middle of the history.
@@ -216,8 +216,8 @@ int main(int argc, char** argv)
     Stopwatch findWatch;
     const bool found = console.FindAgain(true);
     const double find = findWatch.Seconds();
-    std::printf("  painting the window: %.2f ms; finding the one callsign: %.3f s (%s); %s lines held\n",
-                paint, find, found ? console.SelectedText().toStdString().c_str() : "not found",
+    std::printf("  painting the window: %.2f ms; finding the one callsign: %.3f s (%s); %s lines held\n", paint, find,
+                found ? console.SelectedText().toStdString().c_str() : "not found",
                 Grouped(double(console.Text().LineCount())).c_str());
 
     // Select All and Copy: saved, not copied.
@@ -241,10 +241,11 @@ int main(int argc, char** argv)
     }
     const double save = saveWatch.Seconds();
     const double savedMegabytes = double(QFile(saved).size()) / 1e6;
-    std::printf("  Select All + Copy: %.1f MB saved to a file in %.2f s, the longest turn of the event loop %.1f ms, "
-                "%s kB resident before, at most %s kB on the way%s\n",
-                savedMegabytes, save, longestTurn * 1e3, Grouped(double(beforeSave)).c_str(),
-                Grouped(double(mostDuringSave)).c_str(), told.told.empty() ? "" : (" (" + told.told + ")").c_str());
+    std::printf(
+        "  Select All + Copy: %.1f MB saved to a file in %.2f s, the longest turn of the event loop %.1f ms, "
+        "%s kB resident before, at most %s kB on the way%s\n",
+        savedMegabytes, save, longestTurn * 1e3, Grouped(double(beforeSave)).c_str(),
+        Grouped(double(mostDuringSave)).c_str(), told.told.empty() ? "" : (" (" + told.told + ")").c_str());
     QFile::remove(saved);
 
     const long beforeClear = ResidentKilobytes();
@@ -260,8 +261,7 @@ int main(int argc, char** argv)
                   costs.size() > 2 ? costs[1] : 0.0, costs.back(), ratio);
     Result("console, one report at 1k / 101k / " + Grouped(double(most)) + " held", figure, "<= x1.3",
            Verdict(ratio <= 1.3));
-    std::snprintf(figure, sizeof figure, "%.0f bytes (%.1f MB a day at 1 frame/s)", perReport,
-                  perReport * 86400 / 1e6);
+    std::snprintf(figure, sizeof figure, "%.0f bytes (%.1f MB a day at 1 frame/s)", perReport, perReport * 86400 / 1e6);
     Result("console, memory per report (RSS over 100k)", figure, "<= 400 bytes", Verdict(perReport <= 400));
     std::snprintf(figure, sizeof figure, "%.2f ms", paint);
     Result("console, painting the window at " + Grouped(double(most)) + " held", figure, "<= 2 ms",

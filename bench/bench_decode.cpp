@@ -6,10 +6,10 @@
 //   bench_decode [--frames N] [--repeat R]
 //     N frames in the log (default 50000; tshark reads them once),
 //     quillon-dump reads the same log R times over (default 10)
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -33,8 +33,7 @@ std::size_t PcapRecords(const std::string& pcap)
     std::size_t records = 0;
     for (std::size_t at = 24; at + 16 <= pcap.size(); ++records) {
         const auto* p = reinterpret_cast<const unsigned char*>(pcap.data() + at + 8);
-        at += 16 + (std::size_t(p[0]) | std::size_t(p[1]) << 8 | std::size_t(p[2]) << 16 |
-                    std::size_t(p[3]) << 24);
+        at += 16 + (std::size_t(p[0]) | std::size_t(p[1]) << 8 | std::size_t(p[2]) << 16 | std::size_t(p[3]) << 24);
     }
     return records;
 }
@@ -48,8 +47,7 @@ double TimedRun(const QString& program, const QStringList& arguments)
     child.setStandardOutputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
     child.start(program, arguments);
-    if (!child.waitForFinished(30 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit ||
-        child.exitCode() != 0) {
+    if (!child.waitForFinished(30 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         std::fprintf(stderr, "bench_decode: %s failed\n", qPrintable(program));
         return -1;
     }
@@ -72,8 +70,8 @@ int main(int argc, char** argv)
 
     // A raw log as the program writes it with TIMEFRAMES=YES.
     const auto sample = SampleFrames();
-    const std::string timeFrame = EncodeTimeFrame(std::chrono::sys_days(std::chrono::year(2013) / 7 / 28) +
-                                                  std::chrono::milliseconds(50709437));
+    const std::string timeFrame =
+        EncodeTimeFrame(std::chrono::sys_days(std::chrono::year(2013) / 7 / 28) + std::chrono::milliseconds(50709437));
     std::string log;
     for (std::size_t i = 0; i < frames; ++i)
         log += timeFrame + sample[i % sample.size()];
@@ -118,8 +116,8 @@ int main(int argc, char** argv)
                 Grouped(double(records)).c_str(), tsharkSeconds, Grouped(tsharkRate).c_str(),
                 Grouped(tsharkSteady).c_str(), tsharkStart);
     const double ratio = dumpRate / tsharkRate;
-    std::printf("  quillon-dump is %.0f times as fast as tshark -V (%.0f times without tshark's start-up)\n",
-                ratio, dumpRate / tsharkSteady);
+    std::printf("  quillon-dump is %.0f times as fast as tshark -V (%.0f times without tshark's start-up)\n", ratio,
+                dumpRate / tsharkSteady);
 
     char figure[160];
     std::snprintf(figure, sizeof figure, "%s vs %s frames/s (x%.0f)", Grouped(dumpRate).c_str(),

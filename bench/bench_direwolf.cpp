@@ -16,13 +16,13 @@
 // connects to 127.0.0.1 only. About 10 seconds.
 //
 //   bench_direwolf [--packets N]    N (even) defaults to 200
+#include <QtCore/qtestsupport_core.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QtCore/qtestsupport_core.h>
 
 #include <cstdio>
 #include <cstring>
@@ -162,14 +162,16 @@ int main(int argc, char** argv)
         dw.process.write(audio[half].data(), qint64(audio[half].size()));
         const std::size_t sent = std::size_t(packets / 2 * (half + 1));
         const auto allThere = [&] {
-            return dw.Decoded() == std::size_t(packets / 2) && FramesOf(witnessed + dw.Witnessed(), false).size() == sent &&
+            return dw.Decoded() == std::size_t(packets / 2) &&
+                   FramesOf(witnessed + dw.Witnessed(), false).size() == sent &&
                    FramesOf(folder.ReadLog(".kss"), true).size() >= sent;
         };
         const bool there = WaitFor(allThere, 120s);
         decoded[half] = dw.Decoded();
         witnessed += dw.Witnessed();
         if (!there)
-            return Fail(std::to_string(decoded[half]) + " decoded, not all of them delivered", dw.Output() + q.Output());
+            return Fail(std::to_string(decoded[half]) + " decoded, not all of them delivered",
+                        dw.Output() + q.Output());
         if (half == 1) {
             q.Stop();
             dw.process.closeWriteChannel();  // the end of its audio: it ends by itself
@@ -202,13 +204,14 @@ int main(int argc, char** argv)
                           test::Count(output, server + " connected\n") == 2;
     const double awayShare = awaySeconds > 0 ? 100 * awayCpu / awaySeconds : 0;
     const bool ok = logged == sentByDirewolf && inOrder && saidOnce && awayShare < 5;
-    std::printf("direwolf: %d packets made as audio, %d before the restart and %d after; Dire Wolf decoded %zu + %zu "
-                "and sent %zu frames to its KISS clients; Quillon logged %zu, %s, %s; the losses and returns %s; "
-                "Quillon's CPU while Dire Wolf was away: %.2f%% of a core\n",
-                packets, packets / 2, packets / 2, decoded[0], decoded[1], sentByDirewolf.size(), logged.size(),
-                logged == sentByDirewolf ? "byte for byte the same" : "NOT the same",
-                inOrder ? "every packet in order" : "NOT every packet in order",
-                saidOnce ? "said once each" : "NOT said once each", awayShare);
+    std::printf(
+        "direwolf: %d packets made as audio, %d before the restart and %d after; Dire Wolf decoded %zu + %zu "
+        "and sent %zu frames to its KISS clients; Quillon logged %zu, %s, %s; the losses and returns %s; "
+        "Quillon's CPU while Dire Wolf was away: %.2f%% of a core\n",
+        packets, packets / 2, packets / 2, decoded[0], decoded[1], sentByDirewolf.size(), logged.size(),
+        logged == sentByDirewolf ? "byte for byte the same" : "NOT the same",
+        inOrder ? "every packet in order" : "NOT every packet in order",
+        saidOnce ? "said once each" : "NOT said once each", awayShare);
     if (!ok)
         std::printf("%s\n", output.c_str());
     Result("Dire Wolf as the KISS server, restarted halfway",

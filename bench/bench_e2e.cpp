@@ -36,10 +36,10 @@
 //     times the TNC is taken away) to 0, with --soak to 10; --aprs runs the
 //     program with APRS=YES (what each APRS frame says in its report),
 //     --json with JSONFILE=YES (always so with --tcp)
-#include <QCoreApplication>
-#include <QFile>
 #include <poll.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -55,8 +55,8 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "kissutil.h"
 #include "frames.h"
+#include "kissutil.h"
 #include "program.h"
 #include "tnc/time_frame.h"
 
@@ -196,23 +196,23 @@ int main(int argc, char** argv)
     }
     int serverPort = 0;
     const int server = tcp ? ListenOnLoopback(serverPort) : -1;
-    folder.Write("quillon.ini", std::string(kIni) + (tcp ? "KISS_TCP=127.0.0.1:" + std::to_string(serverPort) +
-                                                               "\r\nJSONFILE=YES\r\n"
-                                                         : "") +
-                                    (json && !tcp ? "JSONFILE=YES\r\n" : "") + (aprs ? "APRS=YES\r\n" : ""));
+    folder.Write("quillon.ini",
+                 std::string(kIni) +
+                     (tcp ? "KISS_TCP=127.0.0.1:" + std::to_string(serverPort) + "\r\nJSONFILE=YES\r\n" : "") +
+                     (json && !tcp ? "JSONFILE=YES\r\n" : "") + (aprs ? "APRS=YES\r\n" : ""));
     // What a TNC that comes back gets, the sign that the program has it open.
     const std::string init = "KISS ON\r";
     folder.Write("tnc_init.txt", "KISS ON\r\n");
     // Headless, its status lines come on standard output, and no display
     // is there to be found.
-    test::RunningQuillon quillon(
-        folder,
-        headless ? QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}
-                 : QStringList{"QUILLON_STATUS_TO_STDERR=1"},
-        {}, {}, headless ? QStringList{"--headless"} : QStringList{});
+    test::RunningQuillon quillon(folder,
+                                 headless ? QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}
+                                          : QStringList{"QUILLON_STATUS_TO_STDERR=1"},
+                                 {}, {}, headless ? QStringList{"--headless"} : QStringList{});
     // Over KISS TCP the program connects to the server; no script goes out.
     const int connection = tcp ? AcceptWithin(server, 30) : -1;
-    if (tcp ? connection < 0 || !WaitFor([&] { return !folder.LogName(".kss").empty(); }, 30) : !quillon.WaitStarted()) {
+    if (tcp ? connection < 0 || !WaitFor([&] { return !folder.LogName(".kss").empty(); }, 30)
+            : !quillon.WaitStarted()) {
         std::fprintf(stderr, "bench_e2e: quillon did not start:\n%s\n", quillon.Output().c_str());
         return 1;
     }
@@ -220,9 +220,11 @@ int main(int argc, char** argv)
         folder.Com1().ReadUntil([&](const std::string& got) { return got.size() >= init.size(); },
                                 std::chrono::seconds(30));
     std::printf("end to end%s: %s %sframes (%s bytes) into the real program%s as fast as it reads",
-                soak ? " (soak)" : headless ? " (headless)" : tcp ? " (KISS TCP, all four logs)" : "",
-                Grouped(double(frames)).c_str(),
-                different ? "different " : "", Grouped(double(stream.size())).c_str(),
+                soak       ? " (soak)"
+                : headless ? " (headless)"
+                : tcp      ? " (KISS TCP, all four logs)"
+                           : "",
+                Grouped(double(frames)).c_str(), different ? "different " : "", Grouped(double(stream.size())).c_str(),
                 headless ? " (--headless, no display)" : "");
     if (!cuts.empty())
         std::printf(", the TNC taken away and brought back %zu times", cuts.size());
@@ -296,9 +298,9 @@ int main(int argc, char** argv)
             lastGrowth = now;
         progress.push_back({now - away, size});
         while (samples.size() < marks.size() && size >= loggedEnds[marks[samples.size()] - 1])
-            samples.push_back({std::size_t(std::upper_bound(loggedEnds.begin(), loggedEnds.end(), size) -
-                                           loggedEnds.begin()),
-                               quillon.CpuSeconds(), ResidentKilobytes(quillon.Pid())});
+            samples.push_back(
+                {std::size_t(std::upper_bound(loggedEnds.begin(), loggedEnds.end(), size) - loggedEnds.begin()),
+                 quillon.CpuSeconds(), ResidentKilobytes(quillon.Pid())});
         if (size >= expectedRaw)
             break;
         if (now - lastGrowth > 30) {
@@ -354,11 +356,12 @@ int main(int argc, char** argv)
     for (const auto& [line, times] : portLines)
         std::printf("  status line          %dx \"%s\"\n", times, line.c_str());
     if (reopen > 0)
-        std::printf("  TNC away             %zu times, %.2f s in all (not in the time above); %zu \"lost\" and %zu "
-                    "\"reopened\" lines%s\n",
-                    cuts.size(), away, lostLines, reopenedLines, cameBack ? "" : "; it did NOT come back");
-    std::printf("  frames per second    %s overall, %s in the second half\n",
-                Grouped(rate).c_str(), Grouped(secondHalfRate).c_str());
+        std::printf(
+            "  TNC away             %zu times, %.2f s in all (not in the time above); %zu \"lost\" and %zu "
+            "\"reopened\" lines%s\n",
+            cuts.size(), away, lostLines, reopenedLines, cameBack ? "" : "; it did NOT come back");
+    std::printf("  frames per second    %s overall, %s in the second half\n", Grouped(rate).c_str(),
+                Grouped(secondHalfRate).c_str());
     const double cpuPerFrame = 1e6 * cpu / double(expectedFrames);  // us
     std::printf("  program CPU          %.2f s (%.0f%% of the time), %.2f us per frame\n", cpu, 100 * cpu / seconds,
                 cpuPerFrame);
@@ -385,20 +388,20 @@ int main(int argc, char** argv)
     }
     std::printf("  raw log              %s frames, %s time frames, %s\n", Grouped(double(rawFrames)).c_str(),
                 Grouped(double(timeFrames)).c_str(),
-                identical ? (cuts.empty() ? "byte-identical to the frames sent"
-                                          : "byte-identical to the frames sent whole")
-                          : "NOT identical to the frames sent");
+                identical
+                    ? (cuts.empty() ? "byte-identical to the frames sent" : "byte-identical to the frames sent whole")
+                    : "NOT identical to the frames sent");
     std::printf("  dump log             %s lines; hex log %s lines (%s frames with a payload)\n",
                 Grouped(double(dumpLines)).c_str(), Grouped(double(hexLines)).c_str(),
                 Grouped(double(expectedHex)).c_str());
-    std::printf("  exit on SIGTERM      %s\n", exit == 0 ? "status 0" : ("FAILED (" + std::to_string(exit) + ")").c_str());
+    std::printf("  exit on SIGTERM      %s\n",
+                exit == 0 ? "status 0" : ("FAILED (" + std::to_string(exit) + ")").c_str());
 
     Result(mode + ", frames/s (" + Grouped(double(frames)) + " frames)",
            Grouped(rate) + " (2nd half " + Grouped(secondHalfRate) + ")", ">= 10,000",
            Verdict(rate >= 10000 && secondHalfRate >= 10000));
-    Result(mode + ", frames lost",
-           std::to_string(lost) + (identical ? ", raw log identical" : ", raw log differs"), "0",
-           Verdict(allLogged && exit == 0));
+    Result(mode + ", frames lost", std::to_string(lost) + (identical ? ", raw log identical" : ", raw log differs"),
+           "0", Verdict(allLogged && exit == 0));
     if (!soak) {
         // The yardstick, side by side: the same frames through a
         // pseudo-terminal into Dire Wolf's kissutil, which prints a line per
@@ -418,8 +421,8 @@ int main(int argc, char** argv)
             std::printf("  against kissutil     CPU per frame %.2f us the program, %.2f us kissutil: x%.3f\n",
                         cpuPerFrame, kissutilCpuPerFrame, cpuRatio);
         char figure[120];
-        std::snprintf(figure, sizeof figure, "x%.1f (%s against %s frames/s)", kissutilRate > 0 ? rate / kissutilRate : 0,
-                      Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
+        std::snprintf(figure, sizeof figure, "x%.1f (%s against %s frames/s)",
+                      kissutilRate > 0 ? rate / kissutilRate : 0, Grouped(rate).c_str(), Grouped(kissutilRate).c_str());
         Result(mode + " against kissutil", yardstick.ran ? figure : "kissutil not found", ">= x3",
                yardstick.ran ? Verdict(yardstick.frames == frames && rate >= 3 * kissutilRate) : "-");
         // With the window, the console painting as frames pour in and the
@@ -430,7 +433,10 @@ int main(int argc, char** argv)
         // Over KISS TCP, with all four logs, at most twice kissutil's.
         const double most = tcp ? 2 : headless ? 0.1 : 1.0 / 6;
         Result(mode + ", CPU per frame against kissutil's", cpuKnown ? figure : "kissutil not found",
-               tcp ? "<= x2" : headless ? "<= x0.1" : "<= x0.167", cpuKnown ? Verdict(cpuRatio <= most) : "-");
+               tcp        ? "<= x2"
+               : headless ? "<= x0.1"
+                          : "<= x0.167",
+               cpuKnown ? Verdict(cpuRatio <= most) : "-");
     }
     if (headless) {
         char figure[120];

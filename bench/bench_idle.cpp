@@ -3,8 +3,8 @@
 // switches) per second over 30 seconds, after 3 seconds to settle.
 //
 //   bench_idle [--seconds S]    S defaults to 30
-#include <QCoreApplication>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -45,13 +45,13 @@ int main(int argc, char** argv)
     quillon.Stop();
 
     const double share = 100 * cpu / elapsed;
-    std::printf("idle: %.2f s of CPU in %.1f s: %.3f%% of a core; %.1f wake-ups a second; %s kB "
-                "resident%s\n",
-                cpu, elapsed, share, double(switches) / elapsed, Grouped(double(rss)).c_str(),
-                running ? "" : "; the program ENDED during the measurement");
+    std::printf(
+        "idle: %.2f s of CPU in %.1f s: %.3f%% of a core; %.1f wake-ups a second; %s kB "
+        "resident%s\n",
+        cpu, elapsed, share, double(switches) / elapsed, Grouped(double(rss)).c_str(),
+        running ? "" : "; the program ENDED during the measurement");
     char figure[80];
-    std::snprintf(figure, sizeof figure, "%.2f%% of a core (%.1f wake-ups/s)", share,
-                  double(switches) / elapsed);
+    std::snprintf(figure, sizeof figure, "%.2f%% of a core (%.1f wake-ups/s)", share, double(switches) / elapsed);
     Result("idle, " + Grouped(elapsed) + " s", figure, "< 0.5%", Verdict(share < 0.5 && running));
     return 0;
 }

@@ -7,11 +7,11 @@
 //   how responsive the windows stay.
 //
 //   bench_oldlog [--frames N]   N defaults to 1000000
+#include <sys/resource.h>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <sys/resource.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -105,18 +105,18 @@ int main(int argc, char** argv)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const long closed = ResidentKilobytes();
 
-    std::printf("old log: %s frames in a %s-byte raw log; %s reported in %.2f s (%s frames/s), %.2f s CPU "
-                "(load average %s)\n",
-                Grouped(double(frames)).c_str(), Grouped(double(bytes)).c_str(), Grouped(double(read)).c_str(),
-                seconds, Grouped(double(read) / seconds).c_str(), cpu, LoadAverage().c_str());
+    std::printf(
+        "old log: %s frames in a %s-byte raw log; %s reported in %.2f s (%s frames/s), %.2f s CPU "
+        "(load average %s)\n",
+        Grouped(double(frames)).c_str(), Grouped(double(bytes)).c_str(), Grouped(double(read)).c_str(), seconds,
+        Grouped(double(read) / seconds).c_str(), cpu, LoadAverage().c_str());
     std::printf("  resident: %s kB before, %s kB when open (the console text %s bytes), %s kB after closing\n",
                 Grouped(double(before)).c_str(), Grouped(double(after)).c_str(), Grouped(double(held)).c_str(),
                 Grouped(double(closed)).c_str());
     std::printf("  the longest gap between the ticks of a 50 ms timer: %lld ms\n", static_cast<long long>(longestGap));
 
     char figure[160];
-    std::snprintf(figure, sizeof figure, "%.2f s, %.2f s CPU (%s frames)", seconds, cpu,
-                  Grouped(double(read)).c_str());
+    std::snprintf(figure, sizeof figure, "%.2f s, %.2f s CPU (%s frames)", seconds, cpu, Grouped(double(read)).c_str());
     Result("old log, opening " + Grouped(double(frames)) + " frames", figure, "< 15 s",
            Verdict(read == frames && seconds < 15));
     std::snprintf(figure, sizeof figure, "%.1f MB (%.0f bytes a frame)", double(after - before) / 1024.0,

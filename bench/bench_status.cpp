@@ -35,10 +35,7 @@ double TimedTick(BenchWindow& window)
     return w.Seconds() * 1e6;
 }
 
-std::size_t BoxLines(BenchWindow& window)
-{
-    return CountLines(window.window->Status().Text());
-}
+std::size_t BoxLines(BenchWindow& window) { return CountLines(window.window->Status().Text()); }
 
 }  // namespace
 
@@ -89,11 +86,11 @@ int main(int argc, char** argv)
         bigTicks.push_back(TimedTick(window));
     const double big = Median(bigTicks);
 
-    std::printf("status box: one tick with %zu line in the box %.1f us, with %s lines %.1f us; "
-                "a day of ticks took %.1f s and %s kB (%.0f bytes a line)\n",
-                smallLines, small, Grouped(double(bigLines)).c_str(), big, fillSeconds,
-                Grouped(double(rssAfter - rssBefore)).c_str(),
-                double(rssAfter - rssBefore) * 1024 / double(bigLines));
+    std::printf(
+        "status box: one tick with %zu line in the box %.1f us, with %s lines %.1f us; "
+        "a day of ticks took %.1f s and %s kB (%.0f bytes a line)\n",
+        smallLines, small, Grouped(double(bigLines)).c_str(), big, fillSeconds,
+        Grouped(double(rssAfter - rssBefore)).c_str(), double(rssAfter - rssBefore) * 1024 / double(bigLines));
     char figure[120];
     std::snprintf(figure, sizeof figure, "%.0f / %.0f us (x%.2f)", small, big, big / small);
     Result("status box, one tick at 1 line / after a day of lines", figure, "<= x2", Verdict(big <= 2 * small));

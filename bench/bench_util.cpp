@@ -16,10 +16,7 @@ namespace quillon::bench {
 
 namespace {
 
-long StatusField(pid_t pid, std::string_view name)
-{
-    return test::ProcStatusField(long(pid), name);
-}
+long StatusField(pid_t pid, std::string_view name) { return test::ProcStatusField(long(pid), name); }
 
 // What the receive pipeline hands on: the frames of a raw log read back, or
 // the hex lines of a stream.
@@ -43,10 +40,7 @@ private:
 
 }  // namespace
 
-std::string ProgramDir()
-{
-    return QUILLON_PROGRAM_DIR;
-}
+std::string ProgramDir() { return QUILLON_PROGRAM_DIR; }
 
 std::vector<std::string> SampleFrames()
 {
@@ -91,15 +85,9 @@ std::uintmax_t FileSize(const std::string& path)
     return ec ? 0 : size;
 }
 
-std::size_t CountLines(std::string_view text)
-{
-    return std::size_t(std::count(text.begin(), text.end(), '\n'));
-}
+std::size_t CountLines(std::string_view text) { return std::size_t(std::count(text.begin(), text.end(), '\n')); }
 
-long ResidentKilobytes(pid_t pid)
-{
-    return StatusField(pid, "VmRSS");
-}
+long ResidentKilobytes(pid_t pid) { return StatusField(pid, "VmRSS"); }
 
 long ContextSwitches(pid_t pid)
 {
@@ -126,11 +114,10 @@ std::string Grouped(double value, int decimals)
     return out;
 }
 
-void Result(std::string_view what, std::string_view figure, std::string_view target,
-            const char* verdict)
+void Result(std::string_view what, std::string_view figure, std::string_view target, const char* verdict)
 {
-    std::printf("RESULT\t%.*s\t%.*s\t%.*s\t%s\n", int(what.size()), what.data(), int(figure.size()),
-                figure.data(), int(target.size()), target.data(), verdict);
+    std::printf("RESULT\t%.*s\t%.*s\t%.*s\t%s\n", int(what.size()), what.data(), int(figure.size()), figure.data(),
+                int(target.size()), target.data(), verdict);
     std::fflush(stdout);
 }
 

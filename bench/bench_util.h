@@ -3,12 +3,12 @@
 // gathers into its table.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace quillon::bench {
@@ -41,10 +41,7 @@ class Stopwatch {
 public:
     Stopwatch() : start_(std::chrono::steady_clock::now()) {}
     void Restart() { start_ = std::chrono::steady_clock::now(); }
-    double Seconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    double Seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
 
 private:
     std::chrono::steady_clock::time_point start_;
@@ -55,8 +52,7 @@ std::string Grouped(double value, int decimals = 0);
 
 // One line of the summary table, on standard output:
 //   RESULT<TAB>what<TAB>figure<TAB>target<TAB>met|MISSED|-
-void Result(std::string_view what, std::string_view figure, std::string_view target,
-            const char* verdict);
+void Result(std::string_view what, std::string_view figure, std::string_view target, const char* verdict);
 inline const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 
 // The folder holding the quillon binary and its tools.

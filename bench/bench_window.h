@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/receiver.h"
-#include "station.h"
 #include "fakes.h"
 #include "frames.h"
 #include "main_window.h"
+#include "station.h"
 #include "station_folder.h"
 
 namespace quillon::bench {

@@ -88,8 +88,8 @@ KissutilRun RunKissutil(const std::string& stream, std::size_t frames, bool tcp)
         if (::poll(p, 2, 100) <= 0)
             continue;
         if (p[1].revents & POLLOUT) {
-            const ssize_t n = ::write(target, stream.data() + written,
-                                      std::min<std::size_t>(stream.size() - written, 1 << 16));
+            const ssize_t n =
+                ::write(target, stream.data() + written, std::min<std::size_t>(stream.size() - written, 1 << 16));
             if (n > 0)
                 written += std::size_t(n);
         }

@@ -8,10 +8,10 @@
 namespace quillon::bench {
 
 struct KissutilRun {
-    bool ran = false;       // false: kissutil is not installed or did not start
-    std::size_t frames = 0; // lines it printed for frames
-    double seconds = 0;     // from the first byte written to the last line read
-    double cpuSeconds = -1; // user plus system CPU of kissutil's whole run; -1 when unknown
+    bool ran = false;        // false: kissutil is not installed or did not start
+    std::size_t frames = 0;  // lines it printed for frames
+    double seconds = 0;      // from the first byte written to the last line read
+    double cpuSeconds = -1;  // user plus system CPU of kissutil's whole run; -1 when unknown
 };
 
 // Writes `stream` as fast as it is taken into a pseudo-terminal that

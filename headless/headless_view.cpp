@@ -20,8 +20,8 @@ std::string MonitorLine(const FrameReport& report)
             path.append(",").append(call);
     const auto payload = PayloadOf(dec);
     line.append(Windows1252ToUtf8(path, true)).append(": ");
-    line.append(Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()),
-                                  true));
+    line.append(
+        Windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()), true));
     if (!report.aprsLine.empty())
         line.append("  ").append(Windows1252ToUtf8(report.aprsLine, true));
     return line;
@@ -33,9 +33,6 @@ void HeadlessView::ShowReport(const FrameReport& report)
         out_(MonitorLine(report));
 }
 
-void HeadlessView::ShowStatusLine(std::string_view line)
-{
-    out_(Windows1252ToUtf8(line, true));
-}
+void HeadlessView::ShowStatusLine(std::string_view line) { out_(Windows1252ToUtf8(line, true)); }
 
 }  // namespace quillon

@@ -1,8 +1,8 @@
 #include "line_events.h"
 
-#include <QPointer>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <QPointer>
 
 namespace quillon {
 
@@ -13,8 +13,7 @@ std::optional<ModemLines> ReadModemLines(int fd)
     int bits = 0;
     if (::ioctl(fd, TIOCMGET, &bits) != 0)
         return std::nullopt;
-    return ModemLines{(bits & TIOCM_CTS) != 0, (bits & TIOCM_DSR) != 0, (bits & TIOCM_CD) != 0,
-                      (bits & TIOCM_RI) != 0};
+    return ModemLines{(bits & TIOCM_CTS) != 0, (bits & TIOCM_DSR) != 0, (bits & TIOCM_CD) != 0, (bits & TIOCM_RI) != 0};
 }
 
 std::optional<LineCounters> ReadLineCounters(int fd)
@@ -42,15 +41,9 @@ LineEventSource::LineEventSource(QObject* parent) : QObject(parent)
     connect(&timer_, &QTimer::timeout, this, &LineEventSource::Poll);
 }
 
-void LineEventSource::SetInterval(std::chrono::milliseconds interval)
-{
-    timer_.setInterval(interval);
-}
+void LineEventSource::SetInterval(std::chrono::milliseconds interval) { timer_.setInterval(interval); }
 
-void LineEventSource::Start(int fd)
-{
-    Start(PortLineReaders(fd));
-}
+void LineEventSource::Start(int fd) { Start(PortLineReaders(fd)); }
 
 void LineEventSource::Start(LineReaders readers)
 {

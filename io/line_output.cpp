@@ -1,10 +1,10 @@
 #include "line_output.h"
 
-#include <QSocketNotifier>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,7 +35,8 @@ void WriteStraight(int fd, std::string_view line)
 
 bool SamePlace(int a, int b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
@@ -46,8 +47,7 @@ std::string DroppedLinesLine(std::uint64_t lines)
     return "output stalled: " + std::to_string(lines) + (lines == 1 ? " line dropped" : " lines dropped");
 }
 
-LineOutput::LineOutput(int fd, std::size_t queueLimit, QObject* parent)
-    : QObject(parent), fd_(fd), limit_(queueLimit)
+LineOutput::LineOutput(int fd, std::size_t queueLimit, QObject* parent) : QObject(parent), fd_(fd), limit_(queueLimit)
 {
     // A reader that goes away ends the output, not the program.
     std::signal(SIGPIPE, SIG_IGN);

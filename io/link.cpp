@@ -122,8 +122,7 @@ void Link::Close(const std::function<bool()>& giveUp)
     // asking it; a wait that fails for another reason than time ends it.
     QIODevice& device = Device();
     const QDeadlineTimer deadline(kDrainLimit);
-    while (wasOpen && device.isOpen() && device.bytesToWrite() > 0 && !deadline.hasExpired() &&
-           !(giveUp && giveUp())) {
+    while (wasOpen && device.isOpen() && device.bytesToWrite() > 0 && !deadline.hasExpired() && !(giveUp && giveUp())) {
         if (!WaitForWritten(int(std::min<qint64>(deadline.remainingTime(), 50))))
             break;
     }

@@ -40,7 +40,7 @@ public:
     enum class State {
         Closed,  // never opened, or closed on purpose
         Open,
-        Lost,    // its device went away, is not there yet, or is being reached
+        Lost,  // its device went away, is not there yet, or is being reached
     };
 
     static constexpr std::chrono::milliseconds kReopenInterval{2000};
@@ -116,12 +116,12 @@ private:
     void OnReadyRead();
 
     State state_ = State::Closed;
-    bool opening_ = false;    // an open under way
-    bool inOpen_ = false;     // inside Open: an outcome known at once is no return
-    bool lossSaid_ = false;   // the loss has been said since the link was last open
+    bool opening_ = false;   // an open under way
+    bool inOpen_ = false;    // inside Open: an outcome known at once is no return
+    bool lossSaid_ = false;  // the loss has been said since the link was last open
     bool reopening_ = false;
     bool endOfRun_ = false;
-    bool full_ = false;       // a block was refused; said so already
+    bool full_ = false;  // a block was refused; said so already
     QTimer reopenTimer_;
     QMetaObject::Connection reading_;
 };

@@ -1,15 +1,15 @@
 #include "log_file.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <ctime>
 #include <fcntl.h>
-#include <limits>
-#include <string_view>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <limits>
+#include <string_view>
 
 #include "app/cleanup.h"
 
@@ -79,10 +79,7 @@ bool RecordLocksUsable(int fd)
 
 }  // namespace
 
-LogFile::~LogFile()
-{
-    Close();
-}
+LogFile::~LogFile() { Close(); }
 
 bool LogFile::Open(const std::string& path, LogRecords records)
 {
@@ -125,10 +122,7 @@ bool LogFile::Open(const std::string& path, LogRecords records)
     return false;
 }
 
-std::string LogFile::Name() const
-{
-    return path_.substr(path_.rfind('/') + 1);
-}
+std::string LogFile::Name() const { return path_.substr(path_.rfind('/') + 1); }
 
 bool LogFile::Lock()
 {
@@ -155,10 +149,7 @@ bool LogFile::Lock()
     }
 }
 
-void LogFile::Unlock() const
-{
-    RecordLock(fd_, F_UNLCK);
-}
+void LogFile::Unlock() const { RecordLock(fd_, F_UNLCK); }
 
 bool LogFile::Reserve(std::size_t size)
 {
@@ -174,7 +165,7 @@ bool LogFile::Reserve(std::size_t size)
     off_t want = end_ + off_t(size) + kReserveStep;
     // Not beyond the file size limit, and a record that would cross it is
     // not begun.
-    if (rlimit limit {}; ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    if (rlimit limit{}; ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
         if (end_ + off_t(size) > off_t(limit.rlim_cur)) {
             failure_ = EFBIG;
             return false;
@@ -301,8 +292,8 @@ void LogFile::Close()
     if (reserving_ && reservedEnd_ > end_ && Lock()) {
         struct stat st {};
         // Cut to the size it has, a file keeps no room behind its end.
-        if (::fstat(fd_, &st) == 0 && reservedEnd_ > st.st_size)
-            [[maybe_unused]] const int result = ::ftruncate(fd_, st.st_size);
+        if (::fstat(fd_, &st) == 0 && reservedEnd_ > st.st_size) [[maybe_unused]]
+            const int result = ::ftruncate(fd_, st.st_size);
         Unlock();
     }
     ::close(fd_);  // releases the lock
@@ -323,7 +314,8 @@ void DeleteEmptyLogs(const std::vector<std::string>& paths)
         // The exclusive lock is had only when no other run holds the file;
         // while it is held, a run that opens the file waits, and finds it
         // deleted afterwards. The name must still be this file.
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (Flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino)
             DeleteEmptyFiles({path});

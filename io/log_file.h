@@ -22,9 +22,9 @@
 // then written without it, and Failure() says so until the lock is had again.
 #pragma once
 
+#include <sys/types.h>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace quillon {

@@ -25,20 +25,11 @@ LogSet::LogSet(std::string folder) : folder_(std::move(folder))
     Of(LogKind::Json).ending = ".jsonl";
 }
 
-LogSet::~LogSet()
-{
-    Close();
-}
+LogSet::~LogSet() { Close(); }
 
-void LogSet::SetFailureListener(FailureListener listener)
-{
-    listener_ = std::move(listener);
-}
+void LogSet::SetFailureListener(FailureListener listener) { listener_ = std::move(listener); }
 
-void LogSet::SetNoticeListener(NoticeListener listener)
-{
-    notices_ = std::move(listener);
-}
+void LogSet::SetNoticeListener(NoticeListener listener) { notices_ = std::move(listener); }
 
 bool LogSet::OpenLog(Log& log, const std::string& path, bool reopen)
 {
@@ -91,10 +82,7 @@ void LogSet::Track(Log& log)
         listener_(log.name, log.failure);
 }
 
-void LogSet::Roll(const std::string& stem)
-{
-    Open(stem, hex_, json_);
-}
+void LogSet::Roll(const std::string& stem) { Open(stem, hex_, json_); }
 
 std::vector<std::string> LogSet::Reopen()
 {

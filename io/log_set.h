@@ -86,10 +86,10 @@ private:
     struct Log {
         LogFile file;
         const char* ending;
-        bool inSet = false;  // opened (or tried) by the last Open
-        int failure = 0;     // as last told to the listener
-        std::string name;    // the file's name, as last told to the listener
-        unsigned since = 0;  // when it began failing, for the order of FailureLines
+        bool inSet = false;      // opened (or tried) by the last Open
+        int failure = 0;         // as last told to the listener
+        std::string name;        // the file's name, as last told to the listener
+        unsigned since = 0;      // when it began failing, for the order of FailureLines
         bool reopening = false;  // a Reopen that did not open yet
     };
     Log& Of(LogKind kind) { return logs_[static_cast<std::size_t>(kind)]; }

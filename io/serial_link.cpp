@@ -1,9 +1,9 @@
 #include "serial_link.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <unistd.h>
 
 #include "line_events.h"
 

@@ -1,14 +1,14 @@
 #include "tcp_client.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QHostInfo>
 #include <QMetaObject>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <utility>
 
 namespace quillon {
@@ -69,15 +69,9 @@ TcpClient::TcpClient(QObject* parent) : QObject(parent)
     connect(&readable_, &QSocketNotifier::activated, this, &TcpClient::HandleReadable);
 }
 
-TcpClient::~TcpClient()
-{
-    Close();
-}
+TcpClient::~TcpClient() { Close(); }
 
-void TcpClient::SetConnectTimeout(std::chrono::milliseconds timeout)
-{
-    connectTimer_.setInterval(timeout);
-}
+void TcpClient::SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimer_.setInterval(timeout); }
 
 void TcpClient::Connect()
 {
@@ -113,10 +107,7 @@ void TcpClient::Connect()
         Qt::QueuedConnection);
 }
 
-std::string TcpClient::GetData()
-{
-    return std::exchange(received_, std::string());
-}
+std::string TcpClient::GetData() { return std::exchange(received_, std::string()); }
 
 void TcpClient::Close()
 {

@@ -1,9 +1,9 @@
 #include "tcp_link.h"
 
-#include <QMetaObject>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <QMetaObject>
 #include <utility>
 
 namespace quillon {
@@ -60,7 +60,8 @@ void TcpLink::SetKeepAlive()
     socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     const int fd = int(socket_.socketDescriptor());
     for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
-                                        {TCP_KEEPINTVL, kKeepAliveIntervalSeconds}, {TCP_KEEPCNT, kKeepAliveProbes}})
+                                        {TCP_KEEPINTVL, kKeepAliveIntervalSeconds},
+                                        {TCP_KEEPCNT, kKeepAliveProbes}})
         ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value);
 }
 
@@ -75,7 +76,12 @@ void TcpLink::CloseDevice()
 void TcpLink::DropDevice()
 {
     QMetaObject::invokeMethod(
-        this, [this] { if (!attempt_) socket_.abort(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (!attempt_)
+                socket_.abort();
+        },
+        Qt::QueuedConnection);
 }
 
 bool TcpLink::WaitForWritten(int ms)

@@ -22,16 +22,14 @@ void Attempt(Step&& step)
 
 }  // namespace
 
-TimeServerQuery::TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter,
-                                 QObject* parent)
+TimeServerQuery::TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter, QObject* parent)
     : QObject(parent), appendStatus_(std::move(appendStatus)), setter_(setter)
 {
     connect(&connection_, &TcpClient::Connected, this, &TimeServerQuery::OnConnected);
     connect(&connection_, &TcpClient::DataArrival, this, &TimeServerQuery::OnDataArrival);
     connect(&connection_, &TcpClient::Closed, this, &TimeServerQuery::OnClosed);
-    connect(&connection_, &TcpClient::Error, this, [this](int number, const QString& description) {
-        OnError(number, description.toStdString());
-    });
+    connect(&connection_, &TcpClient::Error, this,
+            [this](int number, const QString& description) { OnError(number, description.toStdString()); });
 }
 
 void TimeServerQuery::SetConnectTimeoutForTesting(std::chrono::milliseconds timeout)
@@ -53,10 +51,7 @@ void TimeServerQuery::Start(const std::string& timeserver, quint16 port)
     connection_.Connect();
 }
 
-void TimeServerQuery::OnConnected()
-{
-    appendStatus_("   winsock connection made");
-}
+void TimeServerQuery::OnConnected() { appendStatus_("   winsock connection made"); }
 
 void TimeServerQuery::OnDataArrival(qint64 bytesTotal)
 {

@@ -23,8 +23,7 @@ namespace quillon {
 class TimeServerQuery : public QObject {
     Q_OBJECT
 public:
-    TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter,
-                    QObject* parent = nullptr);
+    TimeServerQuery(AppendStatusLine appendStatus, SystemClockSetter& setter, QObject* parent = nullptr);
 
     // The Time Protocol's port.
     static constexpr quint16 kTimePort = 37;

@@ -1,10 +1,10 @@
 #include "unix_signals.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
 
 namespace quillon {
 
@@ -45,10 +45,7 @@ UnixSignals::UnixSignals(QObject* parent) : QObject(parent)
         ::sigaction(number, &action, nullptr);
 }
 
-bool UnixSignals::Pending()
-{
-    return g_delivered != g_handed;
-}
+bool UnixSignals::Pending() { return g_delivered != g_handed; }
 
 UnixSignals::~UnixSignals()
 {

@@ -178,8 +178,8 @@ void Station::Start()
     receiver_.Reset();
     SetMirroring(settings_.mirroring);
     if (!settings_.timeServer.empty()) {
-        timeServer_ = std::make_unique<TimeServerQuery>(
-            [this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
+        timeServer_ =
+            std::make_unique<TimeServerQuery>([this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
         timeServer_->Start(settings_.timeServer, env_.timeServerPort);
     }
     if (mirror_->GetState() == Link::State::Closed)
@@ -256,10 +256,7 @@ void Station::SetMirroring(bool on)
     Tell(&StationView::ShowLamps, Lamps());
 }
 
-void Station::SetDecoding(bool on)
-{
-    receiver_.SetDecoding(on);
-}
+void Station::SetDecoding(bool on) { receiver_.SetDecoding(on); }
 
 void Station::ClearCounters()
 {
@@ -408,15 +405,9 @@ void Station::ReopenLogs()
     }
 }
 
-void Station::RunInitScript()
-{
-    RunScript(kTncInitScript);
-}
+void Station::RunInitScript() { RunScript(kTncInitScript); }
 
-void Station::RunExitScript()
-{
-    RunScript(kTncExitScript);
-}
+void Station::RunExitScript() { RunScript(kTncExitScript); }
 
 void Station::RunScript(std::string_view fileName)
 {

@@ -83,8 +83,9 @@ public:
     // 9600,N,8,1,NO)" or "IN (TCP LOCALHOST:8001)", "OUT (COM 2,
     // 9600,N,8,1,NO)" and the mirror port in effect, "COM 2, 9600,N,8,1
     // initialized ".
-    virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/,
-                           std::string_view /*mirrorInEffect*/) {}
+    virtual void ShowLinks(std::string_view /*input*/, std::string_view /*mirror*/, std::string_view /*mirrorInEffect*/)
+    {
+    }
     // The user's own station's place (MY_LOCATION), once during start-up;
     // nothing when the key is empty or names no place.
     virtual void ShowOwnLocation(std::optional<GeoPoint> /*place*/) {}
@@ -199,7 +200,7 @@ private:
     // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
     std::unique_ptr<Link> mirror_;
-    ReceiveState mirrorFrame_;  // the frame the mirror gets once it is whole
+    ReceiveState mirrorFrame_;                 // the frame the mirror gets once it is whole
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;  // single shot, at .900 of each UTC second

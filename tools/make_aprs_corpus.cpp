@@ -116,9 +116,9 @@ private:
 
     Draw d_;
     const std::vector<std::string> destinations_ = {"APRS", "APZ123", "APDW16", "APN382", "APX219", "BEACON"};
-    const std::vector<std::string> words_ = {"Test", "station", "igate", "digi", "RELAY", "on", "146.520MHz",
-                                             "Net", "at", "8pm", "mobile", "QRV", "73", "hello", "portable",
-                                             "T123", "weather", "club", "home", "C0DE", "node"};
+    const std::vector<std::string> words_ = {"Test",     "station", "igate",   "digi",   "RELAY", "on",   "146.520MHz",
+                                             "Net",      "at",      "8pm",     "mobile", "QRV",   "73",   "hello",
+                                             "portable", "T123",    "weather", "club",   "home",  "C0DE", "node"};
 };
 
 std::string CorpusMaker::Callsign()
@@ -135,8 +135,8 @@ std::string CorpusMaker::Callsign()
 
 std::vector<Ax25Address> CorpusMaker::Path()
 {
-    static const std::vector<Ax25Address> kDigis = {{"WIDE1", 1}, {"WIDE2", 1}, {"WIDE2", 2}, {"RELAY", 0},
-                                                     {"WIDE3", 3}, {"TRACE", 2}};
+    static const std::vector<Ax25Address> kDigis = {{"WIDE1", 1}, {"WIDE2", 1}, {"WIDE2", 2},
+                                                    {"RELAY", 0}, {"WIDE3", 3}, {"TRACE", 2}};
     std::vector<Ax25Address> path;
     const int hops = d_.Int(0, 3), repeated = d_.Int(0, hops);
     for (int i = 0; i < hops; ++i) {
@@ -180,8 +180,8 @@ std::string CorpusMaker::Timestamp()
 std::string CorpusMaker::Latitude(double degrees, int ambiguity)
 {
     const int hundredths = int(std::lround(std::fabs(degrees) * 6000));
-    std::string s = Format("%02d%02d.%02d%c", hundredths / 6000, hundredths / 100 % 60, hundredths % 100,
-                           degrees < 0 ? 'S' : 'N');
+    std::string s =
+        Format("%02d%02d.%02d%c", hundredths / 6000, hundredths / 100 % 60, hundredths % 100, degrees < 0 ? 'S' : 'N');
     for (int digit : {6, 5, 3, 2}) {
         if (ambiguity-- <= 0)
             break;
@@ -193,8 +193,8 @@ std::string CorpusMaker::Latitude(double degrees, int ambiguity)
 std::string CorpusMaker::Longitude(double degrees, int ambiguity)
 {
     const int hundredths = int(std::lround(std::fabs(degrees) * 6000));
-    std::string s = Format("%03d%02d.%02d%c", hundredths / 6000, hundredths / 100 % 60, hundredths % 100,
-                           degrees < 0 ? 'W' : 'E');
+    std::string s =
+        Format("%03d%02d.%02d%c", hundredths / 6000, hundredths / 100 % 60, hundredths % 100, degrees < 0 ? 'W' : 'E');
     for (int digit : {7, 6, 4, 3}) {
         if (ambiguity-- <= 0)
             break;
@@ -351,8 +351,8 @@ Packet CorpusMaker::MicE()
 {
     const double lat = d_.Real(-89.99, 89.99), lon = d_.Real(-179.99, 179.99);
     const int latHundredths = int(std::lround(std::fabs(lat) * 6000));
-    const std::string digits = Format("%02d%02d%02d", latHundredths / 6000, latHundredths / 100 % 60,
-                                      latHundredths % 100);
+    const std::string digits =
+        Format("%02d%02d%02d", latHundredths / 6000, latHundredths / 100 % 60, latHundredths % 100);
     // Message bits A, B, C: standard (P-Y for 1), custom (A-J for 1) or 0.
     const bool custom = d_.Chance(20);
     const int message = d_.Int(0, 7);
@@ -410,17 +410,17 @@ Packet CorpusMaker::Nmea()
     const std::string time = Format("%02d%02d%02d", d_.Int(0, 23), d_.Int(0, 59), d_.Int(0, 59));
     switch (d_.Int(0, 2)) {
     case 0:
-        return Make("nmea-rmc", NmeaChecksummed(Format("$GPRMC,%s,A,%s,%s,%05.1f,%05.1f,%02d%02d%02d,003.1,W",
-                                                       time.c_str(), latText.c_str(), lonText.c_str(),
-                                                       d_.Real(0, 120), d_.Real(0, 359.9), d_.Int(1, 28),
-                                                       d_.Int(1, 12), d_.Int(0, 99))));
+        return Make("nmea-rmc",
+                    NmeaChecksummed(Format("$GPRMC,%s,A,%s,%s,%05.1f,%05.1f,%02d%02d%02d,003.1,W", time.c_str(),
+                                           latText.c_str(), lonText.c_str(), d_.Real(0, 120), d_.Real(0, 359.9),
+                                           d_.Int(1, 28), d_.Int(1, 12), d_.Int(0, 99))));
     case 1:
-        return Make("nmea-gga", NmeaChecksummed(Format("$GPGGA,%s,%s,%s,1,%02d,0.9,%.1f,M,46.9,M,,", time.c_str(),
-                                                       latText.c_str(), lonText.c_str(), d_.Int(3, 12),
-                                                       d_.Real(0, 3000))));
+        return Make("nmea-gga",
+                    NmeaChecksummed(Format("$GPGGA,%s,%s,%s,1,%02d,0.9,%.1f,M,46.9,M,,", time.c_str(), latText.c_str(),
+                                           lonText.c_str(), d_.Int(3, 12), d_.Real(0, 3000))));
     default:
-        return Make("nmea-gll", NmeaChecksummed(Format("$GPGLL,%s,%s,%s,A", latText.c_str(), lonText.c_str(),
-                                                       time.c_str())));
+        return Make("nmea-gll",
+                    NmeaChecksummed(Format("$GPGLL,%s,%s,%s,A", latText.c_str(), lonText.c_str(), time.c_str())));
     }
 }
 
@@ -459,15 +459,13 @@ Packet CorpusMaker::Message()
     case 0: return Make("ack", Addressee(to) + "ack" + id);
     case 1: return Make("reject", Addressee(to) + "rej" + id);
     case 2:
-        return Make("bulletin", Addressee(Format("BLN%d", d_.Int(0, 9)) + (d_.Chance(30) ? "WX" : "")) +
-                                    Comment(8));
+        return Make("bulletin", Addressee(Format("BLN%d", d_.Int(0, 9)) + (d_.Chance(30) ? "WX" : "")) + Comment(8));
     case 3: return Make("announcement", Addressee(Format("BLN%c", d_.Of(kLetters))) + Comment(8));
     case 4: {
-        static const std::vector<std::string> kMeta = {
-            "PARM.Battery,Btemp,ATemp,Pres,Alt,Camra,Chute,Sun,10m,ATV",
-            "UNIT.Volts,deg.F,deg.F,Mbar,Kft,Click,OPEN,on,on,hi",
-            "EQNS.0,5.2,0,0,.53,-32,3,4.39,49,-32,3,18,1,2,3",
-            "BITS.10110000,Club balloon"};
+        static const std::vector<std::string> kMeta = {"PARM.Battery,Btemp,ATemp,Pres,Alt,Camra,Chute,Sun,10m,ATV",
+                                                       "UNIT.Volts,deg.F,deg.F,Mbar,Kft,Click,OPEN,on,on,hi",
+                                                       "EQNS.0,5.2,0,0,.53,-32,3,4.39,49,-32,3,18,1,2,3",
+                                                       "BITS.10110000,Club balloon"};
         return Make("telemetry-meta", Addressee(to) + d_.Pick(kMeta));
     }
     case 5: return Make("message-noid", Addressee(to) + Comment(8));
@@ -479,21 +477,22 @@ Packet CorpusMaker::Status()
 {
     switch (d_.Int(0, 2)) {
     case 0: return Make("status", ">" + Comment(6));
-    case 1: return Make("status-timestamp", ">" + Format("%02d%02d%02dz", d_.Int(1, 28), d_.Int(0, 23), d_.Int(0, 59)) +
-                                                Comment(6));
+    case 1:
+        return Make("status-timestamp",
+                    ">" + Format("%02d%02d%02dz", d_.Int(1, 28), d_.Int(0, 23), d_.Int(0, 59)) + Comment(6));
     default:
-        return Make("status-locator", Format(">%c%c%02d%c%c%c", d_.Of("ABCDEFGHIJKLMNOPQR"),
-                                             d_.Of("ABCDEFGHIJKLMNOPQR"), d_.Int(0, 99),
-                                             d_.Of("ABCDEFGHIJKLMNOPQRSTUVWX"), d_.Of("ABCDEFGHIJKLMNOPQRSTUVWX"),
-                                             '/') + d_.Of("G>-") + " " + Comment(3));
+        return Make("status-locator",
+                    Format(">%c%c%02d%c%c%c", d_.Of("ABCDEFGHIJKLMNOPQR"), d_.Of("ABCDEFGHIJKLMNOPQR"), d_.Int(0, 99),
+                           d_.Of("ABCDEFGHIJKLMNOPQRSTUVWX"), d_.Of("ABCDEFGHIJKLMNOPQRSTUVWX"), '/') +
+                        d_.Of("G>-") + " " + Comment(3));
     }
 }
 
 Packet CorpusMaker::Weather()
 {
     if (d_.Chance(50))
-        return Make("weather", Format("_%02d%02d%02d%02d", d_.Int(1, 12), d_.Int(1, 28), d_.Int(0, 23),
-                                      d_.Int(0, 59)) + WeatherFields(true));
+        return Make("weather", Format("_%02d%02d%02d%02d", d_.Int(1, 12), d_.Int(1, 28), d_.Int(0, 23), d_.Int(0, 59)) +
+                                   WeatherFields(true));
     std::string label = "position-weather";
     std::string info(1, d_.Of("!=@/"));
     if (info[0] == '@' || info[0] == '/')
@@ -517,7 +516,8 @@ Packet CorpusMaker::Other()
 {
     switch (d_.Int(0, 6)) {
     case 0:
-        return Make("query", d_.Pick(std::vector<std::string>{"?APRS?", "?IGATE?", "?WX?", "?APRS? 34.02,-117.15,0200"}));
+        return Make("query",
+                    d_.Pick(std::vector<std::string>{"?APRS?", "?IGATE?", "?WX?", "?APRS? 34.02,-117.15,0200"}));
     case 1: return Make("capabilities", "<IGATE,MSG_CNT=" + Format("%d,LOC_CNT=%d", d_.Int(0, 999), d_.Int(0, 999)));
     case 2: {
         // The inner packet carries its own header; the outer path ends in
@@ -531,8 +531,8 @@ Packet CorpusMaker::Other()
     }
     case 3: return Make("user-defined", "{" + std::string(1, d_.Of(kLetters)) + d_.Of(kLetters) + Comment(3));
     default:
-        return Make("unknown", std::string(1, d_.Of("0123456789ABCDEFGHIJKLMNOPQRSUVWXYZbcdefghijklnopqrsuvwxyz")) +
-                                   Comment(4));
+        return Make("unknown",
+                    std::string(1, d_.Of("0123456789ABCDEFGHIJKLMNOPQRSUVWXYZbcdefghijklnopqrsuvwxyz")) + Comment(4));
     }
 }
 
@@ -554,8 +554,8 @@ Packet CorpusMaker::Malformed()
                         Longitude(lon) + symbol[1]);
     case 2:  // beyond 180 degrees
         return Make("malformed-longitude-range",
-                    "=" + Latitude(lat) + symbol[0] + Format("%03d%02d.%02dE", d_.Int(181, 199), d_.Int(0, 59),
-                                                             d_.Int(0, 99)) + symbol[1]);
+                    "=" + Latitude(lat) + symbol[0] +
+                        Format("%03d%02d.%02dE", d_.Int(181, 199), d_.Int(0, 59), d_.Int(0, 99)) + symbol[1]);
     case 3:  // cut short
         return Make("malformed-short", "!" + Latitude(lat).substr(0, std::size_t(d_.Int(2, 8))));
     case 4: {  // Mic-E without its whole information field
@@ -578,23 +578,30 @@ Packet CorpusMaker::Malformed()
 Packet CorpusMaker::Next()
 {
     const int kind = d_.Int(0, 99);
-    if (kind < 22) return Position();
-    if (kind < 34) return MicE();
-    if (kind < 40) return Nmea();
-    if (kind < 47) return Object();
-    if (kind < 52) return Item();
-    if (kind < 67) return Message();
-    if (kind < 73) return Status();
-    if (kind < 80) return Weather();
-    if (kind < 84) return Telemetry();
-    if (kind < 95) return Other();
+    if (kind < 22)
+        return Position();
+    if (kind < 34)
+        return MicE();
+    if (kind < 40)
+        return Nmea();
+    if (kind < 47)
+        return Object();
+    if (kind < 52)
+        return Item();
+    if (kind < 67)
+        return Message();
+    if (kind < 73)
+        return Status();
+    if (kind < 80)
+        return Weather();
+    if (kind < 84)
+        return Telemetry();
+    if (kind < 95)
+        return Other();
     return Malformed();
 }
 
-std::string Tnc2Address(const Ax25Address& a)
-{
-    return a.ssid == 0 ? a.callsign : a.callsign + Format("-%d", a.ssid);
-}
+std::string Tnc2Address(const Ax25Address& a) { return a.ssid == 0 ? a.callsign : a.callsign + Format("-%d", a.ssid); }
 
 // SRC>DST,DIGI*,DIGI:payload, the star behind the last digipeater that
 // repeated the frame.
@@ -623,7 +630,8 @@ bool WriteFile(const char* path, const std::string& bytes)
 
 int main(int argc, char** argv)
 {
-    constexpr std::string_view kUsage = "usage: quillon-mkaprs [--count N] [--seed S] [--labels FILE] OUT.kss OUT.tnc2\n";
+    constexpr std::string_view kUsage =
+        "usage: quillon-mkaprs [--count N] [--seed S] [--labels FILE] OUT.kss OUT.tnc2\n";
     const CommandLine commandLine("quillon-mkaprs",
                                   "usage: quillon-mkaprs [--count N] [--seed S] [--labels FILE] OUT.kss OUT.tnc2\n"
                                   "Writes a corpus of made-up APRS packets of every kind twice, the same packets\n"
@@ -677,8 +685,8 @@ int main(int argc, char** argv)
         tnc2 += Tnc2Line(packet.frame);
         labels += packet.label + "\n";
     }
-    const std::pair<const char*, const std::string*> outputs[] = {{files[0], &kss}, {files[1], &tnc2},
-                                                                   {labelsPath, &labels}};
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {files[0], &kss}, {files[1], &tnc2}, {labelsPath, &labels}};
     for (const auto& [path, bytes] : outputs) {
         if (path != nullptr && !WriteFile(path, *bytes)) {
             std::fprintf(stderr, "quillon-mkaprs: cannot write %s\n", path);

@@ -1,24 +1,20 @@
 #include "pseudo_terminal.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <system_error>
-#include <thread>
 #include <termios.h>
 #include <unistd.h>
-
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <thread>
 
 namespace quillon {
 
 namespace {
 
-[[noreturn]] void Throw(const char* what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void Throw(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
 int MillisLeft(std::chrono::steady_clock::time_point end)
 {
@@ -52,10 +48,7 @@ Pty::Pty()
     ::close(slave);
 }
 
-Pty::~Pty()
-{
-    Close();
-}
+Pty::~Pty() { Close(); }
 
 void Pty::Close()
 {
@@ -123,8 +116,7 @@ std::string Pty::ReadAvailable()
     return out;
 }
 
-std::string Pty::ReadUntil(const std::function<bool(const std::string&)>& done,
-                           std::chrono::milliseconds limit)
+std::string Pty::ReadUntil(const std::function<bool(const std::string&)>& done, std::chrono::milliseconds limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     std::string got = ReadAvailable();

@@ -36,16 +36,14 @@ public:
 
     // Writes every byte, waiting while the slave's queue is full; false when
     // the master is closed, a write fails or the limit runs out.
-    bool WriteAll(std::string_view bytes,
-                  std::chrono::milliseconds limit = std::chrono::seconds(30));
+    bool WriteAll(std::string_view bytes, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
     // The bytes the other side has sent that are waiting now.
     std::string ReadAvailable();
 
     // Reads until done(everything read by this call) holds or the limit runs
     // out; returns what was read either way.
-    std::string ReadUntil(const std::function<bool(const std::string&)>& done,
-                          std::chrono::milliseconds limit);
+    std::string ReadUntil(const std::function<bool(const std::string&)>& done, std::chrono::milliseconds limit);
 
     // Closes the master: the slave side sees a hang-up.
     void Close();

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/receiver.h"
 #include "app/command_line.h"
+#include "app/receiver.h"
 #include "decoder/frame_aprs.h"
 #include "terminal_text.h"
 
@@ -79,7 +79,10 @@ public:
     Dumper(const Options& options, Output& output)
         : options_(options),
           output_(output),
-          receiver_(RealClock(), {.report = {.aprs = options.aprs}, .decode = options.decode || options.tnc2, .buildReports = true, .readLogTimes = true,
+          receiver_(RealClock(), {.report = {.aprs = options.aprs},
+                                  .decode = options.decode || options.tnc2,
+                                  .buildReports = true,
+                                  .readLogTimes = true,
                                   .json = options.json})
     {
     }

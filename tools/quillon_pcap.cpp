@@ -75,14 +75,15 @@ std::chrono::system_clock::time_point ModificationTime(std::FILE* in)
     struct stat st {};
     if (::fstat(::fileno(in), &st) != 0)
         return system_clock::now();
-    return system_clock::time_point{duration_cast<system_clock::duration>(
-        seconds{st.st_mtim.tv_sec} + nanoseconds{st.st_mtim.tv_nsec})};
+    return system_clock::time_point{
+        duration_cast<system_clock::duration>(seconds{st.st_mtim.tv_sec} + nanoseconds{st.st_mtim.tv_nsec})};
 }
 
 // Refuses to write over the log being read.
 void CheckNotSameFile(std::FILE* in, const Files& files)
 {
-    struct stat input {}, output {};
+    struct stat input {
+    }, output{};
     if (IsDash(files.out) || ::fstat(::fileno(in), &input) != 0 || ::stat(files.out, &output) != 0)
         return;
     if (input.st_dev == output.st_dev && input.st_ino == output.st_ino) {

@@ -67,7 +67,7 @@ constexpr std::string_view kUsage =
 
 struct Options {
     std::string link;
-    long baud = 9600;  // 0: as fast as the reader takes the bytes
+    long baud = 9600;          // 0: as fast as the reader takes the bytes
     std::size_t chunkMin = 0;  // 0: no random chunks
     std::size_t chunkMax = 0;
     unsigned long seed = 1;
@@ -89,15 +89,9 @@ extern "C" void OnStopSignal(int) { g_stop = 1; }
     std::exit(2);
 }
 
-void Note(const std::string& message)
-{
-    std::fprintf(stderr, "quillon-replay: %s\n", message.c_str());
-}
+void Note(const std::string& message) { std::fprintf(stderr, "quillon-replay: %s\n", message.c_str()); }
 
-std::string Errno(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
+std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 unsigned long ParseNumber(const std::string& text, const char* option)
 {
@@ -132,17 +126,28 @@ Options ParseOptions(int argc, char** argv)
             return argv[++i];
         };
         commandLine.HandleStandardOption(arg == "-h" ? "--help" : arg);
-        if (arg == "--link") o.link = value();
-        else if (arg == "--baud") o.baud = long(ParseNumber(value(), "--baud"));
-        else if (arg == "--fast") o.baud = 0;
-        else if (arg == "--chunks") ParseChunks(value(), o);
-        else if (arg == "--seed") o.seed = ParseNumber(value(), "--seed");
-        else if (arg == "--loop") o.loop = true;
-        else if (arg == "--no-time-frames") o.noTimeFrames = true;
-        else if (arg == "--record") o.record = value();
-        else if (arg == "--exit-when-done") o.exitWhenDone = true;
-        else if (arg.size() > 1 && arg[0] == '-') commandLine.UnknownOption(arg);
-        else o.files.push_back(arg);
+        if (arg == "--link")
+            o.link = value();
+        else if (arg == "--baud")
+            o.baud = long(ParseNumber(value(), "--baud"));
+        else if (arg == "--fast")
+            o.baud = 0;
+        else if (arg == "--chunks")
+            ParseChunks(value(), o);
+        else if (arg == "--seed")
+            o.seed = ParseNumber(value(), "--seed");
+        else if (arg == "--loop")
+            o.loop = true;
+        else if (arg == "--no-time-frames")
+            o.noTimeFrames = true;
+        else if (arg == "--record")
+            o.record = value();
+        else if (arg == "--exit-when-done")
+            o.exitWhenDone = true;
+        else if (arg.size() > 1 && arg[0] == '-')
+            commandLine.UnknownOption(arg);
+        else
+            o.files.push_back(arg);
     }
     if (o.link.empty())
         Fail("--link PATH is needed (see --help)");

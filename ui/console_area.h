@@ -157,12 +157,12 @@ private:
     std::uint64_t unseen_ = 0;
     QTimer newText_;           // runs while added text waits to be shown
     LineNumber firstNewLine_;  // the first line changed since it was shown
-    TextPosition anchor_;          // the selection: from anchor_ to cursor_
+    TextPosition anchor_;      // the selection: from anchor_ to cursor_
     TextPosition cursor_;
-    std::string needle_;       // the text last searched for, in lower case
-    bool held_ = false;        // a mouse button is down in the view
+    std::string needle_;  // the text last searched for, in lower case
+    bool held_ = false;   // a mouse button is down in the view
     bool followedBeforeHold_ = false;
-    qreal advance_ = 8;        // the width of a cell
+    qreal advance_ = 8;  // the width of a cell
     int lineHeight_ = 16;
     int ascent_ = 12;
     // The font's glyphs of printable ASCII, drawn a run at a time, each

@@ -62,8 +62,9 @@ std::unique_ptr<ExportDialogs> MakeExportDialogs() { return std::make_unique<Dia
 
 QString TooLargeQuestion(std::uint64_t selectedBytes)
 {
-    return QStringLiteral("The selection is %1 MB, too large for the clipboard.\n\n"
-                          "Save it to a file instead?")
+    return QStringLiteral(
+               "The selection is %1 MB, too large for the clipboard.\n\n"
+               "Save it to a file instead?")
         .arg(double(selectedBytes) / kMegabyte, 0, 'f', 1);
 }
 
@@ -88,8 +89,15 @@ ConsoleExport* SaveInsteadOfCopy(const ConsoleText& text, TextPosition from, Tex
 
 ConsoleExport::ConsoleExport(const ConsoleText& text, TextPosition from, TextPosition to, const QString& path,
                              ExportDialogs& dialogs, QWidget* parent)
-    : QObject(parent), text_(text), from_(from), begin_(from), to_(to), dialogs_(dialogs), parent_(parent),
-      path_(path), file_(path + QStringLiteral(".part"))
+    : QObject(parent),
+      text_(text),
+      from_(from),
+      begin_(from),
+      to_(to),
+      dialogs_(dialogs),
+      parent_(parent),
+      path_(path),
+      file_(path + QStringLiteral(".part"))
 {
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         Fail(file_.errorString());

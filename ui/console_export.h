@@ -9,9 +9,9 @@
 // more than a slice is ever held.
 #pragma once
 
+#include <QFile>
 #include <QObject>
 #include <QPointer>
-#include <QFile>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -59,8 +59,8 @@ public:
     // Bytes of console text written per turn of the event loop.
     static constexpr std::uint64_t kSliceBytes = 1024 * 1024;
 
-    ConsoleExport(const ConsoleText& text, TextPosition from, TextPosition to, const QString& path, ExportDialogs& dialogs,
-                  QWidget* parent);
+    ConsoleExport(const ConsoleText& text, TextPosition from, TextPosition to, const QString& path,
+                  ExportDialogs& dialogs, QWidget* parent);
     ~ConsoleExport() override;
 
     // False once it has ended, or when the file could not be made.

@@ -1,6 +1,6 @@
 // The console's font, its grid of cells and its painting.
-#include <QFontDatabase>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QScrollBar>

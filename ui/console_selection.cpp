@@ -37,10 +37,13 @@ void ConsoleArea::AddActions()
     };
     copy_ = action(QStringLiteral("&Copy"), {QKeySequence::Copy}, [this] { Copy(); });
     selectAll_ = action(QStringLiteral("Select &All"), {QKeySequence::SelectAll}, [this] { SelectAll(); });
-    find_ = action(QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); }, Qt::WindowShortcut);
-    action(QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); }, Qt::WindowShortcut);
-    action(QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); },
-           Qt::WindowShortcut);
+    find_ = action(
+        QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); }, Qt::WindowShortcut);
+    action(
+        QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); }, Qt::WindowShortcut);
+    action(
+        QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); },
+        Qt::WindowShortcut);
 }
 
 TextPosition ConsoleArea::PositionAt(QPointF point, bool cell) const
@@ -210,9 +213,9 @@ bool ConsoleArea::Find(TextPosition from, bool forward)
         return false;
     }
     const bool wrapped = forward ? *at < from : *at >= from;
-    findBar_->ShowOutcome(!wrapped   ? FindBar::Outcome::Found
-                   : forward ? FindBar::Outcome::FromTheTop
-                             : FindBar::Outcome::FromTheBottom);
+    findBar_->ShowOutcome(!wrapped  ? FindBar::Outcome::Found
+                          : forward ? FindBar::Outcome::FromTheTop
+                                    : FindBar::Outcome::FromTheBottom);
     Select(*at, *at + needle_.size());
     ScrollIntoView(*at);
     return true;

@@ -45,12 +45,14 @@ QString TypeText(const HeardStation& station)
 bool IsNumeric(int column)
 {
     switch (column) {
-    case HeardListModel::Frames: case HeardListModel::Distance: case HeardListModel::Bearing:
-    case HeardListModel::Latitude: case HeardListModel::Longitude: case HeardListModel::Course:
-    case HeardListModel::Speed:
-        return true;
-    default:
-        return false;
+    case HeardListModel::Frames:
+    case HeardListModel::Distance:
+    case HeardListModel::Bearing:
+    case HeardListModel::Latitude:
+    case HeardListModel::Longitude:
+    case HeardListModel::Course:
+    case HeardListModel::Speed: return true;
+    default: return false;
     }
 }
 
@@ -84,15 +86,9 @@ bool HeardListModel::Refresh()
     return true;
 }
 
-int HeardListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : rows_;
-}
+int HeardListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
-int HeardListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
+int HeardListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant HeardListModel::data(const QModelIndex& index, int role) const
 {
@@ -188,13 +184,22 @@ HeardListWindow::HeardListWindow(QWidget* parent, std::size_t capacity) : QWidge
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);  // many rows in view
     table_->horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics metrics = table_->fontMetrics();
-    const struct { int column; const char* sample; } widths[] = {
-        {HeardListModel::Station, "MMMMMM-15"}, {HeardListModel::Symbol, "/> weather station"},
-        {HeardListModel::Frames, "99999999"}, {HeardListModel::FirstHeard, "2013-07-28 14:05:09"},
-        {HeardListModel::LastHeard, "2013-07-28 14:05:09"}, {HeardListModel::AprsType, "telemetry-meta"},
-        {HeardListModel::Distance, "Distance (km)"}, {HeardListModel::Bearing, "Bearing (°)"},
-        {HeardListModel::Latitude, "-90.00000"}, {HeardListModel::Longitude, "-180.00000"},
-        {HeardListModel::Course, "Course (°)"}, {HeardListModel::Speed, "Speed (km/h)"},
+    const struct {
+        int column;
+        const char* sample;
+    } widths[] = {
+        {HeardListModel::Station, "MMMMMM-15"},
+        {HeardListModel::Symbol, "/> weather station"},
+        {HeardListModel::Frames, "99999999"},
+        {HeardListModel::FirstHeard, "2013-07-28 14:05:09"},
+        {HeardListModel::LastHeard, "2013-07-28 14:05:09"},
+        {HeardListModel::AprsType, "telemetry-meta"},
+        {HeardListModel::Distance, "Distance (km)"},
+        {HeardListModel::Bearing, "Bearing (°)"},
+        {HeardListModel::Latitude, "-90.00000"},
+        {HeardListModel::Longitude, "-180.00000"},
+        {HeardListModel::Course, "Course (°)"},
+        {HeardListModel::Speed, "Speed (km/h)"},
         {HeardListModel::Comment, "Status or comment as long as this"},
         {HeardListModel::Route, "APRS via WIDE1-1*,WIDE2-1"},
     };

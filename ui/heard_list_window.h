@@ -28,8 +28,22 @@ class HeardListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
-        Station, Symbol, Frames, FirstHeard, LastHeard, AprsType, Distance, Bearing,
-        Latitude, Longitude, Course, Speed, Comment, Route, Text, ColumnCount
+        Station,
+        Symbol,
+        Frames,
+        FirstHeard,
+        LastHeard,
+        AprsType,
+        Distance,
+        Bearing,
+        Latitude,
+        Longitude,
+        Course,
+        Speed,
+        Comment,
+        Route,
+        Text,
+        ColumnCount
     };
     static constexpr int kSortRole = Qt::UserRole;
 
@@ -56,8 +70,7 @@ public:
     static constexpr int kRefreshMs = 1000;
 
     // A window of its own that `parent`, when given, owns.
-    explicit HeardListWindow(QWidget* parent = nullptr,
-                             std::size_t capacity = HeardList::kDefaultCapacity);
+    explicit HeardListWindow(QWidget* parent = nullptr, std::size_t capacity = HeardList::kDefaultCapacity);
 
     void Add(const FrameReport& report) { list_.Add(report); }
     void ShowReport(const FrameReport& report) override { Add(report); }

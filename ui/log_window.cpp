@@ -32,11 +32,11 @@ LogWindow* LogWindow::Open(const QString& path, bool decode, const Clock& clock,
     // A folder opens as a file on Linux and only fails to read.
     const bool folder = QFileInfo(path).isDir();
     if (folder || !file->open(QIODevice::ReadOnly)) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Open log"),
-                                    QStringLiteral("Cannot open %1:\n%2")
-                                        .arg(QDir::toNativeSeparators(path),
-                                             folder ? QStringLiteral("Is a directory") : file->errorString()),
-                                    QMessageBox::Ok, owner);
+        auto* box = new QMessageBox(
+            QMessageBox::Warning, QStringLiteral("Open log"),
+            QStringLiteral("Cannot open %1:\n%2")
+                .arg(QDir::toNativeSeparators(path), folder ? QStringLiteral("Is a directory") : file->errorString()),
+            QMessageBox::Ok, owner);
         box->setObjectName(QStringLiteral("openLogFailure"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();  // not modal to the application: the station goes on

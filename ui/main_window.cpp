@@ -184,8 +184,8 @@ void MainWindow::BuildMenus()
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     Named(options->addAction(QStringLiteral("Clear Counter"), this, &MainWindow::ClearCounters), "clearAction");
-    mirrorAction_ = Named(options->addAction(QStringLiteral("mirror incoming data from COM A to COM B")),
-                          "mirrorAction");
+    mirrorAction_ =
+        Named(options->addAction(QStringLiteral("mirror incoming data from COM A to COM B")), "mirrorAction");
     mirrorAction_->setCheckable(true);
     connect(mirrorAction_, &QAction::triggered, this, [this](bool on) { station_.SetMirroring(on); });
 
@@ -205,20 +205,11 @@ void MainWindow::ClearCounters()
     sentCounter_->setText(QString());
 }
 
-void MainWindow::ShowStatistics()
-{
-    ShowWindow<StatisticsWindow>(statistics_, station_.Counts());
-}
+void MainWindow::ShowStatistics() { ShowWindow<StatisticsWindow>(statistics_, station_.Counts()); }
 
-void MainWindow::ShowHeardList()
-{
-    heardList_->Present();
-}
+void MainWindow::ShowHeardList() { heardList_->Present(); }
 
-void MainWindow::ShowAbout()
-{
-    ShowWindow<AboutWindow>(about_);
-}
+void MainWindow::ShowAbout() { ShowWindow<AboutWindow>(about_); }
 
 // The dialog is not modal to the application, so that the station's events
 // are taken up while the user chooses.
@@ -276,15 +267,9 @@ void MainWindow::ShowLatest()
     }
 }
 
-void MainWindow::ShowStatusLine(std::string_view line)
-{
-    statusBox_->AppendLine(line);
-}
+void MainWindow::ShowStatusLine(std::string_view line) { statusBox_->AppendLine(line); }
 
-void MainWindow::ClearStatus()
-{
-    statusBox_->Clear();
-}
+void MainWindow::ClearStatus() { statusBox_->Clear(); }
 
 void MainWindow::ShowReceiveCounts(const Counters& counts)
 {
@@ -304,15 +289,9 @@ void MainWindow::ShowLamps(PortLamps lamps)
     mirrorLamp_->Show(lamps.mirror);
 }
 
-void MainWindow::ShowClock(std::string_view clock)
-{
-    clock_->setText(FromCodePage(clock));
-}
+void MainWindow::ShowClock(std::string_view clock) { clock_->setText(FromCodePage(clock)); }
 
-void MainWindow::ShowLogFailures(const std::vector<std::string>& lines)
-{
-    logFailures_->SetLines(lines);
-}
+void MainWindow::ShowLogFailures(const std::vector<std::string>& lines) { logFailures_->SetLines(lines); }
 
 // The mirror link's labels and counter; its lamp follows the link's state.
 void MainWindow::ShowMirroring(bool on)

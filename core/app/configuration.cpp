@@ -53,10 +53,7 @@ std::string* FieldFor(Fields& c, std::string_view key)
     return nullptr;
 }
 
-bool IsOn(const std::string& field)
-{
-    return field == "YES";
-}
+bool IsOn(const std::string& field) { return field == "YES"; }
 
 // A COM port number field: a whole number from 1 to 32767, nothing else.
 std::optional<std::int16_t> ParsePortNumber(std::string_view field)
@@ -182,10 +179,7 @@ std::string InputLinkLabel(const Settings& settings)
     return SerialLinkLabel("IN (COM ", settings.input);
 }
 
-std::string MirrorLinkLabel(const Settings& settings)
-{
-    return SerialLinkLabel("OUT (COM ", settings.mirror);
-}
+std::string MirrorLinkLabel(const Settings& settings) { return SerialLinkLabel("OUT (COM ", settings.mirror); }
 
 std::string MirrorInEffectLine(const Settings& settings)
 {

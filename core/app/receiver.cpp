@@ -1,10 +1,10 @@
 #include "receiver.h"
 
 #include "decoder/frame_json.h"
-#include "kiss/frame_assembler.h"
 #include "kiss/escapes.h"
-#include "tnc/time_frame.h"
+#include "kiss/frame_assembler.h"
 #include "timesvc/timesvc.h"
+#include "tnc/time_frame.h"
 
 namespace quillon {
 

@@ -11,9 +11,9 @@
 
 #include "app.h"
 #include "decoder/frame_report.h"
+#include "kiss/kiss.h"
 #include "timesvc/clock.h"
 #include "timesvc/timesvc.h"
-#include "kiss/kiss.h"
 
 namespace quillon {
 
@@ -45,11 +45,11 @@ public:
 };
 
 struct ReceiveOptions {
-    ReportOptions report;         // also: TIMEFRAMES=YES writes time frames
+    ReportOptions report;  // also: TIMEFRAMES=YES writes time frames
     // "Decode KISS Frame": the AX.25 header is decoded and the payload dumped;
     // off, every frame is dumped as received.
     bool decode = true;
-    bool buildReports = true;     // off: frames only counted and logged raw
+    bool buildReports = true;  // off: frames only counted and logged raw
     // A raw log read back: its time frames are not frames but the times of
     // the frames behind them, and stamp their reports. A frame without one
     // is stamped with the present time.

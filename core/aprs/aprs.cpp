@@ -1,8 +1,8 @@
 #include "aprs.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace quillon {
@@ -24,10 +24,7 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 bool IsBase91(char c) { return c >= '!' && c <= '{'; }
 
-bool AllDigits(Text s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit);
-}
+bool AllDigits(Text s) { return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit); }
 
 // A whole number of `s`, all of it.
 std::optional<int> ToInt(Text s)
@@ -65,15 +62,9 @@ Text TrimRight(Text s)
     return s;
 }
 
-bool ValidSymbolTable(char c)
-{
-    return c == '/' || c == '\\' || IsUpper(c) || IsDigit(c);
-}
+bool ValidSymbolTable(char c) { return c == '/' || c == '\\' || IsUpper(c) || IsDigit(c); }
 
-bool ValidPosition(const AprsPacket& p)
-{
-    return std::abs(*p.latitude) <= 90 && std::abs(*p.longitude) <= 180;
-}
+bool ValidPosition(const AprsPacket& p) { return std::abs(*p.latitude) <= 90 && std::abs(*p.longitude) <= 180; }
 
 // ---- timestamps -------------------------------------------------------------
 
@@ -121,9 +112,8 @@ bool ReadTimestamp(Text s, system_clock::time_point now, AprsPacket& p)
         return true;
     const year_month_day today{floor<days>(now)};
     if (kind == 'h') {
-        p.time = Latest(now, hours(1), [&](int shift) {
-            return At(year_month_day{sys_days(today) + days(shift)}, a, b, c);
-        });
+        p.time = Latest(now, hours(1),
+                        [&](int shift) { return At(year_month_day{sys_days(today) + days(shift)}, a, b, c); });
     } else {
         p.time = Latest(now, days(1), [&](int shift) {
             const year_month ym = year_month{today.year(), today.month()} + months(shift);
@@ -531,10 +521,10 @@ void ReadPositionAndComment(Text s, AprsPacket& p)
 
 // ---- Mic-E -------------------------------------------------------------------
 
-constexpr std::array<Text, 8> kMicEStandard = {"Emergency", "Priority",  "Special",   "Committed",
-                                                "Returning", "In Service", "En Route", "Off Duty"};
+constexpr std::array<Text, 8> kMicEStandard = {"Emergency", "Priority",   "Special",  "Committed",
+                                               "Returning", "In Service", "En Route", "Off Duty"};
 constexpr std::array<Text, 8> kMicECustom = {"Emergency", "Custom-6", "Custom-5", "Custom-4",
-                                              "Custom-3",  "Custom-2", "Custom-1", "Custom-0"};
+                                             "Custom-3",  "Custom-2", "Custom-1", "Custom-0"};
 
 void ReadMicE(Text info, Text destination, AprsPacket& p)
 {
@@ -657,8 +647,8 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
     if (custom > 0 && standard > 0)
         p.micEMessage = "Unknown";
     else
-        p.micEMessage = custom > 0 ? kMicECustom[static_cast<std::size_t>(code)]
-                                   : kMicEStandard[static_cast<std::size_t>(code)];
+        p.micEMessage =
+            custom > 0 ? kMicECustom[static_cast<std::size_t>(code)] : kMicEStandard[static_cast<std::size_t>(code)];
 
     Text comment = info.substr(9);
     // "xxx}": the altitude in metres above -10000, base 91, at the start of
@@ -681,8 +671,7 @@ void ReadMicE(Text info, Text destination, AprsPacket& p)
 // ---- NMEA --------------------------------------------------------------------
 
 // "4916.45,N" style fields: ddmm.mm and a hemisphere.
-std::optional<double> NmeaAngle(Text value, Text hemisphere, int degreeDigits, char positive,
-                                char negative)
+std::optional<double> NmeaAngle(Text value, Text hemisphere, int degreeDigits, char positive, char negative)
 {
     if (value.size() < static_cast<std::size_t>(degreeDigits + 2) || hemisphere.size() != 1)
         return std::nullopt;
@@ -851,8 +840,8 @@ void ReadStatus(Text s, system_clock::time_point now, AprsPacket& p)
     } else {
         // "IO91SX/G" or "IO91/G": a Maidenhead locator and a symbol.
         const auto locator = [&](std::size_t n) {
-            return s.size() >= n + 2 && s[0] >= 'A' && s[0] <= 'R' && s[1] >= 'A' && s[1] <= 'R' &&
-                   IsDigit(s[2]) && IsDigit(s[3]) &&
+            return s.size() >= n + 2 && s[0] >= 'A' && s[0] <= 'R' && s[1] >= 'A' && s[1] <= 'R' && IsDigit(s[2]) &&
+                   IsDigit(s[3]) &&
                    (n == 4 || (std::tolower(static_cast<unsigned char>(s[4])) >= 'a' &&
                                std::tolower(static_cast<unsigned char>(s[4])) <= 'x' &&
                                std::tolower(static_cast<unsigned char>(s[5])) >= 'a' &&
@@ -963,8 +952,8 @@ void ReadThirdParty(Text s, system_clock::time_point now, int depth, AprsPacket&
     const Text header = s.substr(0, colon);
     const Text route = header.substr(gt + 1);
     const std::size_t comma = route.find(',');
-    auto inner = std::make_shared<AprsPacket>(DecodeInformation(s.substr(colon + 1),
-                                                                route.substr(0, comma), now, depth + 1));
+    auto inner =
+        std::make_shared<AprsPacket>(DecodeInformation(s.substr(colon + 1), route.substr(0, comma), now, depth + 1));
     inner->source = header.substr(0, gt);
     inner->destination = route.substr(0, comma);
     if (inner->destination.empty()) {
@@ -1014,8 +1003,7 @@ AprsPacket DecodeInformation(Text info, Text destination, system_clock::time_poi
     case 0x1C:
     case 0x1D: ReadMicE(info, destination, p); break;
     case '$':
-        if (info.starts_with("$GP") || info.starts_with("$GN") || info.starts_with("$GL") ||
-            info.starts_with("$GA"))
+        if (info.starts_with("$GP") || info.starts_with("$GN") || info.starts_with("$GL") || info.starts_with("$GA"))
             ReadNmea(info, now, p);
         break;
     case ';': ReadObject(s, now, p); break;
@@ -1039,8 +1027,8 @@ AprsPacket DecodeInformation(Text info, Text destination, system_clock::time_poi
         break;
     default:
         // A position whose "!" comes later, within the first 40 characters.
-        if (const std::size_t bang = info.find('!'); bang != Text::npos && bang < 40 && bang > 0 &&
-                                                     bang + 1 < info.size() && IsDigit(info[bang + 1]))
+        if (const std::size_t bang = info.find('!');
+            bang != Text::npos && bang < 40 && bang > 0 && bang + 1 < info.size() && IsDigit(info[bang + 1]))
             ReadPositionReport('!', info.substr(bang + 1), now, p);
         break;
     }
@@ -1056,9 +1044,8 @@ AprsPacket DecodeInformation(Text info, Text destination, system_clock::time_poi
 std::string_view AprsTypeName(AprsType type)
 {
     static constexpr std::array<Text, 16> kNames = {
-        "position", "object",        "item",  "message", "ack",          "reject",
-        "bulletin", "status",        "weather", "telemetry", "telemetry-meta", "query",
-        "capabilities", "third-party", "user-defined", "unknown"};
+        "position", "object",    "item",           "message", "ack",          "reject",      "bulletin",     "status",
+        "weather",  "telemetry", "telemetry-meta", "query",   "capabilities", "third-party", "user-defined", "unknown"};
     return kNames[static_cast<std::size_t>(type)];
 }
 

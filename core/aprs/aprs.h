@@ -75,16 +75,16 @@ struct AprsInput {
 };
 
 struct AprsWeather {
-    std::optional<int> windDirection;  // degrees
-    std::optional<double> windSpeed;   // m/s, sustained
-    std::optional<double> windGust;    // m/s
-    std::optional<double> temperature; // degrees Celsius
-    std::optional<double> rain1h;      // mm
-    std::optional<double> rain24h;     // mm
+    std::optional<int> windDirection;    // degrees
+    std::optional<double> windSpeed;     // m/s, sustained
+    std::optional<double> windGust;      // m/s
+    std::optional<double> temperature;   // degrees Celsius
+    std::optional<double> rain1h;        // mm
+    std::optional<double> rain24h;       // mm
     std::optional<double> rainMidnight;  // mm
-    std::optional<int> humidity;       // percent
-    std::optional<double> pressure;    // hPa
-    std::optional<int> luminosity;     // W/m2
+    std::optional<int> humidity;         // percent
+    std::optional<double> pressure;      // hPa
+    std::optional<int> luminosity;       // W/m2
 };
 
 struct AprsTelemetry {
@@ -107,17 +107,17 @@ struct AprsPacket {
     // Decimal degrees, north and east positive; both or neither.
     std::optional<double> latitude;
     std::optional<double> longitude;
-    int ambiguity = 0;  // digits blanked in an uncompressed position, 0 to 4
+    int ambiguity = 0;     // digits blanked in an uncompressed position, 0 to 4
     char symbolTable = 0;  // '/', '\\' or an overlay; 0 without a symbol
     char symbolCode = 0;
 
-    std::optional<int> course;      // degrees, 1 to 360 (0: not known)
-    std::optional<double> speed;    // km/h
-    std::optional<double> altitude; // m
-    std::string_view phg;           // "7220" of "PHG7220"
-    std::optional<double> range;    // km, from RNG or compressed cs bytes
-    std::string_view dfs;           // "2360" of "DFS2360"
-    std::string_view micEMessage;   // "En Route", "Emergency", "Custom-3", ...
+    std::optional<int> course;       // degrees, 1 to 360 (0: not known)
+    std::optional<double> speed;     // km/h
+    std::optional<double> altitude;  // m
+    std::string_view phg;            // "7220" of "PHG7220"
+    std::optional<double> range;     // km, from RNG or compressed cs bytes
+    std::string_view dfs;            // "2360" of "DFS2360"
+    std::string_view micEMessage;    // "En Route", "Emergency", "Custom-3", ...
     std::string comment;
 
     std::optional<bool> messaging;  // positions: the station takes messages

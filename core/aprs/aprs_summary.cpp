@@ -29,13 +29,12 @@ void AppendQuoted(std::string& line, std::string_view text)
 
 // `value` with `decimals` decimals between `before` and `after`; a negative
 // `decimals` gives the shortest form.
-void AppendNumber(std::string& line, std::string_view before, double value, int decimals,
-                  std::string_view after = {})
+void AppendNumber(std::string& line, std::string_view before, double value, int decimals, std::string_view after = {})
 {
     char text[64];
-    const auto end = decimals < 0 ? std::to_chars(text, text + sizeof text, value).ptr
-                                  : std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
-                                                  decimals).ptr;
+    const auto end = decimals < 0
+                         ? std::to_chars(text, text + sizeof text, value).ptr
+                         : std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
     line.append(before).append(text, end).append(after);
 }
 

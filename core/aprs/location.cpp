@@ -57,7 +57,12 @@ std::optional<GeoPoint> Maidenhead(std::string_view text)
 {
     if (text.size() != 4 && text.size() != 6 && text.size() != 8)
         return std::nullopt;
-    struct Pair { char first; char last; double longitudeStep; double latitudeStep; };
+    struct Pair {
+        char first;
+        char last;
+        double longitudeStep;
+        double latitudeStep;
+    };
     static constexpr Pair kPairs[] = {
         {'A', 'R', 20.0, 10.0}, {'0', '9', 2.0, 1.0}, {'A', 'X', 5.0 / 60, 2.5 / 60}, {'0', '9', 0.5 / 60, 0.25 / 60}};
     GeoPoint point{-90.0, -180.0};

@@ -12,6 +12,8 @@ namespace {
 constexpr char kFirstCode = '!';
 constexpr std::size_t kCodes = '~' - '!' + 1;
 
+// The tables are laid out by hand, a row of symbols to a comment.
+// clang-format off
 constexpr std::string_view kPrimary[] = {
     "police", "", "digipeater", "phone", "DX cluster", "HF gateway", "small aircraft",   // ! " # $ % & '
     "mobile satellite station", "wheelchair", "snowmobile", "Red Cross", "Boy Scouts",  // ( ) * + ,
@@ -51,6 +53,7 @@ constexpr std::string_view kAlternate[] = {
     "flooding", "wreck", "Skywarn", "shelter",                                          // w x y z
     "", "", "", "",                                                                     // { | } ~
 };
+// clang-format on
 
 static_assert(std::size(kPrimary) == kCodes && std::size(kAlternate) == kCodes);
 

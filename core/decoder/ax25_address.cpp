@@ -45,8 +45,7 @@ Address ReadAddress(const DecoderState& dec, int position, std::string& text)
             text.push_back(c);
     }
     const std::uint8_t ssidByte = FrameByteOr(dec, position + 6, kMissingSsidByte);
-    const Address address{SsidOf(ssidByte), (ssidByte & kExtensionBit) != 0,
-                          (ssidByte & kRepeatedBit) != 0};
+    const Address address{SsidOf(ssidByte), (ssidByte & kExtensionBit) != 0, (ssidByte & kRepeatedBit) != 0};
     if (address.ssid != 0) {
         char digits[4];
         const auto end = std::to_chars(digits, digits + sizeof digits, address.ssid).ptr;

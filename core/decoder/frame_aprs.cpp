@@ -37,8 +37,7 @@ std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::
     for (int slot = 1; slot <= count; ++slot) {
         const std::string_view call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
         const bool repeated = dec.DigipeaterRepeated[static_cast<std::size_t>(slot)];
-        digipeaters[static_cast<std::size_t>(slot - 1)] = {repeated ? call.substr(0, call.size() - 1) : call,
-                                                           repeated};
+        digipeaters[static_cast<std::size_t>(slot - 1)] = {repeated ? call.substr(0, call.size() - 1) : call, repeated};
     }
     return DecodeAprs({.source = dec.SourceCall,
                        .destination = dec.DestinationCall,
@@ -73,7 +72,8 @@ std::string Tnc2Line(const DecoderState& dec)
     }
     line.push_back(':');
     line.append(reinterpret_cast<const char*>(payload.data()), payload.size());
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, '.');
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, '.');
     return line;
 }
 

@@ -18,8 +18,7 @@ bool HeaderIsWhole(const DecoderState& dec);
 // Decodes the payload of a UI frame with PID F0 and a whole header as APRS;
 // nullopt for any other frame. The packet's views point into `dec`, which
 // must outlive it (and not move). `time` is the frame's time, for timestamps.
-std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec,
-                                          std::chrono::system_clock::time_point time);
+std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::system_clock::time_point time);
 
 // The frame in the TNC2 monitor form APRS tools read, without line end:
 // "SRC>DST,DIGI1,DIGI2*,DIGI3:payload", the "*" behind the last digipeater

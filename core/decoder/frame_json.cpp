@@ -73,7 +73,7 @@ void AppendUtc(std::string& line, std::chrono::system_clock::time_point t)
     const sys_days day = floor<days>(t);
     const year_month_day date{day};
     const hh_mm_ss<seconds> clock{floor<seconds>(t - day)};
-    const int fields[] = {int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
+    const int fields[] = {int(date.year()),           int(unsigned(date.month())),  int(unsigned(date.day())),
                           int(clock.hours().count()), int(clock.minutes().count()), int(clock.seconds().count())};
     char text[] = "\"0000-00-00T00:00:00Z\"";
     static constexpr int kEnds[] = {5, 8, 11, 14, 17, 20};  // one past each field's last digit

@@ -7,8 +7,8 @@
 #include "decode.h"
 #include "frame_aprs.h"
 #include "text/hex.h"
-#include "tnc/time_frame.h"
 #include "timesvc/timesvc.h"
+#include "tnc/time_frame.h"
 
 namespace quillon {
 
@@ -17,8 +17,7 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 constexpr std::size_t kBytesPerDumpLine = 20;
-constexpr std::string_view kSeparator =
-    "\r__________________________________________________________________\r";
+constexpr std::string_view kSeparator = "\r__________________________________________________________________\r";
 
 void AppendDecimal(std::string& text, int n)
 {
@@ -120,8 +119,9 @@ std::span<const std::uint8_t> PayloadOf(const DecoderState& dec)
 {
     if (dec.PayloadStart < 1 || dec.PayloadStart >= dec.DecodedFrameLength)
         return {};
-    return Bytes(dec.DecodedFrame).subspan(static_cast<std::size_t>(dec.PayloadStart),
-                                           static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
+    return Bytes(dec.DecodedFrame)
+        .subspan(static_cast<std::size_t>(dec.PayloadStart),
+                 static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
 }
 
 std::string_view FrameTypeText(std::uint8_t command)
@@ -134,8 +134,7 @@ std::string_view FrameTypeText(std::uint8_t command)
     }
 }
 
-FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
-                        const Clock& clock)
+FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options, const Clock& clock)
 {
     FrameReport report;
     report.time = clock.Now();

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "text/console.h"
 #include "decoder.h"
-#include "timesvc/clock.h"
 #include "kiss/kiss.h"
+#include "text/console.h"
+#include "timesvc/clock.h"
 
 namespace quillon {
 
@@ -60,7 +60,6 @@ std::string PayloadText(std::span<const std::uint8_t> bytes);
 // alone. The timestamps come from `clock`; the caller notes the last-frame
 // time afterwards.
 
-FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options,
-                        const Clock& clock);
+FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions& options, const Clock& clock);
 
 }  // namespace quillon

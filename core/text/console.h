@@ -14,7 +14,7 @@ inline constexpr std::uint32_t Grey = 0x808080;
 inline constexpr std::uint32_t Red = 0x0000FF;
 inline constexpr std::uint32_t Green = 0x008000;
 inline constexpr std::uint32_t Blue = 0xFF0000;
-inline constexpr std::uint32_t Purple = 0x800080;  // the APRS line
+inline constexpr std::uint32_t Purple = 0x800080;          // the APRS line
 inline constexpr std::uint32_t DisabledText = 0x80000011;  // system colour 17
 inline constexpr std::uint32_t kSystemColourFlag = 0x80000000;
 }  // namespace colour

@@ -187,8 +187,8 @@ void ConsoleText::Seal()
     scratch_.assign(open_.text);
     scratch_.append(reinterpret_cast<const char*>(open_.colours.data()), coloursSize);
     std::string packed(std::size_t(LZ4_compressBound(int(scratch_.size()))), '\0');
-    const int packedSize = LZ4_compress_default(scratch_.data(), packed.data(), int(scratch_.size()),
-                                                int(packed.size()));
+    const int packedSize =
+        LZ4_compress_default(scratch_.data(), packed.data(), int(scratch_.size()), int(packed.size()));
     if (packedSize <= 0)
         throw std::runtime_error("console text: compression failed");
 
@@ -325,10 +325,11 @@ ConsoleText::Line ConsoleText::LineAt(LineNumber number) const
     const Unpacked& u = Open(ChunkOfLine(line));
     const std::size_t index = std::size_t(line - u.firstLine);
     const std::size_t begin = u.lineStarts[index];
-    const std::size_t end = index + 1 < u.lineStarts.size() ? u.lineStarts[index + 1] - 1
-                                                            : u.text.size() - (&u == &open_ ? 0 : 1);
+    const std::size_t end =
+        index + 1 < u.lineStarts.size() ? u.lineStarts[index + 1] - 1 : u.text.size() - (&u == &open_ ? 0 : 1);
     const auto first = std::upper_bound(u.colours.begin(), u.colours.end(), begin,
-                                        [](std::size_t o, const ColourChange& c) { return o < c.offset; }) - 1;
+                                        [](std::size_t o, const ColourChange& c) { return o < c.offset; }) -
+                       1;
     return {TextPosition(u.start + begin), std::string_view(u.text).substr(begin, end - begin),
             std::span(first, u.colours.end()), TextPosition(u.start)};
 }
@@ -367,7 +368,8 @@ std::optional<std::uint64_t> ConsoleText::FindIn(std::size_t chunk, std::string_
     // text keeps no more unpacked than one chunk.
     std::string_view text;
     std::uint64_t start = 0;
-    const auto cached = std::find_if(recent_.begin(), recent_.end(), [&](const Unpacked& u) { return u.chunk == chunk; });
+    const auto cached =
+        std::find_if(recent_.begin(), recent_.end(), [&](const Unpacked& u) { return u.chunk == chunk; });
     if (chunk == chunks_.size() || cached != recent_.end()) {
         const Unpacked& u = chunk == chunks_.size() ? open_ : *cached;
         text = u.text;
@@ -429,8 +431,8 @@ std::size_t ConsoleText::HeldBytes() const
 {
     std::size_t bytes = chunks_.capacity() * sizeof(Chunk) + open_.text.capacity() +
                         open_.lineStarts.capacity() * sizeof(std::uint32_t) +
-                        open_.colours.capacity() * sizeof(ColourChange) + scratch_.capacity() +
-                        lowered_.capacity() + readBack_.capacity() + inMemory_;
+                        open_.colours.capacity() * sizeof(ColourChange) + scratch_.capacity() + lowered_.capacity() +
+                        readBack_.capacity() + inMemory_;
     for (const Unpacked& u : recent_)
         bytes += u.text.capacity() + u.lineStarts.capacity() * sizeof(std::uint32_t) +
                  u.colours.capacity() * sizeof(ColourChange);

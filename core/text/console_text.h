@@ -148,7 +148,7 @@ private:
     mutable std::string scratch_;  // a chunk being packed, or unpacked to be searched
     mutable std::string lowered_;  // the part of a chunk being searched, in lower case
     std::size_t budget_;
-    std::size_t inMemory_ = 0;    // compressed bytes of the chunks in memory
+    std::size_t inMemory_ = 0;       // compressed bytes of the chunks in memory
     std::size_t firstInMemory_ = 0;  // the chunks before it are in the file
     int file_ = -1;
     int fileError_ = 0;

@@ -5,10 +5,7 @@ namespace quillon {
 namespace {
 class SystemRealClock : public Clock {
 public:
-    std::chrono::system_clock::time_point Now() const override
-    {
-        return std::chrono::system_clock::now();
-    }
+    std::chrono::system_clock::time_point Now() const override { return std::chrono::system_clock::now(); }
 };
 }  // namespace
 

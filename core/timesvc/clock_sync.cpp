@@ -29,8 +29,7 @@ std::int64_t SecondsSince1900(const std::string& reply)
 
 std::string DataReceivedLine(std::string_view bytes, std::int64_t bytesTotal)
 {
-    const std::size_t shown =
-        bytesTotal <= 0 ? 0 : std::min(bytes.size(), static_cast<std::size_t>(bytesTotal));
+    const std::size_t shown = bytesTotal <= 0 ? 0 : std::min(bytes.size(), static_cast<std::size_t>(bytesTotal));
     std::string line = "data received: ";
     line.reserve(line.size() + 3 * shown + 32);
     for (std::size_t i = 0; i < shown; ++i) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "text/console.h"
 #include "clock_setter.h"
+#include "text/console.h"
 
 namespace quillon {
 

@@ -19,16 +19,15 @@ std::int32_t WholeSecondsBetween(DateTime from, DateTime to)
 
 }  // namespace
 
-std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
-                                           DateTime now)
+std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime, DateTime now)
 {
     state.IdleSeconds = WholeSecondsBetween(lastFrameTime, now);
     if (state.IdleSeconds == 0) {
         state.PreviousGapSeconds = state.LastIdleSeconds;
         return std::nullopt;
     }
-    std::string line = std::to_string(state.IdleSeconds) + " sec since last packet [" +
-                       std::to_string(state.PreviousGapSeconds) + "]";
+    std::string line =
+        std::to_string(state.IdleSeconds) + " sec since last packet [" + std::to_string(state.PreviousGapSeconds) + "]";
     state.LastIdleSeconds = state.IdleSeconds;
     return line;
 }

@@ -28,8 +28,7 @@ namespace quillon {
 // One tick's idle-line step, given the last frame time and the present UTC
 // time. Updates the counters and gives the line to append (without CR LF),
 // or nothing when the present second is the last frame's.
-std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime,
-                                           DateTime now);
+std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime, DateTime now);
 
 // The ticks fall at .900 of each UTC second, late in it, so that the tick
 // after a frame almost always falls into the frame's own second and the

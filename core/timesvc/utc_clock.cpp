@@ -37,22 +37,19 @@ Civil ToCivil(DateTime t)
     const auto day = std::chrono::floor<std::chrono::days>(t);
     const std::chrono::year_month_day ymd{day};
     const std::chrono::hh_mm_ss hms{t - day};
-    return {int(ymd.year()), unsigned(ymd.month()), unsigned(ymd.day()),
-            unsigned(hms.hours().count()), unsigned(hms.minutes().count()),
+    return {int(ymd.year()),
+            unsigned(ymd.month()),
+            unsigned(ymd.day()),
+            unsigned(hms.hours().count()),
+            unsigned(hms.minutes().count()),
             unsigned(hms.seconds().count())};
 }
 
 }  // namespace
 
-DateTime UtcNow(const Clock& clock)
-{
-    return std::chrono::floor<std::chrono::seconds>(clock.Now());
-}
+DateTime UtcNow(const Clock& clock) { return std::chrono::floor<std::chrono::seconds>(clock.Now()); }
 
-std::string UtcTimestamp(const Clock& clock)
-{
-    return FormatTimestamp(clock.Now());
-}
+std::string UtcTimestamp(const Clock& clock) { return FormatTimestamp(clock.Now()); }
 
 std::string FormatTimestamp(std::chrono::system_clock::time_point t)
 {
@@ -70,8 +67,8 @@ std::string FormatDateTime(DateTime t)
     const Civil c = ToCivil(t);
     if (c.year < 0 || c.year > 9999) {
         char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02u:%02u:%02u", c.year, c.month, c.day, c.hour,
-                      c.minute, c.second);
+        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02u:%02u:%02u", c.year, c.month, c.day, c.hour, c.minute,
+                      c.second);
         return buffer;
     }
     std::string text = "0000-00-00 00:00:00";
@@ -100,8 +97,7 @@ std::string FormatLogStem(DateTime t)
 {
     const Civil c = ToCivil(t);
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02u%02u%04d_%02u%02u", c.day, c.month, c.year, c.hour,
-                  c.minute);
+    std::snprintf(buffer, sizeof buffer, "%02u%02u%04d_%02u%02u", c.day, c.month, c.year, c.hour, c.minute);
     return buffer;
 }
 
@@ -119,8 +115,7 @@ std::optional<std::chrono::system_clock::time_point> ParseTimestamp(std::string_
     const sys_days last = floor<days>(system_clock::time_point::max()) - days{1};
     if (!date.ok() || sys_days{date} < first || sys_days{date} > last || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
-    return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} +
-           milliseconds{Number(stamp, 20, 3)};
+    return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} + milliseconds{Number(stamp, 20, 3)};
 }
 
 }  // namespace quillon

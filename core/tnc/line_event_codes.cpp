@@ -16,10 +16,7 @@ int Steps(std::uint32_t before, std::uint32_t after)
     return int(std::min<std::uint32_t>(after - before, kMaxCodesPerKind));
 }
 
-void Repeat(std::vector<int>& codes, int code, int times)
-{
-    codes.insert(codes.end(), std::size_t(times), code);
-}
+void Repeat(std::vector<int>& codes, int code, int times) { codes.insert(codes.end(), std::size_t(times), code); }
 
 struct Line {
     int code;

@@ -30,14 +30,8 @@ std::string LinkLostLine(std::string_view link, std::string_view reason)
     return std::string(link) + " lost: " + std::string(reason);
 }
 
-std::string LinkReopenedLine(std::string_view link)
-{
-    return std::string(link) + " reopened";
-}
+std::string LinkReopenedLine(std::string_view link) { return std::string(link) + " reopened"; }
 
-std::string LinkConnectedLine(std::string_view link)
-{
-    return std::string(link) + " connected";
-}
+std::string LinkConnectedLine(std::string_view link) { return std::string(link) + " connected"; }
 
 }  // namespace quillon

@@ -36,22 +36,32 @@ std::optional<SerialSettings> ParseSerialSettings(std::string_view text)
         return std::nullopt;
 
     using Parity = SerialSettings::Parity;
-    if (parityText == "N" || parityText == "n") s.parity = Parity::None;
-    else if (parityText == "E" || parityText == "e") s.parity = Parity::Even;
-    else if (parityText == "O" || parityText == "o") s.parity = Parity::Odd;
-    else if (parityText == "M" || parityText == "m") s.parity = Parity::Mark;
-    else if (parityText == "S" || parityText == "s") s.parity = Parity::Space;
-    else return std::nullopt;
+    if (parityText == "N" || parityText == "n")
+        s.parity = Parity::None;
+    else if (parityText == "E" || parityText == "e")
+        s.parity = Parity::Even;
+    else if (parityText == "O" || parityText == "o")
+        s.parity = Parity::Odd;
+    else if (parityText == "M" || parityText == "m")
+        s.parity = Parity::Mark;
+    else if (parityText == "S" || parityText == "s")
+        s.parity = Parity::Space;
+    else
+        return std::nullopt;
 
     if (dataText.size() != 1 || dataText[0] < '5' || dataText[0] > '8')
         return std::nullopt;
     s.dataBits = dataText[0] - '0';
 
     using StopBits = SerialSettings::StopBits;
-    if (stopText == "1") s.stopBits = StopBits::One;
-    else if (stopText == "1.5") s.stopBits = StopBits::OneAndHalf;
-    else if (stopText == "2") s.stopBits = StopBits::Two;
-    else return std::nullopt;
+    if (stopText == "1")
+        s.stopBits = StopBits::One;
+    else if (stopText == "1.5")
+        s.stopBits = StopBits::OneAndHalf;
+    else if (stopText == "2")
+        s.stopBits = StopBits::Two;
+    else
+        return std::nullopt;
     return s;
 }
 

@@ -4,10 +4,7 @@
 
 namespace quillon {
 
-std::string ScriptNotSentLine(std::string_view fileName)
-{
-    return std::string(fileName) + " not sent: KISS over TCP";
-}
+std::string ScriptNotSentLine(std::string_view fileName) { return std::string(fileName) + " not sent: KISS over TCP"; }
 
 std::string TranslateScriptLine(std::string_view line)
 {
@@ -31,8 +28,7 @@ std::string ScriptRefusedLine(std::string_view fileName)
 }
 
 void RunTncScript(std::string_view fileName, std::string_view text, std::string_view refusal,
-                  const std::function<bool()>& portOpen,
-                  const std::function<bool(std::string_view bytes)>& output,
+                  const std::function<bool()>& portOpen, const std::function<bool(std::string_view bytes)>& output,
                   const AppendStatusLine& appendStatus)
 {
     appendStatus("read " + std::string(fileName));

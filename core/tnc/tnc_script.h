@@ -39,8 +39,7 @@ std::string ScriptRefusedLine(std::string_view fileName);
 // empty text or a closed port sends nothing; the two messages appear all
 // the same.
 void RunTncScript(std::string_view fileName, std::string_view text, std::string_view refusal,
-                  const std::function<bool()>& portOpen,
-                  const std::function<bool(std::string_view bytes)>& output,
+                  const std::function<bool()>& portOpen, const std::function<bool(std::string_view bytes)>& output,
                   const AppendStatusLine& appendStatus);
 
 }  // namespace quillon
