@@ -1,11 +1,8 @@
 // The main window in-process, offscreen, on a station in a throw-away program folder.
-#include <QLayout>
 #include <gtest/gtest.h>
 
-#include "about_window.h"
 #include "frames.h"
 #include "program.h"
-#include "statistics_window.h"
 #include "text_areas.h"
 #include "window_fixtures.h"
 
@@ -44,6 +41,8 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     EXPECT_EQ(lamps(), "1+0-");
     w.station->Tick();
     EXPECT_EQ(w.Label("clock"), "14:05:09");
+    w.window->close();
+    EXPECT_TRUE(w.station->Stopped());
 }
 
 // A console whose temporary file cannot be made says so once in the status box.
@@ -65,48 +64,20 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// In a small window the status box gives up lines and the console keeps most of the room.
-TEST(Window, ASmallWindowGivesItsHeightToTheConsole)
+// Esc closes the find bar and gives the keys back to the console, not to the status box or buttons after it.
+TEST(Window, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 {
-    Window w("");
+    Window w;
     w.window->show();
-    const QWidget& console = *w.Find<QWidget>("frameBox");
-    const StatusBox& status = w.window->Status();
-    const auto resize = [&](int height) {
-        w.window->resize(820, height);
-        w.window->centralWidget()->layout()->activate();
-    };
-    resize(640);
-    EXPECT_EQ(status.height(), status.maximumHeight());
-    const int full = status.height();
-    for (const int height : {330, 280}) {
-        resize(height);
-        ASSERT_LT(console.height(), console.sizeHint().height()) << height << ": not a small window";
-        EXPECT_LT(status.height(), full) << height;
-        EXPECT_GE(console.height(), 2 * status.height()) << height;
-    }
-}
-
-TEST(Window, TheStatisticsAndAboutWindowsOutliveTheMainWindow)
-{
-    Window w("HEXFILE=YES\r\n", "KISS ON");
-    EXPECT_EQ(w.window->Status().Text(), "read tnc_init.txt\r\ndone\r\n");
-    ASSERT_TRUE(w.Send(Kiss({{"N0CALL"}, {"DL1ABC", 1}, {}, 0x21, {}, ""})));
-    for (const char* entry : {"statisticsAction", "statisticsAction", "aboutAction"})
-        w.Trigger(entry);
-    w.window->close();
-    EXPECT_TRUE(w.station->Stopped());
-    QString stats, about;  // the windows still open: one of each
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* statistics = qobject_cast<StatisticsWindow*>(top); statistics && statistics->isVisible())
-            stats += statistics->Text().PlainText();
-        if (auto* aboutWindow = qobject_cast<AboutWindow*>(top); aboutWindow && aboutWindow->isVisible())
-            about += aboutWindow->findChild<QLabel*>("version")->text() +
-                     (aboutWindow->findChild<QLabel*>("icon")->pixmap().isNull() ? "" : " and the icon");
-        top->close();
-    }
-    EXPECT_EQ(stats, "Statistics\n\n18 Bytes received\n1 Frames decoded\n0 TFESC received\n0 TFEND received\n");
-    EXPECT_EQ(about, "Version 8.5    (28 July 2013) and the icon");
+    w.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+    ConsoleArea& area = w.window->Console();
+    area.setFocus();
+    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(area.FindField()->hasFocus());
+    QTest::keyClick(area.FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area.FindField()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &area);
 }
 
 }  // namespace
