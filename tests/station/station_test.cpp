@@ -103,8 +103,7 @@ TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirro
     EXPECT_EQ(s.view.lamps, (PortLamps{Lamp::Green, Lamp::Off}));
 }
 
-// APRS=YES adds what an APRS frame says to its report; MY_LOCATION reaches the views at the start, or is
-// said not to be understood.
+// APRS=YES adds the APRS line to a report; MY_LOCATION reaches the views at the start, or is said not understood.
 TEST(Station, AprsAndTheOwnLocationComeFromTheSettings)
 {
     struct OwnPlace final : StationView {
@@ -136,8 +135,7 @@ TEST(Station, AprsAndTheOwnLocationComeFromTheSettings)
     }
 }
 
-// A mirror device that does not read: once the link's queue is full, frames are dropped whole and counted;
-// the device reads at last a KISS stream of received frames, whole, in order.
+// A mirror device that does not read: frames over the link's queue are dropped whole and counted.
 TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndCounted)
 {
     Running s("MIRROR=YES\r\n");  // COM2's master is not read while the frames come
@@ -266,8 +264,7 @@ TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
     }
 }
 
-// Logs renamed away, the dump log cannot be created anew (a folder in its place): the raw log alone is
-// said reopened, and the tick after the folder has gone opens the dump log, without another request.
+// Logs renamed away, a folder where the dump log goes: the raw log alone reopens, the dump log at a later tick.
 TEST(Station, AReopenedLogThatCannotBeCreatedOpensAtALaterTick)
 {
     Running s("TIMEFRAMES=NO\r\n");

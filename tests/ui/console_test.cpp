@@ -1,5 +1,4 @@
-// The console on its own, offscreen through the real widget (its mouse, keys, bars and colours), its copies
-// over the clipboard's limit, and the status box.
+// The console offscreen through the real widget: mouse, keys, bars, colours, big copies; the status box.
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -197,7 +196,9 @@ TEST(ConsoleExport, ASelectionOverTheLimitIsSavedToAFileAsTheClipboardWouldHaveH
 
     enum class Expect { Clipboard, Selection, Whole, Nothing };
     // Everything selected or a part; a file name of "": the file dialog cancelled.
-    struct Case { const char* what; std::uint64_t limit; bool everything; Choice choice; const char* file; Expect expect; std::string asked; };
+    struct Case {
+        const char* what; std::uint64_t limit; bool everything; Choice choice; const char* file; Expect expect; std::string asked;
+    };
     const std::string partAsked = std::to_string(part) + " bytes, or the whole; ";
     const Case cases[] = {
         {"at the limit, the clipboard", part, false, Choice::Selection, "", Expect::Clipboard, ""},
@@ -312,8 +313,7 @@ Row Grab(ConsoleArea& area, int row)
     return found;
 }
 
-// 300 glyphs of a fractional advance, which a grid of whole pixels drifts away from: a drag across each
-// selects it alone, on a box over it alone.
+// 300 glyphs of a fractional advance: a drag across each selects that glyph alone, on a box over it alone.
 TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -370,25 +370,19 @@ TEST(ConsoleView, TheHorizontalBarReachesTheEndOfTheLongestLineAndMovesTheTextIt
     area.verticalScrollBar()->setValue(0);
     QScrollBar& bar = *area.horizontalScrollBar();
     QApplication::processEvents();  // the bars are shown or hidden after their range changed
-    ASSERT_TRUE(bar.isVisible());
     const qreal row = 5.5 * LineHeight(area);  // the long line
     const auto placeAt = [&](qreal x) {
         Mouse(area, QEvent::MouseButtonPress, {x, row}, Qt::LeftButton);
         Mouse(area, QEvent::MouseButtonRelease, {x, row}, Qt::NoButton);
         return int(area.SelectionStart() - longStart);
     };
-    const qreal left = 4 + Advance(area) / 4;
-    const qreal right = area.viewport()->width() - 1;
-
-    EXPECT_EQ(placeAt(left), 0);
     bar.setValue(bar.maximum());
-    EXPECT_EQ(placeAt(left), bar.maximum());
-    EXPECT_EQ(placeAt(right), 300) << "the line's end is in view";
+    EXPECT_EQ(placeAt(4 + Advance(area) / 4), bar.maximum());
+    EXPECT_EQ(placeAt(area.viewport()->width() - 1), 300) << "the line's end is in view";
     EXPECT_EQ(bar.maximum(), 300 - int((area.viewport()->width() - 4) / Advance(area)));
 }
 
-// A drag while reports arrive selects what was seen (under X, the primary selection too): the view holds
-// still while the button is down, the cue counts the reports; a click that selects nothing lets it follow.
+// A drag while reports arrive selects what was seen (X: the primary selection too); a bare click lets it follow.
 TEST(ConsoleView, ADragWhileReportsArriveSelectsWhatIsSeen)
 {
     Shown shown;

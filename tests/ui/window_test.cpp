@@ -1,5 +1,4 @@
-// The main window, the heard list and old raw logs' windows in-process, offscreen, on a station in a
-// throw-away program folder.
+// The main window, the heard list and old logs' windows, offscreen, on a station in a throw-away folder.
 #include <QDir>
 #include <QFileDialog>
 #include <QItemSelectionModel>
@@ -208,24 +207,7 @@ TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt
     ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
 }
 
-// The console's text for a raw log read back through the receive pipeline.
-QString ReportsOf(const std::string& log, bool decode, const Clock& clock)
-{
-    struct Collect final : ReceiveSink {
-        std::string text;
-        void Report(const FrameReport& r) override
-        {
-            for (const ConsoleRun& run : r.console)
-                text += run.text;
-        }
-    } sink;
-    Receiver receiver(clock, {.report = {}, .decode = decode, .buildReports = true, .readLogTimes = true});
-    receiver.Feed(log, sink);
-    return ToDisplayText(sink.text);
-}
-
-// A log with noise and an untimed last frame (stamped with the station's clock): the window shows what
-// the pipeline reports for it, decoded or raw as the switch stood, and logs and counts nothing.
+// A log with noise and an untimed last frame: shown as the pipeline reports it, logged and counted nowhere.
 TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood)
 {
     for (const bool decode : {true, false}) {
@@ -248,7 +230,12 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
         ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
 
-        EXPECT_TRUE(shown->Console().PlainText() == ReportsOf(log, decode, w.clock));
+        struct Collect final : ReceiveSink {  // the log read back through the receive pipeline
+            std::string text;
+            void Report(const FrameReport& r) override { for (const ConsoleRun& run : r.console) text += run.text; }
+        } sink;
+        Receiver(w.clock, {.report = {}, .decode = decode, .buildReports = true, .readLogTimes = true}).Feed(log, sink);
+        EXPECT_TRUE(shown->Console().PlainText() == ToDisplayText(sink.text));
         EXPECT_EQ(shown->StatusText().toStdString() + ", " + std::to_string(handedOn), "301 frames, 301");
         // The log's own heard list: the untimed last frame's station only when decoded.
         shown->HeardListButton().click();
@@ -263,13 +250,13 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
     }
 }
 
-// A file that cannot be opened (or read: a folder) is refused with the reason and no window; a log
-// that holds no frame opens and says so.
+// A file that cannot be opened (or a folder) is refused with the reason; a log of no frame opens and says so.
 TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
 {
     Window w;
     QDir(w.dir.path()).mkdir(QStringLiteral("folder.kss"));
-    for (const auto& [name, reason] : {std::pair{"missing.kss", "No such file or directory"}, {"folder.kss", "Is a directory"}}) {
+    for (const auto& [name, reason] :
+         {std::pair{"missing.kss", "No such file or directory"}, {"folder.kss", "Is a directory"}}) {
         EXPECT_EQ(w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(name))), nullptr);
         auto* refusal = w.Find<QMessageBox>("openLogFailure");
         ASSERT_NE(refusal, nullptr);
@@ -282,11 +269,11 @@ TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(w.Find<QMessageBox>("openLogFailure"), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return opened->Done(); }, 30000));
-    EXPECT_EQ(opened->StatusText().toStdString() + std::to_string(opened->Console().Text().Size()), "No frames in this log0");
+    EXPECT_EQ(opened->StatusText().toStdString() + std::to_string(opened->Console().Text().Size()),
+              "No frames in this log0");
 }
 
-// A log read a slice at a time (its pace is the old-log benchmark's): closing the window half-way stops
-// the reading and a save of its console, without a word (no message box while a window goes).
+// Closing a log's window half-way stops its reading and a save of its console, without a word.
 TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
 {
     Window w;
@@ -298,7 +285,6 @@ TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
     std::uint64_t handedOn = 0;
     shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
-    EXPECT_TRUE(shown->StatusText().endsWith(QStringLiteral(" frames so far")));
     const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
     auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
     const std::shared_ptr<std::string> told = dialogs->told;
