@@ -1,11 +1,19 @@
-// The main window in-process, offscreen, on a station in a throw-away program folder.
-#include <QLayout>
+// The main window, the heard list and old logs' windows, offscreen, on a station in a throw-away folder.
+#include <QDir>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTableView>
 #include <gtest/gtest.h>
 
-#include "about_window.h"
+#include "decoder/frame_report.h"
 #include "frames.h"
+#include "heard_list_window.h"
 #include "program.h"
-#include "statistics_window.h"
+#include "raw_log.h"
 #include "text_areas.h"
 #include "window_fixtures.h"
 
@@ -44,6 +52,8 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     EXPECT_EQ(lamps(), "1+0-");
     w.station->Tick();
     EXPECT_EQ(w.Label("clock"), "14:05:09");
+    w.window->close();
+    EXPECT_TRUE(w.station->Stopped());
 }
 
 // A console whose temporary file cannot be made says so once in the status box.
@@ -65,48 +75,234 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// In a small window the status box gives up lines and the console keeps most of the room.
-TEST(Window, ASmallWindowGivesItsHeightToTheConsole)
+// Esc closes the find bar and gives the keys back to the console, not to the status box or buttons after it.
+TEST(Window, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
 {
-    Window w("");
+    Window w;
     w.window->show();
-    const QWidget& console = *w.Find<QWidget>("frameBox");
-    const StatusBox& status = w.window->Status();
-    const auto resize = [&](int height) {
-        w.window->resize(820, height);
-        w.window->centralWidget()->layout()->activate();
+    w.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+    ConsoleArea& area = w.window->Console();
+    area.setFocus();
+    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(area.FindField()->hasFocus());
+    QTest::keyClick(area.FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area.FindField()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &area);
+}
+
+using namespace std::chrono;
+
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t)
+{
+    ReceiveState rx;
+    const std::string kiss = Kiss(frame);
+    std::copy(kiss.begin(), kiss.end(), rx.RawFrame.begin() + 1);
+    rx.RawFrameLength = static_cast<std::int16_t>(kiss.size());
+    return ReportFrame(rx, true, {}, FixedClock(t));
+}
+
+Ax25Frame From(const char* call, int ssid = 0, std::string text = "x",
+               std::vector<Ax25Address> digis = {{"WIDE1", 1, true}, {"WIDE2", 1}})
+{
+    return {{"APRS"}, {call, ssid}, std::move(digis), 0x03, 0xF0, std::move(text)};
+}
+
+// The rows the table shows, top to bottom, each the cells of `columns` joined by " | ".
+std::vector<std::string> Listed(QAbstractItemModel& rows, std::vector<int> columns = {HeardListModel::Station})
+{
+    std::vector<std::string> shown;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        std::string line;
+        for (const int c : columns)
+            line += (line.empty() ? "" : " | ") + rows.index(r, c).data().toString().toStdString();
+        shown.push_back(line);
+    }
+    return shown;
+}
+
+TEST(HeardListWindow, SortsByEveryColumnAsItsValuesFiltersAnyColumnAndRefreshesKeepingTheSelection)
+{
+    HeardListWindow window;
+    window.SetOwnLocation(GeoPoint{48.1375, 11.5755});
+    const auto t = At(10h);
+    // Frames 2, 10 and 9, and distances 3.8 and 12.0 km: as numbers, not as texts. Last heard within one
+    // second, so that only the milliseconds order them, against the order the stations came in.
+    for (int i = 0; i < 10; ++i)
+        window.Add(Heard(From("DL1ABC", 0, "!4808.75N/01137.50E>088/036Hello"), t + 900ms));
+    for (int i = 0; i < 9; ++i)
+        window.Add(Heard(From("OE3XYZ", 2, "\x01status\xE4", {}), t + 500ms));
+    window.Add(Heard(From("N0CALL", 7, "x", {{"RELAY", 0, true}}), t - 1s));
+    window.Add(Heard(From("N0CALL", 7, "!4814.73N/01134.53E-", {{"RELAY", 0, true}}), t + 100ms));
+    window.show();  // shows what came while it was hidden
+
+    QSortFilterProxyModel& rows = window.Rows();
+    using M = HeardListModel;
+    EXPECT_EQ(Listed(rows, {M::Station, M::Symbol, M::Frames, M::Distance, M::Bearing, M::Latitude, M::Text}),
+              (std::vector<std::string>{  // as it opens: who was heard last, first
+                  "DL1ABC | /> car | 10 | 3.8 | 76 | 48.14583 | !4808.75N/01137.50E>088/036Hello",
+                  "OE3XYZ-2 |  | 9 |  |  |  | .status\u00E4",
+                  "N0CALL-7 | /- house | 2 | 12.0 | 0 | 48.24550 | !4814.73N/01134.53E-"}));
+    const struct { int column; Qt::SortOrder order; std::vector<std::string> stations; } sorts[] = {
+        {M::Distance, Qt::AscendingOrder, {"DL1ABC", "N0CALL-7", "OE3XYZ-2"}},  // none: last
+        {M::Frames, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {M::LastHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {M::FirstHeard, Qt::AscendingOrder, {"N0CALL-7", "OE3XYZ-2", "DL1ABC"}},
+        {M::Text, Qt::DescendingOrder, {"OE3XYZ-2", "N0CALL-7", "DL1ABC"}},
     };
-    resize(640);
-    EXPECT_EQ(status.height(), status.maximumHeight());
-    const int full = status.height();
-    for (const int height : {330, 280}) {
-        resize(height);
-        ASSERT_LT(console.height(), console.sizeHint().height()) << height << ": not a small window";
-        EXPECT_LT(status.height(), full) << height;
-        EXPECT_GE(console.height(), 2 * status.height()) << height;
+    auto* table = window.findChild<QTableView*>("stations");
+    for (const auto& s : sorts) {
+        table->sortByColumn(s.column, s.order);  // as a click on the column's header does
+        EXPECT_EQ(Listed(rows), s.stations) << s.column << " " << s.order;
+    }
+
+    auto* filter = window.findChild<QLineEdit*>("filter");
+    const struct { const char* typed; std::vector<std::string> stations; } filters[] = {
+        {"wide2", {"DL1ABC"}},     // a digipeater, in small letters
+        {"relay*", {"N0CALL-7"}},  // a fixed text, not a pattern
+        {"", {"OE3XYZ-2", "N0CALL-7", "DL1ABC"}},
+    };
+    for (const auto& f : filters) {
+        filter->setText(QString::fromLatin1(f.typed));
+        EXPECT_EQ(Listed(rows), f.stations) << f.typed;
+    }
+
+    window.SetOwnLocation(std::nullopt);  // no own location: no distances
+    EXPECT_EQ(Listed(rows, {M::Station, M::Distance, M::Bearing}),
+              (std::vector<std::string>{"OE3XYZ-2 |  | ", "N0CALL-7 |  | ", "DL1ABC |  | "}));
+
+    // New frames wait for the next refresh (at most one a second), which keeps the selected station selected.
+    table->sortByColumn(M::Station, Qt::AscendingOrder);
+    table->selectionModel()->select(rows.index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.Add(Heard(From("N0CALL", 7, "again"), t + 2s));
+    window.Add(Heard(From("00AAA"), t + 3s));  // sorts first: the selected row moves down
+    EXPECT_EQ(rows.rowCount(), 3) << "not yet";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == 4; }));
+    EXPECT_EQ(Listed(rows, {M::Station, M::Frames}),
+              (std::vector<std::string>{"00AAA | 1", "DL1ABC | 10", "N0CALL-7 | 3", "OE3XYZ-2 | 9"}));
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].data().toString().toStdString(), "N0CALL-7");
+}
+
+// The main window feeds every report to the heard list, open or not; "Clear Counter" empties it at once.
+TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt)
+{
+    Window w;
+    auto* heard = w.Find<HeardListWindow>("heardList");
+    ASSERT_NE(heard, nullptr);
+    EXPECT_FALSE(heard->isVisible());
+
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
+    w.clock.Advance(61s);
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "again", {}))));
+    w.Trigger("heardListAction");
+    EXPECT_TRUE(heard->isVisible());
+    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::LastHeard}),
+              (std::vector<std::string>{"N0CALL-7 | 2 | 2013-07-28 14:06:10", "DL1ABC | 1 | 2013-07-28 14:05:09"}));
+
+    w.Trigger("clearAction");
+    EXPECT_EQ(heard->Rows().rowCount(), 0);
+    ASSERT_TRUE(w.Send(Kiss(From("OE3XYZ", 1))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
+}
+
+// A log with noise and an untimed last frame: shown as the pipeline reports it, logged and counted nowhere.
+TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood)
+{
+    for (const bool decode : {true, false}) {
+        SCOPED_TRACE(decode ? "decoded" : "raw");
+        Window w("TIMEFRAMES=YES\r\n");
+        const std::string log = RawLogOf(ManyFrames(300, 7), 300, At(9h + 1s + 250ms)) + "noise" +
+                                Kiss({{"BEACON"}, {"DL1ABC", 1}, {{"WIDE1", 1}}, 3, 0xF0, "untimed"});
+        WriteFile(w.File("old.kss"), log);
+        w.Find<QCheckBox>("decodeSwitch")->setChecked(decode);
+        w.Trigger("openLogAction");
+        auto* dialog = w.Find<QFileDialog>("openLogDialog");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(w.dir.path()).canonicalPath());
+        dialog->selectFile(w.File("old.kss").c_str());
+        static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+        ASSERT_EQ(Window::LogWindows().size(), 1u);
+        LogWindow* shown = Window::LogWindows().back();
+        std::uint64_t handedOn = 0;
+        shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
+        w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
+
+        struct Collect final : ReceiveSink {  // the log read back through the receive pipeline
+            std::string text;
+            void Report(const FrameReport& r) override { for (const ConsoleRun& run : r.console) text += run.text; }
+        } sink;
+        Receiver(w.clock, {.report = {}, .decode = decode, .buildReports = true, .readLogTimes = true}).Feed(log, sink);
+        EXPECT_TRUE(shown->Console().PlainText() == ToDisplayText(sink.text));
+        EXPECT_EQ(shown->StatusText().toStdString() + ", " + std::to_string(handedOn), "301 frames, 301");
+        // The log's own heard list: the untimed last frame's station only when decoded.
+        shown->HeardListButton().click();
+        ASSERT_TRUE(shown->Heard().isVisible());
+        const HeardList& heard = shown->Heard().List();
+        const auto beacon = heard.RowOf("DL1ABC-1");
+        EXPECT_EQ(beacon.has_value(), decode);
+        EXPECT_EQ(shown->Heard().Rows().rowCount(), int(heard.Size()));
+        EXPECT_TRUE(!decode || heard.At(*beacon).lastHeard == w.clock.Now());
+        EXPECT_EQ(w.station->Counts().BytesReceived + std::uint64_t(w.station->Counts().FrameCount), 0u);
+        EXPECT_EQ(w.Log("kss") + w.Log("dump"), "");
     }
 }
 
-TEST(Window, TheStatisticsAndAboutWindowsOutliveTheMainWindow)
+// A file that cannot be opened (or a folder) is refused with the reason; a log of no frame opens and says so.
+TEST(LogWindow, RefusesAFileItCannotOpenAndSaysWhenALogHoldsNoFrame)
 {
-    Window w("HEXFILE=YES\r\n", "KISS ON");
-    EXPECT_EQ(w.window->Status().Text(), "read tnc_init.txt\r\ndone\r\n");
-    ASSERT_TRUE(w.Send(Kiss({{"N0CALL"}, {"DL1ABC", 1}, {}, 0x21, {}, ""})));
-    for (const char* entry : {"statisticsAction", "statisticsAction", "aboutAction"})
-        w.Trigger(entry);
-    w.window->close();
-    EXPECT_TRUE(w.station->Stopped());
-    QString stats, about;  // the windows still open: one of each
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* statistics = qobject_cast<StatisticsWindow*>(top); statistics && statistics->isVisible())
-            stats += statistics->Text().PlainText();
-        if (auto* aboutWindow = qobject_cast<AboutWindow*>(top); aboutWindow && aboutWindow->isVisible())
-            about += aboutWindow->findChild<QLabel*>("version")->text() +
-                     (aboutWindow->findChild<QLabel*>("icon")->pixmap().isNull() ? "" : " and the icon");
-        top->close();
+    Window w;
+    QDir(w.dir.path()).mkdir(QStringLiteral("folder.kss"));
+    for (const auto& [name, reason] :
+         {std::pair{"missing.kss", "No such file or directory"}, {"folder.kss", "Is a directory"}}) {
+        EXPECT_EQ(w.window->OpenLogFile(w.dir.filePath(QString::fromLatin1(name))), nullptr);
+        auto* refusal = w.Find<QMessageBox>("openLogFailure");
+        ASSERT_NE(refusal, nullptr);
+        EXPECT_TRUE(refusal->text().contains(name) && refusal->text().endsWith(reason)) << refusal->text().toStdString();
+        delete refusal;
     }
-    EXPECT_EQ(stats, "Statistics\n\n18 Bytes received\n1 Frames decoded\n0 TFESC received\n0 TFEND received\n");
-    EXPECT_EQ(about, "Version 8.5    (28 July 2013) and the icon");
+    EXPECT_TRUE(Window::LogWindows().empty());
+    WriteFile(w.File("times.kss"), RawLogOf({""}, 3, At(10h)) + "\xC0\xC0 stray bytes");
+    LogWindow* opened = w.window->OpenLogFile(w.dir.filePath(QStringLiteral("times.kss")));
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(w.Find<QMessageBox>("openLogFailure"), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opened->Done(); }, 30000));
+    EXPECT_EQ(opened->StatusText().toStdString() + std::to_string(opened->Console().Text().Size()),
+              "No frames in this log0");
+}
+
+// Closing a log's window half-way stops its reading and a save of its console, without a word.
+TEST(LogWindow, ClosingItHalfWayStopsTheReadingAndTheSave)
+{
+    Window w;
+    const std::string path = w.File("long.kss");
+    WriteFile(path, RawLogOf(ManyFrames(101, 4), 400000, At(0h)));
+    LogWindow* shown = w.window->OpenLogFile(QString::fromStdString(path));
+    ASSERT_NE(shown, nullptr);
+    const QPointer<LogWindow> there(shown);
+    std::uint64_t handedOn = 0;
+    shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handedOn > 0; }, 60000));
+    const QString saved = w.dir.filePath(QStringLiteral("saved.txt"));
+    auto dialogs = std::make_unique<AnsweringDialogs>(ExportDialogs::Choice::WholeConsole, saved);
+    const std::shared_ptr<std::string> told = dialogs->told;
+    shown->Console().SetExportDialogs(std::move(dialogs));
+    shown->Console().SetCopyLimit(1);
+    shown->Console().SelectAll();
+    shown->Console().Copy();
+    ASSERT_TRUE(shown->Console().Saving());
+    shown->close();
+    const std::uint64_t atClose = handedOn;
+    EXPECT_LT(atClose, 400000u);
+    // As the program's own event loop does when it next runs.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(there.isNull());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handedOn, atClose);
+    EXPECT_EQ(*told, "");
+    EXPECT_FALSE(QFile::exists(saved) || QFile::exists(saved + QStringLiteral(".part")));
 }
 
 }  // namespace
