@@ -1,7 +1,5 @@
-// The real quillon binary in a throw-away program folder: a copy of the
-// binary (it finds its folder from its own real path, so a link would not
-// do), and COM1 and COM2 always linked to pseudo-terminals the folder owns
-// (without them COM1 would open /dev/ttyS0, the system console here).
+// The real quillon binary copied (a link would not do) into a throw-away program folder whose COM1
+// and COM2 always lead to its own pseudo-terminals (without them COM1 would open /dev/ttyS0).
 #pragma once
 
 #include <QProcess>
@@ -58,9 +56,7 @@ public:
 
     Pty& Com1() { return *com1_; }
     Pty& Com2() { return *com2_; }
-    // A device that goes away: COMn linked to a name that never exists, then
-    // its pseudo-terminal closed (a link left on it would lead to whatever
-    // pseudo-terminal gets its number next).
+    // A device that goes away: COMn linked to a name that never exists, then its pseudo-terminal closed.
     void Unplug(int n);
     // A device that comes back: a new pseudo-terminal behind COMn, re-linked in one step.
     Pty& Replug(int n);
@@ -76,9 +72,8 @@ private:
 // quillon running offscreen in a folder, its standard output and error merged.
 class RunningQuillon {
 public:
-    // `environment`: NAME=VALUE to set, NAME to unset; `prefix`: a command
-    // to run it under (setpriv ... --); `output`: a file (a FIFO) for its
-    // standard output and error instead of the pipe that Output reads.
+    // `environment`: NAME=VALUE to set, NAME to unset; `prefix`: a command to run it under;
+    // `output`: a file for its standard output and error instead of the pipe that Output reads.
     explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
                             QStringList prefix = {}, std::string workingDir = {}, QStringList arguments = {},
                             const std::string& output = {});

