@@ -68,11 +68,7 @@ public:
     }
 
     // The connection ended in order (FIN) once what was sent is out.
-    void Close()
-    {
-        if (client_)
-            client_->disconnectFromHost();
-    }
+    void Close() { if (client_) client_->disconnectFromHost(); }
     // The connection torn down (RST): a close with a zero linger time.
     void Reset()
     {

@@ -34,8 +34,7 @@ std::string BuiltProgram(std::string_view name);  // in this build's program fol
 // A program run to its end: its exit code (-1 when it did not end by itself within the limit), its output.
 struct ProgramRun {
     int status = -1;
-    std::string output;
-    std::string errors;
+    std::string output, errors;
 };
 ProgramRun RunProgram(const std::string& program, const QStringList& arguments,
                       const std::string& workingDir = {}, std::chrono::milliseconds limit = 300s);
