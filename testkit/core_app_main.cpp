@@ -1,5 +1,4 @@
-// Entry point of the tests that need Qt's event loop but no window: a
-// QCoreApplication around GoogleTest.
+// Entry point of the tests that need Qt's event loop but no window.
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 

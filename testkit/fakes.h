@@ -1,5 +1,4 @@
-// Test doubles for the seams the tests must not use for real: the clock that
-// stamps everything, and the setter that would move the system clock.
+// Doubles of the clock and of the setter that would move the system clock.
 #pragma once
 
 #include <cctype>
@@ -15,8 +14,7 @@ namespace quillon::test {
 
 using namespace std::chrono_literals;
 
-// A clock that stands still until told otherwise, or moves on by a step at
-// every reading.
+// A clock that stands still until told otherwise, or moves on by a step at every reading.
 class FakeClock final : public FixedClock {
 public:
     using FixedClock::FixedClock;
@@ -35,8 +33,7 @@ inline std::chrono::system_clock::time_point At(std::chrono::system_clock::durat
     return std::chrono::sys_days{std::chrono::year{2013} / 7 / 28} + timeOfDay;
 }
 
-// Records every time it is given and reports success, or failure once told
-// to fail (as a program without the right to set the clock sees it).
+// Records every time it is given and reports success, or failure once told to fail.
 class FakeClockSetter final : public SystemClockSetter {
 public:
     explicit FakeClockSetter(bool succeed = true) : succeed_(succeed) {}

@@ -38,10 +38,7 @@ inline std::vector<std::string> ManyFrames(std::size_t count, unsigned seed)
     return frames;
 }
 
-// Feeds `bytes` through a receive pipeline: as a raw log read back
-// (`readLog`: its time frames are the times of the frames behind them) or as
-// received, with the reports built (HEXFILE=YES, decoding on). The number of
-// frames, time frames included.
+// `bytes` through a receive pipeline, as a raw log read back or as received (HEXFILE=YES, decoding on).
 inline int FeedReceiver(std::string_view bytes, bool readLog, ReceiveSink& sink)
 {
     FixedClock clock{};
@@ -49,8 +46,7 @@ inline int FeedReceiver(std::string_view bytes, bool readLog, ReceiveSink& sink)
     return receiver.Feed(bytes, sink);
 }
 
-// The console runs of the report of each frame in `bytes`, as the receive path hands them on:
-// as received, or (`readLog`) a raw log read back, its time frames the times of the frames behind them.
+// The console runs of the report of each frame in `bytes`, as received or (`readLog`) a raw log read back.
 inline std::vector<std::vector<ConsoleRun>> ReportRuns(std::string_view bytes, ReportOptions report = {.hexFile = true},
                                                       bool readLog = false)
 {

@@ -1,7 +1,5 @@
-// A TCP server on 127.0.0.1 as a soundcard modem or a time server offers
-// one: one client at a time, bytes sent to it, what it sends read only when
-// asked, and going away as a modem does (a close, a reset, no longer
-// listening). Everything waits in the caller's event loop.
+// A TCP server on 127.0.0.1 as a soundcard modem or a time server offers one: one client at a time,
+// going away as a modem does (a close, a reset, no longer listening); waits in the caller's event loop.
 #pragma once
 
 #include <QHostAddress>
@@ -42,14 +40,12 @@ public:
             return false;
         client_.reset(server_.nextPendingConnection());
         client_->setParent(nullptr);
-        // What the client sends waits in the system until it is asked for.
-        client_->setReadBufferSize(kReadBuffer);
+        client_->setReadBufferSize(kReadBuffer);  // the rest waits in the system until asked for
         received_.clear();
         return true;
     }
     bool HasPendingClient() const { return server_.hasPendingConnections(); }
 
-    // Queues the bytes and hands them to the system.
     bool Send(std::string_view bytes)
     {
         if (!client_ || client_->write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
@@ -72,11 +68,7 @@ public:
     }
 
     // The connection ended in order (FIN) once what was sent is out.
-    void Close()
-    {
-        if (client_)
-            client_->disconnectFromHost();
-    }
+    void Close() { if (client_) client_->disconnectFromHost(); }
     // The connection torn down (RST): a close with a zero linger time.
     void Reset()
     {

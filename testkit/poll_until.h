@@ -1,5 +1,4 @@
-// Waiting for a condition in tests: poll it at short intervals up to a
-// generous limit, never sleep a fixed time and hope.
+// Waiting for a condition: polled at short intervals up to a generous limit, never a fixed sleep.
 #pragma once
 
 #include <chrono>

@@ -101,8 +101,7 @@ ProgramFolder::ProgramFolder(std::string existing) : path_(std::move(existing)) 
 
 void ProgramFolder::Link(int n, const std::string& target)
 {
-    // A new link under another name renamed over the old one: the program
-    // never finds COMn missing.
+    // Renamed over the old link: the program never finds COMn missing.
     const std::string link = File("COM" + std::to_string(n));
     const std::string fresh = link + ".new";
     std::filesystem::remove(fresh);

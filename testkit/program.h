@@ -1,7 +1,5 @@
-// The real quillon binary in a throw-away program folder: a copy of the
-// binary (it finds its folder from its own real path, so a link would not
-// do), and COM1 and COM2 always linked to pseudo-terminals the folder owns
-// (without them COM1 would open /dev/ttyS0, the system console here).
+// The real quillon binary copied (a link would not do) into a throw-away program folder whose COM1
+// and COM2 always lead to its own pseudo-terminals (without them COM1 would open /dev/ttyS0).
 #pragma once
 
 #include <QProcess>
@@ -36,8 +34,7 @@ std::string BuiltProgram(std::string_view name);  // in this build's program fol
 // A program run to its end: its exit code (-1 when it did not end by itself within the limit), its output.
 struct ProgramRun {
     int status = -1;
-    std::string output;
-    std::string errors;
+    std::string output, errors;
 };
 ProgramRun RunProgram(const std::string& program, const QStringList& arguments,
                       const std::string& workingDir = {}, std::chrono::milliseconds limit = 300s);
@@ -58,9 +55,7 @@ public:
 
     Pty& Com1() { return *com1_; }
     Pty& Com2() { return *com2_; }
-    // A device that goes away: COMn linked to a name that never exists, then
-    // its pseudo-terminal closed (a link left on it would lead to whatever
-    // pseudo-terminal gets its number next).
+    // A device that goes away: COMn linked to a name that never exists, then its pseudo-terminal closed.
     void Unplug(int n);
     // A device that comes back: a new pseudo-terminal behind COMn, re-linked in one step.
     Pty& Replug(int n);
@@ -76,9 +71,8 @@ private:
 // quillon running offscreen in a folder, its standard output and error merged.
 class RunningQuillon {
 public:
-    // `environment`: NAME=VALUE to set, NAME to unset; `prefix`: a command
-    // to run it under (setpriv ... --); `output`: a file (a FIFO) for its
-    // standard output and error instead of the pipe that Output reads.
+    // `environment`: NAME=VALUE to set, NAME to unset; `prefix`: a command to run it under;
+    // `output`: a file for its standard output and error instead of the pipe that Output reads.
     explicit RunningQuillon(ProgramFolder& folder, QStringList environment = {},
                             QStringList prefix = {}, std::string workingDir = {}, QStringList arguments = {},
                             const std::string& output = {});

@@ -1,5 +1,4 @@
-// Entry point of the tests that need Qt's event loop: an offscreen
-// QApplication around GoogleTest.
+// Entry point of the tests that need an offscreen QApplication.
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>

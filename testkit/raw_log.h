@@ -1,5 +1,4 @@
-// Raw logs as the program writes them with TIMEFRAMES=YES, for reading back:
-// every frame behind a time frame.
+// Raw logs as the program writes them with TIMEFRAMES=YES: every frame behind a time frame.
 #pragma once
 
 #include <chrono>
@@ -10,8 +9,7 @@
 
 namespace quillon::test {
 
-// `count` frames taken round-robin from `frames`, the first stamped `first`,
-// each one `step` later than the one before.
+// `count` frames round-robin from `frames`, the first stamped `first`, each `step` after the last.
 inline std::string RawLogOf(const std::vector<std::string>& frames, std::size_t count,
                             std::chrono::system_clock::time_point first,
                             std::chrono::milliseconds step = std::chrono::milliseconds(1))

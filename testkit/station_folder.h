@@ -1,8 +1,5 @@
-// A station in-process: a throw-away program folder whose COM1 and COM2 link
-// to pseudo-terminals held here, with the settings and scripts the test
-// gives, a clock the test sets (2013-07-28 14:05:09.437, so the logs are
-// 28072013_1405.*), a clock setter that only records, and ticks that are the
-// test's own.
+// A station in-process in a throw-away program folder, COM1 and COM2 on pseudo-terminals held here,
+// a clock the test sets (2013-07-28 14:05:09.437: logs 28072013_1405.*), and ticks of the test's own.
 #pragma once
 
 #include <QTemporaryDir>
@@ -21,8 +18,7 @@ struct StationFolder {
 
     // A station in this folder, not yet started.
     std::unique_ptr<Station> MakeStation();
-    // Bytes from the TNC, once `station` has taken them all. It reads on this
-    // thread: a piece at a time, less than the line holds.
+    // Bytes from the TNC, a piece at a time, once `station` has taken them all.
     bool Send(const Station& station, const std::string& bytes);
     // What the station sent to a device, once `count` bytes have come.
     static std::string Receive(Pty& pty, std::size_t count);

@@ -1,6 +1,5 @@
-// The real quillon binary running offscreen in a throw-away program folder
-// whose COM1 is a pseudo-terminal that the test plays as the TNC; its logs
-// are read back through the program's own receive pipeline.
+// The real quillon binary in a throw-away program folder, the test playing the TNC on COM1; its logs
+// read back through the program's own receive pipeline.
 #pragma once
 
 #include <QTest>
@@ -18,8 +17,7 @@ inline const std::string kIni = "COM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nMIRROR
 
 inline std::size_t Lines(std::string_view text) { return std::size_t(std::count(text.begin(), text.end(), '\n')); }
 
-// What the receive pipeline makes of bytes: a raw log read back (a time frame
-// is the time of the frame behind it), or the dump and hex lines of a stream.
+// What the receive pipeline makes of bytes: a raw log read back, or the dump and hex lines of a stream.
 struct Tally final : ReceiveSink {
     std::vector<std::string> frames;
     std::vector<std::chrono::system_clock::time_point> times;
@@ -40,8 +38,7 @@ inline Tally Through(std::string_view bytes, bool readLog)
     return tally;
 }
 
-// Writes the stream in pieces of 1 to 700 bytes, draining what the program
-// sends back on the way.
+// The stream in pieces of 1 to 700 bytes, what the program sends back drained on the way.
 inline bool Play(Pty& pty, std::string_view stream, unsigned seed)
 {
     std::mt19937 random(seed);
@@ -60,8 +57,7 @@ struct Station {
     }
     std::string Output() { return q->Output(); }
     Tally Raw() const { return Through(folder.ReadLog(".kss"), true); }
-    // Until the raw log holds `frames` frames and the dump log a line each;
-    // the program's output is read meanwhile, so a full pipe never holds it up.
+    // Until the raw log holds `frames` frames and the dump log a line each (the output read meanwhile).
     bool Logged(std::size_t frames)
     {
         return QTest::qWaitFor([&] { return Raw().frames.size() >= frames && Lines(folder.ReadLog(".dump")) >= frames; },

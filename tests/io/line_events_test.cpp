@@ -1,5 +1,4 @@
-// The line-event source on a pseudo-terminal, which offers no reading, and with a receiver
-// that stops it; the codes are the core's table, the window's tests see them reach the status box.
+// The line-event source on a pseudo-terminal, which offers no reading, and with a receiver that stops it.
 #include <QTest>
 #include <fcntl.h>
 #include <gtest/gtest.h>

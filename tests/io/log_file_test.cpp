@@ -1,5 +1,4 @@
-// One log file: written without waiting where flocks are record locks, and
-// cut back to its last whole record when opened after a cut-off write.
+// One log file: written without waiting where flocks are record locks, cut back to its last whole record.
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,9 +14,8 @@ namespace {
 using namespace std::string_literals;
 using namespace std::string_view_literals;
 
-// Another run's shared flock as an NFS or SMB client keeps it (a read lock
-// over the whole file, there before the log is opened): the log is written
-// without record locks, never waiting, and without a word.
+// Another run's shared flock as an NFS or SMB client keeps it (a read lock over the whole file): the
+// log is written without record locks, never waiting, and without a word.
 TEST(LogFile, ALogWhoseFlocksAreRecordLocksIsWrittenWithoutWaitingForTheWriteLock)
 {
     QTemporaryDir dir;
@@ -29,9 +27,7 @@ TEST(LogFile, ALogWhoseFlocksAreRecordLocksIsWrittenWithoutWaitingForTheWriteLoc
     ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &shared), 0);
     LogFile log;
     ASSERT_TRUE(log.Open(path, LogRecords::KissFrames));
-    // A write that waited for the lock would wait for good: the alarm ends
-    // the test program instead.
-    ::alarm(20);
+    ::alarm(20);  // a write that waited for the lock would wait for good
     EXPECT_TRUE(log.Write("\xC0\x00\x41\xC0"sv));
     EXPECT_EQ(log.Failure(), 0);
     ::alarm(0);
@@ -39,9 +35,8 @@ TEST(LogFile, ALogWhoseFlocksAreRecordLocksIsWrittenWithoutWaitingForTheWriteLoc
     EXPECT_EQ(ReadFile(path), "\xC0\x00\x41\xC0"sv);
 }
 
-// The end of a log as a run killed in the middle of a write leaves it, and
-// what opening it leaves of it. The next record follows the last whole one,
-// and the room reserved for the records is given back at the close.
+// The end of a log as a killed run leaves it, and what opening it leaves of it; the room reserved
+// for the records is given back at the close.
 TEST(LogFile, AnEndCutOffInARecordIsCutBackWhenTheLogIsOpened)
 {
     const std::string fends = "\xC0\x00\x41\xC0\xC0\x00\x42\xC0"s;

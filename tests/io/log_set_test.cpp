@@ -1,7 +1,5 @@
-// The logs of a run on real files: the end-of-run cleanup, each log that
-// cannot be written (a link to /dev/full is a log on a full disk, one into a
-// missing folder cannot be opened) told once until it writes again, as the
-// window shows it and standard error says it; a full disk cuts no record.
+// The logs of a run on real files: the end-of-run cleanup, each log that cannot be written told once
+// until it writes again, as the window shows it and standard error says it; a full disk cuts no record.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,8 +47,10 @@ TEST(LogSet, TheCleanupDeletesOnlyTheEmptyLogsThatNoOtherRunHolds)
 TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBeganToFail)
 {
     QTemporaryDir dir;
+    const std::string kss = "06122026_1530.kss", dmp = "06122026_1530.dump", hx = "06122026_1530.hex";
     const QString raw = dir.filePath("06122026_1530.kss"), dump = dir.filePath("06122026_1530.dump"),
                   hex = dir.filePath("06122026_1530.hex");
+    // A link to /dev/full is a log on a full disk, one into a missing folder cannot be opened.
     const QString full = "/dev/full", gone = dir.filePath("gone/06122026_1530.hex"), disk = "";
     LogSet logs(dir.path().toStdString());
     LogIndicator indicator;
@@ -66,14 +66,13 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
         std::string reason = "";       // told but not to be said: a change of reason
     };
     const std::vector<Step> steps = {
-        {full, disk, disk, "06122026_1530.kss" + enospc, "06122026_1530.kss" + enospc + "\n"},
-        {full, full, disk, "06122026_1530.kss" + enospc + "\n06122026_1530.dump" + enospc,
-         "06122026_1530.dump" + enospc + "\n"},
-        {disk, full, disk, "06122026_1530.dump" + enospc, "06122026_1530.kss: writing again\n"},
-        {disk, disk, disk, "", "06122026_1530.dump: writing again\n"},
-        {disk, disk, gone, "06122026_1530.hex" + enoent, "06122026_1530.hex" + enoent + "\n"},
-        {disk, disk, full, "06122026_1530.hex" + enospc, "", "06122026_1530.hex" + enospc + "\n"},
-        {disk, disk, disk, "", "06122026_1530.hex: writing again\n"},
+        {full, disk, disk, kss + enospc, kss + enospc + "\n"},
+        {full, full, disk, kss + enospc + "\n" + dmp + enospc, dmp + enospc + "\n"},
+        {disk, full, disk, dmp + enospc, kss + ": writing again\n"},
+        {disk, disk, disk, "", dmp + ": writing again\n"},
+        {disk, disk, gone, hx + enoent, hx + enoent + "\n"},
+        {disk, disk, full, hx + enospc, "", hx + enospc + "\n"},
+        {disk, disk, disk, "", hx + ": writing again\n"},
     };
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const Step& s = steps[i];
@@ -100,10 +99,8 @@ TEST(LogSet, EachFailingLogIsToldOnceUntilItWritesAgainAndShownInTheOrderItBegan
     EXPECT_EQ(ReadFile(raw.toStdString()).size(), 5 * 3 * 4u);  // reopened, but created only once back on the disk
 }
 
-// Another process's read lock taken on the raw log while it is open, and a
-// hex log that cannot be opened (a folder in its place): each told once; the
-// raw log is written all along, and the hex log from the first try after the
-// folder has gone, a write or the once-a-second Retry.
+// Another process's read lock on the open raw log, and a folder in the hex log's place: each told once;
+// the raw log written all along, the hex log from the first write or Retry after the folder has gone.
 TEST(LogSet, ALogLockedByAnotherProcessOrNotYetOpenIsToldOnceAndWrittenAsSoonAsItCan)
 {
     for (const bool byRetry : {false, true}) {
@@ -150,9 +147,7 @@ TEST(LogSet, ALogLockedByAnotherProcessOrNotYetOpenIsToldOnceAndWrittenAsSoonAsI
     }
 }
 
-// A disk that fills up and is freed again, as this process's file size limit:
-// a write that crosses it is cut short there and the next one fails (EFBIG;
-// the SIGXFSZ it raises is ignored meanwhile). Both are put back at the end.
+// A disk that fills up and is freed again, as this process's file size limit (SIGXFSZ ignored meanwhile).
 struct FillingDisk {
     rlimit original{};
     struct sigaction before {};
@@ -163,12 +158,7 @@ struct FillingDisk {
         ignore.sa_handler = SIG_IGN;
         ready = ::getrlimit(RLIMIT_FSIZE, &original) == 0 && ::sigaction(SIGXFSZ, &ignore, &before) == 0;
     }
-    ~FillingDisk()
-    {
-        Free();
-        if (ready)
-            ::sigaction(SIGXFSZ, &before, nullptr);
-    }
+    ~FillingDisk() { Free(); if (ready) ::sigaction(SIGXFSZ, &before, nullptr); }
     bool FullAt(rlim_t bytes) const
     {
         const rlimit lowered{std::min(bytes, original.rlim_cur), original.rlim_max};
@@ -177,11 +167,9 @@ struct FillingDisk {
     void Free() const { ::setrlimit(RLIMIT_FSIZE, &original); }
 };
 
-// A full disk cuts no record short: a log holds exactly the records that had
-// room, one that crossed the limit is taken back whole, and once there is room
-// again every log goes on. Rounds of five records to each log: the disk fills
-// in the middle of the next record of one log (each log in turn), three come,
-// the disk is freed, two more come.
+// A full disk cuts no record short: a log holds exactly the records that had room, and once there is
+// room again every log goes on. Rounds of five records each: the disk fills in the middle of the next
+// record of one log (each in turn), three come, the disk is freed, two more come.
 TEST(LogSet, AFullDiskCutsNoRecordAndTheLogsTakeUpWholeRecordsWhenItIsFreed)
 {
     FillingDisk disk;

@@ -1,5 +1,5 @@
-// The time-server client against a real RFC 868 server on 127.0.0.1: the
-// status-box lines in order and what the clock setter was asked to set.
+// The time-server client against an RFC 868 server on 127.0.0.1: the status lines in order and what
+// the clock setter was asked to set (what the reply means is the core's).
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 namespace quillon::test {
 namespace {
 
-// What the reply means is the core's; here, how the talk with the server goes.
 TEST(TimeServerQuery, TellsEveryStepAndSetsTheClockFromAValidReply)
 {
     const std::string made = "   winsock connection made", closing = "   closing connection",
