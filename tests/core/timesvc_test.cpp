@@ -28,8 +28,7 @@ TEST(UtcClock, TimestampsAndPatternsInUtcWhateverTheZone)
     EXPECT_EQ(FormatLogStem(sys_days{2027y / 1 / 1}), "01012027_0000");
 }
 
-// A time line after 12:00:00 in ms: "F" is a frame end, "T" a tick that writes nothing, "S" a series of ticks
-// into a silence: from second, ticks, the first count, the bracket, how far into each second (800 ms).
+// After 12:00:00 in ms: "F" frame end, "T" silent tick, "S second ticks count bracket [ms=800]" a run of lines.
 std::vector<std::pair<milliseconds, std::string>> Ticks(std::initializer_list<std::string_view> script)
 {
     std::vector<std::pair<milliseconds, std::string>> steps;  // a frame end: line "F"
@@ -74,8 +73,7 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
               "-2147483648 sec since last packet [0]");
 }
 
-// The timer aims at .900 of a UTC second: the next one not within 50 ms, and
-// never the second of the tick just made.
+// The timer aims at .900 of a second, not within 50 ms, never in the second just ticked.
 TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
 {
     const DateTime s12{floor<seconds>(At(12h))};
