@@ -163,13 +163,8 @@ struct RecordingSink : ReceiveSink {
 TEST(Receiver, FramesToTheLogsAndReportsInOrder)
 {
     const std::string logTime = EncodeTimeFrame(At(9h + 30min + 1s + 250ms)), now = "12:00:00.000";
-    const std::string rawA = "raw A, report RAW " + now + " 21";
     const struct { const char* name; ReceiveOptions options; std::vector<std::string> blocks;
                    std::vector<int> frames; std::string calls; std::int32_t frameCount, escapes; } cases[] = {
-        {"raw, with time frames", {.report = {true, true}, .decode = false}, {kA + kB}, {2},
-         "raw at " + now + " A, report RAW " + now + " 21, raw at " + now + " B, report RAW " + now + " 7", 2, 1},
-        {"decoded, hex file", {.report = {false, true}}, {kA}, {1},
-         "raw A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , hex 48 69, dump Hi", 1, 0},
         {"decoded, time frames", {.report = {true, false}}, {kA}, {1}, "raw at " + now +
          " A, report Payload " + now + " 21 from NOCALL-3 to BEACON: , dump 2013-07-28 " + now + " UTC: Hi", 1, 0},
         {"no reports", {.report = {true, true}, .buildReports = false}, {kB}, {1}, "raw at " + now + " B", 1, 1},
@@ -178,7 +173,7 @@ TEST(Receiver, FramesToTheLogsAndReportsInOrder)
          2, 1},
         {"no JSON without reports", {.report = {}, .buildReports = false, .json = true}, {kA}, {1}, "raw A", 1, 0},
         {"noise, empty frames, a frame split", {.report = {}, .decode = false}, {"xy" + Bytes("C0 C0") + kA.substr(0, 5), kA.substr(5) + "z"},
-         {0, 1}, rawA, 1, 0},
+         {0, 1}, "raw A, report RAW " + now + " 21", 1, 0},
         {"a frame shows nothing of the one before", {}, {kLong + Bytes("C0 00 84 8A 82 86 9E 9C 60 C0")}, {2},
          "raw ?, report Payload " + now + " 41 from N0CALL-9 to APRS via RELAY-1*,WIDE2-2,NODE-3: , dump x, raw ?, "
          "report Payload " + now + " 10 from ` to BEACON: , dump ", 2, 0},

@@ -48,7 +48,6 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
 {
     const struct { const char* name; std::vector<std::pair<milliseconds, std::string>> steps; } cases[] = {
         {"start-up counts from 1 with [0]", Ticks({"F500", "T800", "S1 3 1 0"})},
-        {"start-up that took two seconds", Ticks({"F200", "S3 2 3 0 200"})},
         {"a frame in the same second as a tick after 40 silent seconds",
          Ticks({"F500", "S1 40 1 0", "F41300", "T41800", "S42 2 1 40"})},
         {"a frame whose next tick falls into the next second keeps the bracket",
@@ -97,9 +96,8 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
     const struct { const char* reply; bool setterSucceeds; std::string lines; std::string timeSet; } cases[] = {
         {"EE BD D2 80", true, done, "2026-12-05 00:00:00"}, {"29 49 1C 00", true, done, "1921-12-13 20:45:52"},
         {"29 49 1B FF", true, "", ""}, {"FF FF FF FF", true, done, "2036-02-07 06:28:15"},
-        {"A9 49 1C 00", true, done, "1990-01-01 00:00:00"}, {"83 AA 7E 80", true, done, "1970-01-01 00:00:00"},
         {"EE BD D2 80", false, refused, "2026-12-05 00:00:00"}, {"EE BD D2", true, invalid, ""},
-        {"EE BD D2 80 00", true, invalid, ""}, {"", true, invalid, ""},
+        {"EE BD D2 80 00", true, invalid, ""},
     };
     for (const auto& c : cases) {
         FakeClockSetter setter(c.setterSucceeds);

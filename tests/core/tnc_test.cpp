@@ -104,7 +104,6 @@ TEST(TncScript, SendsAllCommandLinesTranslatedInOneGoOrNone)
     const struct { const char* name; std::string text; std::string said; bool portOpen = true; bool takes = true; }
     cases[] = {  // `said`: the bytes sent in one call, between "<" and ">", and the status lines, each behind a "|"
         {"blank before # is a command", " # not a comment\r\n", "< # not a comment\r>"},
-        {"a line of one blank is sent", " \r\n", "< \r>"},
         {"comments skipped, last line without a line break", "# set up\r\nKISS ON\r\n#RESTART\r\nRESTART",
          "<KISS ON\rRESTART\r>"},
         {"LF, CR, CR LF and LF CR end a line, empty lines skipped", "A\n\n\nB\rC\r\nD\n\rE", "<A\rB\rC\rD\rE\r>"},
