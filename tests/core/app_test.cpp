@@ -75,7 +75,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
 TEST(Configuration, LabelsShowTheLinksAsWritten)
 {
     const struct { std::string text, input, mirror, inEffect; } cases[] = {
-        {"", "IN (COM , ,)", "OUT (COM , ,)", "COM 2, 9600,N,8,1 initialized "},
         {"COM_PORT=3\nCOM_SETTINGS=4800,n,8,1\nCOM_HANDSHAKING=no\nMIRROR_COM_PORT=x\nMIRROR_COM_SETTINGS=fast\n"
          "MIRROR_COM_HANDSHAKING=yes",
          "IN (COM 3, 4800,N,8,1,NO)", "OUT (COM X, FAST,YES)", "COM 2, 9600,N,8,1 initialized "},
