@@ -80,7 +80,6 @@ TEST(Configuration, LabelsShowTheLinksAsWritten)
          "IN (COM 3, 4800,N,8,1,NO)", "OUT (COM X, FAST,YES)", "COM 2, 9600,N,8,1 initialized "},
         {"KISS_TCP=[::1]\nCOM_PORT=3\nMIRROR_COM_PORT=5\nMIRROR_COM_SETTINGS=1200,e,7,1", "IN (TCP [::1]:8001)",
          "OUT (COM 5, 1200,E,7,1,)", "COM 5, 1200,E,7,1 initialized "},
-        {"KISS_TCP=modem:0\nCOM_PORT=4", "IN (COM 4, ,)", "OUT (COM , ,)", "COM 2, 9600,N,8,1 initialized "},
     };
     for (const auto& c : cases) {
         const Settings s = ParseSettings(c.text);

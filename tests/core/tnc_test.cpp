@@ -55,7 +55,7 @@ TEST(SerialSettings, FourValidFieldsOrNothing)
         EXPECT_EQ(std::tuple(s.baud, s.dataBits, s.stopBits), std::tuple(baud, data, stop)) << text;
     }
     for (const char* bad : {"", "9600,N,8", "9600,N,8,1,1", "9600,N,8,1,", "0,N,8,1", "96x0,N,8,1", " 9600,N,8,1",
-                            "9600,,8,1", "9600,NN,8,1", "9600,N,4,1", "9600,N,9,1", "9600,N,8,3", "9600,N,8,1.0"})
+                            "9600,,8,1", "9600,NN,8,1", "9600,N,4,1", "9600,N,9,1", "9600,N,88,1", "9600,N,8,3", "9600,N,8,1.0"})
         EXPECT_FALSE(ParseSerialSettings(bad)) << bad;
 }
 
