@@ -103,18 +103,13 @@ TEST(HeardList, WhatAStationsAprsFramesSaid)
 TEST(HeardList, CountsOnlyDecodedFramesFromACallsign)
 {
     const Ax25Frame good{{"APRS"}, {"N0CALL", 15}, {}, 0x03, 0xF0, "x"};
-    Ax25Frame noPid = good, digits = good, lower = good, blank = good;
-    noPid.pid = std::nullopt;  // UI without its PID byte: the header ends one byte beyond the frame
-    noPid.info.clear();
-    digits.source = {"123", 1};
+    Ax25Frame lower = good, blank = good;
     lower.source = {"n0call"};
     blank.source = {"", 2};
     const struct { const char* situation; std::string kiss; bool decode; HeardVerdict verdict; } cases[] = {
         {"a UI frame", Kiss(good), true, HeardVerdict::Counted},
         {"decoding off", Kiss(good), false, HeardVerdict::NotDecoded},
         {"cut inside the source", Kiss(good).substr(0, 12) + "\xC0", true, HeardVerdict::ShortHeader},
-        {"UI without its PID", Kiss(noPid), true, HeardVerdict::ShortHeader},
-        {"digits only", Kiss(digits), true, HeardVerdict::Counted},
         {"small letters", Kiss(lower), true, HeardVerdict::NoCallsign},
         {"a blank callsign", Kiss(blank), true, HeardVerdict::NoCallsign},
         {"a SABM without payload", Kiss({{"N0CALL"}, {"DL1ABC", 3}, {}, 0x2F, {}, ""}), true, HeardVerdict::Counted},
@@ -123,7 +118,6 @@ TEST(HeardList, CountsOnlyDecodedFramesFromACallsign)
     for (const auto& c : cases)
         EXPECT_EQ(list.Add(Report(c.kiss, c.decode, {}, At(10h))), c.verdict) << c.situation;
     EXPECT_EQ(Rows(list), (std::vector<std::string>{"N0CALL-15 1 10:00:00.000..10:00:00.000 APRS | x",
-                                                    "123-1 1 10:00:00.000..10:00:00.000 APRS | x",
                                                     "DL1ABC-3 1 10:00:00.000..10:00:00.000 N0CALL | "}));
 }
 
