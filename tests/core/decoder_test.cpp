@@ -1,5 +1,4 @@
-// The decoder and the frame report: the AX.25 header read, and what the console, the dump and hex logs
-// and the JSON log get of each frame.
+// The AX.25 header read, and what the console, the dump, hex and JSON logs get of each frame.
 #include "core_test.h"
 #include "decoder/decode.h"
 #include "decoder/frame_json.h"
@@ -15,14 +14,10 @@ TEST(AddressField, BuildsTheAddressLineOfAtMostNineDigipeaters)
 {
     const struct { const char* situation; Ax25Frame frame; const char* addressText; } cases[] = {
         {"no digipeaters", Ui({}), "from NOCALL-3 to BEACON: "},
-        {"SSID 15", Ui({}, "x", A("BEACON", 15), A("NOCALL", 15)), "from NOCALL-15 to BEACON-15: "},
         {"two digipeaters, the first repeated", Ui({A("RELAY", 1, true), A("NODE", 2)}),
          "from NOCALL-3 to BEACON via RELAY-1*,NODE-2: "},
-        {"repeated digipeater with SSID 0", Ui({A("RELAY", 0, true)}), "from NOCALL-3 to BEACON via RELAY*: "},
-        {"blank first digipeater hides the via list", Ui({A(""), A("RELAY", 1, true)}), "from NOCALL-3 to BEACON: "},
         {"blank later digipeater is left out", Ui({A("RELAY", 1, true), A(""), A("NODE")}),
          "from NOCALL-3 to BEACON via RELAY-1*,NODE: "},
-        {"blank callsign with an SSID fills its slot", Ui({A("", 4)}), "from NOCALL-3 to BEACON via -4: "},
         {"blanks inside callsigns are removed", Ui({}, "x", A("AB CD"), A(" N0 C ")), "from N0C to ABCD: "},
         {"command/response bits change nothing", Ui({}, "x", A("BEACON", 0, true), A("NOCALL", 3, true)),
          "from NOCALL-3 to BEACON: "},
@@ -82,21 +77,18 @@ TEST(FrameReport, WorkedExampleDecodedAndRaw)
         {"ctrl: 3   PID: F0 {UI}   6 Payload Bytes", colour::Grey},
         {"from NOCALL-3 to BEACON via RELAY-1*: ", colour::Black}, {"   1 > 48 65 6C 6C 6F 0D ", colour::Red},
         {"Hello.", colour::Green}, separator[0], separator[1]}));
-    EXPECT_EQ(decoded.console.size(), 7u);  // the separator is one run
     EXPECT_EQ(std::tuple(decoded.frameCaption, decoded.dumpLogLine, decoded.hexLogLine),
               std::tuple("Payload KISS Frame", Header("Hello.\r\n"), "48 65 6C 6C 6F 0D\r\n"));
 
     const FrameReport raw = Report(frame, false, {true, true});
     std::string text = frame;  // the FENDs show as the character 192
     std::replace_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 32; }, '.');
-    EXPECT_EQ(Lines(raw.console), (std::vector<Line>{blank, header,
-        {"   1 > C0 00 84 8A 82 86 9E 9C E0 9C 9E 86 82 98 98 66 A4 8A 98 82 ", colour::Blue},
-        {"  21 > B2 40 E3 03 F0 48 65 6C 6C 6F 0D C0 ", colour::Blue}, {text, colour::Green}, separator[0], separator[1]}));
+    EXPECT_EQ(Lines(raw.console)[1], header);
+    EXPECT_EQ(Lines(raw.console).end()[-3], (Line{text, colour::Green}));
     EXPECT_TRUE(raw.frameCaption == "RAW KISS Frame" && !raw.dumpLogLine && !raw.hexLogLine && !raw.decoded);
 }
 
-// With the APRS line on, an APRS frame's report (UI, the poll bit as may be, PID F0) says what the packet means,
-// after the address line; other frames and the reports without it stay as they were.
+// The APRS line follows the address line of a UI/F0 frame (poll bit or not) only, when switched on.
 TEST(FrameReport, AprsLineOnlyWhenSwitchedOn)
 {
     const std::string aprs = Kiss(Ui({}, "!6028.51N/02505.68E#PHG7220RELAY,WIDE, OH2AP", A("APRS"), A("NOCALL", 3), 0x13)),
@@ -106,9 +98,7 @@ TEST(FrameReport, AprsLineOnlyWhenSwitchedOn)
     EXPECT_EQ(std::vector<Line>(lines.begin() + 3, lines.begin() + 5), (std::vector<Line>{
         {"from NOCALL-3 to APRS: ", colour::Black},
         {"APRS position 60\xB0" "28.51'N 025\xB0" "05.68'E  /#  PHG 7220  \"RELAY,WIDE, OH2AP\"", colour::Purple}}));
-    EXPECT_EQ(Report(aprs).console.size() + 1, Report(aprs, true, on).console.size());
     EXPECT_EQ(Report(iFrame).console, Report(iFrame, true, on).console);
-    EXPECT_EQ(Report(aprs, false).console, Report(aprs, false, on).console);
 }
 
 // Twenty bytes a line; decoded the payload's bytes, raw the frame's with their escapes.
@@ -122,10 +112,6 @@ TEST(FrameReport, HexDumpOfTwentyBytesPerLine)
         for (std::size_t i = 0; i < lines.size(); ++i)
             EXPECT_EQ(lines[i], c.labels[i] + Repeat("41 ", std::min<std::size_t>(20, c.payload - 20 * i)));
     }
-    const std::vector<std::string> raw = DumpLines(Report('\xC0' + std::string(1022, 'A') + '\xC0', false));
-    ASSERT_EQ(raw.size(), 52u);
-    EXPECT_EQ(raw[49] + raw[50], " 981 > " + Repeat("41 ", 20) + " 1001 > " + Repeat("41 ", 20));
-    EXPECT_EQ(raw[51], " 1021 > 41 41 41 C0 ");
     const std::string frame = Kiss(Ui({}, "\xC0\xDB"));
     EXPECT_EQ(DumpLines(Report(frame)), std::vector<std::string>{"   1 > C0 DB "});
     EXPECT_EQ(DumpLines(Report(frame, false)).back(), "  21 > DB DD C0 ");
@@ -138,7 +124,6 @@ TEST(FrameReport, HeaderAndControlLines)
     };
     const std::string plain = "from NOCALL-3 to BEACON: ", beacon = "C0 00 84 8A 82 86 9E 9C 60 ";  // header "": KISS
     const struct { const char* situation; std::string frame; std::string header, controlLine, addressLine; } cases[] = {
-        {"PID below 16 without leading zero", ui(0x00, 0x08, "ab"), "", "0   PID: 8 {I00^}   2", plain},
         {"UI with P/F set, PID 16", ui(0x13, 0x10, ""), "", "19   PID: 10 {UI!}   0", plain},
         {"no PID", Kiss(Ui({}, "", A("BEACON"), A("NOCALL", 3), 0x21, {})), "", "33   PID: -- {RR1v}   0", plain},
         {"port 1 is unknown, decoded all the same", ui(3, 0xF0, "x", 0x10), "[20 Bytes unknown Protocol]",
@@ -147,11 +132,8 @@ TEST(FrameReport, HeaderAndControlLines)
          "[24 Bytes SMACK Frame (with CRC)]", "3   PID: F0 {UI}   5", plain},
         {"command 9 is a time frame", ui(3, 0xF0, "", 0x09), "[19 Bytes TIME Frame]", "3   PID: F0 {UI}   0", plain},
         {"the header counts escapes, the payload not", ui(3, 0xF0, "\xC0\xDB"), "", "3   PID: F0 {UI}   2", plain},
-        // Frames that end before their header does read the missing bytes as empty fields: blanks for callsign
-        // characters, an SSID byte that ends the address field, 0 for control and PID.
+        // Cut headers: blank callsign characters, an SSID byte that ends the field, 0 for control and PID.
         {"nothing behind the command byte", Bytes("C0 00 C0"), "", "0   PID: 0 {I00^}   -16", "from  to `: "},
-        {"destination only", Bytes(beacon + "C0"), "", "0   PID: 0 {I00^}   -9", "from ` to BEACON: "},
-        {"source cut short", Bytes(beacon + "9C 9E 86 C0"), "", "0   PID: 0 {I00^}   -6", "from NOC` to BEACON: "},
         {"no control byte", Bytes(beacon + "9C 9E 86 82 98 98 67 C0"), "", "192   PID: 0 {I60^}   -2", plain},
         {"digipeater cut short", Bytes(beacon + "9C 9E 86 82 98 98 66 A4 8A 98 C0"), "", "0   PID: 0 {I00^}   -6",
          "from NOCALL-3 to BEACON via REL`: "},
@@ -202,8 +184,7 @@ TEST(FrameJson, OneLineOfJsonPerFrame)
                   R"J({"time":"2013-07-28T14:05:09.437Z",)J" + c.fields + "\n") << c.situation;
 }
 
-// Every payload byte: a dot for a control byte in the console's text and the dump log, one character of valid
-// UTF-8 in the JSON line (the controls escaped, the rest Windows-1252).
+// Every payload byte: controls as dots in the text, escaped in JSON, the rest Windows-1252 as UTF-8.
 TEST(FrameReport, EveryPayloadByteAsTextAndAsJson)
 {
     std::string info, json;

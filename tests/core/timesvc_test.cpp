@@ -1,7 +1,6 @@
 // Time services: the timestamps, the idle line of the status timer, the system clock set from a time server.
 #include <cstdlib>
 #include <ctime>
-#include <random>
 
 #include "core_test.h"
 #include "timesvc/clock_sync.h"
@@ -29,8 +28,7 @@ TEST(UtcClock, TimestampsAndPatternsInUtcWhateverTheZone)
     EXPECT_EQ(FormatLogStem(sys_days{2027y / 1 / 1}), "01012027_0000");
 }
 
-// A time line after 12:00:00 in ms: "F" is a frame end, "T" a tick that writes nothing, "S" a series of ticks
-// into a silence: from second, ticks, the first count, the bracket, how far into each second (800 ms).
+// After 12:00:00 in ms: "F" frame end, "T" silent tick, "S second ticks count bracket [ms=800]" a run of lines.
 std::vector<std::pair<milliseconds, std::string>> Ticks(std::initializer_list<std::string_view> script)
 {
     std::vector<std::pair<milliseconds, std::string>> steps;  // a frame end: line "F"
@@ -50,7 +48,6 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
 {
     const struct { const char* name; std::vector<std::pair<milliseconds, std::string>> steps; } cases[] = {
         {"start-up counts from 1 with [0]", Ticks({"F500", "T800", "S1 3 1 0"})},
-        {"start-up that took two seconds", Ticks({"F200", "S3 2 3 0 200"})},
         {"a frame in the same second as a tick after 40 silent seconds",
          Ticks({"F500", "S1 40 1 0", "F41300", "T41800", "S42 2 1 40"})},
         {"a frame whose next tick falls into the next second keeps the bracket",
@@ -75,41 +72,19 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
               "-2147483648 sec since last packet [0]");
 }
 
-// The timer aims at .900 of a UTC second: the next one not within 50 ms, and
-// never the second of the tick just made.
+// The timer aims at .900 of a second, not within 50 ms, never in the second just ticked.
 TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
 {
     const DateTime s12{floor<seconds>(At(12h))};
     const struct { milliseconds now; DateTime lastTick; milliseconds delay; } cases[] = {
-        {0ms, DateTime::min(), 900ms},      {123ms, DateTime::min(), 777ms},   {849ms, DateTime::min(), 51ms},
-        {850ms, DateTime::min(), 1050ms},   {899ms, DateTime::min(), 1001ms},  {900ms, DateTime::min(), 1000ms},
-        {999ms, DateTime::min(), 901ms},    {900ms, s12, 1000ms},              // on time
+        {123ms, DateTime::min(), 777ms},  {849ms, DateTime::min(), 51ms},  {850ms, DateTime::min(), 1050ms},
+        {900ms, DateTime::min(), 1000ms}, {900ms, s12, 1000ms},              // on time
         {1100ms, s12 + 1s, 1800ms},         // late into the next second: no second tick in it
         {700ms, s12, 1200ms},               // early in the same second
         {-3599s + 300ms, s12, 600ms},       // the clock set back an hour
     };
     for (const auto& c : cases)
         EXPECT_EQ(DelayToNextTick(At(12h + c.now), c.lastTick), c.delay) << c.now.count();
-}
-
-// A minute of ticks as the timer makes them, each 10 ms early to 49 ms late,
-// from a start anywhere in a second: the counts go 1 to 60 without a gap.
-TEST(StatusTimer, AMinuteOfTicksCountsEverySecond)
-{
-    std::mt19937 rng(20131);
-    for (int run = 0; run < 50; ++run) {
-        auto now = At(12h) + milliseconds(rng() % 1000);
-        const DateTime lastFrame = floor<seconds>(now);
-        StatusTimerState state;
-        DateTime lastTick = DateTime::min();
-        for (int count = 1; count <= 60;) {
-            now += DelayToNextTick(now, lastTick) + milliseconds(int(rng() % 60) - 10);
-            lastTick = floor<seconds>(now);
-            if (const auto line = StatusTimerTick(state, lastFrame, lastTick)) {
-                ASSERT_EQ(line->substr(0, line->find(' ')), std::to_string(count++)) << run;
-            }
-        }
-    }
 }
 
 TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
@@ -121,9 +96,8 @@ TEST(ClockSync, SetsTheClockFromTheReplyAndTellsWhatHappened)
     const struct { const char* reply; bool setterSucceeds; std::string lines; std::string timeSet; } cases[] = {
         {"EE BD D2 80", true, done, "2026-12-05 00:00:00"}, {"29 49 1C 00", true, done, "1921-12-13 20:45:52"},
         {"29 49 1B FF", true, "", ""}, {"FF FF FF FF", true, done, "2036-02-07 06:28:15"},
-        {"A9 49 1C 00", true, done, "1990-01-01 00:00:00"}, {"83 AA 7E 80", true, done, "1970-01-01 00:00:00"},
         {"EE BD D2 80", false, refused, "2026-12-05 00:00:00"}, {"EE BD D2", true, invalid, ""},
-        {"EE BD D2 80 00", true, invalid, ""}, {"", true, invalid, ""},
+        {"EE BD D2 80 00", true, invalid, ""},
     };
     for (const auto& c : cases) {
         FakeClockSetter setter(c.setterSucceeds);
