@@ -5,7 +5,6 @@
 // report's APRS line on as well.
 //
 //   bench_aprs [--seconds S]    each measurement runs about S seconds (default 2)
-#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,12 +60,6 @@ constexpr Packet kMix[] = {
     {"APRS", "!9100.00N/07201.75W-"},
 };
 
-double CpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // The decoder alone, round the mix until `seconds` have passed.
 double DecoderPacketsPerSecond(double seconds)

@@ -183,10 +183,10 @@ int main(int argc, char** argv)
         dw.process.waitForFinished(30000);
         if (!WaitFor([&] { return test::Count(q.Output(), server + " lost: ") == 2; }))
             return Fail("quillon did not say that Dire Wolf was gone", q.Output());
-        const double cpu = q.CpuSeconds();
+        const double cpu = CpuSeconds(pid_t(q.Pid()));
         const Stopwatch away;
         test::PollUntil([&] { return !q.Running(); }, 3s, 100ms);
-        awayCpu = q.CpuSeconds() - cpu;
+        awayCpu = CpuSeconds(pid_t(q.Pid())) - cpu;
         awaySeconds = away.Seconds();
     }
 

@@ -229,7 +229,7 @@ int main(int argc, char** argv)
     if (!cuts.empty())
         std::printf(", the TNC taken away and brought back %zu times", cuts.size());
     std::printf("\n");
-    const double cpuBefore = quillon.CpuSeconds();
+    const double cpuBefore = CpuSeconds(pid_t(quillon.Pid()));
     const long rssBefore = ResidentKilobytes(quillon.Pid());
 
     // Write as fast as the pseudo-terminal takes the bytes, looking at the raw
@@ -300,7 +300,7 @@ int main(int argc, char** argv)
         while (samples.size() < marks.size() && size >= loggedEnds[marks[samples.size()] - 1])
             samples.push_back(
                 {std::size_t(std::upper_bound(loggedEnds.begin(), loggedEnds.end(), size) - loggedEnds.begin()),
-                 quillon.CpuSeconds(), ResidentKilobytes(quillon.Pid())});
+                 CpuSeconds(pid_t(quillon.Pid())), ResidentKilobytes(quillon.Pid())});
         if (size >= expectedRaw)
             break;
         if (now - lastGrowth > 30) {
@@ -309,7 +309,7 @@ int main(int argc, char** argv)
         }
     }
     const double seconds = progress.empty() ? 0 : progress.back().seconds;
-    const double cpu = quillon.CpuSeconds() - cpuBefore;
+    const double cpu = CpuSeconds(pid_t(quillon.Pid())) - cpuBefore;
     const long rss = ResidentKilobytes(quillon.Pid());
     WaitFor([] { return false; }, 0.2);
     const std::string output = quillon.Output();

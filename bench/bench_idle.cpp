@@ -33,11 +33,11 @@ int main(int argc, char** argv)
         return 1;
     }
     std::this_thread::sleep_for(std::chrono::seconds(3));
-    const double cpuBefore = quillon.CpuSeconds();
+    const double cpuBefore = CpuSeconds(pid_t(quillon.Pid()));
     const long switchesBefore = ContextSwitches(quillon.Pid());
     Stopwatch w;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double cpu = quillon.CpuSeconds() - cpuBefore;
+    const double cpu = CpuSeconds(pid_t(quillon.Pid())) - cpuBefore;
     const long switches = ContextSwitches(quillon.Pid()) - switchesBefore;
     const double elapsed = w.Seconds();
     const long rss = ResidentKilobytes(quillon.Pid());

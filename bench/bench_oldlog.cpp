@@ -7,7 +7,6 @@
 //   how responsive the windows stay.
 //
 //   bench_oldlog [--frames N]   N defaults to 1000000
-#include <sys/resource.h>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -29,15 +28,6 @@ using namespace quillon;
 using namespace quillon::bench;
 
 namespace {
-
-// User plus system CPU seconds of this process so far.
-double CpuSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // The first figure of /proc/loadavg: how busy the machine was.
 std::string LoadAverage()

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 #include <stdexcept>
 
 #include "frames.h"
@@ -16,7 +20,16 @@ namespace quillon::bench {
 
 namespace {
 
-long StatusField(pid_t pid, std::string_view name) { return test::ProcStatusField(long(pid), name); }
+// A field of /proc/PID/status (PID 0: this process) in its unit ("VmRSS" in
+// kB); -1 when there is none.
+long StatusField(pid_t pid, std::string_view name)
+{
+    std::ifstream in(pid == 0 ? std::string("/proc/self/status") : "/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':')
+            return std::stol(line.substr(name.size() + 1));
+    return -1;
+}
 
 // What the receive pipeline hands on: the frames of a raw log read back, or
 // the hex lines of a stream.
@@ -119,6 +132,24 @@ void Result(std::string_view what, std::string_view figure, std::string_view tar
     std::printf("RESULT\t%.*s\t%.*s\t%.*s\t%s\n", int(what.size()), what.data(), int(figure.size()), figure.data(),
                 int(target.size()), target.data(), verdict);
     std::fflush(stdout);
+}
+
+double CpuSeconds(pid_t pid)
+{
+    if (pid == 0) {
+        timespec t{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    }
+    // Fields 14 and 15 of /proc/PID/stat, after the command name in brackets.
+    const std::string stat = test::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string skip;
+    for (int i = 3; i < 14; ++i)
+        fields >> skip;
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / double(::sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace quillon::bench

@@ -36,6 +36,8 @@ std::size_t CountLines(std::string_view text);  // "\n"s
 long ResidentKilobytes(pid_t pid = 0);
 // Voluntary plus involuntary context switches of a process; -1 when unreadable.
 long ContextSwitches(pid_t pid);
+// User plus system CPU seconds of a process (0: this one) so far.
+double CpuSeconds(pid_t pid = 0);
 
 class Stopwatch {
 public:

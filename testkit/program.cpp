@@ -32,15 +32,6 @@ void WriteFile(const std::string& path, std::string_view bytes)
         throw std::runtime_error("cannot write " + path);
 }
 
-long ProcStatusField(long pid, std::string_view name)
-{
-    std::ifstream in(pid == 0 ? std::string("/proc/self/status") : "/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':')
-            return std::stol(line.substr(name.size() + 1));
-    return -1;
-}
-
 double CpuShareOfEventLoop(std::chrono::milliseconds window)
 {
     const auto cpuSeconds = [] {
@@ -184,19 +175,6 @@ std::string RunningQuillon::Output()
 {
     output_ += process_.readAll().toStdString();
     return output_;
-}
-
-double RunningQuillon::CpuSeconds() const
-{
-    // Fields 14 and 15 of /proc/PID/stat, after the command name in brackets.
-    const std::string stat = ReadFile("/proc/" + std::to_string(Pid()) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string skip;
-    for (int i = 3; i < 14; ++i)
-        fields >> skip;
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / double(::sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace quillon::test

@@ -20,9 +20,6 @@ using namespace std::chrono_literals;
 std::string ReadFile(const std::string& path);  // empty when it cannot be read
 void WriteFile(const std::string& path, std::string_view bytes);
 
-// A field of /proc/PID/status (PID 0: this process) in its unit ("VmRSS" in kB); -1 when there is none.
-long ProcStatusField(long pid, std::string_view name);
-
 // The share of one core this process takes while its event loop runs alone for `window`.
 double CpuShareOfEventLoop(std::chrono::milliseconds window);
 
@@ -85,8 +82,7 @@ public:
     // Until it ends: its exit code, or -1 when it did not end by itself (a signal, the limit).
     int WaitExit(std::chrono::milliseconds limit = 30s);
     int Stop(int sig = SIGTERM) { Signal(sig); return WaitExit(); }
-    std::string Output();       // standard output and error so far
-    double CpuSeconds() const;  // user plus system
+    std::string Output();  // standard output and error so far
 
 private:
     ProgramFolder& folder_;
