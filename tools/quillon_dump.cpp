@@ -83,7 +83,8 @@ public:
                                   .decode = options.decode || options.tnc2,
                                   .buildReports = true,
                                   .readLogTimes = true,
-                                  .json = options.json})
+                                  .json = options.json,
+                                  .reportText = !options.json && !options.tnc2})
     {
     }
 

@@ -1,5 +1,6 @@
 #include "receiver.h"
 
+#include "decoder/decode.h"
 #include "decoder/frame_json.h"
 #include "kiss/escapes.h"
 #include "kiss/frame_assembler.h"
@@ -81,7 +82,14 @@ void Receiver::FrameEnd(ReceiveSink& sink)
     if (!options_.buildReports)
         return;
 
-    FrameReport report = ReportFrame(receive_, options_.decode, options_.report, frameClock_);
+    FrameReport report;
+    if (options_.reportText) {
+        report = ReportFrame(receive_, options_.decode, options_.report, frameClock_);
+    } else {
+        report.time = frameClock_.Now();
+        if (options_.decode)
+            report.decoded.emplace(DecodeAx25Frame(receive_));
+    }
     sink.Report(report);
     if (report.hexLogLine)
         sink.HexLog(*report.hexLogLine);

@@ -56,6 +56,9 @@ struct ReceiveOptions {
     bool readLogTimes = false;
     // JSONFILE=YES: a JSON line for every reported frame (with buildReports).
     bool json = false;
+    // Off: a report holds only its time and the decoded frame, no console
+    // text and no log lines (for the JSON or TNC2 lines alone).
+    bool reportText = true;
 };
 
 // Counts one frame as received (both FENDs included) and its escape
