@@ -51,12 +51,15 @@ void ExpectReadsBack(ConsoleText& text, const std::string& all, int first = 0)
     std::string lines;
     for (std::uint64_t i = 0; i + 1 < text.LineCount(); ++i) {
         const ConsoleText::Line line = text.LineAt(LineNumber(i));
-        lines += std::string(line.text) + (line.colours[0].colour == (i + std::uint64_t(first)) % 5 ? "\n" : " in another colour\n");
+        const bool coloured = line.colours[0].colour == (i + std::uint64_t(first)) % 5 &&
+                              line.chunkStart + line.colours[0].offset <= line.start;
+        lines += std::string(line.text) + (coloured ? "\n" : " in another colour\n");
         if (i % 997 == 0) {
             ASSERT_EQ(text.LineOf(line.start + line.text.size()), LineNumber(i));
         }
     }
     EXPECT_EQ(Difference(lines, all), "");
+    EXPECT_EQ(text.LineAt(LineNumber(text.LineCount() + 9)).start, TextPosition(all.size()));  // beyond: the last
     EXPECT_EQ(Difference(text.Between(TextPosition(), text.End()), all), "");
     std::mt19937 random(7);
     for (int i = 0; i < 50; ++i) {
@@ -191,8 +194,9 @@ TEST(ConsoleText, AFileThatGivesNothingBackAndClear)
     EXPECT_EQ(Find(text, "#19999 ", 0, false), all.rfind("#19999 "));
 
     text.Clear();
-    EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount()}),
-              (std::vector<std::uint64_t>{0, 0, 0, 1}));  // spilled bytes, open files, size, lines
+    EXPECT_EQ((std::vector<std::uint64_t>{text.SpilledBytes(), FilesOpenIn(temp.path).size(), text.Size(), text.LineCount(),
+                                          text.LongestLine()}),
+              (std::vector<std::uint64_t>{0, 0, 0, 1, 0}));  // spilled bytes, open files, size, lines, longest
 
     const std::string again = AppendReportLines(text, 20000, 3);
     EXPECT_GT(text.SpilledBytes(), 4 * ConsoleText::kChunkBytes);

@@ -53,6 +53,7 @@ TEST(LogFile, AnEndCutOffInARecordIsCutBackWhenTheLogIsOpened)
         {LogRecords::Lines, "a\r\nb\r\n", "a\r\nb\r\n"},
         {LogRecords::Lines, "a\r\nb\r\nc", "a\r\nb\r\n"},
         {LogRecords::Lines, "a\r\nb\r", "a\r\n"},
+        {LogRecords::Lines, "a", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before);
@@ -61,6 +62,7 @@ TEST(LogFile, AnEndCutOffInARecordIsCutBackWhenTheLogIsOpened)
         WriteFile(path, c.before);
         LogFile log;
         ASSERT_TRUE(log.Open(path, c.records));
+        EXPECT_EQ(log.Failure(), 0);
         EXPECT_EQ(log.CutBytes(), c.before.size() - c.after.size());
         const std::string next = c.records == LogRecords::Lines ? "next\r\n"s : "\xC0\x00\x4E\xC0"s;
         EXPECT_TRUE(log.Write(next));
