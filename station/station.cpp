@@ -4,7 +4,9 @@
 #include <array>
 
 #include "app/configuration.h"
+#include "igate_link.h"
 #include "kiss/frame_assembler.h"
+#include "kiss_server.h"
 #include "line_output.h"
 #include "serial_link.h"
 #include "small_file.h"
@@ -107,6 +109,22 @@ void Station::MakeLinks()
     ConnectLinkEvents(*mirror_);
 }
 
+// Other programs and APRS-IS get the frames only when their keys are set.
+void Station::MakeSharers()
+{
+    for (const std::string& line : settings_.sharingRefused)
+        AppendStatus(line);
+    const auto say = [this](std::string_view line) { AppendStatus(line); };
+    if (settings_.kissServer) {
+        kissServer_ = std::make_unique<KissServer>(*settings_.kissServer, say);
+        kissServer_->Listen();
+    }
+    if (settings_.igateServer) {
+        igate_ = std::make_unique<IgateLink>(*settings_.igateServer, settings_.igate, say);
+        igate_->Start();
+    }
+}
+
 std::unique_ptr<Link> Station::MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings)
 {
     auto link = std::make_unique<SerialLink>(port, env_.programDir);
@@ -130,6 +148,8 @@ Station::~Station()
     // Links close before the rest goes: their close may still send.
     input_.reset();
     mirror_.reset();
+    igate_.reset();
+    kissServer_.reset();
     for (StationView* view : views_)
         view->station_ = nullptr;
 }
@@ -175,6 +195,7 @@ void Station::Start()
     MakeLinks();
     input_->SetReopening(true);
     input_->Open();
+    MakeSharers();
     receiver_.Reset();
     SetMirroring(settings_.mirroring);
     if (!settings_.timeServer.empty()) {
@@ -237,14 +258,22 @@ void Station::Stop(const std::function<bool()>& giveUp)
     RunExitScript();
     input_->Close(giveUp);
     mirror_->Close(giveUp);
+    if (kissServer_)
+        kissServer_->Close();
+    if (igate_) {
+        igate_->Connection().EndOfRun();
+        igate_->Connection().Close(giveUp);
+    }
 }
 
 // At start-up from MIRROR, and the user's switch. A frame begun while
-// mirroring was off is not mirrored in part.
+// mirroring was off is not mirrored in part (while a sharer is on, frames are
+// cut all the time, and one begun then is mirrored whole).
 void Station::SetMirroring(bool on)
 {
     mirroring_ = on;
-    ResetFrameAssembly(mirrorFrame_);
+    if (!kissServer_ && !igate_)
+        ResetFrameAssembly(wholeFrame_);
     Tell(&StationView::ShowMirroring, on);
     // A mirror link lost while mirroring was on is tried again from now on,
     // and no more once it is off.
@@ -276,8 +305,7 @@ void Station::OnInputBytes(const QByteArray& bytes)
 {
     const std::string_view block(bytes.constData(), std::size_t(bytes.size()));
     Tell(&StationView::ClearStatus);
-    if (mirroring_)
-        MirrorWholeFrames(block);
+    ShareWholeFrames(block);
     const int frames = receiver_.Feed(block, *sink_);
     sink_->WriteLogs();
     sink_->ShowReports();
@@ -287,19 +315,31 @@ void Station::OnInputBytes(const QByteArray& bytes)
         Tell(&StationView::ShowReceiveCounts, receiver_.Counts());
 }
 
-// The mirror gets the frames of the block that are whole, each as it came
-// (a frame begun at the block's end goes with the block that ends it), so
-// that what it passes on is a KISS stream of received frames however full
-// its queue: a frame the open link refuses is dropped whole and counted.
-// Bytes outside frames are not mirrored.
-void Station::MirrorWholeFrames(std::string_view block)
+// The mirror, the KISS server and the igate get the frames of the block that
+// are whole, each as it came (a frame begun at the block's end goes with the
+// block that ends it), so that what they pass on is a KISS stream of received
+// frames however full their queues: a frame the open mirror link refuses is
+// dropped whole and counted. Bytes outside frames are not passed on.
+void Station::ShareWholeFrames(std::string_view block)
 {
+    if (!mirroring_ && !kissServer_ && !igate_)
+        return;
     bool sent = false;
+    sharedFrames_.clear();
+    sharedSizes_.clear();
     for (const char c : block) {
-        if (AssembleByte(mirrorFrame_, static_cast<std::uint8_t>(c)) != Assembled::Frame)
+        if (AssembleByte(wholeFrame_, static_cast<std::uint8_t>(c)) != Assembled::Frame)
             continue;
-        const auto frame = mirrorFrame_.Bytes();
+        const auto frame = wholeFrame_.Bytes();
         const std::string_view bytes(reinterpret_cast<const char*>(frame.data()), frame.size());
+        if (kissServer_) {
+            sharedFrames_.append(bytes);
+            sharedSizes_.push_back(std::uint32_t(bytes.size()));
+        }
+        if (igate_)
+            igate_->Offer(wholeFrame_);
+        if (!mirroring_)
+            continue;
         if (mirror_->Write(bytes)) {
             AddWrapping(bytesSent_, std::uint32_t(bytes.size()));
             sent = true;
@@ -307,6 +347,8 @@ void Station::MirrorWholeFrames(std::string_view block)
             mirrorBytesDropped_ += bytes.size();
         }
     }
+    if (kissServer_)
+        kissServer_->Share(sharedFrames_, sharedSizes_);
     if (sent)
         Tell(&StationView::ShowBytesSent, bytesSent_);
 }
@@ -323,7 +365,7 @@ void Station::OnLost(Link& link, const QString& reason)
 {
     if (&link == input_.get()) {
         receiver_.Reset();
-        ResetFrameAssembly(mirrorFrame_);
+        ResetFrameAssembly(wholeFrame_);
     }
     AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
     Tell(&StationView::ShowLamps, Lamps());

@@ -44,6 +44,8 @@
 
 namespace quillon {
 
+class IgateLink;
+class KissServer;
 class Link;
 class SystemClockSetter;
 class TimeServerQuery;
@@ -152,6 +154,10 @@ public:
     // full); they are not in BytesSent.
     std::uint64_t MirrorBytesDropped() const { return mirrorBytesDropped_; }
     bool Mirroring() const { return mirroring_; }
+    // With KISS_SERVER, the server for other programs; with IGATE_CALL and
+    // IGATE_SERVER, the igate (its gated and not-gated counts); else none.
+    KissServer* Sharing() { return kissServer_.get(); }
+    IgateLink* Igate() { return igate_.get(); }
     PortLamps Lamps() const;
     // From Start on.
     Link& Input() { return *input_; }
@@ -165,7 +171,9 @@ private:
     void MakeLinks();
     std::unique_ptr<Link> MakeSerialLink(std::int16_t port, const SerialLinkSettings& settings);
     void ConnectLinkEvents(Link& link);
-    void MirrorWholeFrames(std::string_view block);
+    void MakeSharers();
+    // The whole frames of a block to the mirror, the KISS server and the igate.
+    void ShareWholeFrames(std::string_view block);
     void OpenLogs();
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
@@ -200,7 +208,11 @@ private:
     // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
     std::unique_ptr<Link> mirror_;
-    ReceiveState mirrorFrame_;                 // the frame the mirror gets once it is whole
+    ReceiveState wholeFrame_;  // the frame the mirror and the sharers get once it is whole
+    std::unique_ptr<KissServer> kissServer_;
+    std::unique_ptr<IgateLink> igate_;
+    std::string sharedFrames_;  // a block's whole frames, for the KISS server
+    std::vector<std::uint32_t> sharedSizes_;
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
     QTimer secondTimer_;  // single shot, at .900 of each UTC second

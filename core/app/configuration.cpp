@@ -22,6 +22,7 @@ struct Fields {
     std::string COM_PORT, COM_SETTINGS, COM_HANDSHAKING;
     std::string MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING;
     std::string TIMESERVER, KISS_TCP, TIMEFRAMES, HEXFILE, MIRROR, LOG_ROTATE, JSONFILE, APRS, MY_LOCATION;
+    std::string KISS_SERVER, IGATE_CALL, IGATE_PASSCODE, IGATE_SERVER, IGATE_FILTER;
 };
 
 std::string* FieldFor(Fields& c, std::string_view key)
@@ -46,6 +47,11 @@ std::string* FieldFor(Fields& c, std::string_view key)
         {"JSONFILE", &Fields::JSONFILE},
         {"APRS", &Fields::APRS},
         {"MY_LOCATION", &Fields::MY_LOCATION},
+        {"KISS_SERVER", &Fields::KISS_SERVER},
+        {"IGATE_CALL", &Fields::IGATE_CALL},
+        {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE},
+        {"IGATE_SERVER", &Fields::IGATE_SERVER},
+        {"IGATE_FILTER", &Fields::IGATE_FILTER},
     };
     for (const Entry& e : kKeys)
         if (e.name == key)
@@ -98,7 +104,9 @@ std::optional<std::uint16_t> ParseTcpPort(std::string_view field)
 
 }  // namespace
 
-std::optional<TcpAddress> ParseKissTcp(std::string_view field)
+std::optional<TcpAddress> ParseKissTcp(std::string_view field) { return ParseTcpAddress(field, kKissTcpDefaultPort); }
+
+std::optional<TcpAddress> ParseTcpAddress(std::string_view field, std::optional<std::uint16_t> defaultPort)
 {
     std::string_view host = field;
     std::string_view rest;  // ":PORT" or nothing
@@ -118,7 +126,9 @@ std::optional<TcpAddress> ParseKissTcp(std::string_view field)
     }
     if (!IsHostText(host))
         return std::nullopt;
-    TcpAddress address{std::string(host), kKissTcpDefaultPort};
+    if (rest.empty() && !defaultPort)
+        return std::nullopt;
+    TcpAddress address{std::string(host), defaultPort.value_or(0)};
     if (!rest.empty()) {
         const auto port = ParseTcpPort(rest.substr(1));
         if (!port)
@@ -150,8 +160,12 @@ Settings ParseSettings(std::string_view text)
         if (equals == std::string::npos)
             continue;
         const std::string_view view(line);
-        if (std::string* field = FieldFor(f, TrimBlanks(view.substr(0, equals))))
+        const std::string_view key = TrimBlanks(view.substr(0, equals));
+        if (std::string* field = FieldFor(f, key))
             *field = std::string(TrimBlanks(view.substr(equals + 1)));
+        // An APRS-IS filter is read by the server as written.
+        if (key == "IGATE_FILTER")
+            f.IGATE_FILTER = std::string(TrimBlanks(raw.substr(equals + 1)));
     }
     Settings s;
     s.input = SerialLinkFrom(f.COM_PORT, f.COM_SETTINGS, f.COM_HANDSHAKING);
@@ -162,6 +176,24 @@ Settings ParseSettings(std::string_view text)
             s.kissTcpRefused = f.KISS_TCP;
     }
     s.timeServer = f.TIMESERVER;
+    // Sharing the frames: KISS_SERVER "[address:]port", on 127.0.0.1 unless
+    // an address is given; the igate with both IGATE_CALL and IGATE_SERVER.
+    if (!f.KISS_SERVER.empty()) {
+        s.kissServer = ParseTcpPort(f.KISS_SERVER)
+                           ? std::optional(TcpAddress{"127.0.0.1", *ParseTcpPort(f.KISS_SERVER)})
+                           : ParseTcpAddress(f.KISS_SERVER, std::nullopt);
+        if (!s.kissServer)
+            s.sharingRefused.push_back("KISS_SERVER=" + f.KISS_SERVER + " not understood (PORT or ADDRESS:PORT)");
+    }
+    if (!f.IGATE_SERVER.empty() || !f.IGATE_CALL.empty()) {
+        s.igateServer = ParseTcpAddress(f.IGATE_SERVER, kIgateDefaultPort);
+        s.igate = {f.IGATE_CALL, f.IGATE_PASSCODE, f.IGATE_FILTER};
+        if (!s.igateServer || f.IGATE_CALL.empty()) {
+            s.igateServer.reset();
+            s.sharingRefused.push_back("IGATE_CALL=" + f.IGATE_CALL + " IGATE_SERVER=" + f.IGATE_SERVER +
+                                       " not understood (a call and HOST or HOST:PORT): no igate");
+        }
+    }
     s.timeFrames = IsOn(f.TIMEFRAMES);
     s.hexFile = IsOn(f.HEXFILE);
     s.jsonFile = IsOn(f.JSONFILE);

@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "igate.h"
 #include "tnc/serial_settings.h"
 
 namespace quillon {
@@ -26,6 +28,8 @@ inline constexpr std::uint16_t kKissTcpDefaultPort = 8001;
 // when left out. Nothing for an empty field or one that is none of these
 // (a host with a blank, a bare IPv6 address, a port out of range).
 std::optional<TcpAddress> ParseKissTcp(std::string_view field);
+// The same with another default port; none: the port must be given.
+std::optional<TcpAddress> ParseTcpAddress(std::string_view field, std::optional<std::uint16_t> defaultPort);
 
 // As the status lines and the input label name the server: "HOST:PORT",
 // "[::1]:8001".
@@ -72,6 +76,11 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    // Sharing the frames with other programs and APRS-IS; all off when unset.
+    std::optional<TcpAddress> kissServer;     // KISS_SERVER: clients read every frame here
+    std::optional<TcpAddress> igateServer;    // IGATE_SERVER, port 14580 unless given; set only with IGATE_CALL
+    IgateLogin igate;                         // IGATE_CALL, IGATE_PASSCODE, IGATE_FILTER (as written)
+    std::vector<std::string> sharingRefused;  // status lines of the keys above that name nothing
 };
 
 Settings ParseSettings(std::string_view text);

@@ -48,11 +48,10 @@ std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::
                        .time = time});
 }
 
-std::string Tnc2Line(const DecoderState& dec)
+std::string Tnc2Address(const DecoderState& dec)
 {
-    const std::span<const std::uint8_t> payload = PayloadOf(dec);
     std::string line;
-    line.reserve(dec.SourceCall.size() + dec.DestinationCall.size() + 11 * dec.DigipeaterCount + payload.size() + 4);
+    line.reserve(dec.SourceCall.size() + dec.DestinationCall.size() + 11 * std::size_t(dec.DigipeaterCount) + 2);
     line.append(dec.SourceCall).push_back('>');
     line.append(dec.DestinationCall);
     int lastRepeated = 0;
@@ -70,6 +69,13 @@ std::string Tnc2Line(const DecoderState& dec)
         if (slot == lastRepeated)
             line.push_back('*');
     }
+    return line;
+}
+
+std::string Tnc2Line(const DecoderState& dec)
+{
+    const std::span<const std::uint8_t> payload = PayloadOf(dec);
+    std::string line = Tnc2Address(dec);
     line.push_back(':');
     line.append(reinterpret_cast<const char*>(payload.data()), payload.size());
     std::replace_if(

@@ -27,5 +27,7 @@ std::optional<AprsPacket> DecodeAprsFrame(const DecoderState& dec, std::chrono::
 // as in the dump log, so the line stays one line. Only for a frame whose
 // header is whole.
 std::string Tnc2Line(const DecoderState& dec);
+// Its part before the ":", "SRC>DST,DIGI1,DIGI2*,DIGI3", as received.
+std::string Tnc2Address(const DecoderState& dec);
 
 }  // namespace quillon
