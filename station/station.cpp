@@ -285,6 +285,20 @@ void Station::SetMirroring(bool on)
     Tell(&StationView::ShowLamps, Lamps());
 }
 
+std::vector<std::string> Station::SharingCounts() const
+{
+    std::vector<std::string> lines;
+    if (igate_) {
+        lines.push_back(std::to_string(igate_->Gated()) + " Frames gated to APRS-IS");
+        lines.push_back(std::to_string(igate_->NotGated()) + " Frames not gated");
+    }
+    if (kissServer_) {
+        lines.push_back(std::to_string(kissServer_->Clients()) + " KISS clients");
+        lines.push_back(std::to_string(kissServer_->FramesDropped()) + " Frames dropped for slow KISS clients");
+    }
+    return lines;
+}
+
 void Station::SetDecoding(bool on) { receiver_.SetDecoding(on); }
 
 void Station::ClearCounters()

@@ -10,12 +10,18 @@
 // Start-up, in this order, every step attempted once and a failing one
 // skipped: configuration; both links made with their settings; the input
 // link opened (a KISS server is connected to in the background, a TNC that
-// is not there is tried again until it is); frame assembly reset; mirroring
+// is not there is tried again until it is); the KISS server and the igate
+// started when their keys are set; frame assembly reset; mirroring
 // on or off from MIRROR (on opens the mirror link); the time-server query;
 // the mirror link opened if it is not yet; the last-frame time set to now;
 // logs opened; the init script sent. The end: no
 // more events; logs closed and the empty ones deleted; the exit script sent;
 // input link closed; mirror link closed.
+//
+// The whole frames the mirror gets also go, whatever the decode switch, to
+// the clients of the KISS server (KISS_SERVER) and through the igate to
+// APRS-IS (IGATE_CALL, IGATE_SERVER); neither changes what is logged, shown
+// or sent to the TNC.
 //
 // A KISS server takes KISS frames only, never command text: with KISS_TCP
 // the scripts are not sent, and the status box says so once a run for each.
@@ -158,6 +164,10 @@ public:
     // IGATE_SERVER, the igate (its gated and not-gated counts); else none.
     KissServer* Sharing() { return kissServer_.get(); }
     IgateLink* Igate() { return igate_.get(); }
+    // The statistics window's lines of the sharers that are on: "12 Frames
+    // gated to APRS-IS", "3 Frames not gated", "2 KISS clients", "0 Frames
+    // dropped for slow KISS clients".
+    std::vector<std::string> SharingCounts() const;
     PortLamps Lamps() const;
     // From Start on.
     Link& Input() { return *input_; }

@@ -205,7 +205,7 @@ void MainWindow::ClearCounters()
     sentCounter_->setText(QString());
 }
 
-void MainWindow::ShowStatistics() { ShowWindow<StatisticsWindow>(statistics_, station_.Counts()); }
+void MainWindow::ShowStatistics() { ShowWindow<StatisticsWindow>(statistics_, station_.Counts(), station_.SharingCounts()); }
 
 void MainWindow::ShowHeardList() { heardList_->Present(); }
 

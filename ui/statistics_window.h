@@ -13,7 +13,8 @@ namespace quillon {
 class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit StatisticsWindow(const Counters& counters);
+    // `more`: the sharers' counts, a line each.
+    explicit StatisticsWindow(const Counters& counters, const std::vector<std::string>& more = {});
 
     ConsoleArea& Text() { return *text_; }
 

@@ -38,9 +38,6 @@ std::string Line(std::string address, std::string_view igateCall, std::string_vi
     return address;
 }
 
-// A generic query ("?" first) asks the stations in reach: never for the
-// network. A directed one, inside a message, is a message like any other.
-
 // A third-party packet's inside, "SRC>DST,PATH:payload": the header as the
 // APRS decoder read it, each path entry as written but for a "*" before the
 // last.
@@ -81,6 +78,8 @@ std::string IgateLoginLine(const IgateLogin& login)
 
 bool IsReadOnly(const IgateLogin& login) { return login.passcode.empty() || login.passcode == "-1"; }
 
+// A generic query ("?" first) asks the stations in reach: never for the
+// network. A directed one, inside a message, is a message like any other.
 std::optional<std::string> IgateLine(const DecoderState& dec, std::string_view igateCall)
 {
     if (dec.DecodedFrameLength < 3 || (dec.DecodedFrame[2] & 0x0F) != 0)  // a KISS data frame

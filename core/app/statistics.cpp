@@ -4,13 +4,13 @@
 
 namespace quillon {
 
-std::vector<ConsoleRun> StatisticsRuns(const Counters& counters)
+std::vector<ConsoleRun> StatisticsRuns(const Counters& counters, const std::vector<std::string>& more)
 {
     const auto line = [](auto count, const char* words) {
         return ConsoleRun{std::to_string(count) + words, colour::Black};
     };
     const ConsoleRun lf{"\n", colour::Black};
-    return {
+    std::vector<ConsoleRun> runs{
         {"Statistics", colour::Blue},
         {"\n\n", colour::Black},
         line(counters.BytesReceived, " Bytes received"),
@@ -22,6 +22,11 @@ std::vector<ConsoleRun> StatisticsRuns(const Counters& counters)
         line(counters.TfendCount, " TFEND received"),
         lf,
     };
+    for (const std::string& text : more) {
+        runs.push_back({text, colour::Black});
+        runs.push_back(lf);
+    }
+    return runs;
 }
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 // What the statistics window shows: a heading and four counter lines.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app.h"
@@ -13,6 +14,7 @@ namespace quillon {
 //   "1234 Bytes received" LF "17 Frames decoded" LF
 //   "0 TFESC received" LF "2 TFEND received" LF
 // Numbers in plain decimal, no grouping.
-std::vector<ConsoleRun> StatisticsRuns(const Counters& counters);
+// `more`: further lines in black after these (the sharers' counts).
+std::vector<ConsoleRun> StatisticsRuns(const Counters& counters, const std::vector<std::string>& more = {});
 
 }  // namespace quillon
