@@ -69,6 +69,9 @@ void KissServer::OnNewConnection()
             socket->deleteLater();
             continue;
         }
+        // The system's own buffer stays small, so that the queue is what
+        // holds a slow client's frames (the system's would grow to megabytes).
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSystemBuffer);
         auto client = std::make_unique<Client>();
         client->socket = socket;
         client->name = name;
@@ -122,8 +125,9 @@ void KissServer::CheckStalls()
     }
 }
 
-// The common case, a queue with room for the whole block, is one write; a
-// queue short of room takes the frames that fit, each whole.
+// The common case, a queue with room for the whole block, is one write. A
+// queue short of room first hands what it holds to the system, as much as
+// the system takes at once, then takes the frames that fit, each whole.
 void KissServer::Share(std::string_view frames, std::span<const std::uint32_t> sizes)
 {
     if (frames.empty())
@@ -136,6 +140,8 @@ void KissServer::Share(std::string_view frames, std::span<const std::uint32_t> s
             client->socket->write(frames.data(), qint64(frames.size()));
             continue;
         }
+        client->socket->flush();
+        waiting = std::uint64_t(client->socket->bytesToWrite());
         std::size_t at = 0;
         for (const std::uint32_t size : sizes) {
             if (client->queue.Offer(waiting, size, now)) {

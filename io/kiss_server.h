@@ -31,6 +31,7 @@ class KissServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxClients = 16;
+    static constexpr int kSystemBuffer = 64 * 1024;  // a client socket's send buffer
 
     // `say` takes the status lines.
     KissServer(TcpAddress address, std::function<void(std::string_view)> say, QObject* parent = nullptr);
