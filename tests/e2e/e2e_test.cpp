@@ -33,8 +33,13 @@ TEST(EndToEnd, EveryFrameReachesTheLogsAsReceivedEvenWhenTheProgramIsKilled)
     const Tally sent = Through(stream, false);
 
     for (const bool replay : {false, true}) {
-        SCOPED_TRACE(replay ? "time frames on, played by quillon-replay, killed" : "time frames off, random pieces");
-        Station s(kIni + (replay ? "TIMEFRAMES=YES\r\nMIRROR=YES\r\n" : "TIMEFRAMES=NO\r\n"));
+        SCOPED_TRACE(replay ? "time frames on, played by quillon-replay, killed"
+                            : "time frames off, random pieces, shared with a KISS client and APRS-IS");
+        // Sharing changes nothing that is logged; the KISS client gets every frame as the mirror does.
+        LoopbackServer kissPort(false), aprsIs;
+        Station s(kIni + (replay ? "TIMEFRAMES=YES\r\nMIRROR=YES\r\n"
+                                 : "TIMEFRAMES=NO\r\nKISS_SERVER=" + std::to_string(kissPort.Port()) +
+                                       "\r\nIGATE_CALL=N0CALL\r\nIGATE_PASSCODE=1\r\nIGATE_SERVER=" + aprsIs.Address() + "\r\n"));
         const auto start = system_clock::now();
         QProcess tnc;
         if (replay) {
@@ -53,9 +58,18 @@ TEST(EndToEnd, EveryFrameReachesTheLogsAsReceivedEvenWhenTheProgramIsKilled)
             s.q->Signal(SIGKILL);
             EXPECT_EQ(s.q->WaitExit(), -1);
         } else {
-            ASSERT_TRUE(s.Start()) << s.Output();
+            ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"})) << s.Output();
+            QTcpSocket client;
+            client.connectToHost(QHostAddress::LocalHost, kissPort.Port());
+            ASSERT_TRUE(client.waitForConnected(20000) && aprsIs.Accept());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return s.Output().find("KISS client") != std::string::npos; }, 20000));
             ASSERT_TRUE(Play(s.folder.Com1(), stream, 42));
             EXPECT_TRUE(s.Logged(frames.size())) << s.Output();
+            std::string shared = client.readAll().toStdString();
+            while (shared.size() < expected.size() && client.waitForReadyRead(20000))
+                shared += client.readAll().toStdString();
+            EXPECT_TRUE(shared == expected) << shared.size() << " of " << expected.size() << " bytes to the KISS client";
+            EXPECT_TRUE(aprsIs.Received().starts_with("user N0CALL pass 1 vers Quillon 8.5\r\n"));
             EXPECT_EQ(s.q->Stop(), 0) << s.Output();
         }
         const auto stop = system_clock::now();
