@@ -27,8 +27,7 @@
 #include "program.h"
 #include "tnc/time_frame.h"
 
-namespace quillon::bench {
-namespace {
+namespace quillon::bench { namespace {
 
 template <class Condition>
 bool WaitFor(Condition done, double seconds)
@@ -93,8 +92,7 @@ std::vector<std::size_t> Feed(int connection, const std::string& stream, const s
     }
 }
 
-}  // namespace
-}  // namespace quillon::bench
+}}  // namespace quillon::bench
 
 int main(int argc, char** argv)
 {
@@ -128,9 +126,9 @@ int main(int argc, char** argv)
         const int probe = ListenOnLoopback(kissPort);  // a free port, for the program's KISS server
         ::close(probe);
     }
-    folder.Write("quillon.ini", "TIMEFRAMES=YES\r\nHEXFILE=YES\r\nJSONFILE=YES\r\nKISS_TCP=127.0.0.1:" +
-                                    std::to_string(serverPort) + "\r\n" +
-                                    (kissClients > 0 ? "KISS_SERVER=" + std::to_string(kissPort) + "\r\n" : ""));
+    folder.Write("quillon.ini",
+                 "TIMEFRAMES=YES\r\nHEXFILE=YES\r\nJSONFILE=YES\r\nKISS_TCP=127.0.0.1:" + std::to_string(serverPort) +
+                     "\r\n" + (kissClients > 0 ? "KISS_SERVER=" + std::to_string(kissPort) + "\r\n" : ""));
     test::RunningQuillon quillon(folder, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {}, {}, {"--headless"});
     const int connection = AcceptWithin(server, 30);
     if (connection < 0 || !WaitFor([&] { return !folder.LogName(".kss").empty(); }, 30)) {
@@ -138,10 +136,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string raw = folder.File(folder.LogName(".kss"));
-    std::printf("sharing: %s frames (%s bytes) twice into quillon --headless over KISS TCP at %s frames/s, "
-                "then with %d KISS clients\n",
-                Grouped(double(starts.size() - 1)).c_str(), Grouped(double(stream.size())).c_str(),
-                Grouped(rate).c_str(), kissClients);
+    std::printf(
+        "sharing: %s frames (%s bytes) twice into quillon --headless over KISS TCP at %s frames/s, "
+        "then with %d KISS clients\n",
+        Grouped(double(starts.size() - 1)).c_str(), Grouped(double(stream.size())).c_str(), Grouped(rate).c_str(),
+        kissClients);
 
     double cpu[2] = {};
     for (int half = 0; half < 2; ++half) {
@@ -156,7 +155,11 @@ int main(int argc, char** argv)
         const double cpuBefore = CpuSeconds(pid_t(quillon.Pid()));
         const std::vector<std::size_t> got = Feed(connection, stream, starts, rate, clients);
         // All logged, each frame behind its time frame.
-        WaitFor([&] { return FileSize(raw) >= before + stream.size() + std::size_t(kTimeFrameLength) * (starts.size() - 1); }, 60);
+        WaitFor(
+            [&] {
+                return FileSize(raw) >= before + stream.size() + std::size_t(kTimeFrameLength) * (starts.size() - 1);
+            },
+            60);
         cpu[half] = CpuSeconds(pid_t(quillon.Pid())) - cpuBefore;
         for (std::size_t i = 0; i < got.size(); ++i)
             if (got[i] != stream.size())
@@ -168,8 +171,8 @@ int main(int argc, char** argv)
     const double n = double(starts.size() - 1);
     const double alone = cpu[0] / n * 1e6, shared = cpu[1] / n * 1e6;
     const double perClient = kissClients > 0 ? (shared - alone) / kissClients : 0;
-    std::printf("  CPU per frame: %.2f us alone, %.2f us with %d KISS clients: %.2f us per frame and client\n",
-                alone, shared, kissClients, perClient);
+    std::printf("  CPU per frame: %.2f us alone, %.2f us with %d KISS clients: %.2f us per frame and client\n", alone,
+                shared, kissClients, perClient);
     Result("sharing, CPU per frame alone", Grouped(alone, 2) + " us", "-", "-");
     Result("sharing, CPU per frame and KISS client", Grouped(perClient, 2) + " us", "<= 2 us", Verdict(perClient <= 2));
     quillon.Stop();

@@ -295,6 +295,7 @@ std::vector<std::string> Station::SharingCounts() const
     if (kissServer_) {
         lines.push_back(std::to_string(kissServer_->Clients()) + " KISS clients");
         lines.push_back(std::to_string(kissServer_->FramesDropped()) + " Frames dropped for slow KISS clients");
+        lines.push_back(std::to_string(kissServer_->FramesFromClients()) + " Frames from KISS clients, not sent");
     }
     return lines;
 }

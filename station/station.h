@@ -166,7 +166,7 @@ public:
     IgateLink* Igate() { return igate_.get(); }
     // The statistics window's lines of the sharers that are on: "12 Frames
     // gated to APRS-IS", "3 Frames not gated", "2 KISS clients", "0 Frames
-    // dropped for slow KISS clients".
+    // dropped for slow KISS clients", "1 Frames from KISS clients, not sent".
     std::vector<std::string> SharingCounts() const;
     PortLamps Lamps() const;
     // From Start on.
