@@ -72,7 +72,15 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    // LOG_KEEP_DAYS: log sets older than this many days are deleted; 0 keeps
+    // them all. A value that is no whole number from 0 to kLogKeepDaysLimit
+    // keeps them all too, and is in logKeepDaysRefused as written.
+    int logKeepDays = 0;
+    std::string logKeepDaysRefused;
 };
+
+// A hundred years: more is surely a typing error.
+inline constexpr int kLogKeepDaysLimit = 36525;
 
 Settings ParseSettings(std::string_view text);
 
