@@ -167,6 +167,7 @@ private:
     void ConnectLinkEvents(Link& link);
     void MirrorWholeFrames(std::string_view block);
     void OpenLogs();
+    void DeleteOldLogs(DateTime now);
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
     void OnInputBytes(const QByteArray& bytes);
