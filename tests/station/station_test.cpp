@@ -6,6 +6,7 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "frames.h"
 #include "line_events.h"
@@ -262,6 +263,30 @@ TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
         for (std::size_t i = 0; i < times.size(); ++i)
             EXPECT_EQ(s.view.reports[i].time, times[i]) << i;
     }
+}
+
+// LOG_KEEP_DAYS=1: a set last written over a day ago goes at the start, one that becomes so at the daily roll.
+TEST(Station, OldLogSetsGoAtTheStartAndAtTheDailyRollEachSaid)
+{
+    Running s("LOG_ROTATE=DAILY\r\nLOG_KEEP_DAYS=1\r\n", "", "", false);
+    const auto old = [&](const char* name, std::chrono::system_clock::duration sinceDayBefore) {
+        WriteFile(s.File(name), "x");
+        std::filesystem::last_write_time(s.File(name), std::chrono::file_clock::from_sys(At(-24h + sinceDayBefore)));
+    };
+    old("27072013_0900.kss", 9h);
+    old("27072013_0900.dump", 9h);
+    old("27072013_2359.kss", 23h + 59min + 59s);
+    s.clock.Set(At(23h + 59min + 59s));
+    s.station->Start();
+    const std::string atStart = "log deleted, older than 1 day: 27072013_0900.dump\r\n"
+                                "log deleted, older than 1 day: 27072013_0900.kss\r\n";
+    EXPECT_EQ(s.view.status, atStart + "read tnc_init.txt\r\ndone\r\n");
+    EXPECT_EQ(QDir(s.dir.path()).entryList({"27*"}), QStringList{"27072013_2359.kss"});
+    s.clock.Set(At(24h));
+    s.station->Tick();
+    EXPECT_EQ(Count(s.view.status, "older than"), 3u) << s.view.status;
+    EXPECT_NE(s.view.status.find("log deleted, older than 1 day: 27072013_2359.kss\r\n"), std::string::npos);
+    EXPECT_EQ(QDir(s.dir.path()).entryList({"27*"}), QStringList());
 }
 
 // Logs renamed away, a folder where the dump log goes: the raw log alone reopens, the dump log at a later tick.
