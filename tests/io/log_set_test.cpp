@@ -11,7 +11,6 @@
 #include <unistd.h>
 #include <sys/resource.h>
 
-#include <filesystem>
 #include <random>
 
 #include "log_indicator.h"
@@ -205,30 +204,6 @@ TEST(LogSet, AFullDiskCutsNoRecordAndTheLogsTakeUpWholeRecordsWhenItIsFreed)
     EXPECT_EQ(logs.FailureLines(), std::vector<std::string>{}) << "still failing after the disk was freed";
     for (std::size_t k = 0; k < 3; ++k)
         EXPECT_TRUE(ReadFile(logs.Path(kinds[k])) == expected[k]) << logs.Path(kinds[k]);
-}
-
-// LOG_KEEP_DAYS on real files: an old set goes, rotated forms and all; the running set, a set another run
-// holds, a set written lately, and files that are no logs of this program stay, however old.
-TEST(LogSet, TheRetentionDeletesOldSetsThatNoRunHolds)
-{
-    namespace fs = std::filesystem;
-    using namespace std::chrono;
-    QTemporaryDir dir;
-    const std::string folder = dir.path().toStdString();
-    const DateTime now = sys_days{2026y / December / 7} + 12h;
-    LogSet logs(folder), other(folder);
-    logs.Open("01102026_0930", false);  // a long run, never written to
-    other.Open("02102026_0930", false);
-    for (const char* name : {"03102026_0930.kss", "03102026_0930.dump.1", "03102026_0930.kss.2.gz", "sample.kss",
-                             "notes.txt", "04102026_0930.kss"})
-        WriteFile(folder + "/" + name, "x");
-    for (const fs::directory_entry& file : fs::directory_iterator(folder))
-        fs::last_write_time(file.path(), file_clock::from_sys(now - days{40}));
-    fs::last_write_time(folder + "/04102026_0930.kss", file_clock::from_sys(now - days{2}));
-    EXPECT_EQ(logs.DeleteOldSets(30, now),
-              (std::vector<std::string>{"03102026_0930.dump.1", "03102026_0930.kss", "03102026_0930.kss.2.gz"}));
-    EXPECT_EQ(Logs(dir), "01102026_0930.dump 01102026_0930.kss 02102026_0930.dump 02102026_0930.kss "
-                         "04102026_0930.kss notes.txt sample.kss");
 }
 
 }  // namespace
