@@ -253,14 +253,14 @@ TEST(Retention, ChoosesTheFilesOfOldLogSetsOnly)
     const DateTime longAgo = now - days{40};
     const struct { const char* name; std::vector<FolderEntry> folder; std::vector<std::string> old; } cases[] = {
         {"an old set, rotated forms and all",
-         {{"01102026_0930.kss.1", longAgo}, {"01102026_0930.jsonl", longAgo}, {"01102026_0930.dump.12.gz", longAgo},
+         {{"01102026_0930.kss.1", longAgo}, {"01102026_0930.jsonl", longAgo}, {"01102026_0930.dump.90.gz", longAgo},
           {"01102026_0930.hex", longAgo}},
-         {"01102026_0930.dump.12.gz", "01102026_0930.hex", "01102026_0930.jsonl", "01102026_0930.kss.1"}},
+         {"01102026_0930.dump.90.gz", "01102026_0930.hex", "01102026_0930.jsonl", "01102026_0930.kss.1"}},
         {"not a log of this program",
          {{"sample.kss", longAgo}, {"2013.kss", longAgo}, {"01102026_0930.txt", longAgo}, {"01102026_0930.kss.gz", longAgo},
           {"01102026_0930.kss.1.bz2", longAgo}, {"01102026_0930.kss.x", longAgo}, {"01102026_0930.kss.", longAgo},
           {"01102026_0930.KSS", longAgo}, {"01102026-0930.kss", longAgo}, {"011020260930.kss", longAgo},
-          {"1102026_0930.kss", longAgo}, {"quillon.ini", longAgo}, {"COM1", longAgo}, {"x01102026_0930.kss", longAgo}},
+          {"1102026_0930.kss", longAgo}, {"quillon.ini", longAgo}, {"01102026_0930.1", longAgo}, {"x01102026_0930.kss", longAgo}},
          {}},
         {"no such date or time",
          {{"32102026_0930.kss", longAgo}, {"01132026_0930.kss", longAgo}, {"29022026_0930.kss", longAgo},
