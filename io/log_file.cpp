@@ -301,26 +301,43 @@ void LogFile::Close()
     lockedByOther_ = false;
 }
 
+namespace {
+
+// Deletes the regular file at `path` (only when it is empty, with
+// `onlyEmpty`) while no other process holds it open. Not through a link put where a log was, and
+// never waiting for a device or a pipe.
+bool DeleteUnheld(const std::string& path, bool onlyEmpty)
+{
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // The exclusive lock is had only when no other run holds the file; while
+    // it is held, a run that opens the file waits, and finds it deleted
+    // afterwards. The name must still be this file.
+    struct stat held {
+    }, named{};
+    bool deleted = false;
+    if (Flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        if (onlyEmpty)
+            DeleteEmptyFiles({path});
+        else
+            deleted = S_ISREG(held.st_mode) && ::unlink(path.c_str()) == 0;
+    }
+    ::close(fd);
+    return deleted;
+}
+
+}  // namespace
+
 void DeleteEmptyLogs(const std::vector<std::string>& paths)
 {
-    for (const std::string& path : paths) {
-        if (path.empty())
-            continue;
-        // Not through a link put where a log was, and never waiting for a
-        // device or a pipe.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // The exclusive lock is had only when no other run holds the file;
-        // while it is held, a run that opens the file waits, and finds it
-        // deleted afterwards. The name must still be this file.
-        struct stat held {
-        }, named{};
-        if (Flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
-            DeleteEmptyFiles({path});
-        ::close(fd);
-    }
+    for (const std::string& path : paths)
+        DeleteUnheld(path, true);
 }
+
+bool DeleteUnheldLog(const std::string& path) { return DeleteUnheld(path, false); }
 
 }  // namespace quillon

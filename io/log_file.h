@@ -105,5 +105,8 @@ private:
 // and that no other process holds open are deleted (empty paths skipped,
 // failures passed over).
 void DeleteEmptyLogs(const std::vector<std::string>& paths);
+// Deletes a log of an earlier run, empty or not, unless another process holds
+// it open; true when it is gone.
+bool DeleteUnheldLog(const std::string& path);
 
 }  // namespace quillon

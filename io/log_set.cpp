@@ -1,8 +1,13 @@
 #include "log_set.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
+
+#include "app/cleanup.h"
 
 #include "line_output.h"
 
@@ -118,6 +123,24 @@ void LogSet::Close()
     open_ = false;
     stem_.clear();
     DeleteEmptyLogs(paths);
+}
+
+std::vector<std::string> LogSet::DeleteOldSets(int keepDays, DateTime now)
+{
+    namespace fs = std::filesystem;
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    const fs::path folder = folder_.empty() ? fs::path(".") : fs::path(folder_);
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            entries.push_back({it->path().filename().string(), DateTime(std::chrono::seconds(st.st_mtime))});
+    }
+    std::vector<std::string> deleted;
+    for (const std::string& name : OldLogSetFiles(entries, now, keepDays, stem_))
+        if (DeleteUnheldLog((folder / name).string()))
+            deleted.push_back(name);
+    return deleted;
 }
 
 bool LogSet::AllOpen() const

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "log_file.h"
+#include "timesvc/timesvc.h"
 
 namespace quillon {
 
@@ -69,6 +70,11 @@ public:
     // Closes every log, then deletes those that are empty and that no other
     // run holds (DeleteEmptyLogs).
     void Close();
+    // The retention: deletes the files of the log sets in the folder whose
+    // last write is more than `keepDays` days before `now` (OldLogSetFiles),
+    // never this set's own, nor a file another run holds open. Returns the
+    // names deleted.
+    std::vector<std::string> DeleteOldSets(int keepDays, DateTime now);
 
     // Between Open and Close, whether or not each log could be opened.
     bool IsOpen() const { return open_; }

@@ -185,6 +185,8 @@ void Station::Start()
     ownLocation_ = ParseLocation(settings_.myLocation);
     if (!settings_.myLocation.empty() && !ownLocation_)
         AppendStatus("MY_LOCATION not understood (" + settings_.myLocation + "): no distances");
+    if (!settings_.logKeepDaysRefused.empty())
+        AppendStatus("LOG_KEEP_DAYS not understood (" + settings_.logKeepDaysRefused + "): no logs deleted");
     ReceiveOptions options = receiver_.Options();
     options.report.timeFrames = settings_.timeFrames;
     options.report.hexFile = settings_.hexFile;
@@ -221,6 +223,16 @@ void Station::OpenLogs()
     const DateTime now = UtcNow(*env_.logClock);
     logDay_ = std::chrono::floor<std::chrono::days>(now);
     logs_.Open(FormatLogStem(now), settings_.hexFile, settings_.jsonFile);
+    DeleteOldLogs(now);
+}
+
+// With LOG_KEEP_DAYS, at the start and at every daily roll: the log sets of
+// earlier runs and days that are older go, each one said.
+void Station::DeleteOldLogs(DateTime now)
+{
+    const int days = settings_.logKeepDays;
+    for (const std::string& name : logs_.DeleteOldSets(days, now))
+        AppendStatus("log deleted, older than " + std::to_string(days) + (days == 1 ? " day: " : " days: ") + name);
 }
 
 // With LOG_ROTATE=DAILY, the first frame or tick of a new UTC day starts a
@@ -236,6 +248,7 @@ void Station::RollLogsAtMidnight(std::chrono::system_clock::time_point now)
     logDay_ = today;
     sink_->WriteLogs();
     logs_.Roll(FormatLogStem(DateTime(today)));
+    DeleteOldLogs(UtcNow(*env_.logClock));
 }
 
 void Station::Stop(const std::function<bool()>& giveUp)

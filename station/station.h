@@ -185,6 +185,7 @@ private:
     // The whole frames of a block to the mirror, the KISS server and the igate.
     void ShareWholeFrames(std::string_view block);
     void OpenLogs();
+    void DeleteOldLogs(DateTime now);
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
     void OnInputBytes(const QByteArray& bytes);

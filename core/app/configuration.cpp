@@ -23,6 +23,7 @@ struct Fields {
     std::string MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING;
     std::string TIMESERVER, KISS_TCP, TIMEFRAMES, HEXFILE, MIRROR, LOG_ROTATE, JSONFILE, APRS, MY_LOCATION;
     std::string KISS_SERVER, IGATE_CALL, IGATE_PASSCODE, IGATE_SERVER, IGATE_FILTER;
+    std::string LOG_KEEP_DAYS;
 };
 
 std::string* FieldFor(Fields& c, std::string_view key)
@@ -52,6 +53,7 @@ std::string* FieldFor(Fields& c, std::string_view key)
         {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE},
         {"IGATE_SERVER", &Fields::IGATE_SERVER},
         {"IGATE_FILTER", &Fields::IGATE_FILTER},
+        {"LOG_KEEP_DAYS", &Fields::LOG_KEEP_DAYS},
     };
     for (const Entry& e : kKeys)
         if (e.name == key)
@@ -201,6 +203,15 @@ Settings ParseSettings(std::string_view text)
     s.dailyLogs = f.LOG_ROTATE == "DAILY";
     s.aprs = IsOn(f.APRS);
     s.myLocation = f.MY_LOCATION;
+    // LOG_KEEP_DAYS: a whole number of days, 0 (or nothing) for no deleting.
+    if (!f.LOG_KEEP_DAYS.empty()) {
+        const char* end = f.LOG_KEEP_DAYS.data() + f.LOG_KEEP_DAYS.size();
+        const auto [at, error] = std::from_chars(f.LOG_KEEP_DAYS.data(), end, s.logKeepDays);
+        if (error != std::errc() || at != end || s.logKeepDays < 0 || s.logKeepDays > kLogKeepDaysLimit) {
+            s.logKeepDays = 0;
+            s.logKeepDaysRefused = f.LOG_KEEP_DAYS;
+        }
+    }
     return s;
 }
 

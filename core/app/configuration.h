@@ -81,7 +81,15 @@ struct Settings {
     std::optional<TcpAddress> igateServer;    // IGATE_SERVER, port 14580 unless given; set only with IGATE_CALL
     IgateLogin igate;                         // IGATE_CALL, IGATE_PASSCODE, IGATE_FILTER (as written)
     std::vector<std::string> sharingRefused;  // status lines of the keys above that name nothing
+    // LOG_KEEP_DAYS: log sets older than this many days are deleted; 0 keeps
+    // them all. A value that is no whole number from 0 to kLogKeepDaysLimit
+    // keeps them all too, and is in logKeepDaysRefused as written.
+    int logKeepDays = 0;
+    std::string logKeepDaysRefused;
 };
+
+// A hundred years: more is surely a typing error.
+inline constexpr int kLogKeepDaysLimit = 36525;
 
 Settings ParseSettings(std::string_view text);
 

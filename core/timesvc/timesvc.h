@@ -32,6 +32,9 @@ std::string FormatDateTime(DateTime t);
 std::string FormatClock(DateTime t);
 // "ddmmyyyy_hhmm", the stem of a run's log file names.
 std::string FormatLogStem(DateTime t);
+// The date-time a log stem stands for ("ddmmyyyy_hhmm", 13 characters);
+// nothing for any other text or an impossible date or time.
+std::optional<DateTime> ParseLogStem(std::string_view stem);
 
 // The status timer's counters (all start at 0 and are never reset).
 struct StatusTimerState {

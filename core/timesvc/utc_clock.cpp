@@ -101,6 +101,22 @@ std::string FormatLogStem(DateTime t)
     return buffer;
 }
 
+std::optional<DateTime> ParseLogStem(std::string_view stem)
+{
+    using namespace std::chrono;
+    for (std::size_t i = 0; i < stem.size(); ++i)
+        if (i == 8 ? stem[i] != '_' : stem[i] < '0' || stem[i] > '9')
+            return std::nullopt;
+    if (stem.size() != 13)
+        return std::nullopt;
+    const year_month_day date{year{Number(stem, 4, 4)}, month(unsigned(Number(stem, 2, 2))),
+                              day(unsigned(Number(stem, 0, 2)))};
+    const int hour = Number(stem, 9, 2), minute = Number(stem, 11, 2);
+    if (!date.ok() || hour > 23 || minute > 59)
+        return std::nullopt;
+    return sys_days{date} + hours{hour} + minutes{minute};
+}
+
 std::optional<std::chrono::system_clock::time_point> ParseTimestamp(std::string_view stamp)
 {
     using namespace std::chrono;

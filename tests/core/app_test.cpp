@@ -41,6 +41,10 @@ std::string Show(const Settings& s)
             add(name);
     if (!s.myLocation.empty())
         add("location=" + s.myLocation);
+    if (s.logKeepDays != 0)
+        add("keep=" + std::to_string(s.logKeepDays));
+    if (!s.logKeepDaysRefused.empty())
+        add("keep?=" + s.logKeepDaysRefused);
     return out;
 }
 
@@ -64,6 +68,9 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"key with blank inside", "kiss_tcp=[::1]\nCOM PORT=3", "tcp=[::1]:8001"},
         {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
+        {"days to keep the logs", "LOG_KEEP_DAYS= 30 ", "keep=30"}, {"keep them all", "LOG_KEEP_DAYS=0", ""},
+        {"days that are no number", "LOG_KEEP_DAYS=30D\nLOG_KEEP_DAYS=-1", "keep?=-1"},
+        {"more than a hundred years", "LOG_KEEP_DAYS=36526", "keep?=36526"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)
@@ -236,6 +243,42 @@ TEST(Cleanup, DeletesOnlyTheGivenEmptyLogs)
     EXPECT_FALSE(fs::exists(empty));
     EXPECT_TRUE(fs::exists(full) && fs::exists(other) && fs::is_symlink(dir / "link.hex"));
     fs::remove_all(dir);
+}
+
+// LOG_KEEP_DAYS: whole sets of this program's logs go once their last write is over N days old.
+TEST(Retention, ChoosesTheFilesOfOldLogSetsOnly)
+{
+    using namespace std::chrono;
+    const DateTime now = sys_days{2026y / December / 7} + 12h;
+    const DateTime longAgo = now - days{40};
+    const struct { const char* name; std::vector<FolderEntry> folder; std::vector<std::string> old; } cases[] = {
+        {"an old set, rotated forms and all",
+         {{"01102026_0930.kss.1", longAgo}, {"01102026_0930.jsonl", longAgo}, {"01102026_0930.dump.90.gz", longAgo},
+          {"01102026_0930.hex", longAgo}},
+         {"01102026_0930.dump.90.gz", "01102026_0930.hex", "01102026_0930.jsonl", "01102026_0930.kss.1"}},
+        {"not a log of this program",
+         {{"sample.kss", longAgo}, {"2013.kss", longAgo}, {"01102026_0930.txt", longAgo}, {"01102026_0930.kss.gz", longAgo},
+          {"01102026_0930.kss.1.bz2", longAgo}, {"01102026_0930.kss.x", longAgo}, {"01102026_0930.kss.", longAgo},
+          {"01102026_0930.KSS", longAgo}, {"01102026-0930.kss", longAgo}, {"011020260930.kss", longAgo},
+          {"1102026_0930.kss", longAgo}, {"quillon.ini", longAgo}, {"01102026_0930.1", longAgo}, {"x01102026_0930.kss", longAgo}},
+         {}},
+        {"no such date or time",
+         {{"32102026_0930.kss", longAgo}, {"01132026_0930.kss", longAgo}, {"29022026_0930.kss", longAgo},
+          {"01102026_2400.kss", longAgo}, {"01102026_0960.kss", longAgo}},
+         {}},
+        // A run that began long ago and wrote until yesterday: its frames are a day old.
+        {"an old name written lately", {{"01012026_0000.kss", now - days{1}}}, {}},
+        // One file of a set written lately keeps the whole set (the hex log has had no decoded frame since).
+        {"a set is kept whole", {{"01102026_0930.kss", now - hours{2}}, {"01102026_0930.hex", longAgo}}, {}},
+        // A file whose time is older than its name (copied with an old time) counts from its name.
+        {"the name when it is later", {{"05122026_0000.kss", longAgo}}, {}},
+        {"the running station's set", {{"07112026_1200.kss", longAgo}}, {}},
+        {"a clock behind the files", {{"07122027_1200.kss", now + days{365}}}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OldLogSetFiles(c.folder, now, 30, "07112026_1200"), c.old) << c.name;
+        EXPECT_EQ(OldLogSetFiles(c.folder, now, 0, "07112026_1200"), std::vector<std::string>{}) << c.name;
+    }
 }
 
 } }  // namespace quillon::test

@@ -6,10 +6,12 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "frames.h"
 #include "line_events.h"
 #include "link.h"
+#include "log_set.h"
 #include "loopback_server.h"
 #include "program.h"
 #include "station.h"
@@ -262,6 +264,35 @@ TEST(Station, EachFrameHasOneTimeForItsTimeFrameItsReportAndItsDay)
         for (std::size_t i = 0; i < times.size(); ++i)
             EXPECT_EQ(s.view.reports[i].time, times[i]) << i;
     }
+}
+
+// LOG_KEEP_DAYS=1: the sets last written over a day ago go at the start, rotated forms and all, and one that
+// becomes so at the daily roll; the running set, another run's, and files that are no logs stay.
+TEST(Station, OldLogSetsGoAtTheStartAndAtTheDailyRollEachSaid)
+{
+    Running s("LOG_ROTATE=DAILY\r\nLOG_KEEP_DAYS=1\r\n", "", "", false);
+    LogSet otherRun(s.dir.path().toStdString());
+    otherRun.Open("26072013_0900", false);
+    const auto old = [&](const char* name, std::chrono::system_clock::duration sinceDayBefore) {
+        WriteFile(s.File(name), "x");
+        std::filesystem::last_write_time(s.File(name), std::chrono::file_clock::from_sys(At(-24h + sinceDayBefore)));
+    };
+    for (const char* name : {"27072013_0900.kss", "27072013_0900.dump.1", "27072013_0900.hex.2.gz", "sample.kss",
+                             "notes.txt", "26072013_0900.kss", "26072013_0900.dump"})
+        old(name, 9h);
+    old("27072013_2359.kss", 23h + 59min + 59s);
+    s.clock.Set(At(23h + 59min + 59s));
+    s.station->Start();
+    const std::string atStart = "log deleted, older than 1 day: 27072013_0900.dump.1\r\n"
+                                "log deleted, older than 1 day: 27072013_0900.hex.2.gz\r\n"
+                                "log deleted, older than 1 day: 27072013_0900.kss\r\n";
+    EXPECT_EQ(s.view.status, atStart + "read tnc_init.txt\r\ndone\r\n");
+    s.clock.Set(At(24h));
+    s.station->Tick();
+    EXPECT_EQ(Count(s.view.status, "older than"), 4u) << s.view.status;
+    EXPECT_NE(s.view.status.find("log deleted, older than 1 day: 27072013_2359.kss\r\n"), std::string::npos);
+    EXPECT_EQ(QDir(s.dir.path()).entryList({"2[67]*", "notes.txt", "sample.kss"}),
+              (QStringList{"26072013_0900.dump", "26072013_0900.kss", "notes.txt", "sample.kss"}));
 }
 
 // Logs renamed away, a folder where the dump log goes: the raw log alone reopens, the dump log at a later tick.
