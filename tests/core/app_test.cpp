@@ -3,6 +3,7 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "app/statistics.h"
 #include "core_test.h"
 #include "decoder/frame_json.h"
 #include "text/lines.h"
@@ -105,6 +106,41 @@ TEST(Counters, GoRoundPast2To31)
     CountFrame(counters, Received(Bytes("C0 00 DB DC DB DD DB DC C0")));
     EXPECT_EQ(std::tuple(counters.FrameCount, counters.TfescCount, counters.TfendCount),
               std::tuple(INT32_MIN, INT32_MIN, INT32_MIN));
+}
+
+// What the line brings that is no frame: noise between frames, frames too long to keep (their rest is no
+// noise), and the frames by the port of their command byte, shown in the statistics window.
+TEST(Counters, NoiseOversizeFramesAndPorts)
+{
+    const std::string a = Bytes("C0 00 41 C0"), big = Bytes("C0 00") + std::string(2000, 'A') + Bytes("C0");
+    const struct { const char* name; std::string stream; int frames; std::uint64_t noise, oversize; std::string ports; } cases[] = {
+        {"noise before, between and after frames", "ab" + a + "xyz" + a + "q", 2, 6, 0, "0:2"},
+        {"a single FEND between frames loses the second to noise", a + Bytes("42 C0") + a.substr(1), 2, 1, 0, "0:2"},
+        {"empty frames are no noise", Bytes("C0 C0 C0") + a, 1, 0, 0, "0:1"},
+        {"an oversize frame's rest is no noise, its FEND opens the next", big + Bytes("00 41 C0"), 1, 0, 1, "0:1"},
+        {"the 1025th byte its FEND: the next byte is noise", Bytes("C0 00") + std::string(1022, 'A') + Bytes("C0 7A") + a, 1, 1, 1, "0:1"},
+        {"ports from the command byte, escaped or not", Bytes("C0 10 41 C0 C0 F0 41 C0 C0 DB DC 41 C0 C0 DB DD C0"), 4, 0, 0,
+         "1:1 12:1 13:1 15:1"},
+    };
+    for (const auto& c : cases) {
+        FakeClock clock(At(12h));
+        Receiver receiver(clock);
+        ReceiveSink sink;
+        EXPECT_EQ(receiver.Feed(c.stream, sink), c.frames) << c.name;
+        const Counters& n = receiver.Counts();
+        std::string ports;
+        for (int p = 0; p < kKissPorts; ++p)
+            if (n.PortFrames[std::size_t(p)])
+                ports += (ports.empty() ? "" : " ") + std::to_string(p) + ":" + std::to_string(n.PortFrames[std::size_t(p)]);
+        EXPECT_EQ(std::tuple(n.NoiseBytes, n.OversizeFrames, ports), std::tuple(c.noise, c.oversize, c.ports)) << c.name;
+        receiver.ClearCounts();  // the losses stay, the frames by port go with the frames
+        std::string shown;
+        for (const ConsoleRun& run : StatisticsRuns(receiver.Counts()))
+            shown += run.text;
+        EXPECT_TRUE(shown.ends_with(" TFEND received\n" + std::to_string(c.oversize) + " Oversize frames dropped\n" +
+                                    std::to_string(c.noise) + " Noise bytes dropped\n")) << shown;
+        EXPECT_EQ(receiver.Counts().PortFrames, (std::array<std::uint64_t, kKissPorts>{})) << c.name;
+    }
 }
 
 TEST(StatusLamps, OneLampPerPortTheMirrorsOnlyWhileMirroring)
