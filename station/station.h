@@ -36,6 +36,7 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "app/status_file.h"
 #include "aprs/location.h"
 #include "kiss/kiss.h"
 #include "log_set.h"
@@ -158,6 +159,8 @@ public:
     Link& Mirror() { return *mirror_; }
     const LogSet& Logs() const { return logs_; }
     const StationEnvironment& Environment() const { return env_; }
+    // The figures of the status file, from Start on.
+    StationFigures Figures() const;
 
 private:
     class LogSink;
@@ -197,6 +200,7 @@ private:
     // The logs said on standard error to fail, and why.
     std::vector<std::pair<std::string, int>> logsSaidFailing_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
+    std::chrono::system_clock::time_point start_{}, lastFrame_{};
     // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
     std::unique_ptr<Link> mirror_;

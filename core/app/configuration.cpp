@@ -142,6 +142,7 @@ std::string KissTcpRefusedLine(std::string_view field)
 Settings ParseSettings(std::string_view text)
 {
     Fields f;
+    Settings s;
     for (std::string_view raw : SplitLines(text)) {
         const std::string line = UpperCase(raw);
         if (line.empty() || line[0] == '#')
@@ -150,10 +151,12 @@ Settings ParseSettings(std::string_view text)
         if (equals == std::string::npos)
             continue;
         const std::string_view view(line);
-        if (std::string* field = FieldFor(f, TrimBlanks(view.substr(0, equals))))
+        const std::string_view key = TrimBlanks(view.substr(0, equals));
+        if (std::string* field = FieldFor(f, key))
             *field = std::string(TrimBlanks(view.substr(equals + 1)));
+        if (key == "STATUS_FILE")  // upper-casing goes by byte: the raw line has the same places
+            s.statusFile = std::string(TrimBlanks(raw.substr(equals + 1)));
     }
-    Settings s;
     s.input = SerialLinkFrom(f.COM_PORT, f.COM_SETTINGS, f.COM_HANDSHAKING);
     s.mirror = SerialLinkFrom(f.MIRROR_COM_PORT, f.MIRROR_COM_SETTINGS, f.MIRROR_COM_HANDSHAKING);
     if (!f.KISS_TCP.empty()) {

@@ -72,6 +72,9 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    // STATUS_FILE: the status file's path as written, its case kept (a path
+    // is no word); relative to the program folder. Empty: none.
+    std::string statusFile;
 };
 
 Settings ParseSettings(std::string_view text);

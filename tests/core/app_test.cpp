@@ -4,6 +4,7 @@
 #include "app/lamps.h"
 #include "app/receiver.h"
 #include "app/statistics.h"
+#include "app/status_file.h"
 #include "core_test.h"
 #include "decoder/frame_json.h"
 #include "text/lines.h"
@@ -42,6 +43,8 @@ std::string Show(const Settings& s)
             add(name);
     if (!s.myLocation.empty())
         add("location=" + s.myLocation);
+    if (!s.statusFile.empty())
+        add("status=" + s.statusFile);
     return out;
 }
 
@@ -65,6 +68,8 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"key with blank inside", "kiss_tcp=[::1]\nCOM PORT=3", "tcp=[::1]:8001"},
         {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
+        {"a status file's path keeps its case", "status_file = /var/lib/Node/quillon.prom \nSTATUS_FILE= run/Q.prom",
+         "status=run/Q.prom"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)
@@ -141,6 +146,50 @@ TEST(Counters, NoiseOversizeFramesAndPorts)
                                     std::to_string(c.noise) + " Noise bytes dropped\n")) << shown;
         EXPECT_EQ(receiver.Counts().PortFrames, (std::array<std::uint64_t, kKissPorts>{})) << c.name;
     }
+}
+
+// The status file, as node_exporter reads it: every metric with its HELP and TYPE, port 0 always and the other
+// ports once they have had a frame, counts that went round past 2^31 still positive, times to the millisecond.
+TEST(StatusFile, EveryFigureInThePrometheusTextFormat)
+{
+    StationFigures fresh{.counts = {}, .mirrorBytesDropped = 0, .inputName = "COM 1", .inputUp = false, .mirrorUp = false,
+                         .logsFailing = 0, .start = At(12h), .lastFrame = At(12h)};
+    StationFigures busy{fresh};
+    busy.counts.BytesReceived = 123456789012, busy.counts.FrameCount = INT32_MIN, busy.counts.OversizeFrames = 2;
+    busy.counts.NoiseBytes = 17, busy.counts.PortFrames[0] = 5, busy.counts.PortFrames[15] = 1;
+    busy.mirrorBytesDropped = 300, busy.inputName = "LOCALHOST:8001", busy.inputUp = busy.mirrorUp = true;
+    busy.logsFailing = 2, busy.lastFrame = At(13h + 1s + 7ms);
+    const std::string at12 = "1375012800.000";  // 2013-07-28 12:00:00 UTC
+    const auto text = [](const char* name, const char* type, const char* help, const std::string& samples) {
+        return "# HELP "s + name + " " + help + "\n# TYPE " + name + " " + type + "\n" + samples;
+    };
+    const auto expected = [&](const std::string& frames, const std::string& bytes, const std::string& ports,
+                              const std::string& losses, const std::string& last, const std::string& links, int failing) {
+        return text("quillon_frames_received_total", "counter", "Frames received from the TNC.", "quillon_frames_received_total " + frames + "\n") +
+               text("quillon_bytes_received_total", "counter", "Bytes received from the TNC.", "quillon_bytes_received_total " + bytes + "\n") +
+               text("quillon_frames_total", "counter", "Frames received, by the KISS port of their command byte.", ports) + losses +
+               text("quillon_last_frame_timestamp_seconds", "gauge", "Time of the last frame received (the start until the first).",
+                    "quillon_last_frame_timestamp_seconds " + last + "\n") +
+               text("quillon_link_up", "gauge", "Whether the link is open: input from the TNC, mirror to the second port.", links) +
+               text("quillon_logs_failing", "gauge", "Logs that cannot be written now.", "quillon_logs_failing " + std::to_string(failing) + "\n") +
+               text("quillon_start_time_seconds", "gauge", "Time the run started.", "quillon_start_time_seconds " + at12 + "\n");
+    };
+    const auto losses = [&](int oversize, int noise, int mirror) {
+        return text("quillon_oversize_frames_total", "counter", "Frames longer than 1024 bytes, dropped.",
+                    "quillon_oversize_frames_total " + std::to_string(oversize) + "\n") +
+               text("quillon_noise_bytes_total", "counter", "Bytes received outside any frame, dropped.",
+                    "quillon_noise_bytes_total " + std::to_string(noise) + "\n") +
+               text("quillon_mirror_bytes_dropped_total", "counter", "Bytes of whole frames the mirror port could not take.",
+                    "quillon_mirror_bytes_dropped_total " + std::to_string(mirror) + "\n");
+    };
+    EXPECT_EQ(StatusFileText(fresh), expected("0", "0", "quillon_frames_total{port=\"0\"} 0\n", losses(0, 0, 0), at12,
+                                              "quillon_link_up{link=\"input\"} 0\nquillon_link_up{link=\"mirror\"} 0\n", 0));
+    EXPECT_EQ(StatusFileText(busy), expected("2147483648", "123456789012",
+                                             "quillon_frames_total{port=\"0\"} 5\nquillon_frames_total{port=\"15\"} 1\n",
+                                             losses(2, 17, 300), "1375016401.007",
+                                             "quillon_link_up{link=\"input\"} 1\nquillon_link_up{link=\"mirror\"} 1\n", 2));
+    EXPECT_EQ(ServiceStatusLine(fresh), "0 frames received, COM 1 away");
+    EXPECT_EQ(ServiceStatusLine(busy), "2147483648 frames received, LOCALHOST:8001 open");
 }
 
 TEST(StatusLamps, OneLampPerPortTheMirrorsOnlyWhileMirroring)
