@@ -72,6 +72,7 @@ void Link::DeviceOpened()
     reading_ = connect(&Device(), &QIODevice::readyRead, this, &Link::OnReadyRead);
     if (backOff_) {
         openedAt_.start();
+        brought_ = false;
         steadyTimer_.start(backOff_->steady);
     }
     // A device there at once is simply open; one that comes later is back,
@@ -108,7 +109,7 @@ void Link::DeviceGone(const QString& reason)
         if (wasOpen && openedAt_.isValid() && openedAt_.elapsed() >= backOff_->steady.count())
             failedTries_ = 0;
         else
-            droppedAtOnce_ = droppedAtOnce_ || wasOpen;
+            droppedAtOnce_ = droppedAtOnce_ || (wasOpen && !brought_);
         ++failedTries_;
     }
     if (reopening_)
@@ -128,6 +129,7 @@ void Link::DeliverWaiting()
     QIODevice& device = Device();
     if (!endOfRun_ && state_ == State::Open && device.isOpen() && device.bytesAvailable() > 0) {
         const QByteArray bytes = device.readAll();
+        brought_ = brought_ || !bytes.isEmpty();
         if (!bytes.isEmpty())
             emit Received(bytes);
     }
@@ -148,6 +150,7 @@ void Link::OnReadyRead()
         return;
     }
     const QByteArray bytes = device.readAll();
+    brought_ = brought_ || !bytes.isEmpty();
     if (!bytes.isEmpty())  // a notification that found nothing waiting says nothing
         emit Received(bytes);
 }

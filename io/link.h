@@ -17,7 +17,9 @@
 //   has lasted a minute; one that lasted starts the schedule afresh when it
 //   ends. While away it says Reconnecting at most once a minute instead of
 //   a loss and a return at every try: once a connection has been dropped at
-//   once, the next one is said to be back (Back) only when it has lasted.
+//   once (before it lasted a minute or brought a byte: a server that accepts
+//   and closes), the next one is said to be back (Back) only when it has
+//   lasted a minute.
 // - Write queues a block and returns at once; a block that would take the
 //   queue past its limit (a device that does not read) is refused whole, and
 //   "Transmit Buffer full" is said at the first refusal, again only once the
@@ -149,6 +151,7 @@ private:
     int failedTries_ = 0;
     int tries_ = 0;
     bool droppedAtOnce_ = false;  // since the loss: a return is said once it lasts
+    bool brought_ = false;        // the connection has delivered bytes
     bool backUnsaid_ = false;     // open, its return not said yet
     QElapsedTimer openedAt_, saidAt_;
     QTimer steadyTimer_;
