@@ -206,7 +206,7 @@ TEST(EndToEnd, TheHeadlessRunTellsSystemdItIsReadyAndAliveAndItsStatusFileCounts
     const std::string expected = "\nquillon_frames_received_total " + std::to_string(frames.size()) +
                            "\n# HELP quillon_bytes_received_total Bytes received from the TNC.\n# TYPE quillon_bytes_received_total "
                            "counter\nquillon_bytes_received_total " + std::to_string(stream.size()) + "\n";
-    for (const std::string& line : {"\nquillon_oversize_frames_total 1\n", "\nquillon_noise_bytes_total 5\n",
+    for (const char* line : {"\nquillon_oversize_frames_total 1\n", "\nquillon_noise_bytes_total 5\n",
                                     "\nquillon_link_up{link=\"input\"} 0\n"})
         EXPECT_EQ(Count(status, line), 1u) << line << status;
     EXPECT_EQ(Count(status, expected), 1u) << status;
