@@ -30,10 +30,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
 #include <functional>

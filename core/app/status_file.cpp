@@ -26,7 +26,8 @@ Samples Seconds(std::chrono::system_clock::time_point t)
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
     char text[32];
-    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000));
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
     return {{"", text}};
 }
 
@@ -56,10 +57,12 @@ const std::vector<Metric>& Metrics()
          [](F f) { return One(f.counts.NoiseBytes); }},
         {"quillon_mirror_bytes_dropped_total", "counter", "Bytes of whole frames the mirror port could not take.",
          [](F f) { return One(f.mirrorBytesDropped); }},
-        {"quillon_last_frame_timestamp_seconds", "gauge", "Time of the last frame received (the start until the first).",
-         [](F f) { return Seconds(f.lastFrame); }},
+        {"quillon_last_frame_timestamp_seconds", "gauge",
+         "Time of the last frame received (the start until the first).", [](F f) { return Seconds(f.lastFrame); }},
         {"quillon_link_up", "gauge", "Whether the link is open: input from the TNC, mirror to the second port.",
-         [](F f) { return Samples{{"link=\"input\"", f.inputUp ? "1" : "0"}, {"link=\"mirror\"", f.mirrorUp ? "1" : "0"}}; }},
+         [](F f) {
+             return Samples{{"link=\"input\"", f.inputUp ? "1" : "0"}, {"link=\"mirror\"", f.mirrorUp ? "1" : "0"}};
+         }},
         {"quillon_logs_failing", "gauge", "Logs that cannot be written now.",
          [](F f) { return One(std::uint64_t(f.logsFailing)); }},
         {"quillon_start_time_seconds", "gauge", "Time the run started.", [](F f) { return Seconds(f.start); }},
