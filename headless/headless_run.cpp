@@ -6,6 +6,7 @@
 #include "headless_view.h"
 #include "line_output.h"
 #include "process_environment.h"
+#include "service_health.h"
 #include "station.h"
 #include "unix_signals.h"
 
@@ -22,6 +23,8 @@ int RunHeadless(int argc, char** argv, bool monitor)
     Station station(ProcessEnvironment(logClock));
     HeadlessView view(SayOnStandardOutput, monitor);
     station.AddView(view);
+    ServiceHealth health(station);
+    station.AddView(health);
 
     // In place before start-up: a signal that comes during it is taken up as
     // soon as the event loop runs. A second signal to end the run cuts the
@@ -37,8 +40,10 @@ int RunHeadless(int argc, char** argv, bool monitor)
     });
 
     station.Start();
+    health.Started();
     const int code = QCoreApplication::exec();
     station.Stop();
+    health.Ended();
     return code;
 }
 

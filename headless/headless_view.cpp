@@ -14,6 +14,9 @@ std::string MonitorLine(const FrameReport& report)
         return line;
     }
     const DecoderState& dec = *report.decoded;
+    // A TNC with more than one radio port says which heard the frame.
+    if (const int port = dec.DecodedFrameLength >= 2 ? dec.DecodedFrame[2] >> 4 : 0; port != 0)
+        line.append("[").append(std::to_string(port)).append("] ");
     std::string path = dec.SourceCall + ">" + dec.DestinationCall;
     for (int slot = 1; slot <= kMaxDigipeaters; ++slot)
         if (const std::string& call = dec.DigipeaterCalls[std::size_t(slot)]; !call.empty())

@@ -3,6 +3,7 @@
 // monitor on, one line per frame:
 //
 //   2026-12-06 21:36:05.613 UTC G4XYZ-2>APRS,WIDE1-1*: text
+//   2026-12-06 21:36:07.020 UTC [1] N0CALL>APRS: text     (KISS port 1)
 //
 // With APRS=YES an APRS frame's line goes on, two blanks after the text, with
 // what the packet says, as the console's APRS line.

@@ -10,6 +10,8 @@ Link::Link(QObject* parent) : QObject(parent)
     reopenTimer_.setSingleShot(true);
     reopenTimer_.setInterval(kReopenInterval);
     connect(&reopenTimer_, &QTimer::timeout, this, &Link::TryReopen);
+    steadyTimer_.setSingleShot(true);
+    connect(&steadyTimer_, &QTimer::timeout, this, &Link::OnSteady);
 }
 
 Link::~Link() = default;
@@ -37,7 +39,25 @@ void Link::TryReopen()
     if (state_ != State::Lost || !reopening_ || opening_ || endOfRun_)
         return;
     opening_ = true;
+    ++tries_;
     OpenDevice(true);
+}
+
+void Link::StartReopenTimer()
+{
+    reopenTimer_.start(backOff_ ? backOff_->Delay(std::max(failedTries_ - 1, 0)) : kReopenInterval);
+}
+
+void Link::OnSteady()
+{
+    if (state_ != State::Open)
+        return;
+    failedTries_ = 0;
+    droppedAtOnce_ = false;
+    if (std::exchange(backUnsaid_, false)) {
+        lossSaid_ = false;
+        emit Back();
+    }
 }
 
 void Link::DeviceOpened()
@@ -50,9 +70,18 @@ void Link::DeviceOpened()
     reopenTimer_.stop();
     QObject::disconnect(reading_);
     reading_ = connect(&Device(), &QIODevice::readyRead, this, &Link::OnReadyRead);
-    // A device there at once is simply open; one that comes later is back.
-    if (!inOpen_) {
+    if (backOff_) {
+        openedAt_.start();
+        brought_ = false;
+        steadyTimer_.start(backOff_->steady);
+    }
+    // A device there at once is simply open; one that comes later is back,
+    // unless it has just been dropped at once and may be again.
+    if (!inOpen_ && droppedAtOnce_) {
+        backUnsaid_ = true;
+    } else if (!inOpen_) {
         lossSaid_ = false;
+        tries_ = 0;
         emit Back();
     }
 }
@@ -73,10 +102,26 @@ void Link::DeviceGone(const QString& reason)
         return;
     }
     state_ = State::Lost;
+    if (backOff_) {
+        steadyTimer_.stop();
+        backUnsaid_ = false;
+        // A try that failed waits longer; a connection that lasted starts afresh.
+        if (wasOpen && openedAt_.isValid() && openedAt_.elapsed() >= backOff_->steady.count())
+            failedTries_ = 0;
+        else
+            droppedAtOnce_ = droppedAtOnce_ || (wasOpen && !brought_);
+        ++failedTries_;
+    }
     if (reopening_)
-        reopenTimer_.start();
-    if (!std::exchange(lossSaid_, true))
+        StartReopenTimer();
+    if (!std::exchange(lossSaid_, true)) {
+        tries_ = 0;
+        saidAt_.start();
         emit Lost(reason);
+    } else if (backOff_ && saidAt_.isValid() && saidAt_.elapsed() >= backOff_->sayEvery.count()) {
+        saidAt_.start();
+        emit Reconnecting(tries_);
+    }
 }
 
 void Link::DeliverWaiting()
@@ -84,6 +129,7 @@ void Link::DeliverWaiting()
     QIODevice& device = Device();
     if (!endOfRun_ && state_ == State::Open && device.isOpen() && device.bytesAvailable() > 0) {
         const QByteArray bytes = device.readAll();
+        brought_ = brought_ || !bytes.isEmpty();
         if (!bytes.isEmpty())
             emit Received(bytes);
     }
@@ -104,6 +150,7 @@ void Link::OnReadyRead()
         return;
     }
     const QByteArray bytes = device.readAll();
+    brought_ = brought_ || !bytes.isEmpty();
     if (!bytes.isEmpty())  // a notification that found nothing waiting says nothing
         emit Received(bytes);
 }
@@ -115,6 +162,9 @@ void Link::Close(const std::function<bool()>& giveUp)
     state_ = State::Closed;
     opening_ = false;
     reopenTimer_.stop();
+    steadyTimer_.stop();
+    failedTries_ = 0;
+    droppedAtOnce_ = backUnsaid_ = false;
     QObject::disconnect(reading_);
     // What was written last (the exit script at the end of a run) still goes
     // out; a device that takes nothing holds the close up for kDrainLimit at
@@ -157,13 +207,14 @@ void Link::SetReopening(bool on)
     if (!reopening_)
         reopenTimer_.stop();
     else if (state_ == State::Lost && !opening_ && !reopenTimer_.isActive())
-        reopenTimer_.start();
+        StartReopenTimer();
 }
 
 void Link::EndOfRun()
 {
     endOfRun_ = true;
     SetReopening(false);
+    steadyTimer_.stop();
     // An open under way is given up; an open device stays for what is still
     // written, and Close ends it.
     if (state_ != State::Open) {

@@ -11,6 +11,15 @@
 //   with the system's reason), and while reopening is on it is tried again
 //   every two seconds, quietly, until it is back (Back, said once). A first
 //   open that fails while reopening is off leaves the link closed, silently.
+// - A link that backs off (SetBackOff; a network link does) waits longer
+//   after every try that fails: 2, 4, 8 ... 60 s (tnc/back_off.h). A try
+//   fails when it is refused, or when the connection it made ends before it
+//   has lasted a minute; one that lasted starts the schedule afresh when it
+//   ends. While away it says Reconnecting at most once a minute instead of
+//   a loss and a return at every try: once a connection has been dropped at
+//   once (before it lasted a minute or brought a byte: a server that accepts
+//   and closes), the next one is said to be back (Back) only when it has
+//   lasted a minute.
 // - Write queues a block and returns at once; a block that would take the
 //   queue past its limit (a device that does not read) is refused whole, and
 //   "Transmit Buffer full" is said at the first refusal, again only once the
@@ -21,15 +30,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "tnc/back_off.h"
 #include "tnc/serial_events.h"
 
 namespace quillon {
@@ -68,6 +80,9 @@ public:
     qint64 BytesWaiting() const;
     // Whether a lost link is tried again until it is back (off at first).
     void SetReopening(bool on);
+    // Tries again on this schedule instead of every kReopenInterval; nothing:
+    // the fixed interval (at first).
+    void SetBackOff(std::optional<BackOff> backOff) { backOff_ = backOff; }
     // For good, at the end of the run: see above.
     void EndOfRun();
     bool Ended() const { return endOfRun_; }
@@ -86,6 +101,9 @@ signals:
     void Lost(const QString& reason);
     // A lost link is open again (or one that opens in the background, open).
     void Back();
+    // A link that backs off is still away after `tries` tries since its loss
+    // was said; at most once every BackOff::sayEvery.
+    void Reconnecting(int tries);
 
 protected:
     // The device this link reads and writes.
@@ -114,6 +132,9 @@ protected:
 private:
     void TryReopen();
     void OnReadyRead();
+    void StartReopenTimer();
+    // A connection of a link that backs off has lasted: the schedule starts afresh.
+    void OnSteady();
 
     State state_ = State::Closed;
     bool opening_ = false;   // an open under way
@@ -124,6 +145,16 @@ private:
     bool full_ = false;  // a block was refused; said so already
     QTimer reopenTimer_;
     QMetaObject::Connection reading_;
+    // Backing off: the tries that failed in a row, the tries since the loss
+    // was said, and since when the device is open and the link last spoke.
+    std::optional<BackOff> backOff_;
+    int failedTries_ = 0;
+    int tries_ = 0;
+    bool droppedAtOnce_ = false;  // since the loss: a return is said once it lasts
+    bool brought_ = false;        // the connection has delivered bytes
+    bool backUnsaid_ = false;     // open, its return not said yet
+    QElapsedTimer openedAt_, saidAt_;
+    QTimer steadyTimer_;
 };
 
 }  // namespace quillon

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace quillon {
 
@@ -56,6 +58,34 @@ SmallFile ReadSmallFile(const std::string& folder, const std::string& name)
     text.resize(got);
     file.text = std::move(text);
     return file;
+}
+
+std::string WriteSmallFile(const std::string& path, std::string_view text)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    int error = ::fchmod(fd, 0644) == 0 ? 0 : errno;
+    for (std::size_t done = 0; error == 0 && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            error = n < 0 ? errno : EIO;
+        else
+            done += std::size_t(n);
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temp.c_str());
+    return error == 0 ? std::string() : std::strerror(error);
 }
 
 }  // namespace quillon

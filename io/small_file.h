@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace quillon {
 
@@ -23,5 +24,13 @@ struct SmallFile {
 
 // The file `name` in `folder`.
 SmallFile ReadSmallFile(const std::string& folder, const std::string& name);
+
+// Replaces the file at `path` with `text` in one step: written to a fresh
+// file beside it (".NAME.XXXXXX", which no reader of NAME's pattern takes
+// for it) and renamed over it, so that a reader sees the old file or the new
+// one, never a part. Readable by all (0644), as a status file for another
+// user's collector must be. The system's reason when it could not be done
+// (the old file then stays), else empty. Nothing waits for the disk.
+std::string WriteSmallFile(const std::string& path, std::string_view text);
 
 }  // namespace quillon

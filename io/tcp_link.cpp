@@ -10,6 +10,8 @@ namespace quillon {
 
 TcpLink::TcpLink(TcpAddress server, QObject* parent) : Link(parent), server_(std::move(server)), socket_(this)
 {
+    // A server that refuses, or accepts and drops at once, is asked less and less often.
+    SetBackOff(BackOff{});
     connect(&socket_, &QTcpSocket::connected, this, &TcpLink::OnConnected);
     // An error (a refusal, a host not found, a reset) or the server's orderly
     // close: both the error and the disconnection that follows it come, and

@@ -7,8 +7,9 @@
 // loop, so that its outcome, even one known at once, comes after Open has
 // returned: the first connection is a return (Back) like any other. A
 // refused, failed or lost connection (closed by the server in order or
-// reset, or found dead by TCP keepalive) is a loss. A quiet channel is no
-// dead link: nothing times out while connected.
+// reset, or found dead by TCP keepalive) is a loss, and the link backs off
+// (link.h). A quiet channel is no dead link: nothing times out while
+// connected.
 #pragma once
 
 #include <QString>

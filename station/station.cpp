@@ -29,7 +29,11 @@ namespace quillon {
 class Station::LogSink final : public ReceiveSink {
 public:
     explicit LogSink(Station& station) : station_(station) {}
-    void FrameTime(std::chrono::system_clock::time_point t) override { station_.RollLogsAtMidnight(t); }
+    void FrameTime(std::chrono::system_clock::time_point t) override
+    {
+        station_.lastFrame_ = t;
+        station_.RollLogsAtMidnight(t);
+    }
     void RawLog(std::string_view bytes) override { logs_[std::size_t(LogKind::Raw)] += bytes; }
     void HexLog(std::string_view line) override { logs_[std::size_t(LogKind::Hex)] += line; }
     void DumpLog(std::string_view line) override { logs_[std::size_t(LogKind::Dump)] += line; }
@@ -141,6 +145,8 @@ void Station::ConnectLinkEvents(Link& link)
     connect(&link, &Link::LineEvent, this, &Station::OnLineEvent);
     connect(&link, &Link::Lost, this, [this, &link](const QString& reason) { OnLost(link, reason); });
     connect(&link, &Link::Back, this, [this, &link] { OnBack(link); });
+    connect(&link, &Link::Reconnecting, this,
+            [this, &link](int tries) { AppendStatus(LinkReconnectingLine(link.Name(), tries)); });
 }
 
 Station::~Station()
@@ -211,6 +217,7 @@ void Station::Start()
     Tell(&StationView::ShowOwnLocation, ownLocation_);
 
     receiver_.Restart();
+    start_ = lastFrame_ = env_.clock->Now();
     OpenLogs();
     RunInitScript();
     Tell(&StationView::ShowLamps, Lamps());
@@ -320,6 +327,18 @@ void Station::ClearCounters()
     receiver_.ClearCounts();
     bytesSent_ = 0;
     mirrorBytesDropped_ = 0;
+}
+
+StationFigures Station::Figures() const
+{
+    return {.counts = receiver_.Counts(),
+            .mirrorBytesDropped = mirrorBytesDropped_,
+            .inputName = input_ ? input_->Name() : std::string(),
+            .inputUp = input_ && input_->IsOpen(),
+            .mirrorUp = mirror_ && mirror_->IsOpen(),
+            .logsFailing = int(logs_.FailureLines().size()),
+            .start = start_,
+            .lastFrame = lastFrame_};
 }
 
 PortLamps Station::Lamps() const

@@ -42,6 +42,7 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "app/status_file.h"
 #include "aprs/location.h"
 #include "kiss/kiss.h"
 #include "log_set.h"
@@ -174,6 +175,8 @@ public:
     Link& Mirror() { return *mirror_; }
     const LogSet& Logs() const { return logs_; }
     const StationEnvironment& Environment() const { return env_; }
+    // The figures of the status file, from Start on.
+    StationFigures Figures() const;
 
 private:
     class LogSink;
@@ -216,6 +219,7 @@ private:
     // The logs said on standard error to fail, and why.
     std::vector<std::pair<std::string, int>> logsSaidFailing_;
     std::chrono::sys_days logDay_{};  // the UTC day the logs were opened or rolled on
+    std::chrono::system_clock::time_point start_{}, lastFrame_{};
     // Made by Start, from the settings.
     std::unique_ptr<Link> input_;
     std::unique_ptr<Link> mirror_;

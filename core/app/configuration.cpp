@@ -154,6 +154,7 @@ std::string KissTcpRefusedLine(std::string_view field)
 Settings ParseSettings(std::string_view text)
 {
     Fields f;
+    Settings s;
     for (std::string_view raw : SplitLines(text)) {
         const std::string line = UpperCase(raw);
         if (line.empty() || line[0] == '#')
@@ -168,8 +169,9 @@ Settings ParseSettings(std::string_view text)
         // An APRS-IS filter is read by the server as written.
         if (key == "IGATE_FILTER")
             f.IGATE_FILTER = std::string(TrimBlanks(raw.substr(equals + 1)));
+        if (key == "STATUS_FILE")  // upper-casing goes by byte: the raw line has the same places
+            s.statusFile = std::string(TrimBlanks(raw.substr(equals + 1)));
     }
-    Settings s;
     s.input = SerialLinkFrom(f.COM_PORT, f.COM_SETTINGS, f.COM_HANDSHAKING);
     s.mirror = SerialLinkFrom(f.MIRROR_COM_PORT, f.MIRROR_COM_SETTINGS, f.MIRROR_COM_HANDSHAKING);
     if (!f.KISS_TCP.empty()) {

@@ -86,6 +86,9 @@ struct Settings {
     // keeps them all too, and is in logKeepDaysRefused as written.
     int logKeepDays = 0;
     std::string logKeepDaysRefused;
+    // STATUS_FILE: the status file's path as written, its case kept (a path
+    // is no word); relative to the program folder. Empty: none.
+    std::string statusFile;
 };
 
 // A hundred years: more is surely a typing error.

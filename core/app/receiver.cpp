@@ -1,5 +1,8 @@
 #include "receiver.h"
 
+#include <algorithm>
+#include <array>
+
 #include "decoder/decode.h"
 #include "decoder/frame_json.h"
 #include "kiss/escapes.h"
@@ -15,6 +18,11 @@ void CountFrame(Counters& counters, const ReceiveState& frame)
     const EscapeCounts escapes = CountKissEscapes(frame.Bytes());
     AddWrapping(counters.TfescCount, escapes.tfesc);
     AddWrapping(counters.TfendCount, escapes.tfend);
+    // The command byte may itself travel escaped (port 12 is C0).
+    const auto bytes = frame.Bytes();
+    std::array<std::uint8_t, 3> head{};
+    if (bytes.size() > 2 && UnescapeKiss(bytes.subspan(1, std::min<std::size_t>(3, bytes.size() - 2)), head).length > 0)
+        ++counters.PortFrames[head[0] >> 4];
 }
 
 Receiver::Receiver(const Clock& clock, ReceiveOptions options) : clock_(clock), options_(options) {}
@@ -35,6 +43,7 @@ void Receiver::ClearCounts()
 {
     counters_.BytesReceived = 0;
     counters_.FrameCount = 0;
+    counters_.PortFrames = {};
 }
 
 void Receiver::NoteLastFrameTime() { lastFrameTime_ = UtcNow(clock_); }
@@ -47,6 +56,8 @@ int Receiver::Feed(std::string_view block, ReceiveSink& sink)
         const Assembled result = AssembleByte(receive_, static_cast<std::uint8_t>(c));
         if (!EndsIdle(result))
             continue;
+        counters_.NoiseBytes += result == Assembled::Idle;
+        counters_.OversizeFrames += result == Assembled::Dropped;
         NoteLastFrameTime();
         if (result == Assembled::Frame) {
             ++frames;

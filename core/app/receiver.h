@@ -61,8 +61,8 @@ struct ReceiveOptions {
     bool reportText = true;
 };
 
-// Counts one frame as received (both FENDs included) and its escape
-// sequences; each count goes round past 2^31.
+// Counts one frame as received (both FENDs included), by its KISS port, and
+// its escape sequences; the 32-bit counts go round past 2^31.
 void CountFrame(Counters& counters, const ReceiveState& frame);
 
 // Owns the assembler state, the counters and the last-frame time; the caller
@@ -87,8 +87,8 @@ public:
     int Feed(std::string_view block, ReceiveSink& sink);
 
     const Counters& Counts() const { return counters_; }
-    // "Clear Counter": the bytes and frames received back to 0; the escape
-    // counts stay.
+    // "Clear Counter": the bytes and frames received back to 0 (by port too);
+    // the escape counts and the losses stay.
     void ClearCounts();
 
     // The last frame end, or the last byte received outside a frame.

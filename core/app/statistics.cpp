@@ -21,6 +21,10 @@ std::vector<ConsoleRun> StatisticsRuns(const Counters& counters, const std::vect
         lf,
         line(counters.TfendCount, " TFEND received"),
         lf,
+        line(counters.OversizeFrames, " Oversize frames dropped"),
+        lf,
+        line(counters.NoiseBytes, " Noise bytes dropped"),
+        lf,
     };
     for (const std::string& text : more) {
         runs.push_back({text, colour::Black});

@@ -1,4 +1,4 @@
-// What the statistics window shows: a heading and four counter lines.
+// What the statistics window shows: a heading and six counter lines.
 #pragma once
 
 #include <string>
@@ -13,6 +13,7 @@ namespace quillon {
 //   "Statistics" (blue), LF LF, then black
 //   "1234 Bytes received" LF "17 Frames decoded" LF
 //   "0 TFESC received" LF "2 TFEND received" LF
+//   "1 Oversize frames dropped" LF "12 Noise bytes dropped" LF
 // Numbers in plain decimal, no grouping.
 // `more`: further lines in black after these (the sharers' counts).
 std::vector<ConsoleRun> StatisticsRuns(const Counters& counters, const std::vector<std::string>& more = {});

@@ -6,6 +6,7 @@ void ResetFrameAssembly(ReceiveState& rx)
 {
     rx.FrameOpen = false;
     rx.RawFrameLength = 0;
+    rx.Discarding = false;
 }
 
 Assembled AssembleByte(ReceiveState& rx, std::uint8_t b)
@@ -13,6 +14,11 @@ Assembled AssembleByte(ReceiveState& rx, std::uint8_t b)
     // A finished frame (or a dropped byte) is held until the next byte.
     if (!rx.FrameOpen)
         rx.RawFrameLength = 0;
+    if (rx.Discarding) {
+        if (b != FEND)
+            return Assembled::Discarded;
+        rx.Discarding = false;
+    }
 
     if (b == FEND) {
         if (rx.RawFrameLength == 0) {
@@ -27,6 +33,7 @@ Assembled AssembleByte(ReceiveState& rx, std::uint8_t b)
 
     if (rx.RawFrameLength >= kRawFrameSize) {
         ResetFrameAssembly(rx);
+        rx.Discarding = b != FEND;
         return Assembled::Dropped;
     }
 

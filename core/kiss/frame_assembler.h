@@ -4,6 +4,8 @@
 //   Idle        false, 0      waiting for an opening FEND; other bytes are
 //                             noise between frames and are dropped
 //   Collecting  true,  1..    bytes are stored as received, escapes intact
+//   Discarding  (Discarding)  the rest of a frame too long to keep, up to
+//                             its closing FEND
 //
 // Idle        + FEND   -> Collecting (FEND at position 1)
 // Idle        + other  -> Idle, byte dropped
@@ -12,7 +14,10 @@
 //                         shift the assembler out of step); otherwise the
 //                         frame is complete -> Idle
 // Collecting  + other  -> stored; a frame that would grow past 1024 bytes is
-//                         dropped whole -> Idle
+//                         dropped whole -> Discarding
+// Discarding  + other  -> Discarding, byte dropped
+// Discarding  + FEND   -> Collecting, as from Idle: the FEND that ends the
+//                         dropped frame may be the only one before the next
 //
 // Feeding a byte does no I/O: the result tells the caller what happened, and
 // after Frame the frame stays in RawFrame until the next byte is fed.
@@ -29,6 +34,7 @@ enum class Assembled {
     Idle,        // the byte was outside any frame and was dropped
     Frame,       // the byte closed a frame of 3 or more bytes
     Dropped,     // the frame outgrew the buffer and was dropped
+    Discarded,   // the byte belonged to the frame dropped last
 };
 
 // Back to Idle, as at start-up.

@@ -29,6 +29,7 @@ struct ReceiveState {
     std::array<std::uint8_t, kRawFrameSize + 1> RawFrame{};
     std::int16_t RawFrameLength = 0;  // 0 when no frame has begun
     bool FrameOpen = false;
+    bool Discarding = false;  // the rest of a frame too long to keep follows
 
     // Positions 1 to RawFrameLength.
     std::span<const std::uint8_t> Bytes() const

@@ -34,4 +34,9 @@ std::string LinkReopenedLine(std::string_view link) { return std::string(link) +
 
 std::string LinkConnectedLine(std::string_view link) { return std::string(link) + " connected"; }
 
+std::string LinkReconnectingLine(std::string_view link, int tries)
+{
+    return std::string(link) + " reconnecting (" + std::to_string(tries) + " tries)";
+}
+
 }  // namespace quillon

@@ -40,5 +40,8 @@ std::optional<std::string_view> SerialEventLine(int code);
 std::string LinkLostLine(std::string_view link, std::string_view reason);
 std::string LinkReopenedLine(std::string_view link);
 std::string LinkConnectedLine(std::string_view link);
+// A link that backs off, still away after `tries` tries since its loss was
+// said: "LOCALHOST:8001 reconnecting (5 tries)".
+std::string LinkReconnectingLine(std::string_view link, int tries);
 
 }  // namespace quillon

@@ -3,6 +3,8 @@
 #include "app/configuration.h"
 #include "app/lamps.h"
 #include "app/receiver.h"
+#include "app/statistics.h"
+#include "app/status_file.h"
 #include "core_test.h"
 #include "decoder/frame_json.h"
 #include "text/lines.h"
@@ -45,6 +47,8 @@ std::string Show(const Settings& s)
         add("keep=" + std::to_string(s.logKeepDays));
     if (!s.logKeepDaysRefused.empty())
         add("keep?=" + s.logKeepDaysRefused);
+    if (!s.statusFile.empty())
+        add("status=" + s.statusFile);
     return out;
 }
 
@@ -71,6 +75,8 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"days to keep the logs", "LOG_KEEP_DAYS= 30 ", "keep=30"}, {"keep them all", "LOG_KEEP_DAYS=0", ""},
         {"days that are no number", "LOG_KEEP_DAYS=30D\nLOG_KEEP_DAYS=-1", "keep?=-1"},
         {"more than a hundred years", "LOG_KEEP_DAYS=36526", "keep?=36526"},
+        {"a status file's path keeps its case", "status_file = /var/lib/Node/quillon.prom \nSTATUS_FILE= run/Q.prom",
+         "status=run/Q.prom"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)
@@ -112,6 +118,92 @@ TEST(Counters, GoRoundPast2To31)
     CountFrame(counters, Received(Bytes("C0 00 DB DC DB DD DB DC C0")));
     EXPECT_EQ(std::tuple(counters.FrameCount, counters.TfescCount, counters.TfendCount),
               std::tuple(INT32_MIN, INT32_MIN, INT32_MIN));
+}
+
+// What the line brings that is no frame: noise between frames, frames too long to keep (their rest is no
+// noise), and the frames by the port of their command byte, shown in the statistics window.
+TEST(Counters, NoiseOversizeFramesAndPorts)
+{
+    const std::string a = Bytes("C0 00 41 C0"), big = Bytes("C0 00") + std::string(2000, 'A') + Bytes("C0");
+    const struct { const char* name; std::string stream; int frames; std::uint64_t noise, oversize; std::string ports; } cases[] = {
+        {"noise before, between and after frames", "ab" + a + "xyz" + a + "q", 2, 6, 0, "0:2"},
+        {"empty frames are no noise", Bytes("C0 C0 C0") + a, 1, 0, 0, "0:1"},
+        {"an oversize frame's rest is no noise, its FEND opens the next", big + Bytes("00 41 C0"), 1, 0, 1, "0:1"},
+        {"the 1025th byte its FEND: the next byte is noise", Bytes("C0 00") + std::string(1022, 'A') + Bytes("C0 7A") + a, 1, 1, 1, "0:1"},
+        {"ports from the command byte, escaped or not", Bytes("C0 10 41 C0 C0 F0 41 C0 C0 DB DC 41 C0 C0 DB DD C0"), 4, 0, 0,
+         "1:1 12:1 13:1 15:1"},
+    };
+    for (const auto& c : cases) {
+        FakeClock clock(At(12h));
+        Receiver receiver(clock);
+        ReceiveSink sink;
+        EXPECT_EQ(receiver.Feed(c.stream, sink), c.frames) << c.name;
+        const Counters& n = receiver.Counts();
+        std::string ports;
+        for (int p = 0; p < kKissPorts; ++p)
+            if (n.PortFrames[std::size_t(p)])
+                ports += (ports.empty() ? "" : " ") + std::to_string(p) + ":" + std::to_string(n.PortFrames[std::size_t(p)]);
+        EXPECT_EQ(std::tuple(n.NoiseBytes, n.OversizeFrames, ports), std::tuple(c.noise, c.oversize, c.ports)) << c.name;
+        receiver.ClearCounts();  // the losses stay, the frames by port go with the frames
+        std::string shown;
+        for (const ConsoleRun& run : StatisticsRuns(receiver.Counts()))
+            shown += run.text;
+        EXPECT_TRUE(shown.ends_with(" TFEND received\n" + std::to_string(c.oversize) + " Oversize frames dropped\n" +
+                                    std::to_string(c.noise) + " Noise bytes dropped\n")) << shown;
+        EXPECT_EQ(receiver.Counts().PortFrames, (std::array<std::uint64_t, kKissPorts>{})) << c.name;
+    }
+}
+
+// The status file, as node_exporter reads it: every metric with its HELP and TYPE, port 0 always and the other
+// ports once they have had a frame, counts that went round past 2^31 still positive, times to the millisecond.
+TEST(StatusFile, EveryFigureInThePrometheusTextFormat)
+{
+    StationFigures fresh{.counts = {}, .mirrorBytesDropped = 0, .inputName = "COM 1", .inputUp = false, .mirrorUp = false,
+                         .logsFailing = 0, .start = At(12h), .lastFrame = At(12h)};
+    StationFigures busy{fresh};
+    busy.counts.BytesReceived = 123456789012, busy.counts.FrameCount = INT32_MIN, busy.counts.OversizeFrames = 2;
+    busy.counts.NoiseBytes = 17, busy.counts.PortFrames[0] = 5, busy.counts.PortFrames[15] = 1;
+    busy.mirrorBytesDropped = 300, busy.inputName = "LOCALHOST:8001", busy.inputUp = busy.mirrorUp = true;
+    busy.logsFailing = 2, busy.lastFrame = At(13h + 1s + 7ms);
+    EXPECT_EQ(StatusFileText(busy), R"(# HELP quillon_frames_received_total Frames received from the TNC.
+# TYPE quillon_frames_received_total counter
+quillon_frames_received_total 2147483648
+# HELP quillon_bytes_received_total Bytes received from the TNC.
+# TYPE quillon_bytes_received_total counter
+quillon_bytes_received_total 123456789012
+# HELP quillon_frames_total Frames received, by the KISS port of their command byte.
+# TYPE quillon_frames_total counter
+quillon_frames_total{port="0"} 5
+quillon_frames_total{port="15"} 1
+# HELP quillon_oversize_frames_total Frames longer than 1024 bytes, dropped.
+# TYPE quillon_oversize_frames_total counter
+quillon_oversize_frames_total 2
+# HELP quillon_noise_bytes_total Bytes received outside any frame, dropped.
+# TYPE quillon_noise_bytes_total counter
+quillon_noise_bytes_total 17
+# HELP quillon_mirror_bytes_dropped_total Bytes of whole frames the mirror port could not take.
+# TYPE quillon_mirror_bytes_dropped_total counter
+quillon_mirror_bytes_dropped_total 300
+# HELP quillon_last_frame_timestamp_seconds Time of the last frame received (the start until the first).
+# TYPE quillon_last_frame_timestamp_seconds gauge
+quillon_last_frame_timestamp_seconds 1375016401.007
+# HELP quillon_link_up Whether the link is open: input from the TNC, mirror to the second port.
+# TYPE quillon_link_up gauge
+quillon_link_up{link="input"} 1
+quillon_link_up{link="mirror"} 1
+# HELP quillon_logs_failing Logs that cannot be written now.
+# TYPE quillon_logs_failing gauge
+quillon_logs_failing 2
+# HELP quillon_start_time_seconds Time the run started.
+# TYPE quillon_start_time_seconds gauge
+quillon_start_time_seconds 1375012800.000
+)");
+    const std::string quiet = StatusFileText(fresh);
+    for (const char* line : {"\nquillon_frames_total{port=\"0\"} 0\n# HELP", "\nquillon_link_up{link=\"input\"} 0\n",
+                             "\nquillon_link_up{link=\"mirror\"} 0\n", "\nquillon_last_frame_timestamp_seconds 1375012800.000\n"})
+        EXPECT_NE(quiet.find(line), std::string::npos) << line << quiet;
+    EXPECT_EQ(ServiceStatusLine(fresh), "0 frames received, COM 1 away");
+    EXPECT_EQ(ServiceStatusLine(busy), "2147483648 frames received, LOCALHOST:8001 open");
 }
 
 TEST(StatusLamps, OneLampPerPortTheMirrorsOnlyWhileMirroring)

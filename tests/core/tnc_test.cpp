@@ -1,5 +1,6 @@
 // The TNC link: the time frames of the raw log, the serial settings and line events, the command scripts.
 #include "core_test.h"
+#include "tnc/back_off.h"
 #include "tnc/line_event_codes.h"
 #include "tnc/serial_events.h"
 #include "tnc/serial_settings.h"
@@ -121,6 +122,17 @@ TEST(TncScript, SendsAllCommandLinesTranslatedInOneGoOrNone)
     // A file that was there but not read: why, between the two lines.
     EXPECT_EQ(run(kTncExitScript, "", "tnc_exit.txt: not a regular file", true, true),
               "|read tnc_exit.txt|tnc_exit.txt: not a regular file|done");
+}
+
+// The waits double from the first to the longest and stay there, however many tries fail.
+TEST(BackOff, DoublesUpToTheLongestWait)
+{
+    const BackOff standard, odd{.first = 3s, .longest = 10s};
+    const struct { const BackOff& schedule; int failedBefore; milliseconds wait; } cases[] = {
+        {standard, 0, 2s}, {standard, 1, 4s}, {standard, 4, 32s}, {standard, 5, 60s}, {standard, 6, 60s},
+        {standard, 1 << 30, 60s}, {odd, 1, 6s}, {odd, 2, 10s}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.schedule.Delay(c.failedBefore), c.wait) << c.failedBefore;
 }
 
 } }  // namespace quillon::test

@@ -2,10 +2,13 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 
 #include "e2e_station.h"
@@ -166,6 +169,61 @@ TEST(EndToEnd, TheHeadlessRunNeedsNoDisplayWaitsForItsTncLogsEveryFrameAndReopen
                             "072\u00B0" "01.75'W  /-  \"Test\"\n"), 1u);
     EXPECT_EQ(Count(output, "COM 1 lost: No such file or directory\n") + Count(output, "COM 1 reopened\n"), 2u);
     EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 2u) << output.substr(0, 400);
+}
+
+// A service's health: systemd hears READY=1, WATCHDOG=1 and the status on the socket it names; the status
+// file, there from the start, at the end counts the frames sent by their port, the oversize frame and the noise
+// bytes between frames; the monitor line names a port other than 0.
+TEST(EndToEnd, TheHeadlessRunTellsSystemdItIsReadyAndAliveAndItsStatusFileCountsWhatCame)
+{
+    QTemporaryDir dir;
+    const std::string socketPath = dir.filePath("notify").toStdString();
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string told;  // the datagrams, one a line
+    const auto hear = [&] {
+        for (char buffer[512]; ;) {
+            const ssize_t n = ::recv(notify, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return told;
+            told.append(buffer, std::size_t(n)).append("\n");
+        }
+    };
+
+    std::vector<std::string> frames = ManyFrames(20, 31);
+    frames.push_back(Kiss({{"APRS"}, {"N0CALL"}, {}, 3, 0xF0, "port one"}, 0x10));
+    const std::string oversize = "\xC0" + std::string(1501, '\0') + "\xC0";  // command 00 and 1500 zero bytes
+    const std::string stream = "xyz" + Joined({frames.begin(), frames.begin() + 10}) + "ab" + oversize +
+                               Joined({frames.begin() + 10, frames.end()});
+    std::map<int, int> ports;
+    for (const std::string& f : frames)
+        ++ports[std::uint8_t(f[1]) >> 4];
+
+    Station s(kIni + "STATUS_FILE=quillon.prom\r\n");
+    ASSERT_TRUE(s.Start({"NOTIFY_SOCKET=" + QString::fromStdString(socketPath)}, {"--headless", "--monitor"})) << s.Output();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.folder.Read("quillon.prom").empty(); }, 60000));
+    for (const char* sample : {"\nquillon_frames_received_total 0\n", "\nquillon_link_up{link=\"input\"} 1\n"})
+        EXPECT_EQ(Count(s.folder.Read("quillon.prom"), sample), 1u) << sample;
+    ASSERT_TRUE(Play(s.folder.Com1(), stream, 32));
+    ASSERT_TRUE(s.Logged(frames.size())) << s.Output();
+    if (QUILLON_HAVE_SYSTEMD) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Count(hear(), "WATCHDOG=1\n") >= 2; }, 60000)) << told;
+        EXPECT_TRUE(told.starts_with("STATUS=0 frames received, COM 1 open\nREADY=1\n")) << told;
+    }
+    EXPECT_EQ(s.q->Stop(), 0) << s.Output();
+    EXPECT_EQ(Count(s.Output(), " UTC [1] N0CALL>APRS: port one\n"), 1u) << s.Output();
+
+    std::vector<std::string> samples = {"quillon_frames_received_total " + std::to_string(frames.size()),
+        "quillon_bytes_received_total " + std::to_string(stream.size()), "quillon_oversize_frames_total 1",
+        "quillon_noise_bytes_total 5", "quillon_link_up{link=\"input\"} 0"};
+    for (const auto& [port, n] : ports)
+        samples.push_back("quillon_frames_total{port=\"" + std::to_string(port) + "\"} " + std::to_string(n));
+    const std::string status = s.folder.Read("quillon.prom");
+    for (const std::string& sample : samples)
+        EXPECT_EQ(Count(status, "\n" + sample + "\n"), 1u) << sample << status;
+    ::close(notify);
 }
 
 // Standard output that nobody reads, then whose reader goes away (quillon --headless --monitor |

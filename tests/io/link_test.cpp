@@ -1,5 +1,6 @@
 // What every kind of link promises, against a serial port on a pseudo-terminal
 // behind COM1 and a KISS server on the loopback, named as quillon.ini gives it.
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -79,7 +80,12 @@ struct TcpFar final : Far {
     // The host upper-cased, as quillon.ini may give it: looked up.
     TcpFar() : Far("Connection refused", "The remote host closed the connection")
     { backLine = "LOCALHOST:" + std::to_string(server.Port()) + " connected"; }
-    std::unique_ptr<Link> MakeLink() override { return std::make_unique<TcpLink>(TcpAddress{"LOCALHOST", server.Port()}); }
+    std::unique_ptr<Link> MakeLink() override  // backing off as the real one does, a quarter as long
+    {
+        auto link = std::make_unique<TcpLink>(TcpAddress{"LOCALHOST", server.Port()});
+        link->SetBackOff(BackOff{.first = 500ms, .longest = 15s, .steady = 15s, .sayEvery = 15s});
+        return link;
+    }
     void Appear() override { ASSERT_TRUE(server.Listen() && server.Accept()); }
     void Vanish() override { server.StopListening(), server.Close(); }
     bool Send(std::string_view bytes) override { return server.Send(bytes); }
@@ -181,6 +187,59 @@ TEST(Link, KissServerKeepsTheContract)
     TcpFar far;
     Conforms(far);
     EXPECT_FALSE(far.server.HasPendingClient()) << "connected again after the end of the run";
+}
+
+// A server that accepts and drops every connection at once is asked again after waits that double, and
+// said to be away once a minute instead of gone and back at every try; a connection that lasts is back,
+// and after it the waits start afresh. The schedule shrunk a hundredfold.
+TEST(Link, AKissServerThatDropsAtOnceIsAskedLessAndLessOften)
+{
+    const BackOff fast{.first = 20ms, .longest = 320ms, .steady = 600ms, .sayEvery = 400ms};
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::chrono::steady_clock::time_point> accepted;
+    std::vector<std::unique_ptr<QTcpSocket>> kept;
+    bool keep = false;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* client = server.nextPendingConnection()) {
+            accepted.push_back(std::chrono::steady_clock::now());
+            kept.emplace_back(client)->setParent(nullptr);
+            if (!keep)
+                client->disconnectFromHost();
+        }
+    });
+    TcpLink link(TcpAddress{"127.0.0.1", server.serverPort()});
+    link.SetBackOff(fast);
+    Events events(link);
+    QObject::connect(&link, &Link::Reconnecting, [&](int tries) { events.said.push_back(LinkReconnectingLine(link.Name(), tries)); });
+    link.SetReopening(true);
+    link.Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted.size() >= 9; }, 30000));
+    for (std::size_t i = 2; i < accepted.size(); ++i)  // the first retry after the first wait
+        EXPECT_GE(accepted[i] - accepted[i - 1], fast.Delay(int(i) - 2) * 9 / 10) << "try " << i;
+    const Said said = std::exchange(events.said, {});
+    const std::string reconnecting = link.Name() + " reconnecting (";
+    ASSERT_GE(said.size(), 3u);
+    EXPECT_EQ(Said(said.begin(), said.begin() + 2), (Said{"back", "lost: The remote host closed the connection"}));
+    int tries = 0;
+    for (auto line = said.begin() + 2; line != said.end(); ++line) {  // "... reconnecting (N tries)", N growing
+        ASSERT_TRUE(line->starts_with(reconnecting) && line->ends_with(" tries)")) << *line;
+        EXPECT_GT(std::stoi(line->substr(reconnecting.size())), tries);
+        tries = std::stoi(line->substr(reconnecting.size()));
+    }
+    EXPECT_LE(said.size(), 2 + accepted.size() / 3) << "said more often than once in sayEvery";
+
+    keep = true;  // the next connection lasts: back once it has lasted, and the waits start afresh when it ends
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.said.empty() && events.said.back() == "back"; }, 30000));
+    for (auto line = events.said.begin(); line + 1 != events.said.end(); ++line)
+        EXPECT_TRUE(line->starts_with(reconnecting)) << *line;
+    events.seen = events.said.size();
+    const std::size_t last = accepted.size();
+    const auto closed = std::chrono::steady_clock::now();
+    kept.back()->disconnectFromHost();
+    EXPECT_EQ(events.Next({"lost: The remote host closed the connection"}), Said{"lost: The remote host closed the connection"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return accepted.size() > last; }, 30000));
+    EXPECT_LT(accepted.back() - closed, fast.longest) << "the waits did not start afresh";
 }
 
 }  // namespace

@@ -30,5 +30,21 @@ TEST(SmallFile, ARegularFileUpToTheLimitIsReadAnythingElseIsRefusedWithItsReason
     }
 }
 
+// Written in one step, readable by all, and nothing left beside it; where it cannot be, the reason, and the old
+// file stays.
+TEST(SmallFile, AWrittenFileReplacesTheOldOneWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString(), path = folder + "/quillon.prom";
+    for (const char* text : {"old\n", "new\n"})
+        EXPECT_EQ(WriteSmallFile(path, text), "");
+    EXPECT_EQ(ReadSmallFile(folder, "quillon.prom").text, "new\n");
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0644));
+    std::filesystem::create_directory(path + ".d");
+    EXPECT_EQ(WriteSmallFile(path + ".d", "x"), "Is a directory");  // a rename over a folder fails
+    EXPECT_EQ(WriteSmallFile(folder + "/none/quillon.prom", "x"), "No such file or directory");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2) << "a temporary file left behind";
+}
+
 }  // namespace
 }  // namespace quillon::test
