@@ -68,6 +68,9 @@ public:
     qint64 BytesWaiting() const;
     // Whether a lost link is tried again until it is back (off at first).
     void SetReopening(bool on);
+    // The system's word for the last time the device went away or could not
+    // be opened (a first open that failed silently too); empty before.
+    QString LastFailure() const { return lastFailure_; }
     // For good, at the end of the run: see above.
     void EndOfRun();
     bool Ended() const { return endOfRun_; }
@@ -124,6 +127,7 @@ private:
     bool full_ = false;  // a block was refused; said so already
     QTimer reopenTimer_;
     QMetaObject::Connection reading_;
+    QString lastFailure_;
 };
 
 }  // namespace quillon

@@ -1,10 +1,12 @@
 // quillon.ini: KEY=VALUE lines, read once at start-up.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tnc/serial_settings.h"
 
@@ -72,12 +74,29 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    // SILENCE_WARNING: a warning once no frame came for that long; 0: none.
+    std::chrono::minutes silenceWarning{0};
 };
 
 Settings ParseSettings(std::string_view text);
 
+// What quillon.ini means, for `quillon --check`: every key the program
+// knows, in one table, with its value and what that value means,
+//   "HEXFILE=YES: on", "LOG_ROTATE (not set): one set of logs a run";
+// and a warning for each line whose key is unknown, each line without "="
+// and each value that means something other than it seems to,
+//   "line 7: unknown key HEXFIEL", "LOG_ROTATE=DAYLY: neither DAILY nor empty".
+struct SettingsCheck {
+    std::vector<std::string> lines;
+    std::vector<std::string> warnings;
+    std::vector<std::string> unknownKeys;  // the warnings of unknown keys, said at every start too
+};
+
+SettingsCheck CheckSettings(std::string_view text);
+
 // The labels of the two links as configured: "IN (COM 1, 9600,N,8,1,NO)" or
-// "IN (TCP LOCALHOST:8001)", "OUT (COM 2, 9600,N,8,1,NO)", the serial fields
+// "IN (TCP LOCALHOST:8001)" ("IN (TCP FOO:BAR?)" for one that names no
+// server), "OUT (COM 2, 9600,N,8,1,NO)", the serial fields
 // as written; and the mirror port in effect, the number and settings it
 // took or else its own (port 2, 9600,N,8,1): "COM 2, 9600,N,8,1 initialized ".
 std::string InputLinkLabel(const Settings& settings);
