@@ -66,17 +66,18 @@ int RunCheck(int argc, char** argv, const QString& dir)
         return 2;
     const std::string path = folder->toStdString();
     const SmallFile ini = ReadSmallFile(path, "quillon.ini");
-    SettingsCheck check = CheckSettings(ini.text);
-    if (!ini.refusal.empty())
-        check.warnings.insert(check.warnings.begin(), ini.refusal);
-    else if (ini.text.empty())
-        check.warnings.insert(check.warnings.begin(), "quillon.ini: missing or empty, every key as not set");
+    const SettingsCheck check = CheckSettings(ini.text);
+    std::string fileWarning = ini.refusal;
+    if (fileWarning.empty() && ini.text.empty())
+        fileWarning = "quillon.ini: missing or empty, every key as not set";
     std::printf("%s/quillon.ini\n", path.c_str());
     for (const std::string& line : check.lines)
         std::printf("  %s\n", line.c_str());
+    if (!fileWarning.empty())
+        std::printf("warning: %s\n", fileWarning.c_str());
     for (const std::string& warning : check.warnings)
         std::printf("warning: %s\n", warning.c_str());
-    return check.warnings.empty() ? 0 : 1;
+    return check.warnings.empty() && fileWarning.empty() ? 0 : 1;
 }
 
 }  // namespace quillon
