@@ -68,7 +68,6 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
         {"silence in minutes", "SILENCE_WARNING=30", "silence=30"},
         {"silence not understood is none", "SILENCE_WARNING=30M\nHEXFILE=YES", "hexfile"},
-        {"a key of another part is no field here", "MQTT=LOCALHOST\nIGATE_CALL=N0CALL", ""},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)

@@ -72,34 +72,6 @@ TEST(StatusTimer, IdleLineFollowsTheFrames)
               "-2147483648 sec since last packet [0]");
 }
 
-// SILENCE_WARNING: one warning a silence, one line when frames come again, none when off.
-TEST(StatusTimer, SilenceIsWarnedOnceAndItsEndSaidOnce)
-{
-    // Minutes from 12:00: "F" a frame, "T" a tick and the line it gives ("" none, "!" before a warning).
-    const struct { const char* name; int limit; std::vector<std::pair<int, std::string>> steps; } cases[] = {
-        {"warned at the limit, not before, and once", 30,
-         {{29, ""}, {30, "!no frame received for 30 min"}, {31, ""}, {90, ""}}},
-        {"frames again, then a new silence", 10,
-         {{10, "!no frame received for 10 min"}, {25, "F"}, {25, "frames received again after 25 min"}, {26, ""},
-          {34, ""}, {35, "!no frame received for 10 min"}}},
-        {"frames that never stop warn of nothing", 5, {{4, "F"}, {8, "F"}, {12, ""}, {13, "F"}, {17, ""}}},
-        {"off", 0, {{600, ""}}},
-    };
-    for (const auto& c : cases) {
-        SilenceWatch watch{minutes(c.limit), {}};
-        DateTime lastFrame = UtcNow(FakeClock(At(12h)));
-        for (const auto& [at, line] : c.steps) {
-            const DateTime now = UtcNow(FakeClock(At(12h + minutes(at))));
-            if (line == "F") {
-                lastFrame = now;
-                continue;
-            }
-            const std::string said = SilenceTick(watch, lastFrame, now).value_or("");
-            EXPECT_EQ((watch.silentSince && !said.empty() ? "!" : "") + said, line) << c.name << " at " << at;
-        }
-    }
-}
-
 // The timer aims at .900 of a second, not within 50 ms, never in the second just ticked.
 TEST(StatusTimer, TheNextTickFallsAtNineTenthsOfASecond)
 {
