@@ -19,6 +19,12 @@
 //
 // A KISS server takes KISS frames only, never command text: with KISS_TCP
 // the scripts are not sent, and the status box says so once a run for each.
+// A KISS_TCP that names no server opens no input at all: the serial port in
+// its place would be some other device.
+//
+// Every status line has its level (text/severity.h): information unless the
+// call says otherwise; lost links, ports that cannot be opened, failing
+// logs, silence and settings not understood are warnings.
 #pragma once
 
 #include <QObject>

@@ -58,8 +58,9 @@ struct SerialLinkSettings {
 // line or one with "#" in the first column is skipped, and so is a line
 // without "=". The key is the text before the first "=", the value the rest,
 // both trimmed of blanks (tabs stay). A known key's last occurrence wins;
-// unknown keys are ignored. A switch is on only when its value is exactly
-// "YES"; a missing key leaves its field as below.
+// unknown keys are ignored here (CheckSettings names them). A switch is on
+// only when its value is exactly "YES"; a missing key leaves its field as
+// below.
 struct Settings {
     SerialLinkSettings input;   // COM_PORT, COM_SETTINGS, COM_HANDSHAKING
     SerialLinkSettings mirror;  // MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING
