@@ -27,6 +27,7 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options)
     FixedClock logClock;
     StationEnvironment environment = ProcessEnvironment(logClock, *folder);
     environment.idleLines = options.idleLines;
+    environment.sayPortsNotOpened = true;
     Station station(std::move(environment));
     HeadlessView view(SayOnStandardOutput, options.monitor);
     station.AddView(view);

@@ -198,8 +198,8 @@ void Station::Start()
             std::make_unique<TimeServerQuery>([this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
         timeServer_->Start(settings_.timeServer, env_.timeServerPort);
     }
-    // A mirror port that cannot be opened is said once; the lamp shows it.
-    if (mirror_->GetState() == Link::State::Closed && !mirror_->Open())
+    // A mirror port that cannot be opened is said once where no lamp shows it.
+    if (mirror_->GetState() == Link::State::Closed && !mirror_->Open() && env_.sayPortsNotOpened)
         AppendStatus(mirror_->Name() + " not opened: " + mirror_->LastFailure().toStdString(), Warning);
     Tell(&StationView::ShowLinks, InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
     Tell(&StationView::ShowOwnLocation, ownLocation_);

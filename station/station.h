@@ -122,6 +122,8 @@ struct StationEnvironment {
     bool ownTicks = true;
     // The idle line "N sec since last packet [M]" at every tick.
     bool idleLines = true;
+    // A mirror port that cannot be opened is said, not only shown by its lamp.
+    bool sayPortsNotOpened = false;
 };
 
 class Station : public QObject {

@@ -337,7 +337,7 @@ TEST(Station, WarningsCarryTheirLevelAndSilenceIsSaidOnceEachWay)
     const QString com2 = f.dir.filePath("COM2");
     ASSERT_TRUE(QFile::remove(com2) && QFile::link(f.dir.filePath("nothing"), com2));
     Station station(StationEnvironment{.programDir = f.dir.path(), .clock = &f.clock, .clockSetter = &f.setter,
-                                       .ownTicks = false, .idleLines = false});
+                                       .ownTicks = false, .idleLines = false, .sayPortsNotOpened = true});
     Recorder view;
     station.AddView(view);
     station.Start();
