@@ -33,9 +33,12 @@ std::string MonitorLine(const FrameReport& report)
 void HeadlessView::ShowReport(const FrameReport& report)
 {
     if (monitor_)
-        out_(MonitorLine(report));
+        out_(MonitorLine(report), Severity::Info);
 }
 
-void HeadlessView::ShowStatusLine(std::string_view line) { out_(Windows1252ToUtf8(line, true)); }
+void HeadlessView::ShowStatus(std::string_view line, Severity severity)
+{
+    out_(Windows1252ToUtf8(line, true), severity);
+}
 
 }  // namespace quillon

@@ -10,8 +10,9 @@
 //
 // Nothing keeps a history, so a run of months holds no more memory than a
 // run of minutes. Text from the air is written as UTF-8 (the code page's
-// characters converted) with its control codes as ".", so one frame is one
-// line in the journal.
+// characters converted) with its control codes as "." (C1 controls too), so
+// one frame is one plain line in the journal. Every line goes out with its
+// level, which the journal keeps (line_output.h); frames are information.
 #pragma once
 
 #include <functional>
@@ -27,12 +28,12 @@ std::string MonitorLine(const FrameReport& report);
 
 class HeadlessView final : public StationView {
 public:
-    using Output = std::function<void(std::string_view line)>;
+    using Output = std::function<void(std::string_view line, Severity severity)>;
     // Each line goes to `out` without its line end.
     HeadlessView(Output out, bool monitor) : out_(std::move(out)), monitor_(monitor) {}
 
     void ShowReport(const FrameReport& report) override;
-    void ShowStatusLine(std::string_view line) override;
+    void ShowStatus(std::string_view line, Severity severity) override;
 
 private:
     Output out_;

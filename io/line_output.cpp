@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace quillon {
@@ -42,6 +43,15 @@ bool SamePlace(int a, int b)
 
 }  // namespace
 
+bool IsJournalStream(int fd)
+{
+    const char* named = std::getenv("JOURNAL_STREAM");
+    const auto stream = ParseDeviceInode(named ? named : "");
+    struct stat st {};
+    return stream && ::fstat(fd, &st) == 0 && stream->device == std::uint64_t(st.st_dev) &&
+           stream->inode == std::uint64_t(st.st_ino);
+}
+
 std::string DroppedLinesLine(std::uint64_t lines)
 {
     return "output stalled: " + std::to_string(lines) + (lines == 1 ? " line dropped" : " lines dropped");
@@ -58,6 +68,7 @@ LineOutput::LineOutput(int fd, std::size_t queueLimit, QObject* parent) : QObjec
         return;
     }
     ::fcntl(fd_, F_SETFL, flags_ | O_NONBLOCK);
+    journal_ = IsJournalStream(fd_);
 }
 
 LineOutput::~LineOutput()
@@ -77,7 +88,7 @@ LineOutput::~LineOutput()
     ::fcntl(fd_, F_SETFL, flags_);
 }
 
-void LineOutput::Say(std::string_view line)
+void LineOutput::Say(std::string_view line, Severity severity)
 {
     if (ended_)
         return;
@@ -85,22 +96,25 @@ void LineOutput::Say(std::string_view line)
         Flush();  // drained (a single line was too long): the count first
     // Once one line was dropped, every line is until the reader has taken
     // the whole queue: the gap is one, and the count stands where it is.
-    if (dropping_ || queue_.size() - sent_ + line.size() + 1 > limit_) {
+    const std::size_t prefix = journal_ ? JournalPrefix(severity).size() : 0;
+    if (dropping_ || queue_.size() - sent_ + prefix + line.size() + 1 > limit_) {
         dropping_ = true;
         ++dropped_;
         return;
     }
-    Append(line);
+    Append(line, severity);
     if (!writable_ || !writable_->isEnabled())
         Flush();
 }
 
-void LineOutput::Append(std::string_view line)
+void LineOutput::Append(std::string_view line, Severity severity)
 {
     if (sent_ > 0 && sent_ >= queue_.size() / 2) {
         queue_.erase(0, sent_);
         sent_ = 0;
     }
+    if (journal_)
+        queue_.append(JournalPrefix(severity));
     queue_.append(line);
     queue_ += '\n';
 }
@@ -141,7 +155,7 @@ void LineOutput::Flush()
         if (!dropping_)
             return;
         dropping_ = false;
-        Append(DroppedLinesLine(dropped_));
+        Append(DroppedLinesLine(dropped_), Severity::Warning);
         dropped_ = 0;
     }
 }
@@ -157,7 +171,8 @@ StandardStreams::StandardStreams()
         g_err = err_.get();
         QObject::connect(out_.get(), &LineOutput::OutputEnded, err_.get(), [this] {
             err_->Say(std::string("standard output ended (") + std::strerror(out_->EndError()) +
-                      "); the run goes on without it");
+                          "); the run goes on without it",
+                      Severity::Warning);
         });
     }
 }
@@ -169,18 +184,18 @@ StandardStreams::~StandardStreams()
     err_.reset();
 }
 
-void SayOnStandardOutput(std::string_view line)
+void SayOnStandardOutput(std::string_view line, Severity severity)
 {
     if (g_out)
-        g_out->Say(line);
+        g_out->Say(line, severity);
     else
         WriteStraight(STDOUT_FILENO, line);
 }
 
-void SayOnStandardError(std::string_view line)
+void SayOnStandardError(std::string_view line, Severity severity)
 {
     if (g_err)
-        g_err->Say(line);
+        g_err->Say(line, severity);
     else
         WriteStraight(STDERR_FILENO, line);
 }

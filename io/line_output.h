@@ -16,6 +16,11 @@
 // service's should, and standard error says so once when it is another
 // place. So does any other failure to write (a full disk under a
 // redirection): the output ends, the run does not. SIGPIPE is ignored.
+//
+// When the descriptor is the journal's stream (JOURNAL_STREAM names its
+// device and inode, as systemd sets it for a service), every line starts
+// with its level, "<4>COM 1 lost: ...", which the journal takes as the
+// line's priority; on a terminal, a pipe or a file, lines go as they are.
 #pragma once
 
 #include <QObject>
@@ -24,6 +29,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "text/severity.h"
 
 class QSocketNotifier;
 
@@ -41,7 +48,9 @@ public:
     ~LineOutput() override;
 
     // The line and a line feed, or nothing when it is dropped.
-    void Say(std::string_view line);
+    void Say(std::string_view line, Severity severity = Severity::Info);
+    // Lines carry their level (the descriptor is the journal's stream).
+    bool ToJournal() const { return journal_; }
     // The reader went away, or writing failed otherwise: nothing more is
     // written.
     bool Ended() const { return ended_; }
@@ -53,7 +62,7 @@ signals:
 
 private:
     void Flush();
-    void Append(std::string_view line);
+    void Append(std::string_view line, Severity severity);
 
     int fd_;
     int flags_ = -1;  // the descriptor's own, given back at the end
@@ -63,12 +72,16 @@ private:
     std::uint64_t dropped_ = 0;
     bool dropping_ = false;
     bool ended_ = false;
+    bool journal_ = false;
     int endError_ = 0;
     std::unique_ptr<QSocketNotifier> writable_;
 };
 
 // The line said once the dropped lines are over.
 std::string DroppedLinesLine(std::uint64_t lines);
+
+// Whether `fd` is the stream that JOURNAL_STREAM names.
+bool IsJournalStream(int fd);
 
 // While one lives (one at a time, after the application object): standard
 // output and standard error as line outputs. When both
@@ -87,7 +100,7 @@ private:
 
 // A line to standard output or standard error: through the line outputs
 // while StandardStreams lives, else written straight away (a tool, a test).
-void SayOnStandardOutput(std::string_view line);
-void SayOnStandardError(std::string_view line);
+void SayOnStandardOutput(std::string_view line, Severity severity = Severity::Info);
+void SayOnStandardError(std::string_view line, Severity severity = Severity::Info);
 
 }  // namespace quillon

@@ -93,6 +93,7 @@ void Link::DeviceGone(const QString& reason)
         return;
     const bool wasOpen = state_ == State::Open;
     opening_ = false;
+    lastFailure_ = reason;
     if (wasOpen)
         DeliverWaiting();
     QObject::disconnect(reading_);

@@ -83,6 +83,9 @@ public:
     // Tries again on this schedule instead of every kReopenInterval; nothing:
     // the fixed interval (at first).
     void SetBackOff(std::optional<BackOff> backOff) { backOff_ = backOff; }
+    // The system's word for the last time the device went away or could not
+    // be opened (a first open that failed silently too); empty before.
+    QString LastFailure() const { return lastFailure_; }
     // For good, at the end of the run: see above.
     void EndOfRun();
     bool Ended() const { return endOfRun_; }
@@ -155,6 +158,7 @@ private:
     bool backUnsaid_ = false;     // open, its return not said yet
     QElapsedTimer openedAt_, saidAt_;
     QTimer steadyTimer_;
+    QString lastFailure_;
 };
 
 }  // namespace quillon

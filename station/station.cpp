@@ -20,6 +20,8 @@
 
 namespace quillon {
 
+using enum Severity;
+
 // The receive pipeline's results, to the logs and the view. The records of a
 // block (of up to 256 frames at a time) are kept and each log gets them in
 // one write at the block's end (a new day's first frame writes those before
@@ -102,7 +104,7 @@ Station::Station(StationEnvironment environment, QObject* parent)
 void Station::MakeLinks()
 {
     if (!settings_.kissTcpRefused.empty())
-        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused));
+        AppendStatus(KissTcpRefusedLine(settings_.kissTcpRefused), Warning);
     if (settings_.kissTcp)
         input_ = std::make_unique<TcpLink>(*settings_.kissTcp);
     else
@@ -182,17 +184,27 @@ void Station::RemoveView(StationView& view)
     views_.erase(std::find(views_.begin(), views_.end(), &view));
 }
 
-void Station::Start()
+void Station::ReadConfiguration()
 {
+    if (std::exchange(configurationRead_, true))
+        return;
     const SmallFile ini = ReadSmallFile(env_.programDir.toStdString(), "quillon.ini");
     settings_ = ParseSettings(ini.text);
     if (!ini.refusal.empty())
-        AppendStatus(ini.refusal);
+        AppendStatus(ini.refusal, Warning);
+    for (const std::string& line : CheckSettings(ini.text).unknownKeys)
+        AppendStatus("quillon.ini " + line, Warning);
+}
+
+void Station::Start()
+{
+    ReadConfiguration();
     ownLocation_ = ParseLocation(settings_.myLocation);
     if (!settings_.myLocation.empty() && !ownLocation_)
-        AppendStatus("MY_LOCATION not understood (" + settings_.myLocation + "): no distances");
+        AppendStatus("MY_LOCATION not understood (" + settings_.myLocation + "): no distances", Warning);
     if (!settings_.logKeepDaysRefused.empty())
-        AppendStatus("LOG_KEEP_DAYS not understood (" + settings_.logKeepDaysRefused + "): no logs deleted");
+        AppendStatus("LOG_KEEP_DAYS not understood (" + settings_.logKeepDaysRefused + "): no logs deleted", Warning);
+    silence_.limit = settings_.silenceWarning;
     ReceiveOptions options = receiver_.Options();
     options.report.timeFrames = settings_.timeFrames;
     options.report.hexFile = settings_.hexFile;
@@ -201,8 +213,12 @@ void Station::Start()
     receiver_.SetOptions(options);
 
     MakeLinks();
-    input_->SetReopening(true);
-    input_->Open();
+    // A KISS_TCP that names no server opens nothing: the serial port in its
+    // place would be some other device.
+    if (settings_.kissTcpRefused.empty()) {
+        input_->SetReopening(true);
+        input_->Open();
+    }
     MakeSharers();
     receiver_.Reset();
     SetMirroring(settings_.mirroring);
@@ -211,8 +227,9 @@ void Station::Start()
             std::make_unique<TimeServerQuery>([this](std::string_view line) { AppendStatus(line); }, *env_.clockSetter);
         timeServer_->Start(settings_.timeServer, env_.timeServerPort);
     }
-    if (mirror_->GetState() == Link::State::Closed)
-        mirror_->Open();
+    // A mirror port that cannot be opened is said once where no lamp shows it.
+    if (mirror_->GetState() == Link::State::Closed && !mirror_->Open() && env_.sayPortsNotOpened)
+        AppendStatus(mirror_->Name() + " not opened: " + mirror_->LastFailure().toStdString(), Warning);
     Tell(&StationView::ShowLinks, InputLinkLabel(settings_), MirrorLinkLabel(settings_), MirrorInEffectLine(settings_));
     Tell(&StationView::ShowOwnLocation, ownLocation_);
 
@@ -414,7 +431,7 @@ void Station::OnLost(Link& link, const QString& reason)
         receiver_.Reset();
         ResetFrameAssembly(wholeFrame_);
     }
-    AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()));
+    AppendStatus(LinkLostLine(link.Name(), reason.toLatin1().toStdString()), Warning);
     Tell(&StationView::ShowLamps, Lamps());
 }
 
@@ -445,7 +462,7 @@ void Station::OnLogFailure(const std::string& name, int failure)
         SayOnStandardError(LogChangeLine(name, failure, before));
     } else if (failure != 0 && said == logsSaidFailing_.end()) {
         logsSaidFailing_.emplace_back(name, failure);
-        SayOnStandardError(LogChangeLine(name, failure));
+        SayOnStandardError(LogChangeLine(name, failure), Warning);
     } else if (failure != 0) {
         said->second = failure;
     }
@@ -461,8 +478,10 @@ void Station::Tick()
     Tell(&StationView::ShowLamps, Lamps());
     const DateTime now = std::chrono::floor<std::chrono::seconds>(reading);
     Tell(&StationView::ShowClock, FormatClock(now));
-    if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now))
+    if (const auto line = StatusTimerTick(statusTimer_, receiver_.LastFrameTime(), now); line && env_.idleLines)
         AppendStatus(*line);
+    if (const auto line = SilenceTick(silence_, receiver_.LastFrameTime(), now))
+        AppendStatus(*line, silence_.silentSince ? Warning : Info);
 }
 
 // The tick made, the next one is aimed from the clock at .900 of the next
@@ -518,11 +537,11 @@ void Station::RunScript(std::string_view fileName)
 
 // Standard error: every status line when asked to echo them, and the logs'
 // failures always.
-void Station::AppendStatus(std::string_view line)
+void Station::AppendStatus(std::string_view line, Severity severity)
 {
-    Tell(&StationView::ShowStatusLine, line);
+    Tell(&StationView::ShowStatus, line, severity);
     if (env_.echoStatus)
-        SayOnStandardError(line);
+        SayOnStandardError(line, severity);
 }
 
 }  // namespace quillon

@@ -25,6 +25,12 @@
 //
 // A KISS server takes KISS frames only, never command text: with KISS_TCP
 // the scripts are not sent, and the status box says so once a run for each.
+// A KISS_TCP that names no server opens no input at all: the serial port in
+// its place would be some other device.
+//
+// Every status line has its level (text/severity.h): information unless the
+// call says otherwise; lost links, ports that cannot be opened, failing
+// logs, silence and settings not understood are warnings.
 #pragma once
 
 #include <QObject>
@@ -46,7 +52,9 @@
 #include "aprs/location.h"
 #include "kiss/kiss.h"
 #include "log_set.h"
+#include "text/severity.h"
 #include "timesvc/clock.h"
+#include "timesvc/status_timer.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {
@@ -73,6 +81,9 @@ public:
     // A status line (without its CR LF), and the emptying of the status box
     // that every block from the TNC brings.
     virtual void ShowStatusLine(std::string_view /*line*/) {}
+    // The same line with its level, for a view that tells levels apart (the
+    // journal); by default ShowStatusLine.
+    virtual void ShowStatus(std::string_view line, Severity /*severity*/) { ShowStatusLine(line); }
     virtual void ClearStatus() {}
     // After a block in which frames ended.
     virtual void ShowReceiveCounts(const Counters& /*counts*/) {}
@@ -118,6 +129,10 @@ struct StationEnvironment {
     bool echoStatus = false;
     // The once-a-second timer runs by itself; off, the caller calls Tick.
     bool ownTicks = true;
+    // The idle line "N sec since last packet [M]" at every tick.
+    bool idleLines = true;
+    // A mirror port that cannot be opened is said, not only shown by its lamp.
+    bool sayPortsNotOpened = false;
 };
 
 class Station : public QObject {
@@ -132,6 +147,9 @@ public:
     void AddView(StationView& view);
     void RemoveView(StationView& view);
 
+    // quillon.ini read into Config(); Start does it when it has not been
+    // done, so that a front end may look at the settings first.
+    void ReadConfiguration();
     // Once, before the event loop runs.
     void Start();
     // Once, however the run ends; later calls do nothing. `giveUp` cuts the
@@ -205,15 +223,19 @@ private:
         for (std::size_t i = 0; i < views_.size(); ++i)
             (views_[i]->*show)(args...);
     }
-    void AppendStatus(std::string_view line);
+    // A status line to every view; a warning or an error says so at the call:
+    // AppendStatus(line, Warning).
+    void AppendStatus(std::string_view line, Severity severity = Severity::Info);
 
     StationEnvironment env_;
     std::vector<StationView*> views_;
     std::unique_ptr<SystemClockSetter> ownClockSetter_;
     Settings settings_;
+    bool configurationRead_ = false;
     std::optional<GeoPoint> ownLocation_;  // from MY_LOCATION
     Receiver receiver_;
     StatusTimerState statusTimer_;
+    SilenceWatch silence_;
     LogSet logs_;
     std::unique_ptr<LogSink> sink_;  // the block's records and reports, until written and shown
     // The logs said on standard error to fail, and why.

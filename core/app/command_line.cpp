@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app.h"
 
@@ -31,11 +32,13 @@ void CommandLine::HandleStandardOption(std::string_view arg) const
     std::exit(0);
 }
 
-void CommandLine::UnknownOption(std::string_view arg) const
+void CommandLine::UnknownOption(std::string_view arg) const { Refuse("unknown option " + std::string(arg)); }
+
+void CommandLine::Refuse(std::string_view why) const
 {
     Write(stderr, name_);
-    Write(stderr, ": unknown option ");
-    Write(stderr, arg);
+    Write(stderr, ": ");
+    Write(stderr, why);
     Write(stderr, "\n");
     Misuse();
 }

@@ -27,6 +27,9 @@ public:
     // "NAME: unknown option ARG", then the usage, to standard error; status 2.
     [[noreturn]] void UnknownOption(std::string_view arg) const;
 
+    // "NAME: WHY", then the usage, to standard error; status 2.
+    [[noreturn]] void Refuse(std::string_view why) const;
+
     // The usage alone to standard error, for arguments of the wrong number or
     // kind; status 2.
     [[noreturn]] void Misuse() const;

@@ -1,7 +1,9 @@
 #include "configuration.h"
 
 #include <charconv>
+#include <iterator>
 
+#include "aprs/location.h"
 #include "text/lines.h"
 
 namespace quillon {
@@ -24,41 +26,93 @@ struct Fields {
     std::string TIMESERVER, KISS_TCP, TIMEFRAMES, HEXFILE, MIRROR, LOG_ROTATE, JSONFILE, APRS, MY_LOCATION;
     std::string KISS_SERVER, IGATE_CALL, IGATE_PASSCODE, IGATE_SERVER, IGATE_FILTER;
     std::string LOG_KEEP_DAYS;
+    std::string SILENCE_WARNING;
 };
 
-std::string* FieldFor(Fields& c, std::string_view key)
+// What --check says of a value: what it means, and what is wrong with it
+// (nothing when it is right).
+struct Meaning {
+    std::string meaning;
+    std::string problem;
+};
+
+Meaning SwitchMeaning(std::string_view value);
+Meaning PortMeaning(std::string_view value);
+Meaning SerialLineMeaning(std::string_view value);
+Meaning TimeServerMeaning(std::string_view value);
+Meaning KissTcpMeaning(std::string_view value);
+Meaning LogRotateMeaning(std::string_view value);
+Meaning LocationMeaning(std::string_view value);
+Meaning SilenceMeaning(std::string_view value);
+
+// Every key quillon.ini knows, in the order --check shows them. A key
+// without a field here is read elsewhere; one without a meaning is taken
+// as written.
+struct Key {
+    std::string_view name;
+    std::string Fields::*field;
+    Meaning (*meaning)(std::string_view value);
+};
+constexpr Key kKeys[] = {
+    {"COM_PORT", &Fields::COM_PORT, PortMeaning},
+    {"COM_SETTINGS", &Fields::COM_SETTINGS, SerialLineMeaning},
+    {"COM_HANDSHAKING", &Fields::COM_HANDSHAKING, SwitchMeaning},
+    {"MIRROR_COM_PORT", &Fields::MIRROR_COM_PORT, PortMeaning},
+    {"MIRROR_COM_SETTINGS", &Fields::MIRROR_COM_SETTINGS, SerialLineMeaning},
+    {"MIRROR_COM_HANDSHAKING", &Fields::MIRROR_COM_HANDSHAKING, SwitchMeaning},
+    {"MIRROR", &Fields::MIRROR, SwitchMeaning},
+    {"KISS_TCP", &Fields::KISS_TCP, KissTcpMeaning},
+    {"TIMESERVER", &Fields::TIMESERVER, TimeServerMeaning},
+    {"TIMEFRAMES", &Fields::TIMEFRAMES, SwitchMeaning},
+    {"HEXFILE", &Fields::HEXFILE, SwitchMeaning},
+    {"JSONFILE", &Fields::JSONFILE, SwitchMeaning},
+    {"LOG_ROTATE", &Fields::LOG_ROTATE, LogRotateMeaning},
+    {"APRS", &Fields::APRS, SwitchMeaning},
+    {"MY_LOCATION", &Fields::MY_LOCATION, LocationMeaning},
+    {"SILENCE_WARNING", &Fields::SILENCE_WARNING, SilenceMeaning},
+    {"LOG_KEEP_DAYS", &Fields::LOG_KEEP_DAYS, nullptr},
+    {"STATUS_FILE", nullptr, nullptr},
+    {"KISS_PORTS", nullptr, nullptr},
+    {"KISS_SERVER", &Fields::KISS_SERVER, nullptr},
+    {"IGATE_CALL", &Fields::IGATE_CALL, nullptr},
+    {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE, nullptr},
+    {"IGATE_SERVER", &Fields::IGATE_SERVER, nullptr},
+    {"IGATE_FILTER", &Fields::IGATE_FILTER, nullptr},
+    {"MQTT", nullptr, nullptr},
+    {"MQTT_TOPIC", nullptr, nullptr},
+    {"MQTT_USER", nullptr, nullptr},
+    {"MQTT_PASSWORD", nullptr, nullptr},
+};
+
+const Key* FindKey(std::string_view name)
 {
-    struct Entry {
-        std::string_view name;
-        std::string Fields::*field;
-    };
-    static constexpr Entry kKeys[] = {
-        {"COM_PORT", &Fields::COM_PORT},
-        {"COM_SETTINGS", &Fields::COM_SETTINGS},
-        {"COM_HANDSHAKING", &Fields::COM_HANDSHAKING},
-        {"MIRROR_COM_PORT", &Fields::MIRROR_COM_PORT},
-        {"MIRROR_COM_SETTINGS", &Fields::MIRROR_COM_SETTINGS},
-        {"MIRROR_COM_HANDSHAKING", &Fields::MIRROR_COM_HANDSHAKING},
-        {"TIMESERVER", &Fields::TIMESERVER},
-        {"KISS_TCP", &Fields::KISS_TCP},
-        {"TIMEFRAMES", &Fields::TIMEFRAMES},
-        {"HEXFILE", &Fields::HEXFILE},
-        {"MIRROR", &Fields::MIRROR},
-        {"LOG_ROTATE", &Fields::LOG_ROTATE},
-        {"JSONFILE", &Fields::JSONFILE},
-        {"APRS", &Fields::APRS},
-        {"MY_LOCATION", &Fields::MY_LOCATION},
-        {"KISS_SERVER", &Fields::KISS_SERVER},
-        {"IGATE_CALL", &Fields::IGATE_CALL},
-        {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE},
-        {"IGATE_SERVER", &Fields::IGATE_SERVER},
-        {"IGATE_FILTER", &Fields::IGATE_FILTER},
-        {"LOG_KEEP_DAYS", &Fields::LOG_KEEP_DAYS},
-    };
-    for (const Entry& e : kKeys)
-        if (e.name == key)
-            return &(c.*e.field);
+    for (const Key& k : kKeys)
+        if (k.name == name)
+            return &k;
     return nullptr;
+}
+
+// Each line that sets something, in order: its number (from 1), key and
+// value, both trimmed; an empty key for a line without "=".
+template <typename Visit>
+void ForEachSetting(std::string_view text, Visit visit)
+{
+    int number = 0;
+    for (std::string_view raw : SplitLines(text)) {
+        ++number;
+        const std::string line = UpperCase(raw);
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::string_view view(line);
+        const auto equals = view.find('=');
+        if (equals == std::string_view::npos) {
+            visit(number, std::string_view(), TrimBlanks(view), std::string_view());
+            continue;
+        }
+        // Upper-casing goes byte by byte: the value as written is at the same place.
+        const std::string_view value = TrimBlanks(view.substr(equals + 1));
+        visit(number, TrimBlanks(view.substr(0, equals)), value, raw.substr(value.data() - line.data(), value.size()));
+    }
 }
 
 bool IsOn(const std::string& field) { return field == "YES"; }
@@ -103,6 +157,94 @@ std::optional<std::uint16_t> ParseTcpPort(std::string_view field)
         return std::nullopt;
     return static_cast<std::uint16_t>(n);
 }
+
+// SILENCE_WARNING: whole minutes, 0 for none; at most a week.
+constexpr int kMaxSilenceMinutes = 7 * 24 * 60;
+
+std::optional<std::chrono::minutes> ParseSilenceMinutes(std::string_view field)
+{
+    if (field.empty())
+        return std::chrono::minutes(0);
+    int n = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
+    if (error != std::errc() || end != field.data() + field.size() || n < 0 || n > kMaxSilenceMinutes)
+        return std::nullopt;
+    return std::chrono::minutes(n);
+}
+
+Meaning SwitchMeaning(std::string_view value)
+{
+    if (value == "YES")
+        return {"on", {}};
+    if (value.empty() || value == "NO")
+        return {"off", {}};
+    return {"off", "neither YES nor NO, so off"};
+}
+
+Meaning PortMeaning(std::string_view value)
+{
+    if (value.empty())
+        return {"the port's own number", {}};
+    if (const auto n = ParsePortNumber(value))
+        return {"COM " + std::to_string(*n), {}};
+    return {"the port's own number", "not a port number from 1 to 32767"};
+}
+
+Meaning SerialLineMeaning(std::string_view value)
+{
+    if (value.empty())
+        return {"the port's own settings", {}};
+    if (ParseSerialSettings(value))
+        return {std::string(value), {}};
+    return {"the port's own settings", "not BAUD,PARITY,DATA BITS,STOP BITS such as 9600,N,8,1"};
+}
+
+Meaning TimeServerMeaning(std::string_view value)
+{
+    if (value.empty())
+        return {"no time server", {}};
+    return {"the clock set from " + std::string(value) + " at start-up", {}};
+}
+
+Meaning KissTcpMeaning(std::string_view value)
+{
+    if (value.empty())
+        return {"the input is COM_PORT", {}};
+    if (const auto address = ParseKissTcp(value))
+        return {"the input is the KISS server " + FormatTcpAddress(*address), {}};
+    return {"no input", "names no server (HOST or HOST:PORT, port 1 to 65535)"};
+}
+
+Meaning LogRotateMeaning(std::string_view value)
+{
+    if (value == "DAILY")
+        return {"a new set of logs at 00:00 UTC", {}};
+    if (value.empty())
+        return {"one set of logs a run", {}};
+    return {"one set of logs a run", "neither DAILY nor empty"};
+}
+
+Meaning LocationMeaning(std::string_view value)
+{
+    if (value.empty())
+        return {"no distances", {}};
+    if (ParseLocation(value))
+        return {"distances from there", {}};
+    return {"no distances", "not a place (latitude and longitude, or a locator)"};
+}
+
+Meaning SilenceMeaning(std::string_view value)
+{
+    const auto minutes = ParseSilenceMinutes(value);
+    if (!minutes)
+        return {"no warning", "not whole minutes from 0 to " + std::to_string(kMaxSilenceMinutes)};
+    if (minutes->count() == 0)
+        return {"no warning", {}};
+    return {"a warning after " + std::to_string(minutes->count()) + " min without a frame", {}};
+}
+
+// Passwords are not shown.
+bool IsSecret(std::string_view key) { return key.ends_with("PASSWORD") || key.ends_with("PASSCODE"); }
 
 }  // namespace
 
@@ -154,24 +296,19 @@ std::string KissTcpRefusedLine(std::string_view field)
 Settings ParseSettings(std::string_view text)
 {
     Fields f;
-    Settings s;
-    for (std::string_view raw : SplitLines(text)) {
-        const std::string line = UpperCase(raw);
-        if (line.empty() || line[0] == '#')
-            continue;
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string_view view(line);
-        const std::string_view key = TrimBlanks(view.substr(0, equals));
-        if (std::string* field = FieldFor(f, key))
-            *field = std::string(TrimBlanks(view.substr(equals + 1)));
-        // An APRS-IS filter is read by the server as written.
+    // Values whose case matters (a path, an APRS-IS filter, MQTT's topic and
+    // credentials) are taken from the line as written.
+    std::string statusFile;
+    ForEachSetting(text, [&f, &statusFile](int, std::string_view key, std::string_view value, std::string_view raw) {
+        if (const Key* k = FindKey(key); k && k->field)
+            f.*(k->field) = std::string(value);
         if (key == "IGATE_FILTER")
-            f.IGATE_FILTER = std::string(TrimBlanks(raw.substr(equals + 1)));
-        if (key == "STATUS_FILE")  // upper-casing goes by byte: the raw line has the same places
-            s.statusFile = std::string(TrimBlanks(raw.substr(equals + 1)));
-    }
+            f.IGATE_FILTER = std::string(raw);
+        if (key == "STATUS_FILE")
+            statusFile = std::string(raw);
+    });
+    Settings s;
+    s.statusFile = std::move(statusFile);
     s.input = SerialLinkFrom(f.COM_PORT, f.COM_SETTINGS, f.COM_HANDSHAKING);
     s.mirror = SerialLinkFrom(f.MIRROR_COM_PORT, f.MIRROR_COM_SETTINGS, f.MIRROR_COM_HANDSHAKING);
     if (!f.KISS_TCP.empty()) {
@@ -214,13 +351,46 @@ Settings ParseSettings(std::string_view text)
             s.logKeepDaysRefused = f.LOG_KEEP_DAYS;
         }
     }
+    s.silenceWarning = ParseSilenceMinutes(f.SILENCE_WARNING).value_or(std::chrono::minutes(0));
     return s;
+}
+
+SettingsCheck CheckSettings(std::string_view text)
+{
+    SettingsCheck check;
+    std::vector<std::optional<std::string>> values(std::size(kKeys));
+    ForEachSetting(text, [&](int number, std::string_view key, std::string_view value, std::string_view) {
+        const std::string where = "line " + std::to_string(number) + ": ";
+        if (key.empty() && value.empty()) {
+            return;  // blanks only
+        } else if (key.empty()) {
+            check.warnings.push_back(where + "no \"=\" in " + std::string(value));
+        } else if (const Key* k = FindKey(key)) {
+            values[std::size_t(k - kKeys)] = std::string(value);
+        } else {
+            check.unknownKeys.push_back(where + "unknown key " + std::string(key));
+            check.warnings.push_back(check.unknownKeys.back());
+        }
+    });
+    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+        const Key& k = kKeys[i];
+        const std::string value = values[i].value_or("");
+        const Meaning m = k.meaning ? k.meaning(value) : Meaning{values[i] ? "as written" : "not set", {}};
+        const std::string shown = IsSecret(k.name) && !value.empty() ? "(not shown)" : value;
+        std::string line = std::string(k.name) + (values[i] ? "=" + shown : " (not set)");
+        check.lines.push_back(line + ": " + m.meaning);
+        if (!m.problem.empty())
+            check.warnings.push_back(line + ": " + m.problem);
+    }
+    return check;
 }
 
 std::string InputLinkLabel(const Settings& settings)
 {
     if (settings.kissTcp)
         return "IN (TCP " + FormatTcpAddress(*settings.kissTcp) + ")";
+    if (!settings.kissTcpRefused.empty())  // nothing is opened
+        return "IN (TCP " + settings.kissTcpRefused + "?)";
     return SerialLinkLabel("IN (COM ", settings.input);
 }
 

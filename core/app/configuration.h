@@ -1,6 +1,7 @@
 // quillon.ini: KEY=VALUE lines, read once at start-up.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,8 +61,9 @@ struct SerialLinkSettings {
 // line or one with "#" in the first column is skipped, and so is a line
 // without "=". The key is the text before the first "=", the value the rest,
 // both trimmed of blanks (tabs stay). A known key's last occurrence wins;
-// unknown keys are ignored. A switch is on only when its value is exactly
-// "YES"; a missing key leaves its field as below.
+// unknown keys are ignored here (CheckSettings names them). A switch is on
+// only when its value is exactly "YES"; a missing key leaves its field as
+// below.
 struct Settings {
     SerialLinkSettings input;   // COM_PORT, COM_SETTINGS, COM_HANDSHAKING
     SerialLinkSettings mirror;  // MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING
@@ -89,6 +91,8 @@ struct Settings {
     // STATUS_FILE: the status file's path as written, its case kept (a path
     // is no word); relative to the program folder. Empty: none.
     std::string statusFile;
+    // SILENCE_WARNING: a warning once no frame came for that long; 0: none.
+    std::chrono::minutes silenceWarning{0};
 };
 
 // A hundred years: more is surely a typing error.
@@ -96,8 +100,23 @@ inline constexpr int kLogKeepDaysLimit = 36525;
 
 Settings ParseSettings(std::string_view text);
 
+// What quillon.ini means, for `quillon --check`: every key the program
+// knows, in one table, with its value and what that value means,
+//   "HEXFILE=YES: on", "LOG_ROTATE (not set): one set of logs a run";
+// and a warning for each line whose key is unknown, each line without "="
+// and each value that means something other than it seems to,
+//   "line 7: unknown key HEXFIEL", "LOG_ROTATE=DAYLY: neither DAILY nor empty".
+struct SettingsCheck {
+    std::vector<std::string> lines;
+    std::vector<std::string> warnings;
+    std::vector<std::string> unknownKeys;  // the warnings of unknown keys, said at every start too
+};
+
+SettingsCheck CheckSettings(std::string_view text);
+
 // The labels of the two links as configured: "IN (COM 1, 9600,N,8,1,NO)" or
-// "IN (TCP LOCALHOST:8001)", "OUT (COM 2, 9600,N,8,1,NO)", the serial fields
+// "IN (TCP LOCALHOST:8001)" ("IN (TCP FOO:BAR?)" for one that names no
+// server), "OUT (COM 2, 9600,N,8,1,NO)", the serial fields
 // as written; and the mirror port in effect, the number and settings it
 // took or else its own (port 2, 9600,N,8,1): "COM 2, 9600,N,8,1 initialized ".
 std::string InputLinkLabel(const Settings& settings);

@@ -45,14 +45,16 @@ std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots)
     std::size_t run = 0;  // where the run of bytes that stay as they are begins
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t byte = static_cast<std::uint8_t>(text[i]);
-        const bool dot = controlsAsDots && (byte < 32 || byte == 127);
-        if (byte < 0x80 && !dot)
+        if (byte >= 32 && byte < 127)
+            continue;
+        const char16_t c = Windows1252ToUnicode(byte);
+        if (c < 0x80 && !controlsAsDots)
             continue;
         out.append(text.substr(run, i - run));
-        if (dot)
+        if (controlsAsDots && (c < 32 || (c >= 127 && c < 0xA0)))
             out.push_back('.');
         else
-            AppendUtf8(out, Windows1252ToUnicode(byte));
+            AppendUtf8(out, c);
         run = i + 1;
     }
     out.append(text.substr(run));

@@ -16,9 +16,11 @@ char16_t Windows1252ToUnicode(std::uint8_t byte);
 void AppendUtf8(std::string& out, char16_t c);
 
 // Text in the code page as UTF-8, for the terminal, the journal and JSON.
-// With `controlsAsDots`, the control codes (below 32, and 127) show as ".",
-// as the console shows them, so a line stays one line whatever came over
-// the air.
+// With `controlsAsDots`, the control codes show as ".", as the console and
+// the dump log show them: below 32, 127, and the five bytes that would
+// become C1 controls (U+0080-U+009F), which terminals obey and the journal
+// takes for binary data. A line stays one plain line whatever came over the
+// air.
 std::string Windows1252ToUtf8(std::string_view text, bool controlsAsDots = false);
 
 }  // namespace quillon

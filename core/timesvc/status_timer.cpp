@@ -32,6 +32,25 @@ std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime las
     return line;
 }
 
+std::optional<std::string> SilenceTick(SilenceWatch& watch, DateTime lastFrameTime, DateTime now)
+{
+    using std::chrono::floor;
+    using std::chrono::minutes;
+    if (watch.limit <= minutes(0))
+        return std::nullopt;
+    if (watch.silentSince) {
+        if (lastFrameTime == *watch.silentSince)
+            return std::nullopt;
+        const auto silence = floor<minutes>(lastFrameTime - *watch.silentSince);
+        watch.silentSince.reset();
+        return "frames received again after " + std::to_string(silence.count()) + " min";
+    }
+    if (now - lastFrameTime < watch.limit)
+        return std::nullopt;
+    watch.silentSince = lastFrameTime;
+    return "no frame received for " + std::to_string(watch.limit.count()) + " min";
+}
+
 std::chrono::milliseconds DelayToNextTick(std::chrono::system_clock::time_point now, DateTime lastTick)
 {
     using namespace std::chrono;

@@ -30,6 +30,22 @@ namespace quillon {
 // or nothing when the present second is the last frame's.
 std::optional<std::string> StatusTimerTick(StatusTimerState& state, DateTime lastFrameTime, DateTime now);
 
+// The watch on a quiet channel (SILENCE_WARNING): once no frame has come for
+// `limit`, one line, a warning; when frames come again, one line; then the
+// next silence. A frame that ends a silence shows in the last frame time.
+//
+//   "no frame received for 30 min"
+//   "frames received again after 47 min"
+struct SilenceWatch {
+    std::chrono::minutes limit{0};  // 0: no watch
+    // The last frame time when the warning was said: a silence under way.
+    std::optional<DateTime> silentSince;
+};
+
+// One tick's step: the line to say, or nothing. The line is a warning when
+// `watch.silentSince` is set afterwards.
+std::optional<std::string> SilenceTick(SilenceWatch& watch, DateTime lastFrameTime, DateTime now);
+
 // The ticks fall at .900 of each UTC second, late in it, so that the tick
 // after a frame almost always falls into the frame's own second and the
 // bracket takes the silence before it. The delay from `now` to the next

@@ -49,6 +49,8 @@ std::string Show(const Settings& s)
         add("keep?=" + s.logKeepDaysRefused);
     if (!s.statusFile.empty())
         add("status=" + s.statusFile);
+    if (s.silenceWarning.count() != 0)
+        add("silence=" + std::to_string(s.silenceWarning.count()));
     return out;
 }
 
@@ -77,6 +79,8 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"more than a hundred years", "LOG_KEEP_DAYS=36526", "keep?=36526"},
         {"a status file's path keeps its case", "status_file = /var/lib/Node/quillon.prom \nSTATUS_FILE= run/Q.prom",
          "status=run/Q.prom"},
+        {"silence in minutes", "SILENCE_WARNING=30", "silence=30"},
+        {"silence not understood is none", "SILENCE_WARNING=30M\nHEXFILE=YES", "hexfile"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
     for (const auto& c : cases)
@@ -107,6 +111,40 @@ TEST(Configuration, KissTcpNamesAHostAndAPort)
     for (const char* bad : {"", "LOCALHOST:", "LOCALHOST:0", "LOCALHOST:65536", "LOCALHOST:4294967297", "LOCALHOST:-1",
                             "LOCALHOST:80X", "LOCALHOST:8001:1", "LOCAL HOST:8001", "::1", "[::1", "[]:8001", "[::1]8001"})
         EXPECT_EQ(ParseKissTcp(bad), std::nullopt) << '"' << bad << '"';
+}
+
+// --check: one line a known key in the table's order, a warning for what is unknown or means other
+// than it seems; the file read as ParseSettings reads it (last occurrence, upper case, comments).
+TEST(Configuration, TheCheckSaysWhatEachKeyMeansAndWarnsOfWhatIsWrong)
+{
+    const struct { const char* name; std::string text; std::vector<std::string> lines, warnings; } cases[] = {
+        {"a good file", "# station\nkiss_tcp = localhost\nHEXFILE=yes\nSILENCE_WARNING=30\nMQTT_PASSWORD=secret\nCOM_PORT=3",
+         {"COM_PORT=3: COM 3", "KISS_TCP=LOCALHOST: the input is the KISS server LOCALHOST:8001", "HEXFILE=YES: on",
+          "LOG_ROTATE (not set): one set of logs a run", "SILENCE_WARNING=30: a warning after 30 min without a frame",
+          "MQTT (not set): not set", "MQTT_PASSWORD=(not shown): as written"},
+         {}},
+        {"mistyped keys and values", "HEXFIEL=YES\nLOG_ROTATE=DAYLY\nMIRROR=Y\nCOM SETTINGS\n\nSILENCE_WARNING=-5\n"
+                                     "KISS_TCP=FOO:BAR\nCOM_PORT=0\nCOM_SETTINGS=9600,X,8,1\nMY_LOCATION=HOME",
+         {"LOG_ROTATE=DAYLY: one set of logs a run", "KISS_TCP=FOO:BAR: no input"},
+         {"line 1: unknown key HEXFIEL", "line 4: no \"=\" in COM SETTINGS",
+          "COM_PORT=0: not a port number from 1 to 32767",
+          "COM_SETTINGS=9600,X,8,1: not BAUD,PARITY,DATA BITS,STOP BITS such as 9600,N,8,1",
+          "MIRROR=Y: neither YES nor NO, so off", "KISS_TCP=FOO:BAR: names no server (HOST or HOST:PORT, port 1 to 65535)",
+          "LOG_ROTATE=DAYLY: neither DAILY nor empty",
+          "MY_LOCATION=HOME: not a place (latitude and longitude, or a locator)",
+          "SILENCE_WARNING=-5: not whole minutes from 0 to 10080"}},
+        {"the last occurrence counts, a comment is none", "#FOO=1\nLOG_ROTATE=WEEKLY\nLOG_ROTATE=daily\n",
+         {"LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC"}, {}},
+    };
+    for (const auto& c : cases) {
+        const SettingsCheck check = CheckSettings(c.text);
+        for (const std::string& line : c.lines)
+            EXPECT_NE(std::find(check.lines.begin(), check.lines.end(), line), check.lines.end()) << c.name << ": " << line;
+        EXPECT_EQ(check.warnings, c.warnings) << c.name;
+    }
+    const SettingsCheck mistyped = CheckSettings(cases[1].text);
+    EXPECT_EQ(mistyped.unknownKeys, std::vector<std::string>{"line 1: unknown key HEXFIEL"});
+    EXPECT_EQ(mistyped.lines.front(), "COM_PORT=0: the port's own number") << "in the table's order";
 }
 
 TEST(Counters, GoRoundPast2To31)

@@ -11,8 +11,10 @@
 #include <random>
 #include <tuple>
 
+#include "text/codepage.h"
 #include "text/console_document.h"
 #include "text/console_text.h"
+#include "text/severity.h"
 
 namespace quillon::test { namespace {
 
@@ -240,6 +242,32 @@ TEST(ConsoleDocument, ReportsGoAtTheEndAndAreToldOnceEachOrOnceABatch)
     document.Unwatch(listener);
     document.AddText("unheard\r", colour::Red);
     EXPECT_EQ(listener.told, (std::vector<std::string>{"1@0", "1@1", "1@3", "2@4", "cleared"}));
+}
+
+
+// Every byte of a line for the journal or a terminal: a control code (C0, DEL, and the bytes that would be C1
+// controls U+0080-U+009F, which the journal takes for binary data) shows as "."; every other byte as its
+// Windows-1252 character.
+TEST(CodePage, ControlCodesShowAsDotsAndNothingElseDoes)
+{
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, char(b));
+        const char16_t c = Windows1252ToUnicode(std::uint8_t(b));
+        std::string plain;
+        AppendUtf8(plain, c);
+        const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+        EXPECT_EQ(Windows1252ToUtf8("a" + byte + "z", true), "a" + (control ? "." : plain) + "z") << b;
+        EXPECT_EQ(Windows1252ToUtf8(byte), plain) << b << ": kept without the dots";
+    }
+}
+
+// JOURNAL_STREAM is "DEVICE:INODE" in decimal, nothing else.
+TEST(Journal, TheStreamIsADeviceAndAnInode)
+{
+    EXPECT_EQ(ParseDeviceInode("8:1234567"), (DeviceInode{8, 1234567}));
+    EXPECT_EQ(ParseDeviceInode("0:18446744073709551615"), (DeviceInode{0, 18446744073709551615u}));
+    for (const char* bad : {"", "8", "8:", ":5", "8:5:", "8;5", " 8:5", "8:5 ", "-8:5", "8:+5", "x:5", "8:99999999999999999999"})
+        EXPECT_EQ(ParseDeviceInode(bad), std::nullopt) << '"' << bad << '"';
 }
 
 } }  // namespace quillon::test

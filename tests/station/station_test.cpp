@@ -26,6 +26,7 @@ struct Recorder final : StationView {
     std::vector<FrameReport> reports;
     std::string status;  // the status box, lines ended with CR LF
     std::vector<std::string> statusLines;  // every status line of the run, the box emptied or not
+    std::vector<std::string> levelled;  // the same, each behind its level: "<4>COM 2 not opened: ..."
     std::string received, sent;  // the counter labels
     PortLamps lamps;
     std::vector<std::string> logFailures;
@@ -37,6 +38,11 @@ struct Recorder final : StationView {
     {
         status += std::string(line) + "\r\n";
         statusLines.emplace_back(line);
+    }
+    void ShowStatus(std::string_view line, Severity severity) override
+    {
+        levelled.push_back(std::string(JournalPrefix(severity)) + std::string(line));
+        ShowStatusLine(line);
     }
     void ClearStatus() override { status.clear(); }
     void ShowReceiveCounts(const Counters& c) override
@@ -344,11 +350,44 @@ TEST(StationTcp, FramesAreLoggedAndMirroredByteForByteAndNoScriptReachesTheServe
                                                             "tnc_exit.txt not sent: KISS over TCP"}));
 }
 
-TEST(StationTcp, AKissTcpValueThatNamesNoServerLeavesTheSerialInput)
+// The serial port in place of a server the file cannot name would be some other device: no input at all.
+TEST(StationTcp, AKissTcpValueThatNamesNoServerOpensNoInput)
 {
     Running s("KISS_TCP=localhost:0\r\nCOM_PORT=1\r\nCOM_SETTINGS=9600,N,8,1\r\nCOM_HANDSHAKING=NO\r\n", "KISS ON\r\n");
-    EXPECT_EQ(Running::Receive(s.com1, 8), "KISS ON\r");
-    EXPECT_EQ(s.view.statusLines.at(0), "KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
+    EXPECT_EQ(s.view.levelled.at(0), "<4>KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
+    EXPECT_EQ(s.station->Input().GetState(), Link::State::Closed);
+    EXPECT_FALSE(s.com1.PeerOpen());
+    EXPECT_EQ(s.view.lamps.input, Lamp::Red);
+}
+
+// What the operator should look at is a warning; the rest information. With the idle line off, a quiet
+// channel says one warning a silence and one line when frames come again.
+TEST(Station, WarningsCarryTheirLevelAndSilenceIsSaidOnceEachWay)
+{
+    StationFolder f("SILENCE_WARNING=1\r\nHEXFIEL=YES\r\n");
+    const QString com2 = f.dir.filePath("COM2");
+    ASSERT_TRUE(QFile::remove(com2) && QFile::link(f.dir.filePath("nothing"), com2));
+    Station station(StationEnvironment{.programDir = f.dir.path(), .clock = &f.clock, .clockSetter = &f.setter,
+                                       .ownTicks = false, .idleLines = false, .sayPortsNotOpened = true});
+    Recorder view;
+    station.AddView(view);
+    station.Start();
+    // Silent 75 s, a frame, silent 59 s, then 1 s more.
+    for (const int seconds : {75, 0, 59, 1}) {
+        if (seconds == 0) {
+            ASSERT_TRUE(f.Send(station, kFrame));
+        }
+        for (int second = 0; second < seconds; ++second) {
+            f.clock.Advance(1s);
+            station.Tick();
+        }
+    }
+    EXPECT_EQ(view.levelled, (std::vector<std::string>{"<4>quillon.ini line 2: unknown key HEXFIEL",
+                                                       "<4>COM 2 not opened: No such file or directory",
+                                                       "<6>read tnc_init.txt", "<6>done",
+                                                       "<4>no frame received for 1 min",
+                                                       "<6>frames received again after 1 min",
+                                                       "<4>no frame received for 1 min"}));
 }
 
 }  // namespace
