@@ -45,6 +45,7 @@
 namespace quillon {
 
 class Link;
+class MqttPublisher;
 class SystemClockSetter;
 class TimeServerQuery;
 
@@ -152,6 +153,11 @@ public:
     // full); they are not in BytesSent.
     std::uint64_t MirrorBytesDropped() const { return mirrorBytesDropped_; }
     bool Mirroring() const { return mirroring_; }
+    // With MQTT: frames handed to the broker's connection, and frames
+    // dropped unsent (its queue full, or left in it at the end); 0 without.
+    std::uint64_t MqttPublished() const;
+    std::uint64_t MqttDropped() const;
+    bool MqttConnected() const;
     PortLamps Lamps() const;
     // From Start on.
     Link& Input() { return *input_; }
@@ -167,6 +173,7 @@ private:
     void ConnectLinkEvents(Link& link);
     void MirrorWholeFrames(std::string_view block);
     void OpenLogs();
+    void StartMqtt();
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
     void OnInputBytes(const QByteArray& bytes);
@@ -203,6 +210,9 @@ private:
     ReceiveState mirrorFrame_;                 // the frame the mirror gets once it is whole
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
+#if QUILLON_MQTT
+    std::unique_ptr<MqttPublisher> mqtt_;  // with MQTT, from Start on
+#endif
     QTimer secondTimer_;  // single shot, at .900 of each UTC second
     std::int32_t bytesSent_ = 0;
     std::uint64_t mirrorBytesDropped_ = 0;

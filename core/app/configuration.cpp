@@ -22,7 +22,12 @@ struct Fields {
     std::string COM_PORT, COM_SETTINGS, COM_HANDSHAKING;
     std::string MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING;
     std::string TIMESERVER, KISS_TCP, TIMEFRAMES, HEXFILE, MIRROR, LOG_ROTATE, JSONFILE, APRS, MY_LOCATION;
+    std::string MQTT, MQTT_TOPIC, MQTT_USER, MQTT_PASSWORD;
 };
+
+// Keys whose values are names and secrets for another system, read in the
+// case they were written in.
+bool KeepsCase(std::string_view key) { return key == "MQTT_TOPIC" || key == "MQTT_USER" || key == "MQTT_PASSWORD"; }
 
 std::string* FieldFor(Fields& c, std::string_view key)
 {
@@ -46,6 +51,10 @@ std::string* FieldFor(Fields& c, std::string_view key)
         {"JSONFILE", &Fields::JSONFILE},
         {"APRS", &Fields::APRS},
         {"MY_LOCATION", &Fields::MY_LOCATION},
+        {"MQTT", &Fields::MQTT},
+        {"MQTT_TOPIC", &Fields::MQTT_TOPIC},
+        {"MQTT_USER", &Fields::MQTT_USER},
+        {"MQTT_PASSWORD", &Fields::MQTT_PASSWORD},
     };
     for (const Entry& e : kKeys)
         if (e.name == key)
@@ -98,7 +107,7 @@ std::optional<std::uint16_t> ParseTcpPort(std::string_view field)
 
 }  // namespace
 
-std::optional<TcpAddress> ParseKissTcp(std::string_view field)
+std::optional<TcpAddress> ParseKissTcp(std::string_view field, std::uint16_t defaultPort)
 {
     std::string_view host = field;
     std::string_view rest;  // ":PORT" or nothing
@@ -118,7 +127,7 @@ std::optional<TcpAddress> ParseKissTcp(std::string_view field)
     }
     if (!IsHostText(host))
         return std::nullopt;
-    TcpAddress address{std::string(host), kKissTcpDefaultPort};
+    TcpAddress address{std::string(host), defaultPort};
     if (!rest.empty()) {
         const auto port = ParseTcpPort(rest.substr(1));
         if (!port)
@@ -150,8 +159,9 @@ Settings ParseSettings(std::string_view text)
         if (equals == std::string::npos)
             continue;
         const std::string_view view(line);
-        if (std::string* field = FieldFor(f, TrimBlanks(view.substr(0, equals))))
-            *field = std::string(TrimBlanks(view.substr(equals + 1)));
+        const std::string_view key = TrimBlanks(view.substr(0, equals));
+        if (std::string* field = FieldFor(f, key))
+            *field = std::string(TrimBlanks((KeepsCase(key) ? raw : view).substr(equals + 1)));
     }
     Settings s;
     s.input = SerialLinkFrom(f.COM_PORT, f.COM_SETTINGS, f.COM_HANDSHAKING);
@@ -169,6 +179,14 @@ Settings ParseSettings(std::string_view text)
     s.dailyLogs = f.LOG_ROTATE == "DAILY";
     s.aprs = IsOn(f.APRS);
     s.myLocation = f.MY_LOCATION;
+    if (!f.MQTT.empty()) {
+        s.mqtt = ParseKissTcp(f.MQTT, kMqttDefaultPort);
+        if (!s.mqtt)
+            s.mqttRefused = f.MQTT;
+    }
+    s.mqttTopic = f.MQTT_TOPIC;
+    s.mqttUser = f.MQTT_USER;
+    s.mqttPassword = f.MQTT_PASSWORD;
     return s;
 }
 

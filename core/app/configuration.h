@@ -22,10 +22,11 @@ struct TcpAddress {
 inline constexpr std::uint16_t kKissTcpDefaultPort = 8001;
 
 // A KISS_TCP field: "HOST:PORT" or "HOST", an IPv6 address in brackets,
-// "[::1]:8001" or "[::1]"; the port a whole number from 1 to 65535, 8001
-// when left out. Nothing for an empty field or one that is none of these
-// (a host with a blank, a bare IPv6 address, a port out of range).
-std::optional<TcpAddress> ParseKissTcp(std::string_view field);
+// "[::1]:8001" or "[::1]"; the port a whole number from 1 to 65535,
+// `defaultPort` when left out. Nothing for an empty field or one that is
+// none of these (a host with a blank, a bare IPv6 address, a port out of
+// range). Any other server's field (MQTT) is read the same way.
+std::optional<TcpAddress> ParseKissTcp(std::string_view field, std::uint16_t defaultPort = kKissTcpDefaultPort);
 
 // As the status lines and the input label name the server: "HOST:PORT",
 // "[::1]:8001".
@@ -72,7 +73,16 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    // MQTT: the broker that gets every frame's JSON line and the station's
+    // state. The topic, user and password keep the case they were written
+    // in; an empty topic is quillon/<host name>.
+    std::optional<TcpAddress> mqtt;
+    std::string mqttRefused;  // an MQTT that names no broker, as written
+    std::string mqttTopic, mqttUser, mqttPassword;
 };
+
+// The broker's port when MQTT names none.
+inline constexpr std::uint16_t kMqttDefaultPort = 1883;
 
 Settings ParseSettings(std::string_view text);
 

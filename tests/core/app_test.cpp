@@ -41,6 +41,13 @@ std::string Show(const Settings& s)
             add(name);
     if (!s.myLocation.empty())
         add("location=" + s.myLocation);
+    if (s.mqtt)
+        add("mqtt=" + FormatTcpAddress(*s.mqtt));
+    if (!s.mqttRefused.empty())
+        add("mqtt?=" + s.mqttRefused);
+    for (const auto& [name, field] : {std::pair{"topic", &s.mqttTopic}, {"user", &s.mqttUser}, {"password", &s.mqttPassword}})
+        if (!field->empty())
+            add(name + ("=" + *field));
     return out;
 }
 
@@ -63,6 +70,10 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"what a port cannot take", "COM_SETTINGS=9600,X,8,1\nCOM_HANDSHAKING=Y\nMIRROR_COM_SETTINGS=9600,N,8", ""},
         {"key with blank inside", "kiss_tcp=[::1]\nCOM PORT=3", "tcp=[::1]:8001"},
         {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
+        {"MQTT broker, names and secrets in their own case",
+         "mqtt=broker.lan\nMqtt_Topic = Shack/Rx 2 \nmqtt_user=Ann\nMQTT_PASSWORD= s3Cr=t \nMQTT_USER=Bob",
+         "mqtt=BROKER.LAN:1883 topic=Shack/Rx 2 user=Bob password=s3Cr=t"},
+        {"MQTT naming no broker", "MQTT=[::1]:1883x", "mqtt?=[::1]:1883X"},
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
         {"NUL bytes and junk", std::string("\0\xff\xc0=\x01\nTIMESERVER=\0" "7\n", 20), std::string("time=\0" "7", 7)},
     };
