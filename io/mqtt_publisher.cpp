@@ -156,12 +156,12 @@ void MqttPublisher::AfterLoop()
 void MqttPublisher::Fail(const std::string& line)
 {
     state_ = State::Waiting;
-    Say(line);
+    Tell(line);
     ++failures_;
     retry_.start(RetryDelay(failures_));
 }
 
-void MqttPublisher::Say(const std::string& line)
+void MqttPublisher::Tell(const std::string& line)
 {
     if (line == lastSaid_)
         return;
@@ -187,7 +187,7 @@ void MqttPublisher::OnConnect(mosquitto* client, void* self, int code)
     p->state_ = State::Connected;
     p->failures_ = 0;
     p->lastSaid_.clear();
-    p->Say(p->Name() + " connected");
+    p->Tell(p->Name() + " connected");
     mosquitto_publish(client, nullptr, p->statusTopic_.c_str(), int(kOnline.size()), kOnline.data(), 1, true);
 }
 

@@ -98,7 +98,7 @@ private:
     void Fail(const std::string& line);
     void Drain();
     void PostDrain();
-    void Say(const std::string& line);
+    void Tell(const std::string& line);
     static void OnConnect(mosquitto* client, void* self, int code);
     static void OnDisconnect(mosquitto* client, void* self, int code);
 

@@ -30,18 +30,6 @@ inline quint16 FreeLoopbackPort()
     return ntohs(a.sin_port);
 }
 
-inline bool Accepts(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return open;
-}
-
 class MqttBroker {
 public:
     // Anonymous clients welcome, or with `user` and `password` the only ones.
@@ -64,12 +52,14 @@ public:
 
     quint16 Port() const { return port_; }
     std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Until it takes connections; false when it ended or did not within the limit.
+    // Until it says it runs; false when it ended first or did not within the limit.
     bool Start()
     {
+        const std::size_t before = Count(Log(), " running\n");
+        process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start("mosquitto", {"-c", dir_.filePath("mosquitto.conf")});
-        return QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning || Accepts(port_); }, 30000) &&
-               process_.state() == QProcess::Running;
+        process_.waitForStarted(30000);
+        return QTest::qWaitFor([&] { return !Running() || Count(Log(), " running\n") > before; }, 30000) && Running();
     }
     void Stop()
     {
@@ -77,12 +67,15 @@ public:
         if (!process_.waitForFinished(10000))
             process_.kill(), process_.waitForFinished();
     }
-    std::string Output() { return process_.readAll().toStdString(); }
+    bool Running() const { return process_.state() == QProcess::Running; }
+    std::string Log() { return process_.isOpen() ? log_ += process_.readAll().toStdString() : log_; }
+    std::string Output() { return Log() + "(mosquitto: " + process_.errorString().toStdString() + ")"; }
 
 private:
     QTemporaryDir dir_;
     quint16 port_;
     QProcess process_;
+    std::string log_;
 };
 
 // mosquitto_sub on `topic`, each message a line "TOPIC PAYLOAD".

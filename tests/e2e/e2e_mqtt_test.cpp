@@ -36,7 +36,8 @@ TEST(EndToEnd, MqttGetsEveryJsonLineTheRetainedStatusAndTheWill)
     const std::string jsonl = s.folder.ReadLog(".jsonl");
     ASSERT_EQ(Lines(jsonl), frames.size());
     std::string published;
-    for (const std::string_view line : SplitLines(sub.Output()))
+    const std::string got = sub.Output();
+    for (const std::string_view line : SplitLines(got))
         if (line.starts_with("quillon/Shack/frames "))
             published += std::string(line.substr(21)) + "\n";
     EXPECT_EQ(published, jsonl);

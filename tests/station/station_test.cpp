@@ -325,8 +325,6 @@ TEST(StationTcp, AKissTcpValueThatNamesNoServerLeavesTheSerialInput)
     EXPECT_EQ(s.view.statusLines.at(0), "KISS_TCP=LOCALHOST:0 not understood (HOST or HOST:PORT, port 1 to 65535)");
 }
 
-}  // namespace
-}  // namespace quillon::test
 
 #if QUILLON_MQTT
 // A broker that refuses or is not there is said, and the JSON lines meanwhile keep to the queue's bound,
@@ -371,3 +369,6 @@ TEST(StationMqtt, RefusedOrAbsentBrokersAreSaidTheQueueKeepsItsBoundAndALostBrok
         << s.station->MqttPublished() << " published, " << s.station->MqttDropped() << " dropped";
 }
 #endif
+
+}  // namespace
+}  // namespace quillon::test
