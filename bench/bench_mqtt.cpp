@@ -94,6 +94,7 @@ int main(int argc, char** argv)
     test::MqttSubscriber sub(broker.Port(), "bench/frames");
     WaitFor([] { return false; }, 1);  // the subscription made
 
+    const double brokerCpuBefore = CpuSeconds(pid_t(broker.Pid()));
     double cpuBefore[2];
     for (int k = 0; k < 2; ++k)
         cpuBefore[k] = CpuSeconds(pid_t(runs[k]->q->Pid()));
@@ -108,6 +109,8 @@ int main(int argc, char** argv)
                     break;
                 r->written += std::size_t(n);
             }
+        QCoreApplication::processEvents();  // the subscriber's lines
+        sub.Output();
         ::usleep(2000);
     }
     const double sendSeconds = clock.Seconds();
@@ -120,8 +123,14 @@ int main(int argc, char** argv)
     for (int k = 0; k < 2; ++k)
         perFrame[k] = (CpuSeconds(pid_t(runs[k]->q->Pid())) - cpuBefore[k]) / double(total) * 1e6;
     const std::size_t received = test::Count(sub.Output(), "\n");
+    const double brokerCpu = CpuSeconds(pid_t(broker.Pid())) - brokerCpuBefore;
     for (Run* r : runs)
         r->q->Stop();
+    const std::string output = mqtt.q->Output();
+    const auto counts = output.find("frames published");
+    const std::string said = counts == std::string::npos ? "(no counts said)"
+                                                          : output.substr(output.rfind('\n', counts) + 1,
+                                                                          output.find('\n', counts) - output.rfind('\n', counts) - 1);
 
     std::printf("bench_mqtt: %s frames at %s frames/s (sent in %.2f s), all four logs, APRS on%s\n",
                 Grouped(double(total)).c_str(), Grouped(rate).c_str(), sendSeconds,
@@ -130,6 +139,10 @@ int main(int argc, char** argv)
     std::printf("  CPU per frame with MQTT     %.2f us (+%.2f us)\n", perFrame[1], perFrame[1] - perFrame[0]);
     std::printf("  JSON lines the subscriber got  %s of %s\n", Grouped(double(received)).c_str(),
                 Grouped(double(total)).c_str());
+    std::printf("  the program said  %s\n", said.c_str());
+    std::printf("  the broker's CPU  %.2f s, %.2f us per line the subscriber got; load average %s",
+                brokerCpu, received ? brokerCpu / double(received) * 1e6 : 0.0,
+                test::ReadFile("/proc/loadavg").c_str());
     Result("MQTT on: CPU per frame added at " + Grouped(rate) + " frames/s",
            std::to_string(perFrame[1] - perFrame[0]).substr(0, 4) + " us", "-", "-");
     Result("MQTT on: JSON lines a subscriber got", Grouped(double(received)) + " of " + Grouped(double(total)), "-", "-");

@@ -277,6 +277,7 @@ void MqttPublisher::Stop(const std::function<bool()>& giveUp)
     dropped_ += queue_.size();
     queue_.clear();
     queuedBytes_ = 0;
+    Tell(Name() + ": " + std::to_string(published_) + " frames published, " + std::to_string(dropped_) + " dropped");
 }
 
 }  // namespace quillon

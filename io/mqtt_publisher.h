@@ -72,7 +72,8 @@ public:
     void Publish(std::string_view line);
     // "offline" published and the connection closed in order, waiting at
     // most kStopLimit (or until `giveUp` says so) for it to go out; nothing
-    // is tried again afterwards.
+    // is tried again afterwards. The counts are said: "MQTT HOST:PORT: 12
+    // frames published, 0 dropped".
     static constexpr std::chrono::milliseconds kStopLimit{2000};
     void Stop(const std::function<bool()>& giveUp = {});
 

@@ -68,6 +68,7 @@ public:
             process_.kill(), process_.waitForFinished();
     }
     bool Running() const { return process_.state() == QProcess::Running; }
+    qint64 Pid() const { return process_.processId(); }
     std::string Log() { return process_.isOpen() ? log_ += process_.readAll().toStdString() : log_; }
     std::string Output() { return Log() + "(mosquitto: " + process_.errorString().toStdString() + ")"; }
 
