@@ -62,7 +62,9 @@ MqttPublisher::MqttPublisher(Options options, std::function<void(std::string_vie
         mosquitto_username_pw_set(client_, options_.user.c_str(),
                                   options_.password.empty() ? nullptr : options_.password.c_str());
     mosquitto_will_set(client_, statusTopic_.c_str(), int(kOffline.size()), kOffline.data(), 1, true);
-    misc_.setInterval(std::chrono::seconds(1));
+    // The keepalive's ping is sent at the first look after 30 s of silence,
+    // well before the broker gives up at 45 s.
+    misc_.setInterval(std::chrono::seconds(5));
     connect(&misc_, &QTimer::timeout, this, [this] {
         mosquitto_loop_misc(client_);
         AfterLoop();
@@ -81,7 +83,15 @@ MqttPublisher::~MqttPublisher()
 
 std::string MqttPublisher::Name() const { return "MQTT " + FormatTcpAddress(options_.broker); }
 
-void MqttPublisher::Start() { LookUp(); }
+void MqttPublisher::Start()
+{
+    if (mosquitto_pub_topic_check(framesTopic_.c_str()) != MOSQ_ERR_SUCCESS) {
+        state_ = State::Stopped;
+        Tell("MQTT_TOPIC=" + options_.topic + " cannot be published to (no + or #, at most 65535 bytes)");
+        return;
+    }
+    LookUp();
+}
 
 // The name looked up again at every attempt: a broker may move.
 void MqttPublisher::LookUp()

@@ -13,9 +13,10 @@
 // is not there is tried again until it is); frame assembly reset; mirroring
 // on or off from MIRROR (on opens the mirror link); the time-server query;
 // the mirror link opened if it is not yet; the last-frame time set to now;
-// logs opened; the init script sent. The end: no
-// more events; logs closed and the empty ones deleted; the exit script sent;
-// input link closed; mirror link closed.
+// logs opened; with MQTT the broker connected to in the background; the
+// init script sent. The end: no more events; logs closed and the empty ones
+// deleted; the exit script sent; the broker told "offline"; input link
+// closed; mirror link closed.
 //
 // A KISS server takes KISS frames only, never command text: with KISS_TCP
 // the scripts are not sent, and the status box says so once a run for each.
