@@ -43,6 +43,11 @@ TEST(EndToEnd, MqttGetsEveryJsonLineTheRetainedStatusAndTheWill)
     EXPECT_EQ(published, jsonl);
     EXPECT_NE(jsonl.find("\"aprs\":{\"type\":\"position\""), std::string::npos);
     ASSERT_TRUE(sub.Got("quillon/Shack/status offline\n")) << sub.Output();
+    // What a subscriber that comes later gets: the state retained.
+    const auto retained = [&](const std::string& state) {
+        return MqttSubscriber(broker.Port(), "quillon/Shack/status").Got("quillon/Shack/status " + state + "\n");
+    };
+    EXPECT_TRUE(retained("offline"));
 
     // Killed: the broker publishes the will.
     ASSERT_TRUE(s.Start({"QUILLON_STATUS_TO_STDERR=1"}));
@@ -50,6 +55,7 @@ TEST(EndToEnd, MqttGetsEveryJsonLineTheRetainedStatusAndTheWill)
     s.q->Signal(SIGKILL);
     s.q->WaitExit();
     EXPECT_TRUE(sub.Got("quillon/Shack/status offline\n", 2)) << sub.Output();
+    EXPECT_TRUE(retained("offline"));
 }
 #endif
 
