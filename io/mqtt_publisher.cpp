@@ -126,24 +126,29 @@ void MqttPublisher::OnLookedUp(const QHostInfo& info)
 void MqttPublisher::Watch()
 {
     const int fd = mosquitto_socket(client_);
-    readable_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    writable_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    connect(readable_.get(), &QSocketNotifier::activated, this, [this] {
+    readable_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    writable_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(readable_, &QSocketNotifier::activated, this, [this] {
         mosquitto_loop_read(client_, 1);
         AfterLoop();
     });
-    connect(writable_.get(), &QSocketNotifier::activated, this, [this] {
+    connect(writable_, &QSocketNotifier::activated, this, [this] {
         mosquitto_loop_write(client_, 1);
         AfterLoop();
     });
     misc_.start();
 }
 
+// Called from the notifiers' own signals too: they go once these return.
 void MqttPublisher::Unwatch()
 {
     misc_.stop();
-    readable_.reset();
-    writable_.reset();
+    for (QSocketNotifier* notifier : {readable_, writable_})
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    readable_ = writable_ = nullptr;
 }
 
 void MqttPublisher::AfterLoop()

@@ -109,11 +109,12 @@ private:
     mosquitto* client_ = nullptr;
     State state_ = State::Idle;
     int lookupId_ = -1;
-    int failures_ = 0;      // attempts failed in a row
-    std::string reason_;    // why the connection ended, from the library's callbacks
-    bool refused_ = false;  // by the broker's answer
-    std::string lastSaid_;  // not said twice in a row
-    std::unique_ptr<QSocketNotifier> readable_, writable_;
+    int failures_ = 0;                     // attempts failed in a row
+    std::string reason_;                   // why the connection ended, from the library's callbacks
+    bool refused_ = false;                 // by the broker's answer
+    std::string lastSaid_;                 // not said twice in a row
+    QSocketNotifier* readable_ = nullptr;  // children, while there is a socket
+    QSocketNotifier* writable_ = nullptr;
     QTimer misc_;   // keepalive and the library's timeouts, while there is a socket
     QTimer retry_;  // single shot: the next attempt
     std::deque<std::string> queue_;
