@@ -33,6 +33,9 @@ TEST(EndToEnd, MqttGetsEveryJsonLineTheRetainedStatusAndTheWill)
     ASSERT_TRUE(Play(s.folder.Com1(), Joined(frames), 31));
     ASSERT_TRUE(sub.Got("quillon/Shack/frames ", frames.size())) << Count(sub.Output(), "quillon/Shack/frames ");
     ASSERT_EQ(s.q->Stop(), 0) << s.Output();
+    // The end of the run in order, not by the will: the counts said.
+    EXPECT_NE(s.Output().find("MQTT 127.0.0.1:" + std::to_string(broker.Port()) + ": " + std::to_string(frames.size()) +
+                              " frames published, 0 dropped\n"), std::string::npos) << s.Output();
     const std::string jsonl = s.folder.ReadLog(".jsonl");
     ASSERT_EQ(Lines(jsonl), frames.size());
     std::string published;
