@@ -8,6 +8,9 @@
 #include "kiss/frame_assembler.h"
 #include "kiss_server.h"
 #include "line_output.h"
+#if QUILLON_MQTT
+#include "mqtt_publisher.h"
+#endif
 #include "serial_link.h"
 #include "small_file.h"
 #include "system_clock_setter.h"
@@ -39,7 +42,16 @@ public:
     void RawLog(std::string_view bytes) override { logs_[std::size_t(LogKind::Raw)] += bytes; }
     void HexLog(std::string_view line) override { logs_[std::size_t(LogKind::Hex)] += line; }
     void DumpLog(std::string_view line) override { logs_[std::size_t(LogKind::Dump)] += line; }
-    void JsonLog(std::string_view line) override { logs_[std::size_t(LogKind::Json)] += line; }
+    // The JSON lines are made for the JSON log, the MQTT broker or both.
+    void JsonLog(std::string_view line) override
+    {
+        if (station_.settings_.jsonFile)
+            logs_[std::size_t(LogKind::Json)] += line;
+#if QUILLON_MQTT
+        if (station_.mqtt_)
+            station_.mqtt_->Publish(line);
+#endif
+    }
     // A block read from a KISS server can hold tens of thousands of frames:
     // they are written and shown a batch at a time, so that little is kept.
     void KeepReport(FrameReport&& report) override
@@ -154,6 +166,9 @@ void Station::ConnectLinkEvents(Link& link)
 Station::~Station()
 {
     // Links close before the rest goes: their close may still send.
+#if QUILLON_MQTT
+    mqtt_.reset();
+#endif
     input_.reset();
     mirror_.reset();
     igate_.reset();
@@ -209,7 +224,7 @@ void Station::Start()
     options.report.timeFrames = settings_.timeFrames;
     options.report.hexFile = settings_.hexFile;
     options.report.aprs = settings_.aprs;
-    options.json = settings_.jsonFile;
+    options.json = settings_.jsonFile || settings_.mqtt;
     receiver_.SetOptions(options);
 
     MakeLinks();
@@ -236,10 +251,62 @@ void Station::Start()
     receiver_.Restart();
     start_ = lastFrame_ = env_.clock->Now();
     OpenLogs();
+    StartMqtt();
     RunInitScript();
     Tell(&StationView::ShowLamps, Lamps());
     if (env_.ownTicks)
         secondTimer_.start(DelayToNextTick(env_.clock->Now()));
+}
+
+// The broker is connected to in the background; a build without
+// libmosquitto says so and makes no JSON lines.
+void Station::StartMqtt()
+{
+#if QUILLON_MQTT
+    if (!settings_.mqttRefused.empty())
+        AppendStatus(MqttPublisher::RefusedLine(settings_.mqttRefused));
+    if (!settings_.mqtt)
+        return;
+    MqttPublisher::Options options{*settings_.mqtt, settings_.mqttTopic, settings_.mqttUser, settings_.mqttPassword};
+    if (options.topic.empty())
+        options.topic = MqttPublisher::DefaultTopic();
+    mqtt_ = std::make_unique<MqttPublisher>(std::move(options), [this](std::string_view line) { AppendStatus(line); });
+    mqtt_->Start();
+#else
+    if (settings_.mqtt || !settings_.mqttRefused.empty()) {
+        AppendStatus("MQTT not built in (this build has no libmosquitto)");
+        ReceiveOptions options = receiver_.Options();
+        options.json = settings_.jsonFile;
+        receiver_.SetOptions(options);
+    }
+#endif
+}
+
+std::uint64_t Station::MqttPublished() const
+{
+#if QUILLON_MQTT
+    if (mqtt_)
+        return mqtt_->Published();
+#endif
+    return 0;
+}
+
+std::uint64_t Station::MqttDropped() const
+{
+#if QUILLON_MQTT
+    if (mqtt_)
+        return mqtt_->Dropped();
+#endif
+    return 0;
+}
+
+bool Station::MqttConnected() const
+{
+#if QUILLON_MQTT
+    if (mqtt_)
+        return mqtt_->Connected();
+#endif
+    return false;
 }
 
 void Station::OpenLogs()
@@ -293,6 +360,10 @@ void Station::Stop(const std::function<bool()>& giveUp)
     // The input link is still open: the exit script returns the TNC to its
     // command mode, and nothing it answers is logged any more.
     RunExitScript();
+#if QUILLON_MQTT
+    if (mqtt_)
+        mqtt_->Stop(giveUp);
+#endif
     input_->Close(giveUp);
     mirror_->Close(giveUp);
     if (kissServer_)

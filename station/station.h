@@ -14,9 +14,10 @@
 // started when their keys are set; frame assembly reset; mirroring
 // on or off from MIRROR (on opens the mirror link); the time-server query;
 // the mirror link opened if it is not yet; the last-frame time set to now;
-// logs opened; the init script sent. The end: no
-// more events; logs closed and the empty ones deleted; the exit script sent;
-// input link closed; mirror link closed.
+// logs opened; with MQTT the broker connected to in the background; the
+// init script sent. The end: no more events; logs closed and the empty ones
+// deleted; the exit script sent; the broker told "offline"; input link
+// closed; mirror link closed.
 //
 // The whole frames the mirror gets also go, whatever the decode switch, to
 // the clients of the KISS server (KISS_SERVER) and through the igate to
@@ -62,6 +63,7 @@ namespace quillon {
 class IgateLink;
 class KissServer;
 class Link;
+class MqttPublisher;
 class SystemClockSetter;
 class TimeServerQuery;
 
@@ -187,6 +189,11 @@ public:
     // gated to APRS-IS", "3 Frames not gated", "2 KISS clients", "0 Frames
     // dropped for slow KISS clients", "1 Frames from KISS clients, not sent".
     std::vector<std::string> SharingCounts() const;
+    // With MQTT: frames handed to the broker's connection, and frames
+    // dropped unsent (its queue full, or left in it at the end); 0 without.
+    std::uint64_t MqttPublished() const;
+    std::uint64_t MqttDropped() const;
+    bool MqttConnected() const;
     PortLamps Lamps() const;
     // From Start on.
     Link& Input() { return *input_; }
@@ -207,6 +214,7 @@ private:
     void ShareWholeFrames(std::string_view block);
     void OpenLogs();
     void DeleteOldLogs(DateTime now);
+    void StartMqtt();
     // With LOG_ROTATE=DAILY, a new set once `now` is on a new UTC day.
     void RollLogsAtMidnight(std::chrono::system_clock::time_point now);
     void OnInputBytes(const QByteArray& bytes);
@@ -252,6 +260,9 @@ private:
     std::vector<std::uint32_t> sharedSizes_;
     std::vector<std::string> scriptsNotSent_;  // said so already this run
     std::unique_ptr<TimeServerQuery> timeServer_;
+#if QUILLON_MQTT
+    std::unique_ptr<MqttPublisher> mqtt_;  // with MQTT, from Start on
+#endif
     QTimer secondTimer_;  // single shot, at .900 of each UTC second
     std::int32_t bytesSent_ = 0;
     std::uint64_t mirrorBytesDropped_ = 0;

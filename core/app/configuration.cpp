@@ -27,6 +27,7 @@ struct Fields {
     std::string KISS_SERVER, IGATE_CALL, IGATE_PASSCODE, IGATE_SERVER, IGATE_FILTER;
     std::string LOG_KEEP_DAYS;
     std::string SILENCE_WARNING;
+    std::string MQTT, MQTT_TOPIC, MQTT_USER, MQTT_PASSWORD;
 };
 
 // What --check says of a value: what it means, and what is wrong with it
@@ -78,11 +79,18 @@ constexpr Key kKeys[] = {
     {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE, nullptr},
     {"IGATE_SERVER", &Fields::IGATE_SERVER, nullptr},
     {"IGATE_FILTER", &Fields::IGATE_FILTER, nullptr},
-    {"MQTT", nullptr, nullptr},
-    {"MQTT_TOPIC", nullptr, nullptr},
-    {"MQTT_USER", nullptr, nullptr},
-    {"MQTT_PASSWORD", nullptr, nullptr},
+    {"MQTT", &Fields::MQTT, nullptr},
+    {"MQTT_TOPIC", &Fields::MQTT_TOPIC, nullptr},
+    {"MQTT_USER", &Fields::MQTT_USER, nullptr},
+    {"MQTT_PASSWORD", &Fields::MQTT_PASSWORD, nullptr},
 };
+
+// Keys whose values are names and secrets for another system (an APRS-IS
+// filter, MQTT's topic and credentials), read in the case they were written in.
+bool KeepsCase(std::string_view key)
+{
+    return key == "IGATE_FILTER" || key == "MQTT_TOPIC" || key == "MQTT_USER" || key == "MQTT_PASSWORD";
+}
 
 const Key* FindKey(std::string_view name)
 {
@@ -302,8 +310,8 @@ Settings ParseSettings(std::string_view text)
     ForEachSetting(text, [&f, &statusFile](int, std::string_view key, std::string_view value, std::string_view raw) {
         if (const Key* k = FindKey(key); k && k->field)
             f.*(k->field) = std::string(value);
-        if (key == "IGATE_FILTER")
-            f.IGATE_FILTER = std::string(raw);
+        if (KeepsCase(key))
+            f.*(FindKey(key)->field) = std::string(raw);
         if (key == "STATUS_FILE")
             statusFile = std::string(raw);
     });
@@ -352,6 +360,14 @@ Settings ParseSettings(std::string_view text)
         }
     }
     s.silenceWarning = ParseSilenceMinutes(f.SILENCE_WARNING).value_or(std::chrono::minutes(0));
+    if (!f.MQTT.empty()) {
+        s.mqtt = ParseTcpAddress(f.MQTT, kMqttDefaultPort);
+        if (!s.mqtt)
+            s.mqttRefused = f.MQTT;
+    }
+    s.mqttTopic = f.MQTT_TOPIC;
+    s.mqttUser = f.MQTT_USER;
+    s.mqttPassword = f.MQTT_PASSWORD;
     return s;
 }
 

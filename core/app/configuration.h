@@ -93,7 +93,17 @@ struct Settings {
     std::string statusFile;
     // SILENCE_WARNING: a warning once no frame came for that long; 0: none.
     std::chrono::minutes silenceWarning{0};
+    // MQTT: the broker that gets every frame's JSON line and the station's
+    // state. The topic, user and password keep the case they were written
+    // in; an empty topic is quillon/<host name>.
+    std::optional<TcpAddress> mqtt;
+    std::string mqttRefused;  // an MQTT that names no broker, as written
+    std::string mqttTopic, mqttUser, mqttPassword;
 };
+
+// The broker's port when MQTT names none.
+inline constexpr std::uint16_t kMqttDefaultPort = 1883;
+
 
 // A hundred years: more is surely a typing error.
 inline constexpr int kLogKeepDaysLimit = 36525;

@@ -51,6 +51,13 @@ std::string Show(const Settings& s)
         add("status=" + s.statusFile);
     if (s.silenceWarning.count() != 0)
         add("silence=" + std::to_string(s.silenceWarning.count()));
+    if (s.mqtt)
+        add("mqtt=" + FormatTcpAddress(*s.mqtt));
+    if (!s.mqttRefused.empty())
+        add("mqtt?=" + s.mqttRefused);
+    for (const auto& [name, field] : {std::pair{"topic", &s.mqttTopic}, {"user", &s.mqttUser}, {"password", &s.mqttPassword}})
+        if (!field->empty())
+            add(name + ("=" + *field));
     return out;
 }
 
@@ -73,6 +80,10 @@ TEST(Configuration, ReadsKeysAsTheFileSpellsThem)
         {"what a port cannot take", "COM_SETTINGS=9600,X,8,1\nCOM_HANDSHAKING=Y\nMIRROR_COM_SETTINGS=9600,N,8", ""},
         {"key with blank inside", "kiss_tcp=[::1]\nCOM PORT=3", "tcp=[::1]:8001"},
         {"KISS_TCP naming no server", "KISS_TCP=localhost:0", "tcp?=LOCALHOST:0"},
+        {"MQTT broker, names and secrets in their own case",
+         "mqtt=broker.lan\nMqtt_Topic = Shack/Rx 2 \nmqtt_user=Ann\nMQTT_PASSWORD= s3Cr=t \nMQTT_USER=Bob",
+         "mqtt=BROKER.LAN:1883 topic=Shack/Rx 2 user=Bob password=s3Cr=t"},
+        {"MQTT naming no broker", "MQTT=[::1]:1883x", "mqtt?=[::1]:1883X"},
         {"my location as written", "MY_LOCATION=  4807.38n/01131.00e ", "location=4807.38N/01131.00E"},
         {"days to keep the logs", "LOG_KEEP_DAYS= 30 ", "keep=30"}, {"keep them all", "LOG_KEEP_DAYS=0", ""},
         {"days that are no number", "LOG_KEEP_DAYS=30D\nLOG_KEEP_DAYS=-1", "keep?=-1"},

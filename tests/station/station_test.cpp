@@ -13,9 +13,14 @@
 #include "link.h"
 #include "log_set.h"
 #include "loopback_server.h"
+#include "mqtt_broker.h"
+#if QUILLON_MQTT
+#include "mqtt_publisher.h"
+#endif
 #include "program.h"
 #include "station.h"
 #include "station_folder.h"
+#include "text/lines.h"
 #include "tnc/time_frame.h"
 
 namespace quillon::test {
@@ -389,6 +394,51 @@ TEST(Station, WarningsCarryTheirLevelAndSilenceIsSaidOnceEachWay)
                                                        "<6>frames received again after 1 min",
                                                        "<4>no frame received for 1 min"}));
 }
+
+
+#if QUILLON_MQTT
+// A broker that refuses or is not there is said, and the JSON lines meanwhile keep to the queue's bound,
+// the oldest dropped; the right password (in its own case) connects, and a broker that goes away and
+// comes back is connected to again by itself.
+TEST(StationMqtt, RefusedOrAbsentBrokersAreSaidTheQueueKeepsItsBoundAndALostBrokerIsFoundAgain)
+{
+    MqttBroker broker("Ann", "S3cret");
+    ASSERT_TRUE(broker.Start()) << broker.Output();
+    const std::string at = "127.0.0.1:" + std::to_string(broker.Port()), nowhere = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    const auto said = [](Running& s, const std::string& line, std::size_t times = 1) {
+        return QTest::qWaitFor([&] { return std::size_t(std::count(s.view.statusLines.begin(), s.view.statusLines.end(), line)) >= times; }, 30000);
+    };
+    const auto frames = ManyFrames(6000, 7);
+    const struct { const char* name; std::string ini, said; } refusals[] = {
+        {"not there", "MQTT=" + nowhere, "MQTT " + nowhere + " not reached: Connection refused"},
+        {"wrong password", "MQTT=" + at + "\nMQTT_USER=Ann\nMQTT_PASSWORD=s3cret", "MQTT " + at + " refused: not authorised."},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.name);
+        Running s(c.ini + "\nJSONFILE=YES");
+        ASSERT_TRUE(said(s, c.said)) << Joined(s.view.statusLines);
+        ASSERT_TRUE(s.Send(Joined(frames)));
+        // What the queue holds: the newest lines that fit in its bound.
+        std::size_t kept = 0, bytes = 0;
+        const std::string jsonl = s.Log("jsonl");
+        const auto lines = SplitLines(jsonl);
+        for (auto line = lines.rbegin(); line != lines.rend() && (bytes += line->size()) <= MqttPublisher::kQueueLimit; ++line)
+            ++kept;
+        EXPECT_EQ(s.station->MqttPublished(), 0u);
+        EXPECT_EQ(s.station->MqttDropped(), frames.size() - kept);
+    }
+
+    Running s("MQTT=" + at + "\nMQTT_USER=Ann\nMQTT_PASSWORD=S3cret");
+    ASSERT_TRUE(said(s, "MQTT " + at + " connected")) << Joined(s.view.statusLines);
+    broker.Stop();
+    ASSERT_TRUE(said(s, "MQTT " + at + " lost: The connection was lost.")) << Joined(s.view.statusLines);
+    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(said(s, "MQTT " + at + " connected", 2)) << Joined(s.view.statusLines);
+    ASSERT_TRUE(s.Send(Joined({frames.begin(), frames.begin() + 500})));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.station->MqttPublished() == 500; }, 30000))
+        << s.station->MqttPublished() << " published, " << s.station->MqttDropped() << " dropped";
+}
+#endif
 
 }  // namespace
 }  // namespace quillon::test
