@@ -29,6 +29,12 @@ constexpr std::uint8_t kHasPid = 0x01;
 constexpr std::uint8_t kEscaped = 0x02;  // the stored bytes hold an FESC
 constexpr std::uint8_t kAprs = 0x04;     // aprsType holds the packet's type
 
+constexpr std::uint8_t kSmackCommand = 0x80;
+
+// The KISS port in the command byte's upper four bits; for a SMACK frame the
+// top bit says "with CRC" and the port is 0.
+int PortOf(std::uint8_t command) { return command == kSmackCommand ? 0 : command >> 4; }
+
 std::string Hex(std::uint8_t byte)
 {
     char digits[3];
@@ -57,9 +63,12 @@ std::string PacketListLine(const PacketRowTexts& texts)
 {
     std::string line;
     for (const std::string& text : texts) {
-        if (!line.empty() || &text != &texts.front())
+        if (&text != &texts.front())
             line.push_back('\t');
-        line.append(text);
+        // A damaged callsign may hold control characters; shown as "." like
+        // the payload text's, they cannot break the line.
+        for (const char c : text)
+            line.push_back(static_cast<unsigned char>(c) < 32 ? '.' : c);
     }
     return line;
 }
@@ -211,7 +220,7 @@ std::chrono::system_clock::time_point PacketStore::Time(std::size_t row) const
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(rows_[row].timeMs));
 }
 
-int PacketStore::Port(std::size_t row) const { return rows_[row].command >> 4; }
+int PacketStore::Port(std::size_t row) const { return PortOf(rows_[row].command); }
 
 std::string_view PacketStore::FromCall(std::size_t row) const { return calls_.names[rows_[row].from]; }
 
@@ -220,7 +229,7 @@ std::string PacketStore::Cell(std::size_t row, PacketColumn column) const
     const Row& r = rows_[row];
     switch (column) {
     case PacketColumn::Time: return FormatTimestamp(Time(row));
-    case PacketColumn::Port: return Decimal(r.command >> 4);
+    case PacketColumn::Port: return Decimal(PortOf(r.command));
     case PacketColumn::From: return calls_.names[r.from];
     case PacketColumn::To: return calls_.names[r.to];
     case PacketColumn::Via: return vias_.names[r.via];
@@ -243,7 +252,8 @@ PacketRowTexts PacketStore::Texts(std::size_t row) const
     std::optional<AprsPacket> aprs;
     if (r.flags & kAprs)
         aprs = DecodeAprsFrame(dec, Time(row));
-    if (aprs) {
+    // A UI frame with PID F0 that says nothing APRS knows shows its text.
+    if (aprs && (aprs->type != AprsType::Unknown || !aprs->error.empty())) {
         summary = AprsSummaryLine(*aprs);
         if (summary.starts_with("APRS "))
             summary.erase(0, 5);
@@ -296,7 +306,7 @@ bool PacketStore::Holds(const Compiled& compiled, const Row& row) const
         case FilterTerm::Key::From: match = t.calls[row.from]; break;
         case FilterTerm::Key::To: match = t.calls[row.to]; break;
         case FilterTerm::Key::Via: match = t.vias[row.via]; break;
-        case FilterTerm::Key::Port: match = (row.command >> 4) == t.term->number; break;
+        case FilterTerm::Key::Port: match = PortOf(row.command) == t.term->number; break;
         case FilterTerm::Key::Type: match = t.controls[row.control]; break;
         case FilterTerm::Key::Aprs:
             match = (row.flags & kAprs) && (t.term->number < 0 || row.aprsType == t.term->number);
@@ -384,7 +394,7 @@ void PacketStore::Sort(std::vector<std::uint32_t>& rows, PacketColumn column, bo
     };
     switch (column) {
     case PacketColumn::Time: return order([](const Row& r) { return r.timeMs; });
-    case PacketColumn::Port: return order([](const Row& r) { return r.command >> 4; });
+    case PacketColumn::Port: return order([](const Row& r) { return PortOf(r.command); });
     case PacketColumn::From: {
         const std::vector<std::uint32_t> rank = ranks(calls_);
         return order([&](const Row& r) { return rank[r.from]; });

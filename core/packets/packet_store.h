@@ -36,7 +36,7 @@ namespace quillon {
 // The list's columns, in the order they are shown.
 enum class PacketColumn : std::uint8_t {
     Time,     // "2013-07-28 14:05:09.437", UTC
-    Port,     // KISS port, "0" to "15"
+    Port,     // KISS port, "0" to "15" (a SMACK frame's is 0)
     From,     // "N0CALL-9"
     To,       // "APRS"
     Via,      // "RELAY*,WIDE2-1", the "*" behind a digipeater that has repeated
@@ -56,8 +56,8 @@ std::string_view PacketColumnTitle(PacketColumn column);
 using PacketRowTexts = std::array<std::string, kPacketColumnCount>;
 
 // The row's texts separated by tabs, without line end: a line of
-// quillon-dump --list. A tab in a text (none comes from the air: payload text
-// shows control characters as ".") cannot occur.
+// quillon-dump --list, in Windows-1252. Control characters in a text (a
+// damaged callsign's) show as ".", as in the payload text.
 std::string PacketListLine(const PacketRowTexts& texts);
 
 class PacketStore {
