@@ -108,8 +108,7 @@ void PacketStore::Clear()
 void PacketStore::SetMemoryBudget(std::size_t bytes)
 {
     budget_ = bytes;
-    while (HeldBytes() > budget_ && chunks_.size() > 1)
-        DropOldest();
+    Fit();
 }
 
 std::size_t PacketStore::HeldBytes() const
@@ -166,8 +165,39 @@ void PacketStore::Append(const ReceiveState& frame, std::chrono::system_clock::t
     row.payloadStart = static_cast<std::uint8_t>(std::clamp(dec.PayloadStart - 2, 0, 255));
     rows_.push_back(row);
 
-    while (HeldBytes() > budget_ && chunks_.size() > 1)
+    Fit();
+}
+
+void PacketStore::Fit()
+{
+    while (HeldBytes() > budget_ && chunks_.size() > 1) {
         DropOldest();
+        // Noise from a TNC without CRC checks brings a new "callsign" with
+        // nearly every frame: when names are most of what the store holds,
+        // those that only the dropped rows used go with them.
+        if (2 * (calls_.bytes + vias_.bytes) > HeldBytes())
+            CompactNames();
+    }
+}
+
+void PacketStore::CompactNames()
+{
+    Names calls;
+    Names vias;
+    std::vector<std::uint32_t> callNumbers(calls_.names.size(), UINT32_MAX);
+    std::vector<std::uint32_t> viaNumbers(vias_.names.size(), UINT32_MAX);
+    const auto renumber = [](std::vector<std::uint32_t>& numbers, Names& to, const Names& from, std::uint32_t& n) {
+        if (numbers[n] == UINT32_MAX)
+            numbers[n] = to.Number(from.names[n]);
+        n = numbers[n];
+    };
+    for (Row& row : rows_) {
+        renumber(callNumbers, calls, calls_, row.from);
+        renumber(callNumbers, calls, calls_, row.to);
+        renumber(viaNumbers, vias, vias_, row.via);
+    }
+    calls_ = std::move(calls);
+    vias_ = std::move(vias);
 }
 
 void PacketStore::DropOldest()

@@ -11,8 +11,10 @@
 // refers to them by number, which makes a filter on stations a table lookup.
 //
 // The store only grows, row by row, until Clear. Above its memory budget it
-// forgets its oldest rows, a chunk at a time, so a run of months costs no
-// more than the budget; the view learns of it through TakeChanges.
+// forgets its oldest rows, a chunk at a time, and the names only they used,
+// so a run of months costs no more than the budget, even on a channel of
+// noise where every frame has a callsign of its own; the view learns of it
+// through TakeChanges.
 #pragma once
 
 #include <array>
@@ -157,7 +159,11 @@ private:
     std::span<const std::uint8_t> Stored(const Row& row) const;
     ReceiveState FrameOf(const Row& row) const;
     bool Holds(const Compiled& compiled, const Row& row) const;
+    // Drops the oldest rows while the store holds more than its budget.
+    void Fit();
     void DropOldest();
+    // Forgets the names no row refers to any more.
+    void CompactNames();
 
     std::deque<Row> rows_;
     std::deque<Chunk> chunks_;  // the last is open, unpacked in open_

@@ -1,5 +1,6 @@
 // The packet list's store and filter over real frames, as the encoder makes them.
 #include "core_test.h"
+#include "decoder/decode.h"
 #include "packets/callsign_pattern.h"
 #include "packets/packet_filter.h"
 #include "packets/packet_store.h"
@@ -128,35 +129,53 @@ TEST(PacketStore, SortsByColumnKeepingArrivalOrderOnTies)
     EXPECT_EQ(sorted(PacketColumn::Text, false), "401325");
 }
 
+// Frames of a noisy channel: every one from a "station" never heard before.
+std::vector<std::string> NoiseFrames(std::size_t count)
+{
+    std::vector<std::string> frames;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string call = "Q";
+        for (std::size_t n = i; n > 0; n /= 26)
+            call.push_back(char('A' + n % 26));
+        frames.push_back(Kiss({{"APRS"}, {call}, {{call, 1}}, 0x03, 0xF0, ">" + std::to_string(i)}));
+    }
+    return frames;
+}
+
 TEST(PacketStore, KeepsItsBudgetByDroppingTheOldestAndReadsPackedChunksBack)
 {
-    const std::vector<std::string> frames = ManyFrames(4000, 7);
-    const std::size_t budget = 300 * 1024;  // about half the rows: a packed chunk and the open one
-    PacketStore store(budget);
-    EXPECT_TRUE(store.TakeChanges().reset);
-    std::size_t taken = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        store.Append(Received(frames[i]), kExampleTime + milliseconds(i));
-        EXPECT_LE(store.HeldBytes(), budget);
-        if (i == 1000 || i + 1 == frames.size()) {
-            const PacketStore::Changes changes = store.TakeChanges();
-            EXPECT_FALSE(changes.reset);
-            EXPECT_EQ(changes.rowsBefore, taken - changes.droppedFront);
-            EXPECT_EQ(changes.rowsNow, store.Size());
-            taken = store.Size();
+    // Budgets for about half the rows: packed chunks and the open one.
+    const struct { std::vector<std::string> frames; std::size_t budget; } runs[] = {
+        {ManyFrames(4000, 7), 300 * 1024}, {NoiseFrames(40000), 1536 * 1024}};
+    for (const auto& [frames, budget] : runs) {
+        PacketStore store(budget);
+        EXPECT_TRUE(store.TakeChanges().reset);
+        std::size_t taken = 0;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            store.Append(Received(frames[i]), kExampleTime + milliseconds(i));
+            ASSERT_LE(store.HeldBytes(), budget) << i;
+            if (i == 1000 || i + 1 == frames.size()) {
+                const PacketStore::Changes changes = store.TakeChanges();
+                EXPECT_FALSE(changes.reset);
+                EXPECT_EQ(changes.rowsBefore, taken - changes.droppedFront);
+                EXPECT_EQ(changes.rowsNow, store.Size());
+                taken = store.Size();
+            }
         }
+        ASSERT_GT(store.Dropped(), 0u);
+        EXPECT_GT(store.Size(), 1500u);
+        EXPECT_EQ(store.Dropped() + store.Size(), frames.size());
+        // Every row held, from packed chunks and the open one, is its own frame.
+        for (std::size_t row = 0; row < store.Size(); row += 97) {
+            const std::size_t i = store.Dropped() + row;
+            EXPECT_EQ(Text(store.Frame(row).Bytes()), frames[i]) << i;
+            EXPECT_EQ(store.Time(row), kExampleTime + milliseconds(i));
+            EXPECT_EQ(store.Cell(row, PacketColumn::From), DecodeAx25Frame(Received(frames[i])).SourceCall);
+        }
+        store.Clear();
+        EXPECT_EQ(store.Size(), 0u);
+        EXPECT_TRUE(store.TakeChanges().reset);
     }
-    ASSERT_GT(store.Dropped(), 0u);
-    EXPECT_EQ(store.Dropped() + store.Size(), frames.size());
-    // Every row held, from packed chunks and the open one, is its own frame.
-    for (std::size_t row = 0; row < store.Size(); row += 97) {
-        const std::size_t i = store.Dropped() + row;
-        EXPECT_EQ(Text(store.Frame(row).Bytes()), frames[i]) << i;
-        EXPECT_EQ(store.Time(row), kExampleTime + milliseconds(i));
-    }
-    store.Clear();
-    EXPECT_EQ(store.Size(), 0u);
-    EXPECT_TRUE(store.TakeChanges().reset);
 }
 
 }  // namespace
