@@ -266,32 +266,49 @@ std::string PacketStore::Cell(std::size_t row, PacketColumn column) const
     case PacketColumn::Type: return std::string(ControlFieldName(r.control));
     case PacketColumn::Pid: return (r.flags & kHasPid) ? Hex(r.pid) : std::string();
     case PacketColumn::Length: return Decimal(r.length);
-    default: return Texts(row)[static_cast<std::size_t>(column)];
+    case PacketColumn::Summary: {
+        std::string summary;
+        PayloadTexts(r, &summary, nullptr);
+        return summary;
     }
+    case PacketColumn::Text: {
+        std::string text;
+        PayloadTexts(r, nullptr, &text);
+        return text;
+    }
+    }
+    return {};
 }
 
 PacketRowTexts PacketStore::Texts(std::size_t row) const
 {
-    const Row& r = rows_[row];
     PacketRowTexts texts;
     for (std::size_t c = 0; c < static_cast<std::size_t>(PacketColumn::Summary); ++c)
         texts[c] = Cell(row, static_cast<PacketColumn>(c));
-    const DecoderState dec = DecodeAx25Frame(Frame(row));
+    PayloadTexts(rows_[row], &texts[static_cast<std::size_t>(PacketColumn::Summary)],
+                 &texts[static_cast<std::size_t>(PacketColumn::Text)]);
+    return texts;
+}
+
+void PacketStore::PayloadTexts(const Row& row, std::string* summary, std::string* text) const
+{
+    const DecoderState dec = DecodeAx25Frame(FrameOf(row));
     const std::string payload = PayloadText(PayloadOf(dec));
-    std::string& summary = texts[static_cast<std::size_t>(PacketColumn::Summary)];
+    if (text != nullptr)
+        *text = payload.substr(0, kTextBytes);
+    if (summary == nullptr)
+        return;
     std::optional<AprsPacket> aprs;
-    if (r.flags & kAprs)
-        aprs = DecodeAprsFrame(dec, Time(row));
+    if (row.flags & kAprs)
+        aprs = DecodeAprsFrame(dec, std::chrono::system_clock::time_point(std::chrono::milliseconds(row.timeMs)));
     // A UI frame with PID F0 that says nothing APRS knows shows its text.
     if (aprs && (aprs->type != AprsType::Unknown || !aprs->error.empty())) {
-        summary = AprsSummaryLine(*aprs);
-        if (summary.starts_with("APRS "))
-            summary.erase(0, 5);
+        *summary = AprsSummaryLine(*aprs);
+        if (summary->starts_with("APRS "))
+            summary->erase(0, 5);
     } else {
-        summary = payload.substr(0, kSummaryBytes);
+        *summary = payload.substr(0, kSummaryBytes);
     }
-    texts[static_cast<std::size_t>(PacketColumn::Text)] = payload.substr(0, kTextBytes);
-    return texts;
 }
 
 // A filter made ready for the store's tables: which calls and via lists each
@@ -403,56 +420,70 @@ std::vector<std::uint32_t> PacketStore::Select(const PacketFilter& filter, std::
     return rows;
 }
 
+namespace {
+
+// Sorts `rows` by the key of each, `keys[i]` that of `rows[i]`; rows with
+// equal keys keep their order.
+template <typename Key>
+void SortByKeys(std::vector<std::uint32_t>& rows, std::vector<std::pair<Key, std::uint32_t>>& keyed, bool descending)
+{
+    std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+        return descending ? b.first < a.first : a.first < b.first;
+    });
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = keyed[i].second;
+}
+
+// The place of each name in alphabetical order.
+std::vector<std::uint32_t> Ranks(std::size_t count, const auto& nameOf)
+{
+    std::vector<std::uint32_t> byName(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        byName[i] = i;
+    std::sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) < nameOf(b); });
+    std::vector<std::uint32_t> rank(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        rank[byName[i]] = i;
+    return rank;
+}
+
+}  // namespace
+
 void PacketStore::Sort(std::vector<std::uint32_t>& rows, PacketColumn column, bool descending) const
 {
-    const auto order = [&](auto key) {
-        std::stable_sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return descending ? key(rows_[b]) < key(rows_[a]) : key(rows_[a]) < key(rows_[b]);
-        });
-    };
-    // The names of a table by rank, so rows compare by number.
-    const auto ranks = [](const Names& names) {
-        std::vector<std::uint32_t> byName(names.names.size());
-        for (std::uint32_t i = 0; i < byName.size(); ++i)
-            byName[i] = i;
-        std::sort(byName.begin(), byName.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return names.names[a] < names.names[b]; });
-        std::vector<std::uint32_t> rank(byName.size());
-        for (std::uint32_t i = 0; i < byName.size(); ++i)
-            rank[byName[i]] = i;
-        return rank;
-    };
-    switch (column) {
-    case PacketColumn::Time: return order([](const Row& r) { return r.timeMs; });
-    case PacketColumn::Port: return order([](const Row& r) { return PortOf(r.command); });
-    case PacketColumn::From: {
-        const std::vector<std::uint32_t> rank = ranks(calls_);
-        return order([&](const Row& r) { return rank[r.from]; });
-    }
-    case PacketColumn::To: {
-        const std::vector<std::uint32_t> rank = ranks(calls_);
-        return order([&](const Row& r) { return rank[r.to]; });
-    }
-    case PacketColumn::Via: {
-        const std::vector<std::uint32_t> rank = ranks(vias_);
-        return order([&](const Row& r) { return rank[r.via]; });
-    }
-    case PacketColumn::Type: return order([](const Row& r) { return ControlFieldName(r.control); });
-    case PacketColumn::Pid: return order([](const Row& r) { return (r.flags & kHasPid) ? r.pid + 1 : 0; });
-    case PacketColumn::Length: return order([](const Row& r) { return r.length; });
-    default: {
+    if (column == PacketColumn::Summary || column == PacketColumn::Text) {
         // Texts made once per row, then sorted by them.
         std::vector<std::pair<std::string, std::uint32_t>> keyed;
         keyed.reserve(rows.size());
         for (const std::uint32_t row : rows)
             keyed.emplace_back(Cell(row, column), row);
-        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-            return descending ? b.first < a.first : a.first < b.first;
-        });
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] = keyed[i].second;
+        return SortByKeys(rows, keyed, descending);
     }
-    }
+    const auto names = [](const Names& table) {
+        return Ranks(table.names.size(), [&](std::uint32_t i) -> const std::string& { return table.names[i]; });
+    };
+    const std::vector<std::uint32_t> calls =
+        column == PacketColumn::From || column == PacketColumn::To ? names(calls_) : std::vector<std::uint32_t>();
+    const std::vector<std::uint32_t> vias = column == PacketColumn::Via ? names(vias_) : std::vector<std::uint32_t>();
+    static const std::vector<std::uint32_t> kTypes =
+        Ranks(256, [](std::uint32_t c) { return ControlFieldName(static_cast<std::uint8_t>(c)); });
+    const auto keyOf = [&](const Row& r) -> std::int64_t {
+        switch (column) {
+        case PacketColumn::Time: return r.timeMs;
+        case PacketColumn::Port: return PortOf(r.command);
+        case PacketColumn::From: return calls[r.from];
+        case PacketColumn::To: return calls[r.to];
+        case PacketColumn::Via: return vias[r.via];
+        case PacketColumn::Type: return kTypes[r.control];
+        case PacketColumn::Pid: return (r.flags & kHasPid) ? r.pid + 1 : 0;
+        default: return r.length;
+        }
+    };
+    std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    for (const std::uint32_t row : rows)
+        keyed.emplace_back(keyOf(rows_[row]), row);
+    SortByKeys(rows, keyed, descending);
 }
 
 PacketStore::Changes PacketStore::TakeChanges()

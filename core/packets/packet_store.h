@@ -158,6 +158,8 @@ private:
     // The bytes stored for a row: the frame as received between its FENDs.
     std::span<const std::uint8_t> Stored(const Row& row) const;
     ReceiveState FrameOf(const Row& row) const;
+    // The Summary and the Text column of a row, those asked for.
+    void PayloadTexts(const Row& row, std::string* summary, std::string* text) const;
     bool Holds(const Compiled& compiled, const Row& row) const;
     // Drops the oldest rows while the store holds more than its budget.
     void Fit();
