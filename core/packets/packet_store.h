@@ -160,7 +160,8 @@ private:
     ReceiveState FrameOf(const Row& row) const;
     // The Summary and the Text column of a row, those asked for.
     void PayloadTexts(const Row& row, std::string* summary, std::string* text) const;
-    bool Holds(const Compiled& compiled, const Row& row) const;
+    // Whether the row passes; `text` is room for its payload text.
+    bool Holds(const Compiled& compiled, const Row& row, std::string& text) const;
     // Drops the oldest rows while the store holds more than its budget.
     void Fit();
     void DropOldest();
