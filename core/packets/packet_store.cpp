@@ -16,6 +16,7 @@
 #include "decoder/frame_aprs.h"
 #include "decoder/frame_report.h"
 #include "text/console_text.h"
+#include "text/hex.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {
@@ -36,12 +37,11 @@ constexpr std::uint8_t kSmackCommand = 0x80;
 // top bit says "with CRC" and the port is 0.
 int PortOf(std::uint8_t command) { return command == kSmackCommand ? 0 : command >> 4; }
 
+// "F0", or "8" for 0x08, as the report's control line writes a PID.
 std::string Hex(std::uint8_t byte)
 {
-    char digits[3];
-    const auto end = std::to_chars(digits, digits + sizeof digits, byte, 16).ptr;
-    std::string text(digits, end);
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' ? char(c - 32) : c; });
+    std::string text;
+    AppendHex(text, byte, 1);
     return text;
 }
 
