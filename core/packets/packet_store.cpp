@@ -323,7 +323,6 @@ struct PacketStore::Compiled {
         std::optional<std::boyer_moore_horspool_searcher<std::string::const_iterator>> word;
     };
     std::vector<Term> terms;
-    bool words = false;
 };
 
 namespace {

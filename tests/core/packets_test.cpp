@@ -62,7 +62,7 @@ struct FilledStore : PacketStore {
             /*0*/ Kiss({{"APRS"}, {"N0CALL", 9}, {{"WIDE1", 1, true}, {"WIDE2", 1}}, 0x03, 0xF0, "!4903.50N/07201.75W-Hi"}),
             /*1*/ Kiss({{"APRS"}, {"N0CALL"}, {}, 0x03, 0xF0, ":BLN1     :Net tonight"}),
             /*2*/ Kiss({{"ID"}, {"DB0ABC", 10}, {{"RELAY", 0, true}}, 0x03, 0xF0, "DB0ABC digi"}, 0x10),
-            /*3*/ Kiss({{"NOCALL", 1}, {"N0CALL", 2}, {}, 0x10, 0xF0, "An I frame: Good Evening"}),
+            /*3*/ Kiss({{"NOCALL", 1}, {"N0CALL", 2}, {}, 0x00, 0xF0, "An I frame: Good Evening"}),
             /*4*/ Kiss({{"NOCALL", 1}, {"N0CALL", 2}, {}, 0x3F, std::nullopt, ""}),
             /*5*/ Kiss({{"BEACON"}, {"TEST"}, {{"WIDE2", 2}}, 0x03, 0xF0, "FEND \xC0 inside, evening"}),
         };
