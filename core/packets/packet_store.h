@@ -7,8 +7,9 @@
 //
 // The frame bytes, as received, go to an arena cut into chunks of 64 KB; each
 // full chunk is compressed with LZ4 (addresses repeat: APRS frames shrink by
-// about a third; a million of them cost some 78 MB, rows included). Callsigns and via lists are kept once each, in tables; a row
-// refers to them by number, which makes a filter on stations a table lookup.
+// about a third; a million of them cost some 78 MB, rows included).
+// Callsigns and via lists are kept once each, in tables; a row refers to them
+// by number, which makes a filter on stations a table lookup.
 //
 // The store only grows, row by row, until Clear. Above its memory budget it
 // forgets its oldest rows, a chunk at a time, and the names only they used,
