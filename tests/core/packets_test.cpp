@@ -100,6 +100,7 @@ TEST(PacketStore, FilterSelectsRows)
         {"aprs:*", "0125"},
         {"evening", "35"},          // either case, in the text; behind an escaped FEND too
         {"\"good evening\"", "3"},
+        {"\"\xC0 inside\"", "5"},  // the escaped FEND as the text shows it (\xC0 folds to \xE0)
         {"db0abc", "2"},            // a word in a call
         {"wide2", "05"},            // and in a via list
         {"from:N0CALL* evening", "3"},
