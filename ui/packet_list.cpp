@@ -259,8 +259,12 @@ PacketListPane::PacketListPane(QWidget* parent) : QWidget(parent)
         if (index.isValid())
             RowMenu(index.row())->popup(table_->viewport()->mapToGlobal(at));
     });
-    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { ShowReportOf(current); });
+    // The chosen row is the selected one: the table's current row moves by
+    // itself too (to the first row when the table takes the focus).
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList chosen = table_->selectionModel()->selectedRows();
+        ShowReportOf(chosen.isEmpty() ? QModelIndex() : chosen.first());
+    });
     connect(table_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     topLayout->addWidget(table_, 1);
 
@@ -309,6 +313,7 @@ void PacketListPane::Add(const FrameReport& report)
 void PacketListPane::Clear()
 {
     store_.Clear();
+    reportDocument_->Clear();
     unseen_ = 0;
     cue_->hide();
     following_ = true;
