@@ -29,6 +29,12 @@ constexpr std::uint8_t kHasPid = 0x01;
 constexpr std::uint8_t kEscaped = 0x02;  // the stored bytes hold an FESC
 constexpr std::uint8_t kAprs = 0x04;     // aprsType holds the packet's type
 
+constexpr std::uint8_t kSmackCommand = 0x80;
+
+// The KISS port in the command byte's upper four bits; for a SMACK frame the
+// top bit says "with CRC" and the port is 0.
+int PortOf(std::uint8_t command) { return command == kSmackCommand ? 0 : command >> 4; }
+
 std::string Hex(std::uint8_t byte)
 {
     char digits[3];
@@ -57,9 +63,12 @@ std::string PacketListLine(const PacketRowTexts& texts)
 {
     std::string line;
     for (const std::string& text : texts) {
-        if (!line.empty() || &text != &texts.front())
+        if (&text != &texts.front())
             line.push_back('\t');
-        line.append(text);
+        // A damaged callsign may hold control characters; shown as "." like
+        // the payload text's, they cannot break the line.
+        for (const char c : text)
+            line.push_back(static_cast<unsigned char>(c) < 32 ? '.' : c);
     }
     return line;
 }
@@ -99,8 +108,7 @@ void PacketStore::Clear()
 void PacketStore::SetMemoryBudget(std::size_t bytes)
 {
     budget_ = bytes;
-    while (HeldBytes() > budget_ && chunks_.size() > 1)
-        DropOldest();
+    Fit();
 }
 
 std::size_t PacketStore::HeldBytes() const
@@ -157,8 +165,39 @@ void PacketStore::Append(const ReceiveState& frame, std::chrono::system_clock::t
     row.payloadStart = static_cast<std::uint8_t>(std::clamp(dec.PayloadStart - 2, 0, 255));
     rows_.push_back(row);
 
-    while (HeldBytes() > budget_ && chunks_.size() > 1)
+    Fit();
+}
+
+void PacketStore::Fit()
+{
+    while (HeldBytes() > budget_ && chunks_.size() > 1) {
         DropOldest();
+        // Noise from a TNC without CRC checks brings a new "callsign" with
+        // nearly every frame: when names are most of what the store holds,
+        // those that only the dropped rows used go with them.
+        if (2 * (calls_.bytes + vias_.bytes) > HeldBytes())
+            CompactNames();
+    }
+}
+
+void PacketStore::CompactNames()
+{
+    Names calls;
+    Names vias;
+    std::vector<std::uint32_t> callNumbers(calls_.names.size(), UINT32_MAX);
+    std::vector<std::uint32_t> viaNumbers(vias_.names.size(), UINT32_MAX);
+    const auto renumber = [](std::vector<std::uint32_t>& numbers, Names& to, const Names& from, std::uint32_t& n) {
+        if (numbers[n] == UINT32_MAX)
+            numbers[n] = to.Number(from.names[n]);
+        n = numbers[n];
+    };
+    for (Row& row : rows_) {
+        renumber(callNumbers, calls, calls_, row.from);
+        renumber(callNumbers, calls, calls_, row.to);
+        renumber(viaNumbers, vias, vias_, row.via);
+    }
+    calls_ = std::move(calls);
+    vias_ = std::move(vias);
 }
 
 void PacketStore::DropOldest()
@@ -211,7 +250,7 @@ std::chrono::system_clock::time_point PacketStore::Time(std::size_t row) const
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(rows_[row].timeMs));
 }
 
-int PacketStore::Port(std::size_t row) const { return rows_[row].command >> 4; }
+int PacketStore::Port(std::size_t row) const { return PortOf(rows_[row].command); }
 
 std::string_view PacketStore::FromCall(std::size_t row) const { return calls_.names[rows_[row].from]; }
 
@@ -220,38 +259,56 @@ std::string PacketStore::Cell(std::size_t row, PacketColumn column) const
     const Row& r = rows_[row];
     switch (column) {
     case PacketColumn::Time: return FormatTimestamp(Time(row));
-    case PacketColumn::Port: return Decimal(r.command >> 4);
+    case PacketColumn::Port: return Decimal(PortOf(r.command));
     case PacketColumn::From: return calls_.names[r.from];
     case PacketColumn::To: return calls_.names[r.to];
     case PacketColumn::Via: return vias_.names[r.via];
     case PacketColumn::Type: return std::string(ControlFieldName(r.control));
     case PacketColumn::Pid: return (r.flags & kHasPid) ? Hex(r.pid) : std::string();
     case PacketColumn::Length: return Decimal(r.length);
-    default: return Texts(row)[static_cast<std::size_t>(column)];
+    case PacketColumn::Summary: {
+        std::string summary;
+        PayloadTexts(r, &summary, nullptr);
+        return summary;
     }
+    case PacketColumn::Text: {
+        std::string text;
+        PayloadTexts(r, nullptr, &text);
+        return text;
+    }
+    }
+    return {};
 }
 
 PacketRowTexts PacketStore::Texts(std::size_t row) const
 {
-    const Row& r = rows_[row];
     PacketRowTexts texts;
     for (std::size_t c = 0; c < static_cast<std::size_t>(PacketColumn::Summary); ++c)
         texts[c] = Cell(row, static_cast<PacketColumn>(c));
-    const DecoderState dec = DecodeAx25Frame(Frame(row));
-    const std::string payload = PayloadText(PayloadOf(dec));
-    std::string& summary = texts[static_cast<std::size_t>(PacketColumn::Summary)];
-    std::optional<AprsPacket> aprs;
-    if (r.flags & kAprs)
-        aprs = DecodeAprsFrame(dec, Time(row));
-    if (aprs) {
-        summary = AprsSummaryLine(*aprs);
-        if (summary.starts_with("APRS "))
-            summary.erase(0, 5);
-    } else {
-        summary = payload.substr(0, kSummaryBytes);
-    }
-    texts[static_cast<std::size_t>(PacketColumn::Text)] = payload.substr(0, kTextBytes);
+    PayloadTexts(rows_[row], &texts[static_cast<std::size_t>(PacketColumn::Summary)],
+                 &texts[static_cast<std::size_t>(PacketColumn::Text)]);
     return texts;
+}
+
+void PacketStore::PayloadTexts(const Row& row, std::string* summary, std::string* text) const
+{
+    const DecoderState dec = DecodeAx25Frame(FrameOf(row));
+    const std::string payload = PayloadText(PayloadOf(dec));
+    if (text != nullptr)
+        *text = payload.substr(0, kTextBytes);
+    if (summary == nullptr)
+        return;
+    std::optional<AprsPacket> aprs;
+    if (row.flags & kAprs)
+        aprs = DecodeAprsFrame(dec, std::chrono::system_clock::time_point(std::chrono::milliseconds(row.timeMs)));
+    // A UI frame with PID F0 that says nothing APRS knows shows its text.
+    if (aprs && (aprs->type != AprsType::Unknown || !aprs->error.empty())) {
+        *summary = AprsSummaryLine(*aprs);
+        if (summary->starts_with("APRS "))
+            summary->erase(0, 5);
+    } else {
+        *summary = payload.substr(0, kSummaryBytes);
+    }
 }
 
 // A filter made ready for the store's tables: which calls and via lists each
@@ -296,7 +353,7 @@ bool PacketStore::Holds(const Compiled& compiled, const Row& row) const
         case FilterTerm::Key::From: match = t.calls[row.from]; break;
         case FilterTerm::Key::To: match = t.calls[row.to]; break;
         case FilterTerm::Key::Via: match = t.vias[row.via]; break;
-        case FilterTerm::Key::Port: match = (row.command >> 4) == t.term->number; break;
+        case FilterTerm::Key::Port: match = PortOf(row.command) == t.term->number; break;
         case FilterTerm::Key::Type: match = t.controls[row.control]; break;
         case FilterTerm::Key::Aprs:
             match = (row.flags & kAprs) && (t.term->number < 0 || row.aprsType == t.term->number);
@@ -363,56 +420,70 @@ std::vector<std::uint32_t> PacketStore::Select(const PacketFilter& filter, std::
     return rows;
 }
 
+namespace {
+
+// Sorts `rows` by the key of each, `keys[i]` that of `rows[i]`; rows with
+// equal keys keep their order.
+template <typename Key>
+void SortByKeys(std::vector<std::uint32_t>& rows, std::vector<std::pair<Key, std::uint32_t>>& keyed, bool descending)
+{
+    std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+        return descending ? b.first < a.first : a.first < b.first;
+    });
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = keyed[i].second;
+}
+
+// The place of each name in alphabetical order.
+std::vector<std::uint32_t> Ranks(std::size_t count, const auto& nameOf)
+{
+    std::vector<std::uint32_t> byName(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        byName[i] = i;
+    std::sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) < nameOf(b); });
+    std::vector<std::uint32_t> rank(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        rank[byName[i]] = i;
+    return rank;
+}
+
+}  // namespace
+
 void PacketStore::Sort(std::vector<std::uint32_t>& rows, PacketColumn column, bool descending) const
 {
-    const auto order = [&](auto key) {
-        std::stable_sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return descending ? key(rows_[b]) < key(rows_[a]) : key(rows_[a]) < key(rows_[b]);
-        });
-    };
-    // The names of a table by rank, so rows compare by number.
-    const auto ranks = [](const Names& names) {
-        std::vector<std::uint32_t> byName(names.names.size());
-        for (std::uint32_t i = 0; i < byName.size(); ++i)
-            byName[i] = i;
-        std::sort(byName.begin(), byName.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return names.names[a] < names.names[b]; });
-        std::vector<std::uint32_t> rank(byName.size());
-        for (std::uint32_t i = 0; i < byName.size(); ++i)
-            rank[byName[i]] = i;
-        return rank;
-    };
-    switch (column) {
-    case PacketColumn::Time: return order([](const Row& r) { return r.timeMs; });
-    case PacketColumn::Port: return order([](const Row& r) { return r.command >> 4; });
-    case PacketColumn::From: {
-        const std::vector<std::uint32_t> rank = ranks(calls_);
-        return order([&](const Row& r) { return rank[r.from]; });
-    }
-    case PacketColumn::To: {
-        const std::vector<std::uint32_t> rank = ranks(calls_);
-        return order([&](const Row& r) { return rank[r.to]; });
-    }
-    case PacketColumn::Via: {
-        const std::vector<std::uint32_t> rank = ranks(vias_);
-        return order([&](const Row& r) { return rank[r.via]; });
-    }
-    case PacketColumn::Type: return order([](const Row& r) { return ControlFieldName(r.control); });
-    case PacketColumn::Pid: return order([](const Row& r) { return (r.flags & kHasPid) ? r.pid + 1 : 0; });
-    case PacketColumn::Length: return order([](const Row& r) { return r.length; });
-    default: {
+    if (column == PacketColumn::Summary || column == PacketColumn::Text) {
         // Texts made once per row, then sorted by them.
         std::vector<std::pair<std::string, std::uint32_t>> keyed;
         keyed.reserve(rows.size());
         for (const std::uint32_t row : rows)
             keyed.emplace_back(Cell(row, column), row);
-        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-            return descending ? b.first < a.first : a.first < b.first;
-        });
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] = keyed[i].second;
+        return SortByKeys(rows, keyed, descending);
     }
-    }
+    const auto names = [](const Names& table) {
+        return Ranks(table.names.size(), [&](std::uint32_t i) -> const std::string& { return table.names[i]; });
+    };
+    const std::vector<std::uint32_t> calls =
+        column == PacketColumn::From || column == PacketColumn::To ? names(calls_) : std::vector<std::uint32_t>();
+    const std::vector<std::uint32_t> vias = column == PacketColumn::Via ? names(vias_) : std::vector<std::uint32_t>();
+    static const std::vector<std::uint32_t> kTypes =
+        Ranks(256, [](std::uint32_t c) { return ControlFieldName(static_cast<std::uint8_t>(c)); });
+    const auto keyOf = [&](const Row& r) -> std::int64_t {
+        switch (column) {
+        case PacketColumn::Time: return r.timeMs;
+        case PacketColumn::Port: return PortOf(r.command);
+        case PacketColumn::From: return calls[r.from];
+        case PacketColumn::To: return calls[r.to];
+        case PacketColumn::Via: return vias[r.via];
+        case PacketColumn::Type: return kTypes[r.control];
+        case PacketColumn::Pid: return (r.flags & kHasPid) ? r.pid + 1 : 0;
+        default: return r.length;
+        }
+    };
+    std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    for (const std::uint32_t row : rows)
+        keyed.emplace_back(keyOf(rows_[row]), row);
+    SortByKeys(rows, keyed, descending);
 }
 
 PacketStore::Changes PacketStore::TakeChanges()

@@ -11,8 +11,10 @@
 // refers to them by number, which makes a filter on stations a table lookup.
 //
 // The store only grows, row by row, until Clear. Above its memory budget it
-// forgets its oldest rows, a chunk at a time, so a run of months costs no
-// more than the budget; the view learns of it through TakeChanges.
+// forgets its oldest rows, a chunk at a time, and the names only they used,
+// so a run of months costs no more than the budget, even on a channel of
+// noise where every frame has a callsign of its own; the view learns of it
+// through TakeChanges.
 #pragma once
 
 #include <array>
@@ -36,7 +38,7 @@ namespace quillon {
 // The list's columns, in the order they are shown.
 enum class PacketColumn : std::uint8_t {
     Time,     // "2013-07-28 14:05:09.437", UTC
-    Port,     // KISS port, "0" to "15"
+    Port,     // KISS port, "0" to "15" (a SMACK frame's is 0)
     From,     // "N0CALL-9"
     To,       // "APRS"
     Via,      // "RELAY*,WIDE2-1", the "*" behind a digipeater that has repeated
@@ -56,8 +58,8 @@ std::string_view PacketColumnTitle(PacketColumn column);
 using PacketRowTexts = std::array<std::string, kPacketColumnCount>;
 
 // The row's texts separated by tabs, without line end: a line of
-// quillon-dump --list. A tab in a text (none comes from the air: payload text
-// shows control characters as ".") cannot occur.
+// quillon-dump --list, in Windows-1252. Control characters in a text (a
+// damaged callsign's) show as ".", as in the payload text.
 std::string PacketListLine(const PacketRowTexts& texts);
 
 class PacketStore {
@@ -156,8 +158,14 @@ private:
     // The bytes stored for a row: the frame as received between its FENDs.
     std::span<const std::uint8_t> Stored(const Row& row) const;
     ReceiveState FrameOf(const Row& row) const;
+    // The Summary and the Text column of a row, those asked for.
+    void PayloadTexts(const Row& row, std::string* summary, std::string* text) const;
     bool Holds(const Compiled& compiled, const Row& row) const;
+    // Drops the oldest rows while the store holds more than its budget.
+    void Fit();
     void DropOldest();
+    // Forgets the names no row refers to any more.
+    void CompactNames();
 
     std::deque<Row> rows_;
     std::deque<Chunk> chunks_;  // the last is open, unpacked in open_
