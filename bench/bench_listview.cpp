@@ -8,7 +8,9 @@
 //   neither reuses the other's memory: the console's history alone, and the
 //   console's history with the packet list (its store and its model); the
 //   growth of the resident set over the empty process in each, and the
-//   store's own account of its bytes.
+//   store's own account of its bytes;
+// - with the list's rows of that run held: a page up the table, and a row
+//   chosen, each with its paint.
 //
 //   bench_listview [--frames N] [--rate R] [--seconds S]
 //   N defaults to 1000000, R to 60000, S to 5
@@ -19,6 +21,7 @@
 #include <QEventLoop>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +74,34 @@ public:
     }
     long paints = 0;
 };
+
+// With the rows of the run held: a page up the table, painted, and a row
+// chosen (its report made and shown under the table), painted; medians of
+// many, in milliseconds of wall time.
+void Browse(PacketListPane& list)
+{
+    QTableView& table = list.Table();
+    std::vector<double> pages, choices;
+    for (int i = 0; i < 200; ++i) {
+        Stopwatch page;
+        table.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+        table.viewport()->repaint();
+        pages.push_back(page.Seconds() * 1e3);
+        Stopwatch choice;
+        table.selectRow(table.rowAt(table.viewport()->height() / 2));
+        list.Report().viewport()->repaint();
+        choices.push_back(choice.Seconds() * 1e3);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    std::printf("  with %d rows: a page up and its paint %.2f ms, a row chosen and its report shown %.2f ms\n",
+                list.Model().rowCount(), median(pages), median(choices));
+    char figure[120];
+    std::snprintf(figure, sizeof figure, "%.2f ms a page, %.2f ms a row chosen", median(pages), median(choices));
+    Result("list, browsing " + Grouped(double(list.Model().rowCount())) + " rows", figure, "(reported)", "-");
+}
 
 void PaintRate(const std::vector<FrameReport>& reports, double rate, double seconds, bool listShown)
 {
@@ -129,6 +160,8 @@ void PaintRate(const std::vector<FrameReport>& reports, double rate, double seco
     std::snprintf(figure, sizeof figure, "%.0f %% of one core (%.2f us a frame)", 100 * cpu / wall,
                   1e6 * cpu / double(sent));
     Result(view + ", window CPU under " + Grouped(rate) + " frames/s", figure, "(reported)", "-");
+    if (listShown)
+        Browse(list);
 }
 
 // In a process of its own: the growth of the resident set from `count`
