@@ -3,8 +3,9 @@
 // The log goes through the receive pipeline as a log read back: its time
 // frames are not shown but stamp the frames behind them, exactly as
 // quillon-dump prints them. The reports go to a console of the window's own
-// (find and copy as in the main window) and are handed on one by one to
-// the window's own heard list. Nothing is logged and the
+// (find and copy as in the main window), to its own packet list (its View
+// menu switches between the two) and are handed on one by one to the
+// window's own heard list. Nothing is logged and the
 // station's counters are not touched: the window has its own receiver and
 // its own sink.
 //

@@ -1,6 +1,6 @@
-// The main window: shows what the station tells it (the console, the status
-// box, the counters, the lamps, the clock, the failing logs) and turns the
-// user's clicks into calls on the station. Closing it ends the run.
+// The main window: shows what the station tells it (the console or the packet
+// list, the status box, the counters, the lamps, the clock, the failing logs)
+// and turns the user's clicks into calls on the station. Closing it ends the run.
 #pragma once
 
 #include <QAction>
