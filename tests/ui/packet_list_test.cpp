@@ -113,7 +113,8 @@ TEST(PacketList, FollowsTheNewestRowAndStaysPutWithACueWhenScrolledUpOrARowIsCho
     PacketListPane list;
     list.resize(600, 400);
     list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
     const auto add = [&](int count) {
         for (int i = 0; i < count; ++i)
             list.Add(Reported(Kiss(From("N0CALL", 1, "#" + std::to_string(list.Store().Size())))));
