@@ -73,6 +73,8 @@ LogWindow::~LogWindow()
     // The view first, and with it any save of its text: no message box may
     // come up while the window goes.
     delete console_;
+    // The list's store too, before the history's Clear gives the memory back.
+    delete list_;
     history_->Clear();
 }
 

@@ -220,8 +220,8 @@ void MainWindow::CreateViewMenu()
 
 void MainWindow::ClearCounters()
 {
+    list_->Clear();  // first: the history's Clear gives the freed memory back
     history_->Clear();
-    list_->Clear();
     heardList_->Clear();
     station_.ClearCounters();
     counts_.reset();
