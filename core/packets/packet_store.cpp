@@ -6,6 +6,7 @@
 #include <bitset>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "aprs/aprs.h"
@@ -15,6 +16,7 @@
 #include "decoder/frame_aprs.h"
 #include "decoder/frame_report.h"
 #include "text/console_text.h"
+#include "text/hex.h"
 #include "timesvc/timesvc.h"
 
 namespace quillon {
@@ -35,12 +37,11 @@ constexpr std::uint8_t kSmackCommand = 0x80;
 // top bit says "with CRC" and the port is 0.
 int PortOf(std::uint8_t command) { return command == kSmackCommand ? 0 : command >> 4; }
 
+// "F0", or "8" for 0x08, as the report's control line writes a PID.
 std::string Hex(std::uint8_t byte)
 {
-    char digits[3];
-    const auto end = std::to_chars(digits, digits + sizeof digits, byte, 16).ptr;
-    std::string text(digits, end);
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' ? char(c - 32) : c; });
+    std::string text;
+    AppendHex(text, byte, 1);
     return text;
 }
 
@@ -319,6 +320,7 @@ struct PacketStore::Compiled {
         std::vector<bool> calls;  // From, To, Word: by call number
         std::vector<bool> vias;   // Via, Word: by via list number
         std::bitset<256> controls;
+        std::optional<std::boyer_moore_horspool_searcher<std::string::const_iterator>> word;
     };
     std::vector<Term> terms;
     bool words = false;
@@ -344,9 +346,9 @@ bool ViaMatches(std::string_view pattern, std::string_view via)
 
 }  // namespace
 
-bool PacketStore::Holds(const Compiled& compiled, const Row& row) const
+bool PacketStore::Holds(const Compiled& compiled, const Row& row, std::string& text) const
 {
-    std::optional<std::string> text;  // the payload text folded, made when a word needs it
+    bool haveText = false;  // `text` holds the row's payload text folded, made when a word needs it
     for (const Compiled::Term& t : compiled.terms) {
         bool match = false;
         switch (t.term->key) {
@@ -361,7 +363,7 @@ bool PacketStore::Holds(const Compiled& compiled, const Row& row) const
         case FilterTerm::Key::Word:
             match = t.calls[row.from] || t.calls[row.to] || t.vias[row.via];
             if (!match) {
-                if (!text) {
+                if (!haveText) {
                     std::span<const std::uint8_t> payload;
                     std::optional<DecoderState> dec;
                     if (row.flags & kEscaped) {
@@ -370,9 +372,19 @@ bool PacketStore::Holds(const Compiled& compiled, const Row& row) const
                         const std::span<const std::uint8_t> stored = Stored(row);
                         payload = stored.subspan(std::min<std::size_t>(row.payloadStart, stored.size()));
                     }
-                    text = FoldCase(PayloadText(payload));
+                    // The payload text as the Text column shows it, folded.
+                    static const std::array<char, 256> kFolded = [] {
+                        std::array<char, 256> folded{};
+                        for (int c = 0; c < 256; ++c)
+                            folded[std::size_t(c)] = FoldCase(PayloadText(std::array{std::uint8_t(c)}))[0];
+                        return folded;
+                    }();
+                    text.resize(payload.size());
+                    std::transform(payload.begin(), payload.end(), text.begin(),
+                                   [](std::uint8_t b) { return kFolded[b]; });
+                    haveText = true;
                 }
-                match = text->find(t.term->value) != std::string::npos;
+                match = std::search(text.cbegin(), text.cend(), *t.word) != text.cend();
             }
             break;
         }
@@ -404,6 +416,7 @@ std::vector<std::uint32_t> PacketStore::Select(const PacketFilter& filter, std::
                 t.controls[static_cast<std::size_t>(c)] = ControlFieldName(static_cast<std::uint8_t>(c)) == term.value;
             break;
         case FilterTerm::Key::Word:
+            t.word.emplace(term.value.begin(), term.value.end());
             for (const std::string& call : calls_.names)
                 t.calls.push_back(FoldCase(call).find(term.value) != std::string::npos);
             for (const std::string& via : vias_.names)
@@ -413,9 +426,10 @@ std::vector<std::uint32_t> PacketStore::Select(const PacketFilter& filter, std::
         }
     }
     std::vector<std::uint32_t> rows;
+    std::string text;
     end = std::min(end, rows_.size());
     for (std::size_t i = first; i < end; ++i)
-        if (Holds(compiled, rows_[i]))
+        if (Holds(compiled, rows_[i], text))
             rows.push_back(static_cast<std::uint32_t>(i));
     return rows;
 }
