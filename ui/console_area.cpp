@@ -69,7 +69,7 @@ void ConsoleArea::LinesAdded(const ConsoleDocument::Added& added)
 void ConsoleArea::ShowNewText()
 {
     if (!following_ && unseen_ > 0) {
-        cue_->setText(QStringLiteral("%1 new report%2 below \u25BC").arg(unseen_).arg(unseen_ == 1 ? "" : "s"));
+        cue_->setText(CueText(unseen_));
         cue_->adjustSize();
         PlaceBars();
         cue_->show();
@@ -78,6 +78,11 @@ void ConsoleArea::ShowNewText()
     // Text behind the view needs no painting.
     if (following_ || firstNewLine_ < FirstLineShown() + std::uint64_t(RowsShown()) + 1)
         viewport()->update();
+}
+
+QString ConsoleArea::CueText(std::uint64_t unseen)
+{
+    return QStringLiteral("%1 new report%2 below \u25BC").arg(unseen).arg(unseen == 1 ? "" : "s");
 }
 
 void ConsoleArea::CatchUp()

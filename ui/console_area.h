@@ -97,6 +97,9 @@ public:
 
     bool Following() const { return following_; }
     std::uint64_t UnseenReports() const { return unseen_; }
+    // The cue's text for `unseen` reports below the view (the packet list
+    // counts its rows with it too).
+    static QString CueText(std::uint64_t unseen);
     const QPushButton* Cue() const { return cue_; }
     QLineEdit* FindField() const { return findBar_->Field(); }
     const QLabel* FindStatus() const { return findBar_->Status(); }

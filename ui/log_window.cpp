@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSize>
 #include <QVBoxLayout>
@@ -72,6 +73,8 @@ LogWindow::~LogWindow()
     // The view first, and with it any save of its text: no message box may
     // come up while the window goes.
     delete console_;
+    // The list's store too, before the history's Clear gives the memory back.
+    delete list_;
     history_->Clear();
 }
 
@@ -79,7 +82,14 @@ void LogWindow::BuildWindow(bool decode)
 {
     auto* layout = new QVBoxLayout(this);
     console_ = new ConsoleArea(history_, this);
-    layout->addWidget(console_, 1);
+    list_ = Named(new PacketListPane(this), "packetList");
+    // A chosen row is reported as the whole log is.
+    list_->SetReporter([decode, aprs = receiver_.Options().report.aprs](const ReceiveState& frame, const Clock& clock) {
+        return ReportFrame(frame, decode, {.aprs = aprs}, clock);
+    });
+    views_ = Named(new ReportViews(console_, list_, this), "reportViews");
+    layout->addWidget(views_, 1);
+    CreateViewMenu();
 
     auto* bottom = new QHBoxLayout;
     status_ = Named(new QLabel(this), "logStatus");
@@ -103,6 +113,16 @@ void LogWindow::BuildWindow(bool decode)
     connect(heardList_, &QPushButton::clicked, heardListWindow_, &HeardListWindow::Present);
     layout->addLayout(bottom);
     resize(kWindowSize);
+}
+
+void LogWindow::CreateViewMenu()
+{
+    auto* bar = qobject_cast<QMenuBar*>(layout()->menuBar());
+    if (bar == nullptr) {
+        bar = new QMenuBar(this);
+        layout()->setMenuBar(bar);
+    }
+    views_->AddViewMenu(bar);
 }
 
 void LogWindow::ReadSlice()
@@ -132,6 +152,7 @@ void LogWindow::Report(const FrameReport& report)
 {
     ++frames_;
     history_->AddReport(report.console);
+    list_->Add(report);
     heardListWindow_->Add(report);
     if (handOn_)
         handOn_(report);

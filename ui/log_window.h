@@ -3,8 +3,9 @@
 // The log goes through the receive pipeline as a log read back: its time
 // frames are not shown but stamp the frames behind them, exactly as
 // quillon-dump prints them. The reports go to a console of the window's own
-// (find and copy as in the main window) and are handed on one by one to
-// the window's own heard list. Nothing is logged and the
+// (find and copy as in the main window), to its own packet list (its View
+// menu switches between the two) and are handed on one by one to the
+// window's own heard list. Nothing is logged and the
 // station's counters are not touched: the window has its own receiver and
 // its own sink.
 //
@@ -30,6 +31,8 @@
 #include "app/receiver.h"
 #include "console_area.h"
 #include "heard_list_window.h"
+#include "packet_list.h"
+#include "report_views.h"
 #include "timesvc/clock.h"
 
 namespace quillon {
@@ -62,6 +65,9 @@ public:
     // The log's reports, and the view of them.
     ConsoleDocument& History() { return *history_; }
     ConsoleArea& Console() { return *console_; }
+    // The log's frames as a list, and the switch between it and the console.
+    PacketListPane& List() { return *list_; }
+    ReportViews& Views() { return *views_; }
     const QString& Path() const { return path_; }
     // Frames reported so far (the time frames not counted).
     std::uint64_t FramesRead() const { return frames_; }
@@ -79,6 +85,7 @@ private:
     LogWindow(std::unique_ptr<QFile> file, bool decode, bool aprs, const Clock& clock);
 
     void BuildWindow(bool decode);
+    void CreateViewMenu();
     // Reads and reports the next slice of the file; the last one ends it.
     void ReadSlice();
     void Finish(const QString& failure);
@@ -97,6 +104,8 @@ private:
 
     std::shared_ptr<ConsoleDocument> history_ = std::make_shared<ConsoleDocument>();
     ConsoleArea* console_ = nullptr;
+    PacketListPane* list_ = nullptr;
+    ReportViews* views_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* heardList_ = nullptr;

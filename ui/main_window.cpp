@@ -71,6 +71,7 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
     BuildWindow();
     BuildMenus();
+    CreateViewMenu();
     heardList_ = Named(new HeardListWindow(this), "heardList");
     latest_.setSingleShot(true);
     latest_.setInterval(ConsoleArea::kPaintInterval);
@@ -129,7 +130,7 @@ void MainWindow::BuildWindow()
     frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
     auto* frameLayout = new QVBoxLayout(frameBox_);
     console_ = new ConsoleArea(history_, frameBox_);
-    frameLayout->addWidget(console_);
+    frameLayout->addWidget(CreateReportViews(frameBox_));
     layout->addWidget(frameBox_, kConsoleStretch);
     logFailures_ = new LogIndicator(central);
     layout->addWidget(logFailures_);
@@ -195,8 +196,31 @@ void MainWindow::BuildMenus()
     Named(info->addAction(QStringLiteral("&About"), this, &MainWindow::ShowAbout), "aboutAction");
 }
 
+QWidget* MainWindow::CreateReportViews(QWidget* parent)
+{
+    list_ = Named(new PacketListPane(parent), "packetList");
+    // A chosen row is reported as a frame would be now: decoded or raw as the
+    // switch stands.
+    list_->SetReporter([this](const ReceiveState& frame, const Clock& clock) {
+        return ReportFrame(frame, decodeSwitch_->isChecked(), {.aprs = station_.Config().aprs}, clock);
+    });
+    views_ = Named(new ReportViews(console_, list_, parent), "reportViews");
+    return views_;
+}
+
+// "View", between the File and the Options menus.
+void MainWindow::CreateViewMenu()
+{
+    QAction* before = nullptr;
+    for (QAction* menu : menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Options"))
+            before = menu;
+    views_->AddViewMenu(menuBar(), before);
+}
+
 void MainWindow::ClearCounters()
 {
+    list_->Clear();  // first: the history's Clear gives the freed memory back
     history_->Clear();
     heardList_->Clear();
     station_.ClearCounters();
@@ -246,6 +270,7 @@ void MainWindow::ShowReport(const FrameReport& report)
             latest_.start();
     }
     history_->AddReport(report.console);
+    list_->Add(report);
     // Once a run: a console without its temporary file keeps growing in
     // memory, and the user should know why.
     if (const int error = history_->Text().FileError(); error != 0 && !consoleFileSaid_) {

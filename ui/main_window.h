@@ -1,6 +1,6 @@
-// The main window: shows what the station tells it (the console, the status
-// box, the counters, the lamps, the clock, the failing logs) and turns the
-// user's clicks into calls on the station. Closing it ends the run.
+// The main window: shows what the station tells it (the console or the packet
+// list, the status box, the counters, the lamps, the clock, the failing logs)
+// and turns the user's clicks into calls on the station. Closing it ends the run.
 #pragma once
 
 #include <QAction>
@@ -19,6 +19,8 @@
 #include "indicator_lamp.h"
 #include "log_indicator.h"
 #include "log_window.h"
+#include "packet_list.h"
+#include "report_views.h"
 #include "station.h"
 #include "text_areas.h"
 
@@ -34,6 +36,9 @@ public:
     // The console's reports, and the view of them.
     ConsoleDocument& History() { return *history_; }
     ConsoleArea& Console() { return *console_; }
+    // The packet list, and the switch between it and the console.
+    PacketListPane& List() { return *list_; }
+    ReportViews& Views() { return *views_; }
     StatusBox& Status() { return *statusBox_; }
 
     // "Open log…" without its file dialog: the raw log at `path` in a window
@@ -47,6 +52,9 @@ protected:
 private:
     void BuildWindow();
     void BuildMenus();
+    // The console and the packet list in the frame box, one shown at a time.
+    QWidget* CreateReportViews(QWidget* parent);
+    void CreateViewMenu();
     void ClearCounters();
     void ShowStatistics();
     void ShowHeardList();
@@ -72,6 +80,8 @@ private:
 
     std::shared_ptr<ConsoleDocument> history_ = std::make_shared<ConsoleDocument>();
     ConsoleArea* console_ = nullptr;
+    PacketListPane* list_ = nullptr;
+    ReportViews* views_ = nullptr;
     QGroupBox* frameBox_ = nullptr;  // the console's box, captioned with the last frame's kind
     StatusBox* statusBox_ = nullptr;
     LogIndicator* logFailures_ = nullptr;

@@ -138,6 +138,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
 {
     FrameReport report;
     report.time = clock.Now();
+    report.frame.assign(rx.Bytes().begin(), rx.Bytes().end());
     std::vector<ConsoleRun>& console = report.console;
     console.reserve(9 + rx.RawFrameLength / kBytesPerDumpLine);  // the APRS line too
     // The lone CR after the previous frame's separator leaves one empty line.

@@ -39,6 +39,9 @@ struct FrameReport {
     std::string aprsLine;
     // What the decoder found; present when the frame was decoded.
     std::optional<DecoderState> decoded;
+    // The frame as received, FEND to FEND: for a view that lists the frame
+    // after the receive state has moved on.
+    ByteString frame;
 };
 
 // "KISS Frame (without CRC)", "SMACK Frame (with CRC)", "TIME Frame" or
