@@ -22,6 +22,7 @@ struct Fields {
     std::string COM_PORT, COM_SETTINGS, COM_HANDSHAKING;
     std::string MIRROR_COM_PORT, MIRROR_COM_SETTINGS, MIRROR_COM_HANDSHAKING;
     std::string TIMESERVER, KISS_TCP, TIMEFRAMES, HEXFILE, MIRROR, LOG_ROTATE, JSONFILE, APRS, MY_LOCATION;
+    std::string KISS_PORTS;
 };
 
 std::string* FieldFor(Fields& c, std::string_view key)
@@ -46,6 +47,7 @@ std::string* FieldFor(Fields& c, std::string_view key)
         {"JSONFILE", &Fields::JSONFILE},
         {"APRS", &Fields::APRS},
         {"MY_LOCATION", &Fields::MY_LOCATION},
+        {"KISS_PORTS", &Fields::KISS_PORTS},
     };
     for (const Entry& e : kKeys)
         if (e.name == key)
@@ -169,6 +171,7 @@ Settings ParseSettings(std::string_view text)
     s.dailyLogs = f.LOG_ROTATE == "DAILY";
     s.aprs = IsOn(f.APRS);
     s.myLocation = f.MY_LOCATION;
+    s.kissPorts = IsOn(f.KISS_PORTS);
     return s;
 }
 

@@ -72,6 +72,7 @@ struct Settings {
     bool dailyLogs = false;      // LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC
     bool aprs = false;           // APRS
     std::string myLocation;      // MY_LOCATION, as written (in capitals)
+    bool kissPorts = false;      // KISS_PORTS: data frames of KISS ports 1-15 named for their port
 };
 
 Settings ParseSettings(std::string_view text);
