@@ -14,6 +14,7 @@
 #include "named.h"
 #include "statistics_window.h"
 #include "unix_signals.h"
+#include "watch_dialog.h"
 
 namespace quillon {
 
@@ -71,6 +72,7 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
     BuildWindow();
     BuildMenus();
+    CreateEditMenu();
     heardList_ = Named(new HeardListWindow(this), "heardList");
     latest_.setSingleShot(true);
     latest_.setInterval(ConsoleArea::kPaintInterval);
@@ -100,9 +102,9 @@ void MainWindow::BuildWindow()
     auto* links = new QGridLayout;
     inputLamp_ = Named(new IndicatorLamp(central), "inputLamp");
     mirrorLamp_ = Named(new IndicatorLamp(central), "mirrorLamp");
-    inputLabel_ = Named(new QLabel(QStringLiteral("IN"), central), "inputLabel");
-    mirrorLabel_ = Named(new QLabel(QStringLiteral("OUT"), central), "mirrorLabel");
-    mirrorInEffect_ = Named(new QLabel(central), "mirrorInEffect");
+    inputLabel_ = Named(new ElidingLabel(QStringLiteral("IN"), central), "inputLabel");
+    mirrorLabel_ = Named(new ElidingLabel(QStringLiteral("OUT"), central), "mirrorLabel");
+    mirrorInEffect_ = Named(new ElidingLabel(central), "mirrorInEffect");
     links->addWidget(inputLamp_, 0, 0);
     links->addWidget(inputLabel_, 0, 1);
     links->addWidget(mirrorLamp_, 1, 0);
@@ -157,13 +159,13 @@ void MainWindow::BuildWindow()
     connect(commandModeButton, &QPushButton::clicked, this, [this] { station_.RunExitScript(); });
     bottom->addLayout(buttons);
     auto* counters = new QVBoxLayout;
-    receivedCounter_ = Named(new QLabel(central), "receivedCounter");
-    sentCounter_ = Named(new QLabel(central), "sentCounter");
-    // The counters are empty until the first bytes come; their column has the
-    // room of a long run from the start (ten-digit bytes, eight-digit frames),
-    // so that the status box and the buttons do not move when they fill.
-    receivedCounter_->setMinimumWidth(receivedCounter_->fontMetrics().horizontalAdvance(
-        QStringLiteral("9999999999 Bytes received (99999999 Frames)")));
+    receivedCounter_ = Named(new ElidingLabel(central), "receivedCounter");
+    sentCounter_ = Named(new ElidingLabel(central), "sentCounter");
+    // The counters are empty until the first bytes come; their column asks
+    // for the room of a long run from the start (ten-digit bytes, eight-digit
+    // frames), so that the status box and the buttons do not move when they
+    // fill; a narrow window cuts them short.
+    receivedCounter_->RoomFor(QStringLiteral("9999999999 Bytes received (99999999 Frames)"));
     counters->addWidget(receivedCounter_);
     counters->addWidget(sentCounter_);
     counters->addStretch();
@@ -180,7 +182,8 @@ void MainWindow::BuildMenus()
     Named(file->addAction(QStringLiteral("&Open log\u2026"), this, &MainWindow::OpenLog), "openLogAction")
         ->setShortcut(QKeySequence::Open);
     file->addSeparator();
-    Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction");
+    Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction")
+        ->setShortcut(QKeySequence::Quit);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     Named(options->addAction(QStringLiteral("Clear Counter"), this, &MainWindow::ClearCounters), "clearAction");
@@ -188,11 +191,39 @@ void MainWindow::BuildMenus()
         Named(options->addAction(QStringLiteral("mirror incoming data from COM A to COM B")), "mirrorAction");
     mirrorAction_->setCheckable(true);
     connect(mirrorAction_, &QAction::triggered, this, [this](bool on) { station_.SetMirroring(on); });
+    AddWatchListAction(*options);
 
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     Named(info->addAction(QStringLiteral("&Statistics"), this, &MainWindow::ShowStatistics), "statisticsAction");
     Named(info->addAction(QStringLiteral("&Heard list"), this, &MainWindow::ShowHeardList), "heardListAction");
     Named(info->addAction(QStringLiteral("&About"), this, &MainWindow::ShowAbout), "aboutAction");
+}
+
+// The console's own actions, keys and all: one action for the menu and the
+// key, so that no key is claimed twice.
+void MainWindow::CreateEditMenu()
+{
+    QMenu* edit = new QMenu(QStringLiteral("&Edit"), this);
+    menuBar()->insertMenu(menuBar()->actions().value(1), edit);
+    edit->addActions(console_->EditActions());
+    edit->insertSeparator(console_->EditActions().value(2));
+}
+
+void MainWindow::AddWatchListAction(QMenu& menu)
+{
+    Named(menu.addAction(QStringLiteral("&Watch list\u2026"), this, &MainWindow::EditWatchList), "watchListAction");
+}
+
+void MainWindow::EditWatchList()
+{
+    if (!watchDialog_) {
+        auto* dialog = Named(new WatchDialog(station_, this), "watchDialog");
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        watchDialog_ = dialog;
+    }
+    watchDialog_->show();
+    watchDialog_->raise();
+    watchDialog_->activateWindow();
 }
 
 void MainWindow::ClearCounters()
@@ -300,6 +331,16 @@ void MainWindow::ShowMirroring(bool on)
     for (QWidget* w : {static_cast<QWidget*>(mirrorInEffect_), static_cast<QWidget*>(mirrorLabel_),
                        static_cast<QWidget*>(sentCounter_)})
         w->setVisible(on);
+}
+
+void MainWindow::ShowWatchNotice(const WatchNotice& notice, const FrameReport& report)
+{
+    std::string body = WatchNoticeLine(notice);
+    if (report.decoded)
+        body += "\n" + report.decoded->AddressText;
+    if (!report.aprsLine.empty())
+        body += "\n" + report.aprsLine;
+    notifier_->Notify(FromCodePage(notice.call) + QStringLiteral(" heard"), FromCodePage(body));
 }
 
 void MainWindow::ShowLinks(std::string_view input, std::string_view mirror, std::string_view mirrorInEffect)
