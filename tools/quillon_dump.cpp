@@ -2,7 +2,8 @@
 // program's console shows them, one console line per output line, or (with
 // --json) the lines of the JSON Lines log the program writes with
 // JSONFILE=YES, or (with --tnc2) the frames in the TNC2 text form APRS tools
-// read.
+// read, or (with --list) the rows of the window's packet list, which
+// --filter narrows as the list's filter box does.
 //
 // A raw log (.kss) written with TIMEFRAMES=YES has a time frame in front of
 // every frame; its time becomes the header timestamp of the frame behind it.
@@ -21,7 +22,10 @@
 #include "app/command_line.h"
 #include "app/receiver.h"
 #include "decoder/frame_aprs.h"
+#include "packets/packet_filter.h"
+#include "packets/packet_store.h"
 #include "terminal_text.h"
+#include "text/codepage.h"
 
 using namespace quillon;
 
@@ -31,13 +35,18 @@ constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kFlushAt = 1 << 18;
 
 constexpr const char* kUsage =
-    "usage: quillon-dump [--raw] [--json] [--tnc2] [--aprs] [--color=auto|always|never] [FILE...]\n"
+    "usage: quillon-dump [--raw] [--json] [--tnc2] [--list [--filter TERMS]] [--aprs]\n"
+    "                    [--color=auto|always|never] [FILE...]\n"
     "Prints the frames of raw KISS logs (.kss) as the Quillon console reports them.\n"
     "With no FILE, or with FILE -, reads standard input.\n"
     "\n"
     "  --raw           show every frame as received instead of decoding its AX.25 header\n"
     "  --json          print one JSON object per frame, the lines of Quillon's .jsonl log\n"
     "  --tnc2          print one line per frame, SRC>DST,DIGI*:payload, as APRS tools read it\n"
+    "  --list          print one line per frame, the columns of Quillon's packet list separated\n"
+    "                  by tabs: time, port, from, to, via, type, PID, length, summary, text\n"
+    "  --filter TERMS  with --list, only the frames the list's filter lets through, e.g.\n"
+    "                  'from:N0CALL* -type:I aprs:message', 'via:WIDE2* port:1', 'hello'\n"
     "  --aprs          add what each APRS packet says to its report, after the address line\n"
     "  --color=WHEN    colour the output: auto (on a terminal; the default), always, never\n"
     "  --help          show this help and exit\n"
@@ -48,6 +57,8 @@ struct Options {
     bool json = false;
     bool tnc2 = false;
     bool aprs = false;
+    bool list = false;
+    PacketFilter filter;
     bool colour = false;
     std::vector<const char*> files;
 };
@@ -80,11 +91,11 @@ public:
         : options_(options),
           output_(output),
           receiver_(RealClock(), {.report = {.aprs = options.aprs},
-                                  .decode = options.decode || options.tnc2,
+                                  .decode = options.decode || options.tnc2 || options.list,
                                   .buildReports = true,
                                   .readLogTimes = true,
-                                  .json = options.json,
-                                  .reportText = !options.json && !options.tnc2})
+                                  .json = options.json && !options.list,
+                                  .reportText = !options.json && !options.tnc2 && !options.list})
     {
     }
 
@@ -93,11 +104,32 @@ public:
     void Feed(const std::uint8_t* bytes, std::size_t count)
     {
         receiver_.Feed(std::string_view(reinterpret_cast<const char*>(bytes), count), *this);
+        if (options_.list)
+            PrintListed();
     }
 
 private:
+    // The rows added since the last call that the filter lets through; the
+    // store starts afresh now and then, as nothing is shown twice.
+    void PrintListed()
+    {
+        for (const std::uint32_t row : list_.Select(options_.filter, listed_)) {
+            output_.Text().append(Windows1252ToUtf8(PacketListLine(list_.Texts(row)))).push_back('\n');
+            output_.FlushIfFull();
+        }
+        listed_ = list_.Size();
+        if (listed_ >= kListRows) {
+            list_.Clear();
+            listed_ = 0;
+        }
+    }
+
     void Report(const FrameReport& report) override
     {
+        if (options_.list) {
+            list_.Append(receiver_.State(), report.time, report.decoded ? &*report.decoded : nullptr);
+            return;
+        }
         if (options_.json)
             return;
         if (options_.tnc2) {
@@ -117,9 +149,13 @@ private:
         output_.FlushIfFull();
     }
 
+    static constexpr std::size_t kListRows = 100000;
+
     const Options& options_;
     Output& output_;
     Receiver receiver_;
+    PacketStore list_;
+    std::size_t listed_ = 0;
 };
 
 // Decodes one file, or standard input for "-"; the errno of a file that
@@ -146,6 +182,7 @@ Options ParseOptions(int argc, char** argv)
     const CommandLine commandLine("quillon-dump", kUsage);
     Options options;
     std::string_view when = "auto";
+    std::optional<std::string_view> filter;
     bool optionsEnd = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -161,6 +198,12 @@ Options ParseOptions(int argc, char** argv)
             options.tnc2 = true;
         } else if (arg == "--aprs") {
             options.aprs = true;
+        } else if (arg == "--list") {
+            options.list = true;
+        } else if (arg == "--filter" || arg.starts_with("--filter=")) {
+            if (arg == "--filter" && i + 1 == argc)
+                commandLine.Misuse();
+            filter = arg == "--filter" ? std::string_view(argv[++i]) : arg.substr(9);
         } else if (arg.starts_with("--color=")) {
             when = arg.substr(8);
         } else {
@@ -171,6 +214,18 @@ Options ParseOptions(int argc, char** argv)
     if (when != "auto" && when != "always" && when != "never") {
         std::fprintf(stderr, "quillon-dump: --color takes auto, always or never\n");
         std::exit(2);
+    }
+    if (filter) {
+        if (!options.list) {
+            std::fprintf(stderr, "quillon-dump: --filter goes with --list\n");
+            std::exit(2);
+        }
+        FilterParse parsed = ParsePacketFilter(*filter);
+        if (!parsed.filter) {
+            std::fprintf(stderr, "quillon-dump: --filter: %s\n", parsed.error.c_str());
+            std::exit(2);
+        }
+        options.filter = std::move(*parsed.filter);
     }
     options.colour = when == "always" || (when == "auto" && ::isatty(STDOUT_FILENO) == 1);
     if (options.files.empty())

@@ -77,25 +77,28 @@ int DecodeAddressField(DecoderState& dec)
     return position;
 }
 
-std::string RouteText(const DecoderState& dec)
+std::string ViaText(const DecoderState& dec)
 {
-    std::string text = dec.DestinationCall;
+    std::string text;
     // An empty first slot hides the whole via list, even when later slots
     // hold digipeaters.
-    if (!dec.DigipeaterCalls[1].empty()) {
-        text.append(" via ");
-        bool first = true;
-        for (int slot = 1; slot <= kMaxDigipeaters; ++slot) {
-            const std::string& call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
-            if (call.empty())
-                continue;
-            if (!first)
-                text.push_back(',');
-            text.append(call);
-            first = false;
-        }
+    if (dec.DigipeaterCalls[1].empty())
+        return text;
+    for (int slot = 1; slot <= kMaxDigipeaters; ++slot) {
+        const std::string& call = dec.DigipeaterCalls[static_cast<std::size_t>(slot)];
+        if (call.empty())
+            continue;
+        if (!text.empty())
+            text.push_back(',');
+        text.append(call);
     }
     return text;
+}
+
+std::string RouteText(const DecoderState& dec)
+{
+    const std::string via = ViaText(dec);
+    return via.empty() ? dec.DestinationCall : dec.DestinationCall + " via " + via;
 }
 
 void BuildAddressText(DecoderState& dec)

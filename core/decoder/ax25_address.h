@@ -13,6 +13,9 @@ namespace quillon {
 // 17 without digipeaters, 17 + 7 per digipeater read, at most 80.
 int DecodeAddressField(DecoderState& dec);
 
+// "A,B*": the digipeaters as the address line shows them, empty without.
+std::string ViaText(const DecoderState& dec);
+
 // "DESTINATION" or "DESTINATION via A,B*": where the frame went and by which
 // digipeaters, as the address line shows it.
 std::string RouteText(const DecoderState& dec);
