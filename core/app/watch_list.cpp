@@ -7,38 +7,6 @@
 
 namespace quillon {
 
-namespace {
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-}  // namespace
-
-bool MatchesCallsignPattern(std::string_view pattern, std::string_view call)
-{
-    // Greedy, going back to the last "*" on a mismatch: linear for patterns
-    // with one star, never worse than their product.
-    std::size_t p = 0, c = 0;
-    std::optional<std::size_t> star;
-    std::size_t starCall = 0;
-    while (c < call.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            starCall = c;
-        } else if (p < pattern.size() && (pattern[p] == '?' || Upper(pattern[p]) == Upper(call[c]))) {
-            ++p;
-            ++c;
-        } else if (star) {
-            p = *star + 1;
-            c = ++starCall;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 WatchList::WatchList(std::string_view text)
 {
     for (std::string_view line : SplitLines(text)) {

@@ -1,6 +1,7 @@
 // The watch list: the stations the user wants to hear of. watch.txt in the
-// program folder holds one callsign pattern a line ("*" any run of
-// characters, "?" any one; "#" starts a comment to the line's end); the
+// program folder holds one callsign pattern a line (as the packet list's
+// filter takes them: "*" any run of characters, "?" any one; "N0CALL" is
+// N0CALL with SSID 0 alone), "#" starting a comment to the line's end; the
 // reports of a station that matches are marked, and a station heard for the
 // first time in a run, or again after more than half an hour of silence, is
 // due a notice.
@@ -14,16 +15,11 @@
 #include <vector>
 
 #include "decoder/frame_report.h"
+#include "packets/callsign_pattern.h"
 
 namespace quillon {
 
 inline constexpr const char* kWatchFileName = "watch.txt";
-
-// Whether `call` ("N0CALL-7", as the address line shows it) matches
-// `pattern`, in which "*" stands for any run of characters, none included,
-// and "?" for any one character; letters match in either case. "N0CALL"
-// is N0CALL with SSID 0 only; "N0CALL-*" any of its other SSIDs.
-bool MatchesCallsignPattern(std::string_view pattern, std::string_view call);
 
 class WatchList {
 public:
