@@ -137,15 +137,16 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     const auto colours = line.colours;
     const std::uint64_t lineInChunk = line.start - line.chunkStart;
     const bool dark = IsDark(palette().color(QPalette::Base));
+    // The whole row of a watched station's address line, beyond its text, so
+    // that it stands out at a glance.
     for (std::size_t i = 0; i < colours.size(); ++i) {
-        if (colours[i].colour != colour::WatchedAddress)
-            continue;
-        const auto column = [&](std::uint64_t offset) {
-            return std::size_t(std::clamp<std::uint64_t>(offset, lineInChunk, lineInChunk + text.size()) - lineInChunk);
-        };
-        const std::size_t end = i + 1 < colours.size() ? column(colours[i + 1].offset) : text.size();
-        if (column(colours[i].offset) < end)
-            painter.fillRect(cells(column(colours[i].offset), end), dark ? kWatchedBackgroundDark : kWatchedBackground);
+        const bool inLine = colours[i].offset < lineInChunk + text.size() &&
+                            (i + 1 == colours.size() || colours[i + 1].offset > lineInChunk);
+        if (colours[i].colour == colour::WatchedAddress && inLine) {
+            painter.fillRect(QRect(0, y, viewport()->width(), lineHeight_),
+                             dark ? kWatchedBackgroundDark : kWatchedBackground);
+            break;
+        }
     }
     if (!needle_.empty()) {
         const std::string lower = FoldCase(text);

@@ -31,6 +31,10 @@ constexpr int kStatusStretch = 1;
 constexpr int kStatusLinesLeast = 2;
 constexpr int kStatusLinesMost = 5;
 constexpr int kStatusFrame = 12;
+// Margins and spacing of the window's boxes: narrow, so that a small window
+// leaves its height to the console.
+constexpr int kTightMargin = 4;
+constexpr QMargins kTightMargins(kTightMargin, kTightMargin, kTightMargin, kTightMargin);
 
 QFont NarrowFont()
 {
@@ -87,11 +91,15 @@ void MainWindow::BuildWindow()
 {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(kTightMargins);
+    layout->setSpacing(kTightMargin);
 
     // Top row: decoding switch, the two links, lamps and the UTC clock.
     auto* top = new QHBoxLayout;
     auto* modeBox = new QGroupBox(QStringLiteral("Mode"), central);
     auto* modeLayout = new QVBoxLayout(modeBox);
+    modeLayout->setContentsMargins(kTightMargins);
+    modeBox->setFlat(true);
     decodeSwitch_ = Named(new QCheckBox(QStringLiteral("Decode KISS Frame"), modeBox), "decodeSwitch");
     decodeSwitch_->setToolTip(QStringLiteral("decode the kiss frame"));
     decodeSwitch_->setChecked(true);
@@ -130,6 +138,7 @@ void MainWindow::BuildWindow()
     // The console takes the space (its share: below).
     frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
     auto* frameLayout = new QVBoxLayout(frameBox_);
+    frameLayout->setContentsMargins(kTightMargins);
     console_ = new ConsoleArea(history_, frameBox_);
     frameLayout->addWidget(console_);
     layout->addWidget(frameBox_, kConsoleStretch);
@@ -183,7 +192,7 @@ void MainWindow::BuildMenus()
         ->setShortcut(QKeySequence::Open);
     file->addSeparator();
     Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction")
-        ->setShortcut(QKeySequence::Quit);
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     Named(options->addAction(QStringLiteral("Clear Counter"), this, &MainWindow::ClearCounters), "clearAction");
