@@ -61,12 +61,14 @@ QColor ConsoleArea::Resolve(std::uint32_t colour) const
     for (const auto& [value, resolved] : resolved_)
         if (value == colour)
             return resolved;
-    const QColor background = palette().color(QPalette::Base);
+    // The view's palette: a style sheet may give it colours of its own.
+    const QPalette& palette = viewport()->palette();
+    const QColor background = palette.color(QPalette::Base);
     QColor resolved;
     if (colour == colour::DisabledText)
-        resolved = palette().color(QPalette::Disabled, QPalette::Text);
+        resolved = palette.color(QPalette::Disabled, QPalette::Text);
     else if (colour == colour::WatchedAddress || (colour == colour::Black && IsDark(background)))
-        resolved = palette().color(QPalette::Text);
+        resolved = palette.color(QPalette::Text);
     else
         resolved = QColor(Channel(colour, 0), Channel(colour, 8), Channel(colour, 16));
     // The report's colours as they are on a light background; on a dark one
@@ -100,10 +102,15 @@ void ConsoleArea::MeasureFont()
     std::copy(glyphs.begin(), glyphs.end(), asciiGlyphs_.begin());
 }
 
+bool ConsoleArea::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        resolved_.clear();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 void ConsoleArea::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
-        resolved_.clear();
     if (event->type() == QEvent::FontChange) {
         MeasureFont();
         UpdateScrollBars();
@@ -136,7 +143,8 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     // line's end when it goes on).
     const auto colours = line.colours;
     const std::uint64_t lineInChunk = line.start - line.chunkStart;
-    const bool dark = IsDark(palette().color(QPalette::Base));
+    const QPalette& palette = viewport()->palette();
+    const bool dark = IsDark(palette.color(QPalette::Base));
     // The whole row of a watched station's address line, beyond its text, so
     // that it stands out at a glance.
     for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -159,11 +167,11 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     const std::size_t selectedFrom = cell(std::min(anchor_, cursor_));
     const std::size_t selectedTo = cell(std::max(anchor_, cursor_));
     if (selectedFrom < selectedTo)
-        painter.fillRect(cells(selectedFrom, selectedTo), palette().color(QPalette::Highlight));
+        painter.fillRect(cells(selectedFrom, selectedTo), palette.color(QPalette::Highlight));
 
     // The colour runs that the view shows, each cut where the selection
     // begins and ends.
-    const QColor selectedText = palette().color(QPalette::HighlightedText);
+    const QColor selectedText = palette.color(QPalette::HighlightedText);
     std::size_t change = 0;
     for (std::size_t column = from; column < to;) {
         while (change + 1 < colours.size() && colours[change + 1].offset <= lineInChunk + column)
