@@ -135,19 +135,13 @@ TEST(Station, AprsAndTheOwnLocationComeFromTheSettings)
     }
 }
 
-// watch.txt read at the start: a watched station's address line marked, its notice once; KISS_PORTS names the port.
+// watch.txt read at the start: a watched station's address line marked, its status line once; KISS_PORTS names the port.
 TEST(Station, WatchedStationsAreMarkedAndAnnouncedOnceAndOtherPortsNamedWithKissPorts)
 {
-    struct Notices final : StationView {
-        std::vector<std::string> calls;
-        void ShowWatchNotice(const WatchNotice& n, const FrameReport&) override { calls.push_back(n.call); }
-    };
     Running s("KISS_PORTS=YES\r\n", "", "", false);
     QFile watch(QString::fromStdString(s.File("watch.txt")));
     ASSERT_TRUE(watch.open(QIODevice::WriteOnly) && watch.write("# friends\nn0call-*\n") > 0);
     watch.close();
-    Notices notices;
-    s.station->AddView(notices);
     s.station->Start();
     const std::string other = Kiss({{"APRS"}, {"DL1ABC"}, {}, 3, 0xF0, "x"});
     ASSERT_TRUE(s.Send(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"}, 0x10) + other + kFrame));
@@ -160,7 +154,6 @@ TEST(Station, WatchedStationsAreMarkedAndAnnouncedOnceAndOtherPortsNamedWithKiss
         << s.view.reports[0].console[1].text;
     EXPECT_EQ(s.view.statusLines.back(), "watch: N0CALL-7 heard, first time this run");
     EXPECT_EQ(Count(s.view.status, "watch: "), 1u);
-    EXPECT_EQ(notices.calls, std::vector<std::string>{"N0CALL-7"});
 }
 
 // A mirror device that does not read: frames over the link's queue are dropped whole and counted.
