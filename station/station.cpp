@@ -1,5 +1,7 @@
 #include "station.h"
 
+#include <QDir>
+#include <QSaveFile>
 #include <algorithm>
 #include <array>
 
@@ -56,6 +58,7 @@ public:
     // they are written and shown a batch at a time, so that little is kept.
     void KeepReport(FrameReport&& report) override
     {
+        station_.NoteWatched(report);
         reports_.push_back(std::move(report));
         if (reports_.size() >= kBatch) {
             WriteLogs();
@@ -214,6 +217,10 @@ void Station::ReadConfiguration()
 void Station::Start()
 {
     ReadConfiguration();
+    const SmallFile watch = ReadSmallFile(env_.programDir.toStdString(), kWatchFileName);
+    watchList_ = WatchList(watch.text);
+    if (!watch.refusal.empty())
+        AppendStatus(watch.refusal, Warning);
     ownLocation_ = ParseLocation(settings_.myLocation);
     if (!settings_.myLocation.empty() && !ownLocation_)
         AppendStatus("MY_LOCATION not understood (" + settings_.myLocation + "): no distances", Warning);
@@ -224,6 +231,7 @@ void Station::Start()
     options.report.timeFrames = settings_.timeFrames;
     options.report.hexFile = settings_.hexFile;
     options.report.aprs = settings_.aprs;
+    options.report.kissPorts = settings_.kissPorts;
     options.json = settings_.jsonFile || settings_.mqtt;
     receiver_.SetOptions(options);
 
@@ -581,6 +589,28 @@ void Station::ReopenLogs()
         for (const std::string& name : reopened)
             names += (names.empty() ? "" : " ") + name;
         AppendStatus("logs reopened: " + names);
+    }
+}
+
+QString Station::SaveWatchList(const std::string& text)
+{
+    QSaveFile file(QDir(env_.programDir).filePath(QString::fromLatin1(kWatchFileName)));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
+        !file.commit())
+        return file.errorString();
+    watchList_ = WatchList(text);
+    return {};
+}
+
+void Station::NoteWatched(FrameReport& report)
+{
+    const std::optional<std::string_view> call = WatchedSource(watchList_, report);
+    if (!call)
+        return;
+    MarkWatched(report);
+    if (const std::optional<WatchNotice> notice = watchNotices_.Heard(*call, report.time)) {
+        AppendStatus(WatchNoticeLine(*notice));
+        Tell(&StationView::ShowWatchNotice, *notice, report);
     }
 }
 

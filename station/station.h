@@ -50,6 +50,7 @@
 #include "app/lamps.h"
 #include "app/receiver.h"
 #include "app/status_file.h"
+#include "app/watch_list.h"
 #include "aprs/location.h"
 #include "kiss/kiss.h"
 #include "log_set.h"
@@ -111,6 +112,9 @@ public:
     // The user's own station's place (MY_LOCATION), once during start-up;
     // nothing when the key is empty or names no place.
     virtual void ShowOwnLocation(std::optional<GeoPoint> /*place*/) {}
+    // A watched station is due a notice (the status line has said so): the
+    // report that brought it, its address line marked.
+    virtual void ShowWatchNotice(const WatchNotice& /*notice*/, const FrameReport& /*report*/) {}
 
 private:
     friend class Station;
@@ -173,6 +177,12 @@ public:
     // be opened is tried again every second and at its next record.
     void ReopenLogs();
 
+    // The watch list, read from watch.txt at start-up; saving a new one
+    // writes the file and watches from the next frame on. The reason when it
+    // could not be written, and the list stays as it was.
+    const WatchList& Watching() const { return watchList_; }
+    QString SaveWatchList(const std::string& text);
+
     const Settings& Config() const { return settings_; }
     std::optional<GeoPoint> OwnLocation() const { return ownLocation_; }
     const Counters& Counts() const { return receiver_.Counts(); }
@@ -223,6 +233,8 @@ private:
     void OnBack(Link& link);
     void OnLogFailure(const std::string& name, int failure);
     void OnSecondTimer();
+    // Marks a watched station's report, and says when it is due a notice.
+    void NoteWatched(FrameReport& report);
     void RunScript(std::string_view fileName);
     // Every view, in turn: Tell(&StationView::ShowClock, clock).
     template <typename... Params, typename... Args>
@@ -241,6 +253,8 @@ private:
     Settings settings_;
     bool configurationRead_ = false;
     std::optional<GeoPoint> ownLocation_;  // from MY_LOCATION
+    WatchList watchList_;
+    WatchNotices watchNotices_;
     Receiver receiver_;
     StatusTimerState statusTimer_;
     SilenceWatch silence_;

@@ -1,8 +1,10 @@
 #include "console_area.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <climits>
 
 namespace quillon {
@@ -20,9 +22,14 @@ ConsoleArea::ConsoleArea(std::shared_ptr<ConsoleDocument> document, QWidget* par
     // that it covers no line.
     cue_ = new QPushButton(this);
     cue_->setCursor(Qt::ArrowCursor);
+    cue_->setFocusPolicy(Qt::NoFocus);
     cue_->hide();
     cue_->installEventFilter(this);
-    connect(cue_, &QPushButton::clicked, this, [this] { Follow(); });
+    // The keys go on to the view, wherever the focus was.
+    connect(cue_, &QPushButton::clicked, this, [this] {
+        Follow();
+        setFocus(Qt::OtherFocusReason);
+    });
 
     findBar_ = new FindBar(kMargin, this);
     connect(findBar_, &FindBar::FindAgain, this, [this](bool forward) { FindAgain(forward); });
@@ -30,6 +37,7 @@ ConsoleArea::ConsoleArea(std::shared_ptr<ConsoleDocument> document, QWidget* par
     connect(findBar_, &FindBar::Edited, this,
             [this] { Find(anchor_ != cursor_ ? SelectionStart() : TopOfView(), true); });
     AddActions();
+    copy_->setEnabled(false);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     UpdateScrollBars();
@@ -96,6 +104,7 @@ void ConsoleArea::CatchUp()
 void ConsoleArea::Cleared()
 {
     anchor_ = cursor_ = TextPosition();
+    copy_->setEnabled(false);
     unseen_ = 0;
     cue_->hide();
     following_ = true;
@@ -163,6 +172,24 @@ void ConsoleArea::PlaceBars()
 }
 
 void ConsoleArea::scrollContentsBy(int, int) { viewport()->update(); }
+
+void ConsoleArea::wheelEvent(QWheelEvent* event)
+{
+    // Shift turns the wheel sideways, as in terminals and browsers (the
+    // scroll bar's own Shift would page up and down), a few columns a notch.
+    if (!(event->modifiers() & Qt::ShiftModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    constexpr int kNotch = 120;  // QWheelEvent's eighths of a degree
+    const QPoint delta = event->angleDelta();
+    sidewaysDelta_ += delta.x() != 0 ? delta.x() : delta.y();
+    const int perNotch = std::max(1, QApplication::wheelScrollLines());
+    const int columns = sidewaysDelta_ * perNotch / kNotch;
+    sidewaysDelta_ -= columns * kNotch / perNotch;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - columns);
+    event->accept();
+}
 
 void ConsoleArea::keyPressEvent(QKeyEvent* event)
 {

@@ -16,14 +16,19 @@
 // The user selects with the mouse (Shift extends, a double click takes a
 // word), copies with Ctrl+C or the context menu, selects everything with
 // Ctrl+A (a selection too large for the clipboard is offered to be saved to
-// a file instead: console_export.h), scrolls with the keys, the wheel and the
-// scroll bars, and finds text with Ctrl+F, F3 and Shift+F3 (find_bar.h).
+// a file instead: console_export.h), scrolls with the keys, the wheel (with
+// Shift sideways) and the scroll bars, and finds text with Ctrl+F, F3 and
+// Shift+F3 (find_bar.h).
 // While a mouse button is down in the view, the view holds still, so that a
 // drag selects what the user sees; the reports arriving meanwhile are
 // counted by the button. A click that selects nothing lets a view that was
 // following follow again; a selection keeps the view where it is until the
-// user follows again. A selection made with the mouse also becomes the
-// primary selection (middle-click paste).
+// user follows again. A selection made with the mouse or Ctrl+A also becomes
+// the primary selection (middle-click paste).
+//
+// The reports' colours are made for a light background; on a dark one (a
+// dark desktop theme) they are lightened until they read well on it. A
+// watched station's address line has a background of its own.
 //
 // Every character has a cell of the font's own advance, a real number of
 // pixels: painting, clicks, the selection and the found text all use the one
@@ -49,6 +54,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "console_export.h"
 #include "find_bar.h"
@@ -56,6 +63,10 @@
 #include "text/console_document.h"
 
 namespace quillon {
+
+// `colour` made lighter in its hue, as little as needed to read well on a
+// dark `background`.
+QColor ReadableOn(QColor colour, const QColor& background);
 
 class ConsoleArea : public QAbstractScrollArea, private ConsoleDocument::Listener {
 public:
@@ -105,8 +116,12 @@ public:
     const QLabel* FindStatus() const { return findBar_->Status(); }
     LineNumber FirstLineShown() const;
 
-    // A colour value as painted now: a system colour from the palette.
+    // A colour value as painted now: a system colour from the palette, and
+    // on a dark background every colour lightened to read well on it.
     QColor Resolve(std::uint32_t colour) const;
+    // Copy, Select All, Find, Find Next, Find Previous: for a window's Edit
+    // menu, with their keys.
+    QList<QAction*> EditActions() const { return {copy_, selectAll_, find_, findNext_, findPrevious_}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -118,7 +133,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -132,6 +149,8 @@ private:
     int ColumnsShown() const;
     void UpdateScrollBars();
     void Follow();
+    // A selection that the clipboard would take becomes the primary selection.
+    void OfferPrimarySelection();
     // Shows the text added since the last time: scroll bars, cue and paint.
     void ShowNewText();
     void OnScrolled();
@@ -184,6 +203,11 @@ private:
     QAction* copy_ = nullptr;
     QAction* selectAll_ = nullptr;
     QAction* find_ = nullptr;
+    QAction* findNext_ = nullptr;
+    QAction* findPrevious_ = nullptr;
+    int sidewaysDelta_ = 0;  // wheel turned with Shift, not yet a whole column
+    // The colours painted with this palette, as Resolve made them.
+    mutable std::vector<std::pair<std::uint32_t, QColor>> resolved_;
 };
 
 }  // namespace quillon

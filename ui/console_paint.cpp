@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "console_area.h"
 #include "text/codepage.h"
@@ -13,21 +14,69 @@ namespace quillon {
 
 namespace {
 
-// Behind the text that the find bar found.
+// Behind the text that the find bar found, and behind a watched station's
+// address line: on a light background, and on a dark one.
 const QColor kFoundBackground(255, 230, 120);
+const QColor kFoundBackgroundDark(110, 90, 20);
+const QColor kWatchedBackground(190, 225, 255);
+const QColor kWatchedBackgroundDark(20, 70, 110);
+
+// The contrast that text needs on its background to read well (the W3C's
+// 4.5:1 for body text).
+constexpr qreal kReadableContrast = 4.5;
 
 // The red, green or blue of an RGB colour value (0x00BBGGRR).
 int Channel(std::uint32_t colour, int shift) { return int((colour >> shift) & 0xFF); }
 
+bool IsDark(const QColor& background) { return background.lightnessF() < 0.5; }
+
+// The W3C's relative luminance of an sRGB colour, 0 (black) to 1 (white).
+qreal Luminance(const QColor& c)
+{
+    const auto linear = [](qreal v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+qreal Contrast(const QColor& a, const QColor& b)
+{
+    const qreal la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 }  // namespace
+
+QColor ReadableOn(QColor colour, const QColor& background)
+{
+    // Lighter in the same hue until it stands out; white at the last.
+    int lightness = colour.lightness();
+    while (Contrast(colour, background) < kReadableContrast && lightness < 255) {
+        lightness = std::min(255, lightness + 8);
+        colour = QColor::fromHsl(colour.hslHue(), colour.hslSaturation(), lightness);
+    }
+    return colour;
+}
 
 QColor ConsoleArea::Resolve(std::uint32_t colour) const
 {
-    if (colour & colour::kSystemColourFlag) {
-        // Only the grey (disabled) text colour is in use.
-        return palette().color(QPalette::Disabled, QPalette::Text);
-    }
-    return QColor(Channel(colour, 0), Channel(colour, 8), Channel(colour, 16));
+    for (const auto& [value, resolved] : resolved_)
+        if (value == colour)
+            return resolved;
+    // The view's palette: a style sheet may give it colours of its own.
+    const QPalette& palette = viewport()->palette();
+    const QColor background = palette.color(QPalette::Base);
+    QColor resolved;
+    if (colour == colour::DisabledText)
+        resolved = palette.color(QPalette::Disabled, QPalette::Text);
+    else if (colour == colour::WatchedAddress || (colour == colour::Black && IsDark(background)))
+        resolved = palette.color(QPalette::Text);
+    else
+        resolved = QColor(Channel(colour, 0), Channel(colour, 8), Channel(colour, 16));
+    // The report's colours as they are on a light background; on a dark one
+    // each lightened to read (the disabled grey is meant to be faint).
+    if (IsDark(background) && colour != colour::DisabledText)
+        resolved = ReadableOn(resolved, colour == colour::WatchedAddress ? kWatchedBackgroundDark : background);
+    resolved_.emplace_back(colour, resolved);
+    return resolved;
 }
 
 void ConsoleArea::MeasureFont()
@@ -51,6 +100,13 @@ void ConsoleArea::MeasureFont()
         return;
     }
     std::copy(glyphs.begin(), glyphs.end(), asciiGlyphs_.begin());
+}
+
+bool ConsoleArea::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        resolved_.clear();
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void ConsoleArea::changeEvent(QEvent* event)
@@ -83,11 +139,27 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn), text.size());
     const std::size_t to = std::min(text.size(), from + shown);
 
-    // Found text, then the selection (to the line's end when it goes on).
+    // A watched station's address, found text, then the selection (to the
+    // line's end when it goes on).
+    const auto colours = line.colours;
+    const std::uint64_t lineInChunk = line.start - line.chunkStart;
+    const QPalette& palette = viewport()->palette();
+    const bool dark = IsDark(palette.color(QPalette::Base));
+    // The whole row of a watched station's address line, beyond its text, so
+    // that it stands out at a glance.
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        const bool inLine = colours[i].offset < lineInChunk + text.size() &&
+                            (i + 1 == colours.size() || colours[i + 1].offset > lineInChunk);
+        if (colours[i].colour == colour::WatchedAddress && inLine) {
+            painter.fillRect(QRect(0, y, viewport()->width(), lineHeight_),
+                             dark ? kWatchedBackgroundDark : kWatchedBackground);
+            break;
+        }
+    }
     if (!needle_.empty()) {
         const std::string lower = FoldCase(text);
         for (std::size_t at = lower.find(needle_); at != std::string::npos; at = lower.find(needle_, at + 1))
-            painter.fillRect(cells(at, at + needle_.size()), kFoundBackground);
+            painter.fillRect(cells(at, at + needle_.size()), dark ? kFoundBackgroundDark : kFoundBackground);
     }
     const auto cell = [&](TextPosition position) {  // the line break is the cell behind the text
         return std::size_t(std::clamp(position, line.start, line.start + (text.size() + 1)) - line.start);
@@ -95,13 +167,11 @@ void ConsoleArea::PaintLine(QPainter& painter, const ConsoleText::Line& line, in
     const std::size_t selectedFrom = cell(std::min(anchor_, cursor_));
     const std::size_t selectedTo = cell(std::max(anchor_, cursor_));
     if (selectedFrom < selectedTo)
-        painter.fillRect(cells(selectedFrom, selectedTo), palette().color(QPalette::Highlight));
+        painter.fillRect(cells(selectedFrom, selectedTo), palette.color(QPalette::Highlight));
 
     // The colour runs that the view shows, each cut where the selection
     // begins and ends.
-    const QColor selectedText = palette().color(QPalette::HighlightedText);
-    const auto colours = line.colours;
-    const std::uint64_t lineInChunk = line.start - line.chunkStart;
+    const QColor selectedText = palette.color(QPalette::HighlightedText);
     std::size_t change = 0;
     for (std::size_t column = from; column < to;) {
         while (change + 1 < colours.size() && colours[change + 1].offset <= lineInChunk + column)

@@ -39,9 +39,9 @@ void ConsoleArea::AddActions()
     selectAll_ = action(QStringLiteral("Select &All"), {QKeySequence::SelectAll}, [this] { SelectAll(); });
     find_ = action(
         QStringLiteral("&Find..."), {QKeySequence::Find}, [this] { ShowFind(); }, Qt::WindowShortcut);
-    action(
+    findNext_ = action(
         QStringLiteral("Find Next"), {QKeySequence(Qt::Key_F3)}, [this] { FindAgain(true); }, Qt::WindowShortcut);
-    action(
+    findPrevious_ = action(
         QStringLiteral("Find Previous"), {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { FindAgain(false); },
         Qt::WindowShortcut);
 }
@@ -62,10 +62,26 @@ void ConsoleArea::Select(TextPosition from, TextPosition to)
 {
     anchor_ = std::min(from, Text().End());
     cursor_ = std::min(to, Text().End());
+    copy_->setEnabled(anchor_ != cursor_);
     viewport()->update();
 }
 
-void ConsoleArea::SelectAll() { Select(TextPosition(), Text().End()); }
+void ConsoleArea::SelectAll()
+{
+    Select(TextPosition(), Text().End());
+    OfferPrimarySelection();
+}
+
+void ConsoleArea::OfferPrimarySelection()
+{
+    // As terminals do: what is selected is pasted by the middle button
+    // elsewhere; a selection too large for the clipboard is not built (Copy
+    // offers to save it).
+    QClipboard* clipboard = QApplication::clipboard();
+    if (anchor_ != cursor_ && clipboard->supportsSelection() &&
+        std::max(anchor_, cursor_) - SelectionStart() <= copyLimit_)
+        clipboard->setText(SelectedText(), QClipboard::Selection);
+}
 
 QString ConsoleArea::SelectedText() const
 {
@@ -104,12 +120,7 @@ void ConsoleArea::ReleaseView()
 {
     held_ = false;
     if (anchor_ != cursor_) {
-        // As terminals do: what the mouse selected is pasted by the middle
-        // button elsewhere; a selection too large for the clipboard is not
-        // built (Copy offers to save it).
-        QClipboard* clipboard = QApplication::clipboard();
-        if (clipboard->supportsSelection() && std::max(anchor_, cursor_) - SelectionStart() <= copyLimit_)
-            clipboard->setText(SelectedText(), QClipboard::Selection);
+        OfferPrimarySelection();
     } else if (followedBeforeHold_) {
         Follow();
     } else {
@@ -164,7 +175,6 @@ void ConsoleArea::mouseDoubleClickEvent(QMouseEvent* event)
 
 void ConsoleArea::contextMenuEvent(QContextMenuEvent* event)
 {
-    copy_->setEnabled(anchor_ != cursor_);
     QMenu menu(this);
     menu.addActions({copy_, selectAll_});
     menu.addSeparator();

@@ -14,6 +14,7 @@
 #include "named.h"
 #include "statistics_window.h"
 #include "unix_signals.h"
+#include "watch_dialog.h"
 
 namespace quillon {
 
@@ -30,6 +31,10 @@ constexpr int kStatusStretch = 1;
 constexpr int kStatusLinesLeast = 2;
 constexpr int kStatusLinesMost = 5;
 constexpr int kStatusFrame = 12;
+// Margins and spacing of the window's boxes: narrow, so that a small window
+// leaves its height to the console.
+constexpr int kTightMargin = 4;
+constexpr QMargins kTightMargins(kTightMargin, kTightMargin, kTightMargin, kTightMargin);
 
 QFont NarrowFont()
 {
@@ -71,6 +76,7 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QStringLiteral("Quillon v. ") + FromCodePage(kVersionText));
     BuildWindow();
     BuildMenus();
+    CreateEditMenu();
     CreateViewMenu();
     heardList_ = Named(new HeardListWindow(this), "heardList");
     latest_.setSingleShot(true);
@@ -86,11 +92,15 @@ void MainWindow::BuildWindow()
 {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(kTightMargins);
+    layout->setSpacing(kTightMargin);
 
     // Top row: decoding switch, the two links, lamps and the UTC clock.
     auto* top = new QHBoxLayout;
     auto* modeBox = new QGroupBox(QStringLiteral("Mode"), central);
     auto* modeLayout = new QVBoxLayout(modeBox);
+    modeLayout->setContentsMargins(kTightMargins);
+    modeBox->setFlat(true);
     decodeSwitch_ = Named(new QCheckBox(QStringLiteral("Decode KISS Frame"), modeBox), "decodeSwitch");
     decodeSwitch_->setToolTip(QStringLiteral("decode the kiss frame"));
     decodeSwitch_->setChecked(true);
@@ -101,9 +111,9 @@ void MainWindow::BuildWindow()
     auto* links = new QGridLayout;
     inputLamp_ = Named(new IndicatorLamp(central), "inputLamp");
     mirrorLamp_ = Named(new IndicatorLamp(central), "mirrorLamp");
-    inputLabel_ = Named(new QLabel(QStringLiteral("IN"), central), "inputLabel");
-    mirrorLabel_ = Named(new QLabel(QStringLiteral("OUT"), central), "mirrorLabel");
-    mirrorInEffect_ = Named(new QLabel(central), "mirrorInEffect");
+    inputLabel_ = Named(new ElidingLabel(QStringLiteral("IN"), central), "inputLabel");
+    mirrorLabel_ = Named(new ElidingLabel(QStringLiteral("OUT"), central), "mirrorLabel");
+    mirrorInEffect_ = Named(new ElidingLabel(central), "mirrorInEffect");
     links->addWidget(inputLamp_, 0, 0);
     links->addWidget(inputLabel_, 0, 1);
     links->addWidget(mirrorLamp_, 1, 0);
@@ -129,6 +139,7 @@ void MainWindow::BuildWindow()
     // The console takes the space (its share: below).
     frameBox_ = Named(new QGroupBox(QStringLiteral("KISS Frames"), central), "frameBox");
     auto* frameLayout = new QVBoxLayout(frameBox_);
+    frameLayout->setContentsMargins(kTightMargins);
     console_ = new ConsoleArea(history_, frameBox_);
     frameLayout->addWidget(CreateReportViews(frameBox_));
     layout->addWidget(frameBox_, kConsoleStretch);
@@ -158,13 +169,13 @@ void MainWindow::BuildWindow()
     connect(commandModeButton, &QPushButton::clicked, this, [this] { station_.RunExitScript(); });
     bottom->addLayout(buttons);
     auto* counters = new QVBoxLayout;
-    receivedCounter_ = Named(new QLabel(central), "receivedCounter");
-    sentCounter_ = Named(new QLabel(central), "sentCounter");
-    // The counters are empty until the first bytes come; their column has the
-    // room of a long run from the start (ten-digit bytes, eight-digit frames),
-    // so that the status box and the buttons do not move when they fill.
-    receivedCounter_->setMinimumWidth(receivedCounter_->fontMetrics().horizontalAdvance(
-        QStringLiteral("9999999999 Bytes received (99999999 Frames)")));
+    receivedCounter_ = Named(new ElidingLabel(central), "receivedCounter");
+    sentCounter_ = Named(new ElidingLabel(central), "sentCounter");
+    // The counters are empty until the first bytes come; their column asks
+    // for the room of a long run from the start (ten-digit bytes, eight-digit
+    // frames), so that the status box and the buttons do not move when they
+    // fill; a narrow window cuts them short.
+    receivedCounter_->RoomFor(QStringLiteral("9999999999 Bytes received (99999999 Frames)"));
     counters->addWidget(receivedCounter_);
     counters->addWidget(sentCounter_);
     counters->addStretch();
@@ -181,7 +192,8 @@ void MainWindow::BuildMenus()
     Named(file->addAction(QStringLiteral("&Open log\u2026"), this, &MainWindow::OpenLog), "openLogAction")
         ->setShortcut(QKeySequence::Open);
     file->addSeparator();
-    Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction");
+    Named(file->addAction(QStringLiteral("&Exit"), this, [this] { close(); }), "exitAction")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     Named(options->addAction(QStringLiteral("Clear Counter"), this, &MainWindow::ClearCounters), "clearAction");
@@ -189,6 +201,7 @@ void MainWindow::BuildMenus()
         Named(options->addAction(QStringLiteral("mirror incoming data from COM A to COM B")), "mirrorAction");
     mirrorAction_->setCheckable(true);
     connect(mirrorAction_, &QAction::triggered, this, [this](bool on) { station_.SetMirroring(on); });
+    AddWatchListAction(*options);
 
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     Named(info->addAction(QStringLiteral("&Statistics"), this, &MainWindow::ShowStatistics), "statisticsAction");
@@ -216,6 +229,33 @@ void MainWindow::CreateViewMenu()
         if (menu->text() == QStringLiteral("&Options"))
             before = menu;
     views_->AddViewMenu(menuBar(), before);
+}
+
+// The console's own actions, keys and all: one action for the menu and the
+// key, so that no key is claimed twice.
+void MainWindow::CreateEditMenu()
+{
+    QMenu* edit = new QMenu(QStringLiteral("&Edit"), this);
+    menuBar()->insertMenu(menuBar()->actions().value(1), edit);
+    edit->addActions(console_->EditActions());
+    edit->insertSeparator(console_->EditActions().value(2));
+}
+
+void MainWindow::AddWatchListAction(QMenu& menu)
+{
+    Named(menu.addAction(QStringLiteral("&Watch list\u2026"), this, &MainWindow::EditWatchList), "watchListAction");
+}
+
+void MainWindow::EditWatchList()
+{
+    if (!watchDialog_) {
+        auto* dialog = Named(new WatchDialog(station_, this), "watchDialog");
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        watchDialog_ = dialog;
+    }
+    watchDialog_->show();
+    watchDialog_->raise();
+    watchDialog_->activateWindow();
 }
 
 void MainWindow::ClearCounters()
@@ -325,6 +365,16 @@ void MainWindow::ShowMirroring(bool on)
     for (QWidget* w : {static_cast<QWidget*>(mirrorInEffect_), static_cast<QWidget*>(mirrorLabel_),
                        static_cast<QWidget*>(sentCounter_)})
         w->setVisible(on);
+}
+
+void MainWindow::ShowWatchNotice(const WatchNotice& notice, const FrameReport& report)
+{
+    std::string body = WatchNoticeLine(notice);
+    if (report.decoded)
+        body += "\n" + report.decoded->AddressText;
+    if (!report.aprsLine.empty())
+        body += "\n" + report.aprsLine;
+    notifier_->Notify(FromCodePage(notice.call) + QStringLiteral(" heard"), FromCodePage(body));
 }
 
 void MainWindow::ShowLinks(std::string_view input, std::string_view mirror, std::string_view mirrorInEffect)

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "console_area.h"
+#include "desktop_notifier.h"
 #include "heard_list_window.h"
 #include "indicator_lamp.h"
 #include "log_indicator.h"
@@ -46,6 +47,9 @@ public:
     // message box) when it cannot be opened.
     LogWindow* OpenLogFile(const QString& path);
 
+    // Where a watched station is announced; tests put one of their own.
+    void SetNotifier(std::unique_ptr<DesktopNotifier> notifier) { notifier_ = std::move(notifier); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -55,6 +59,9 @@ private:
     // The console and the packet list in the frame box, one shown at a time.
     QWidget* CreateReportViews(QWidget* parent);
     void CreateViewMenu();
+    void CreateEditMenu();
+    void AddWatchListAction(QMenu& menu);
+    void EditWatchList();
     void ClearCounters();
     void ShowStatistics();
     void ShowHeardList();
@@ -75,6 +82,7 @@ private:
     void ShowLogFailures(const std::vector<std::string>& lines) override;
     void ShowMirroring(bool on) override;
     void ShowLinks(std::string_view input, std::string_view mirror, std::string_view mirrorInEffect) override;
+    void ShowWatchNotice(const WatchNotice& notice, const FrameReport& report) override;
 
     Station& station_;
 
@@ -87,11 +95,11 @@ private:
     LogIndicator* logFailures_ = nullptr;
     QCheckBox* decodeSwitch_ = nullptr;
     QLabel* clock_ = nullptr;
-    QLabel* inputLabel_ = nullptr;
-    QLabel* mirrorLabel_ = nullptr;
-    QLabel* mirrorInEffect_ = nullptr;
-    QLabel* receivedCounter_ = nullptr;
-    QLabel* sentCounter_ = nullptr;
+    ElidingLabel* inputLabel_ = nullptr;
+    ElidingLabel* mirrorLabel_ = nullptr;
+    ElidingLabel* mirrorInEffect_ = nullptr;
+    ElidingLabel* receivedCounter_ = nullptr;
+    ElidingLabel* sentCounter_ = nullptr;
     IndicatorLamp* inputLamp_ = nullptr;
     IndicatorLamp* mirrorLamp_ = nullptr;
     QAction* mirrorAction_ = nullptr;
@@ -102,6 +110,8 @@ private:
     QPointer<QWidget> statistics_;
     HeardListWindow* heardList_ = nullptr;  // fed every report, open or not
     QPointer<QWidget> about_;
+    QPointer<QWidget> watchDialog_;
+    std::unique_ptr<DesktopNotifier> notifier_ = std::make_unique<DBusNotifier>();
 };
 
 }  // namespace quillon

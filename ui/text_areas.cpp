@@ -1,6 +1,9 @@
 #include "text_areas.h"
 
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
 
 #include "text/codepage.h"
 #include "text/lines.h"
@@ -83,6 +86,29 @@ void StatusBox::Clear()
         return;
     std::string().swap(text_);
     clear();
+}
+
+QSize ElidingLabel::sizeHint() const
+{
+    QSize size = QLabel::sizeHint();
+    size.setWidth(std::max(size.width(), room_));
+    return size;
+}
+
+QSize ElidingLabel::minimumSizeHint() const
+{
+    QSize size = QLabel::minimumSizeHint();
+    size.setWidth(fontMetrics().horizontalAdvance(QStringLiteral("M\u2026")));
+    return size;
+}
+
+void ElidingLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect room = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+    setToolTip(shown == text() ? QString() : text());
+    style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
 }
 
 }  // namespace quillon

@@ -2,6 +2,7 @@
 // coloured console is a ConsoleArea.)
 #pragma once
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,24 @@ public:
 
 private:
     std::string text_;
+};
+
+// A one-line label that a narrow window may cut short: what does not fit ends
+// in "…", and the whole text is its tool tip. It asks for the room of its
+// text, or of the text given to RoomFor, and takes what is left.
+class ElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    // The width it asks for: that of `text`, whatever it shows.
+    void RoomFor(const QString& text) { room_ = fontMetrics().horizontalAdvance(text); }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int room_ = 0;
 };
 
 }  // namespace quillon

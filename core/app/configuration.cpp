@@ -28,6 +28,7 @@ struct Fields {
     std::string LOG_KEEP_DAYS;
     std::string SILENCE_WARNING;
     std::string MQTT, MQTT_TOPIC, MQTT_USER, MQTT_PASSWORD;
+    std::string KISS_PORTS;
 };
 
 // What --check says of a value: what it means, and what is wrong with it
@@ -73,7 +74,7 @@ constexpr Key kKeys[] = {
     {"SILENCE_WARNING", &Fields::SILENCE_WARNING, SilenceMeaning},
     {"LOG_KEEP_DAYS", &Fields::LOG_KEEP_DAYS, nullptr},
     {"STATUS_FILE", nullptr, nullptr},
-    {"KISS_PORTS", nullptr, nullptr},
+    {"KISS_PORTS", &Fields::KISS_PORTS, SwitchMeaning},
     {"KISS_SERVER", &Fields::KISS_SERVER, nullptr},
     {"IGATE_CALL", &Fields::IGATE_CALL, nullptr},
     {"IGATE_PASSCODE", &Fields::IGATE_PASSCODE, nullptr},
@@ -368,6 +369,7 @@ Settings ParseSettings(std::string_view text)
     s.mqttTopic = f.MQTT_TOPIC;
     s.mqttUser = f.MQTT_USER;
     s.mqttPassword = f.MQTT_PASSWORD;
+    s.kissPorts = IsOn(f.KISS_PORTS);
     return s;
 }
 

@@ -99,6 +99,7 @@ struct Settings {
     std::optional<TcpAddress> mqtt;
     std::string mqttRefused;  // an MQTT that names no broker, as written
     std::string mqttTopic, mqttUser, mqttPassword;
+    bool kissPorts = false;      // KISS_PORTS: data frames of KISS ports 1-15 named for their port
 };
 
 // The broker's port when MQTT names none.

@@ -19,7 +19,9 @@ bool IsCallsign(std::string_view source)
     return !call.empty() && std::all_of(call.begin(), call.end(), IsCallsignCharacter);
 }
 
-HeardVerdict Judge(const FrameReport& report)
+}  // namespace
+
+HeardVerdict JudgeHeard(const FrameReport& report)
 {
     if (!report.decoded)
         return HeardVerdict::NotDecoded;
@@ -32,6 +34,8 @@ HeardVerdict Judge(const FrameReport& report)
         return HeardVerdict::NoCallsign;
     return HeardVerdict::Counted;
 }
+
+namespace {
 
 std::string TextOf(std::string_view bytes, std::size_t limit)
 {
@@ -72,7 +76,7 @@ HeardList::HeardList(std::size_t capacity) : capacity_(std::max<std::size_t>(cap
 
 HeardVerdict HeardList::Add(const FrameReport& report)
 {
-    const HeardVerdict verdict = Judge(report);
+    const HeardVerdict verdict = JudgeHeard(report);
     if (verdict != HeardVerdict::Counted)
         return verdict;
     const DecoderState& dec = *report.decoded;

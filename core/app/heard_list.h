@@ -58,6 +58,7 @@ struct HeardStation {
 // passes on damaged frames, and each of them would otherwise become a
 // "station" of its own.
 enum class HeardVerdict { Counted, NotDecoded, ShortHeader, NoCallsign };
+HeardVerdict JudgeHeard(const FrameReport& report);
 
 // The list, bounded. Rows keep their place from the first frame of their
 // station until Clear, so that a view can follow the changes row by row; the

@@ -107,7 +107,7 @@ void Receiver::FrameEnd(ReceiveSink& sink)
     if (report.dumpLogLine)
         sink.DumpLog(*report.dumpLogLine);
     if (options_.json)
-        sink.JsonLog(FrameJsonLine(report, frame));
+        sink.JsonLog(FrameJsonLine(report, frame, options_.report.kissPorts));
     sink.KeepReport(std::move(report));
     // The report may take a while; the silence counts from its end.
     NoteLastFrameTime();

@@ -259,7 +259,7 @@ void AppendDecoded(std::string& line, const DecoderState& dec, std::chrono::syst
 
 }  // namespace
 
-std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_t> frame)
+std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_t> frame, bool kissPorts)
 {
     std::string line;
     line.reserve(400 + (report.decoded ? 256 + 5 * PayloadOf(*report.decoded).size() : 0));  // the aprs object too
@@ -277,7 +277,7 @@ std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_
     Key(line, "command");
     AppendNumber(line, command & 0x0F);
     Key(line, "type");
-    AppendJsonString(line, FrameTypeText(command));
+    AppendJsonString(line, FrameTypeText(command, kissPorts));
     Key(line, "length");
     AppendNumber(line, static_cast<int>(frame.size()));
 

@@ -16,7 +16,8 @@
 //   port          the upper four bits of the KISS command byte, 0 to 15 (a
 //                 SMACK frame, command byte 0x80, shows port 8)
 //   command       the lower four bits, 0 to 15 (0 data, 9 time)
-//   type          the frame type of the console's header line (FrameTypeText)
+//   type          the frame type of the console's header line (FrameTypeText,
+//                 with KISS_PORTS the port's data frames named for their port)
 //   length        the bytes of the frame as received, both FENDs and the
 //                 escapes included: the console header's count
 // Only for a decoded frame ("Decode KISS Frame" on); a raw one has none:
@@ -53,6 +54,6 @@ namespace quillon {
 
 // The line, ending in "\n", for `report`, built from `frame` (as received,
 // both FENDs included, at least 3 bytes as the receiver hands them on).
-std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_t> frame);
+std::string FrameJsonLine(const FrameReport& report, std::span<const std::uint8_t> frame, bool kissPorts = false);
 
 }  // namespace quillon

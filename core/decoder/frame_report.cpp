@@ -1,6 +1,7 @@
 #include "frame_report.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <span>
 
@@ -26,13 +27,13 @@ void AppendDecimal(std::string& text, int n)
 }
 
 // "2013-07-28 14:05:09.437 UTC: [32 Bytes KISS Frame (without CRC)]"
-std::string HeaderLine(const ReceiveState& rx, std::chrono::system_clock::time_point time)
+std::string HeaderLine(const ReceiveState& rx, bool kissPorts, std::chrono::system_clock::time_point time)
 {
     std::string line = FormatTimestamp(time);
     line.reserve(line.size() + 48);
     line.append(" UTC: [");
     AppendDecimal(line, rx.RawFrameLength);
-    line.append(" Bytes ").append(FrameTypeText(rx.At(2))).append("]\r");
+    line.append(" Bytes ").append(FrameTypeText(rx.At(2), kissPorts)).append("]\r");
     return line;
 }
 
@@ -124,8 +125,16 @@ std::span<const std::uint8_t> PayloadOf(const DecoderState& dec)
                  static_cast<std::size_t>(dec.DecodedFrameLength - dec.PayloadStart));
 }
 
-std::string_view FrameTypeText(std::uint8_t command)
+std::string_view FrameTypeText(std::uint8_t command, bool kissPorts)
 {
+    static const std::array<std::string, 16> kPortTypes = [] {
+        std::array<std::string, 16> types;
+        for (std::size_t port = 1; port < types.size(); ++port)
+            types[port] = "KISS Frame port " + std::to_string(port) + " (without CRC)";
+        return types;
+    }();
+    if (kissPorts && (command & 0x0F) == 0 && command != 0x00 && command != 0x80)
+        return kPortTypes[command >> 4];
     switch (command) {
     case 0x00: return "KISS Frame (without CRC)";
     case 0x80: return "SMACK Frame (with CRC)";
@@ -143,7 +152,7 @@ FrameReport ReportFrame(const ReceiveState& rx, bool decode, const ReportOptions
     console.reserve(9 + rx.RawFrameLength / kBytesPerDumpLine);  // the APRS line too
     // The lone CR after the previous frame's separator leaves one empty line.
     console.push_back({"\r", colour::Black});
-    console.push_back({HeaderLine(rx, report.time), colour::Grey});
+    console.push_back({HeaderLine(rx, options.kissPorts, report.time), colour::Grey});
 
     Bytes dumped;
     std::uint32_t dumpColour = colour::Blue;

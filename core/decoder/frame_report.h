@@ -23,7 +23,14 @@ struct ReportOptions {
     bool timeFrames = false;  // TIMEFRAMES=YES: the dump log line starts with the time
     bool hexFile = false;     // HEXFILE=YES: a hex log line for a payload
     bool aprs = false;        // APRS=YES: an APRS frame's report says what it means
+    // KISS_PORTS=YES: a data frame on KISS ports 1 to 15 is named for its
+    // port ("KISS Frame port 1 (without CRC)") instead of "unknown Protocol".
+    bool kissPorts = false;
 };
+
+// In a decoded report's console runs, the address line's: after the line
+// break, the header and the control line.
+inline constexpr std::size_t kAddressRun = 3;
 
 struct FrameReport {
     // The moment the frame was reported, one reading of the clock for every
@@ -45,8 +52,10 @@ struct FrameReport {
 };
 
 // "KISS Frame (without CRC)", "SMACK Frame (with CRC)", "TIME Frame" or
-// "unknown Protocol", from the whole KISS command byte.
-std::string_view FrameTypeText(std::uint8_t command);
+// "unknown Protocol", from the whole KISS command byte. With `kissPorts` a
+// data frame on port 1 to 15 (0x10, 0x20 ... 0xF0) is "KISS Frame port N
+// (without CRC)"; 0x80 stays a SMACK frame.
+std::string_view FrameTypeText(std::uint8_t command, bool kissPorts = false);
 
 // The payload of a decoded frame: from PayloadStart up to, not including,
 // the closing FEND. Empty when the header reaches the end of the frame.

@@ -16,6 +16,9 @@ inline constexpr std::uint32_t Green = 0x008000;
 inline constexpr std::uint32_t Blue = 0xFF0000;
 inline constexpr std::uint32_t Purple = 0x800080;          // the APRS line
 inline constexpr std::uint32_t DisabledText = 0x80000011;  // system colour 17
+// The program's own: the address line of a watched station, the text colour
+// on a highlight of its own.
+inline constexpr std::uint32_t WatchedAddress = 0x80000100;
 inline constexpr std::uint32_t kSystemColourFlag = 0x80000000;
 }  // namespace colour
 

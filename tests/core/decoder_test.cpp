@@ -149,6 +149,26 @@ TEST(FrameReport, HeaderAndControlLines)
     }
 }
 
+// KISS_PORTS: data frames of ports 1-15 named for their port, header and JSON; all else as without it.
+TEST(FrameReport, OtherKissPortsNamedOnlyWithTheKey)
+{
+    const struct { std::uint8_t command; const char* on; } cases[] = {
+        {0x10, "KISS Frame port 1 (without CRC)"}, {0xF0, "KISS Frame port 15 (without CRC)"},
+        {0x00, "KISS Frame (without CRC)"}, {0x80, "SMACK Frame (with CRC)"}, {0x09, "TIME Frame"},
+        {0x19, "unknown Protocol"}, {0x11, "unknown Protocol"}};
+    for (const auto& c : cases) {
+        const std::string frame = Kiss(Ui({}, "Hello"), c.command);
+        const FrameReport off = Report(frame), on = Report(frame, true, {.kissPorts = true});
+        const std::string_view was = FrameTypeText(c.command);
+        std::vector<ConsoleRun> expected = off.console;
+        expected[1].text = Header("[" + std::to_string(frame.size()) + " Bytes " + c.on + "]\r");
+        EXPECT_EQ(on.console, expected) << c.on;
+        EXPECT_EQ(std::tie(on.dumpLogLine, on.hexLogLine), std::tie(off.dumpLogLine, off.hexLogLine)) << c.on;
+        EXPECT_NE(FrameJsonLine(on, Received(frame).Bytes(), true).find("\"type\":\""s + c.on + '"'), std::string::npos);
+        EXPECT_NE(FrameJsonLine(off, Received(frame).Bytes()).find("\"type\":\""s + std::string(was) + '"'), std::string::npos);
+    }
+}
+
 TEST(FrameJson, OneLineOfJsonPerFrame)
 {
     const std::string ui = Kiss(Ui({A("RELAY", 0, true), A("WIDE2", 1)}, "Hi\r", A("APRS"), A("N0CALL", 9)));

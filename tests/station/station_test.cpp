@@ -148,6 +148,27 @@ TEST(Station, AprsAndTheOwnLocationComeFromTheSettings)
     }
 }
 
+// watch.txt read at the start: a watched station's address line marked, its status line once; KISS_PORTS names the port.
+TEST(Station, WatchedStationsAreMarkedAndAnnouncedOnceAndOtherPortsNamedWithKissPorts)
+{
+    Running s("KISS_PORTS=YES\r\n", "", "", false);
+    QFile watch(QString::fromStdString(s.File("watch.txt")));
+    ASSERT_TRUE(watch.open(QIODevice::WriteOnly) && watch.write("# friends\nn0call-*\n") > 0);
+    watch.close();
+    s.station->Start();
+    const std::string other = Kiss({{"APRS"}, {"DL1ABC"}, {}, 3, 0xF0, "x"});
+    ASSERT_TRUE(s.Send(Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"}, 0x10) + other + kFrame));
+    ASSERT_EQ(s.view.reports.size(), 3u);
+    std::vector<std::uint32_t> addressColours;
+    for (const FrameReport& r : s.view.reports)
+        addressColours.push_back(r.console[kAddressRun].colour);
+    EXPECT_EQ(addressColours, (std::vector<std::uint32_t>{colour::WatchedAddress, colour::Black, colour::WatchedAddress}));
+    EXPECT_TRUE(s.view.reports[0].console[1].text.ends_with("[22 Bytes KISS Frame port 1 (without CRC)]\r"))
+        << s.view.reports[0].console[1].text;
+    EXPECT_EQ(s.view.statusLines.back(), "watch: N0CALL-7 heard, first time this run");
+    EXPECT_EQ(Count(s.view.status, "watch: "), 1u);
+}
+
 // A mirror device that does not read: frames over the link's queue are dropped whole and counted.
 TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndCounted)
 {

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QLineEdit>
+#include <QWheelEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <climits>
@@ -309,6 +311,91 @@ Row Grab(ConsoleArea& area, int row)
             found.glyphs.push_back({x, x});
     }
     return found;
+}
+
+// W3C relative luminance and contrast, to judge what a dark theme paints.
+double Luminance(QColor c)
+{
+    const auto lin = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+}
+double Contrast(QColor a, QColor b)
+{
+    const double x = Luminance(a), y = Luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// On a dark palette every report colour reads well on its line's background (a watched address on its own),
+// and on a light one the colours are the report's own.
+TEST(ConsoleView, EveryReportColourReadsOnADarkPalette)
+{
+    Shown shown(400, 300);
+    ConsoleArea& area = shown.area;
+    QFont font = area.font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    area.setFont(font);
+    const std::uint32_t colours[] = {colour::Black, colour::Grey, colour::Red, colour::Green, colour::Blue,
+                                     colour::Purple, colour::WatchedAddress};
+    for (const std::uint32_t c : colours)
+        shown.doc.AddText("MMMMMMMM\r", c);
+    area.CatchUp();
+    EXPECT_EQ(area.Resolve(colour::Red), QColor(255, 0, 0)) << "a light palette keeps the report's colours";
+    QPalette dark = area.palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    area.setPalette(dark);
+    const int height = LineHeight(area);
+    const QImage image = area.viewport()->grab().toImage();
+    for (std::size_t row = 0; row < std::size(colours); ++row) {
+        std::map<QRgb, int> seen;  // the line's background is its most frequent pixel, its ink the farthest from it
+        for (int y = int(row) * height; y < int(row + 1) * height; ++y)
+            for (int x = 0; x < image.width() / 2; ++x)
+                ++seen[image.pixel(x, y)];
+        const QRgb background = std::max_element(seen.begin(), seen.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+        double best = 1;
+        for (const auto& [pixel, count] : seen)
+            best = std::max(best, Contrast(QColor(pixel), QColor(background)));
+        EXPECT_GE(best, 4.5) << "colour " << std::hex << colours[row];
+        EXPECT_EQ(QColor(background) == QColor(30, 30, 30), colours[row] != colour::WatchedAddress) << std::hex << colours[row];
+    }
+}
+
+// The cue gives the keys back to the view; Shift turns the wheel sideways; Ctrl+A is the primary selection too.
+TEST(ConsoleView, TheCueShiftWheelAndSelectAllAsInATerminal)
+{
+    Shown shown;
+    ConsoleArea& area = shown.area;
+    QLineEdit elsewhere;  // where the focus was when the cue was clicked
+    elsewhere.show();
+    AddLines(shown.doc, area, std::string(300, 'w'), 100);
+    QTest::keyClick(&area, Qt::Key_PageUp);
+    AddLines(shown.doc, area, "new", 3);
+    ASSERT_TRUE(area.Cue()->isVisible());
+    elsewhere.activateWindow();
+    elsewhere.setFocus();
+    QTest::mouseClick(const_cast<QPushButton*>(area.Cue()), Qt::LeftButton);
+    EXPECT_TRUE(area.Following());
+    EXPECT_EQ(QApplication::focusWidget(), &area);
+
+    QScrollBar& v = *area.verticalScrollBar();
+    QScrollBar& h = *area.horizontalScrollBar();
+    const int top = v.value();
+    const QPointF middle(area.viewport()->rect().center());
+    QWheelEvent wheel(middle, area.viewport()->mapToGlobal(middle), {}, {0, -120}, Qt::NoButton, Qt::ShiftModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area.viewport(), &wheel);
+    EXPECT_EQ(std::pair(v.value(), h.value()), std::pair(top, QApplication::wheelScrollLines()));
+
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const std::uint64_t limit : {std::uint64_t(10), ConsoleArea::kCopyLimit}) {  // too large: not set
+        clipboard->setText(QStringLiteral("before"), QClipboard::Selection);
+        area.SetCopyLimit(limit);
+        QTest::keyClick(&area, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(area.SelectedText(), area.PlainText());
+        EXPECT_TRUE(!clipboard->supportsSelection() ||
+                    PollUntil([&] { return clipboard->text(QClipboard::Selection) ==
+                                           (limit == 10 ? QStringLiteral("before") : area.PlainText()); }, 5s));
+    }
 }
 
 // 300 glyphs of a fractional advance: a drag across each selects that glyph alone, on a box over it alone.

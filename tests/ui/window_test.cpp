@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
@@ -15,6 +16,7 @@
 #include "program.h"
 #include "raw_log.h"
 #include "text_areas.h"
+#include "watch_dialog.h"
 #include "window_fixtures.h"
 
 namespace quillon::test {
@@ -89,6 +91,83 @@ TEST(Window, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
     QTest::keyClick(area.FindField(), Qt::Key_Escape);
     EXPECT_FALSE(area.FindField()->isVisible());
     EXPECT_EQ(QApplication::focusWidget(), &area);
+}
+
+// The watch list's dialog writes watch.txt, watched from the next frame on: one notice, with the address and APRS lines.
+TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
+{
+    struct Recording final : DesktopNotifier {
+        std::shared_ptr<std::vector<QString>> got = std::make_shared<std::vector<QString>>();
+        void Notify(const QString& summary, const QString& body) override { got->push_back(summary + " / " + body); }
+    };
+    Window w("APRS=YES\r\n");
+    auto notifier = std::make_unique<Recording>();
+    const auto notified = notifier->got;
+    w.window->SetNotifier(std::move(notifier));
+    w.Trigger("watchListAction");
+    auto* dialog = w.Find<WatchDialog>("watchDialog");
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    dialog->Editor().setPlainText(QStringLiteral("# friends\nn0call-*"));
+    dialog->Save();
+    EXPECT_FALSE(dialog->isVisible());
+    QFile file(QString::fromStdString(w.File("watch.txt")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "# friends\nn0call-*\n");
+
+    const std::string position = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-"});
+    ASSERT_TRUE(w.Send(position + Kiss({{"APRS"}, {"DL1ABC"}, {}, 3, 0xF0, "x"}) + kFrame));
+    EXPECT_EQ(*notified, std::vector<QString>{QStringLiteral(
+        "N0CALL-7 heard / watch: N0CALL-7 heard, first time this run\nfrom N0CALL-7 to APRS: \n"
+        "APRS position 49\u00B003.50'N 072\u00B001.75'W  /-")});
+    EXPECT_NE(w.window->Status().Text().find("watch: N0CALL-7 heard, first time this run"), std::string::npos);
+}
+
+// At most 600 pixels wide, the labels cut short with "…"; in a small window the console has most of the height
+// below the menus.
+TEST(Window, ASmallWindowKeepsTheConsoleAndElidesTheLabels)
+{
+    Window w;
+    w.window->show();
+    EXPECT_LE(w.window->minimumSizeHint().width(), 600);
+    auto* input = w.Find<ElidingLabel>("inputLabel");
+    input->setText(QStringLiteral("IN (TCP a-very-long-host-name.of.a.kiss.server.example.org:8001)"));
+    w.window->resize(600, 330);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window->width() == 600; }));
+    const int console = w.window->Console().viewport()->height();
+    EXPECT_GE(console * 2, w.window->centralWidget()->height()) << console << " of " << w.window->height();
+    EXPECT_LT(input->width(), input->fontMetrics().horizontalAdvance(input->text()));
+    input->grab();  // painted: elided, the whole text in its tool tip
+    EXPECT_EQ(input->toolTip(), input->text());
+}
+
+// Ctrl+Q ends the run; the Edit menu holds the console's own actions, keys and all.
+TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
+{
+    Window w;
+    w.window->show();
+    w.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+    ASSERT_TRUE(w.Send(kFrame + kFrame));
+    QMenu* edit = nullptr;
+    for (QAction* menu : w.window->menuBar()->actions())
+        if (menu->text() == QStringLiteral("&Edit"))
+            edit = menu->menu();
+    ASSERT_TRUE(edit);
+    ConsoleArea& area = w.window->Console();
+    const auto trigger = [&](const char* text) {
+        for (QAction* a : edit->actions())
+            if (a->text() == QLatin1String(text))
+                a->trigger();
+    };
+    trigger("&Find...");
+    QTest::keyClicks(area.FindField(), QStringLiteral("N0CALL"));
+    const TextPosition first = area.SelectionStart();
+    trigger("Find Next");
+    EXPECT_GT(area.SelectionStart(), first);
+    trigger("Select &All");
+    EXPECT_EQ(area.SelectedText(), area.PlainText());
+    QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(w.station->Stopped());
 }
 
 using namespace std::chrono;
