@@ -120,7 +120,9 @@ void ForEachSetting(std::string_view text, Visit visit)
         }
         // Upper-casing goes byte by byte: the value as written is at the same place.
         const std::string_view value = TrimBlanks(view.substr(equals + 1));
-        visit(number, TrimBlanks(view.substr(0, equals)), value, raw.substr(value.data() - line.data(), value.size()));
+        const std::string_view written =
+            value.empty() ? std::string_view() : raw.substr(value.data() - line.data(), value.size());
+        visit(number, TrimBlanks(view.substr(0, equals)), value, written);
     }
 }
 
