@@ -68,6 +68,10 @@ namespace quillon {
 // dark `background`.
 QColor ReadableOn(QColor colour, const QColor& background);
 
+// The background behind a watched station's address line in the console, and
+// behind its rows in the packet list: light or dark as the palette's base.
+QColor WatchedBackground(const QPalette& palette);
+
 class ConsoleArea : public QAbstractScrollArea, private ConsoleDocument::Listener {
 public:
     // Shows `document`, which the view keeps as long as it lives.

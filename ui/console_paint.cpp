@@ -227,4 +227,9 @@ void ConsoleArea::paintEvent(QPaintEvent*)
         PaintLine(painter, Text().LineAt(line), int(line - first) * lineHeight_);
 }
 
+QColor WatchedBackground(const QPalette& palette)
+{
+    return IsDark(palette.color(QPalette::Base)) ? kWatchedBackgroundDark : kWatchedBackground;
+}
+
 }  // namespace quillon

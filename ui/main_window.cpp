@@ -217,6 +217,7 @@ QWidget* MainWindow::CreateReportViews(QWidget* parent)
     list_->SetReporter([this](const ReceiveState& frame, const Clock& clock) {
         return ReportFrame(frame, decodeSwitch_->isChecked(), {.aprs = station_.Config().aprs}, clock);
     });
+    list_->Model().SetWatched([this](std::string_view call) { return station_.Watching().Matches(call); });
     views_ = Named(new ReportViews(console_, list_, parent), "reportViews");
     return views_;
 }
@@ -269,7 +270,10 @@ void MainWindow::ClearCounters()
     sentCounter_->setText(QString());
 }
 
-void MainWindow::ShowStatistics() { ShowWindow<StatisticsWindow>(statistics_, station_.Counts(), station_.SharingCounts()); }
+void MainWindow::ShowStatistics()
+{
+    ShowWindow<StatisticsWindow>(statistics_, station_.Counts(), station_.SharingCounts());
+}
 
 void MainWindow::ShowHeardList() { heardList_->Present(); }
 

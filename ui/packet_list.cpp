@@ -1,5 +1,6 @@
 #include "packet_list.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -186,6 +187,11 @@ QVariant PacketListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole) {
         const bool number = column == PacketColumn::Port || column == PacketColumn::Length;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    if (role == Qt::BackgroundRole) {
+        if (watched_ && watched_(store_.FromCall(StoreRow(index.row()))))
+            return WatchedBackground(QApplication::palette());
+        return {};
     }
     if (role != Qt::DisplayRole)
         return {};

@@ -54,6 +54,9 @@ public:
     void SetFilter(const PacketFilter& filter);
     // The store's row shown in table row `row`.
     std::size_t StoreRow(int row) const;
+    // Rows whose sender this says is watched get the background that the
+    // console gives a watched station's address line.
+    void SetWatched(std::function<bool(std::string_view call)> watched) { watched_ = std::move(watched); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -77,6 +80,7 @@ private:
     // cells one after another.
     mutable std::optional<std::size_t> textsRow_;
     mutable PacketRowTexts texts_;
+    std::function<bool(std::string_view call)> watched_;
 };
 
 class PacketListPane : public QWidget {

@@ -16,6 +16,7 @@
 #include "program.h"
 #include "raw_log.h"
 #include "text_areas.h"
+#include "packet_list.h"
 #include "watch_dialog.h"
 #include "window_fixtures.h"
 
@@ -120,6 +121,13 @@ TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
         "N0CALL-7 heard / watch: N0CALL-7 heard, first time this run\nfrom N0CALL-7 to APRS: \n"
         "APRS position 49\u00B003.50'N 072\u00B001.75'W  /-")});
     EXPECT_NE(w.window->Status().Text().find("watch: N0CALL-7 heard, first time this run"), std::string::npos);
+    // Its rows in the packet list are marked too.
+    PacketListPane& list = w.window->List();
+    w.window->show();
+    w.window->Views().ShowList();
+    ASSERT_GE(list.Model().rowCount(), 2);
+    EXPECT_TRUE(list.Model().index(0, 0).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(list.Model().index(1, 0).data(Qt::BackgroundRole).isValid());
 }
 
 // At most 600 pixels wide, the labels cut short with "…"; in a small window the console has most of the height
