@@ -16,6 +16,7 @@
 #include "app/igate.h"
 #include "kiss/kiss.h"
 #include "tcp_link.h"
+#include "text/severity.h"
 
 namespace quillon {
 
@@ -23,7 +24,7 @@ class IgateLink : public QObject {
     Q_OBJECT
 public:
     // `say` takes the status lines.
-    IgateLink(TcpAddress server, IgateLogin login, std::function<void(std::string_view)> say,
+    IgateLink(TcpAddress server, IgateLogin login, std::function<void(std::string_view, Severity)> say,
               QObject* parent = nullptr);
 
     // Connects, in the background, and keeps connecting while away.
@@ -37,7 +38,7 @@ public:
 
 private:
     IgateLogin login_;
-    std::function<void(std::string_view)> say_;
+    std::function<void(std::string_view, Severity)> say_;
     TcpLink link_;
     std::uint64_t gated_ = 0;
     std::uint64_t notGated_ = 0;

@@ -19,7 +19,7 @@ std::string Address(const QHostAddress& host, quint16 port)
 
 }  // namespace
 
-KissServer::KissServer(TcpAddress address, std::function<void(std::string_view)> say, QObject* parent)
+KissServer::KissServer(TcpAddress address, std::function<void(std::string_view, Severity)> say, QObject* parent)
     : QObject(parent), address_(std::move(address)), say_(std::move(say)), server_(this), stallTimer_(this)
 {
     server_.setMaxPendingConnections(kMaxClients + 1);
@@ -39,10 +39,11 @@ bool KissServer::Listen()
         host = QHostAddress::LocalHost;
     if (host.isNull() || !server_.listen(host, address_.port)) {
         say_("KISS server " + name + " not listening: " +
-             (host.isNull() ? std::string("not an address") : server_.errorString().toStdString()));
+                 (host.isNull() ? std::string("not an address") : server_.errorString().toStdString()),
+             Severity::Warning);
         return false;
     }
-    say_("KISS server listening on " + Address(server_.serverAddress(), server_.serverPort()));
+    say_("KISS server listening on " + Address(server_.serverAddress(), server_.serverPort()), Severity::Info);
     stallTimer_.start();
     return true;
 }
@@ -64,7 +65,8 @@ void KissServer::OnNewConnection()
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         const std::string name = Address(socket->peerAddress(), socket->peerPort());
         if (int(clients_.size()) >= kMaxClients) {
-            say_("KISS client " + name + " refused: " + std::to_string(kMaxClients) + " clients already");
+            say_("KISS client " + name + " refused: " + std::to_string(kMaxClients) + " clients already",
+                 Severity::Warning);
             socket->abort();
             socket->deleteLater();
             continue;
@@ -84,7 +86,7 @@ void KissServer::OnNewConnection()
             if (c.socket->state() != QAbstractSocket::ConnectedState)
                 Drop(c, "disconnected");
         });
-        say_("KISS client " + name + " connected");
+        say_("KISS client " + name + " connected", Severity::Info);
     }
 }
 
@@ -98,7 +100,8 @@ void KissServer::OnClientBytes(Client& client)
         frames += AssembleByte(client.sent, static_cast<std::uint8_t>(c)) == Assembled::Frame;
     framesFromClients_ += std::uint64_t(frames);
     if (frames > 0 && !std::exchange(client.sendingSaid, true))
-        say_("KISS client " + client.name + " sends frames: not passed to the TNC (this station only receives)");
+        say_("KISS client " + client.name + " sends frames: not passed to the TNC (this station only receives)",
+             Severity::Warning);
 }
 
 void KissServer::Drop(Client& client, std::string_view why)
@@ -112,7 +115,7 @@ void KissServer::Drop(Client& client, std::string_view why)
     gone->socket->disconnect(this);
     gone->socket->abort();
     gone->socket->deleteLater();
-    say_("KISS client " + gone->name + " " + std::string(why));
+    say_("KISS client " + gone->name + " " + std::string(why), Severity::Info);
 }
 
 void KissServer::CheckStalls()

@@ -24,6 +24,7 @@
 #include "app/client_queue.h"
 #include "app/configuration.h"
 #include "kiss/kiss.h"
+#include "text/severity.h"
 
 namespace quillon {
 
@@ -34,7 +35,7 @@ public:
     static constexpr int kSystemBuffer = 64 * 1024;  // a client socket's send buffer
 
     // `say` takes the status lines.
-    KissServer(TcpAddress address, std::function<void(std::string_view)> say, QObject* parent = nullptr);
+    KissServer(TcpAddress address, std::function<void(std::string_view, Severity)> say, QObject* parent = nullptr);
     ~KissServer() override;
 
     // Starts listening; false (and said) when the address cannot be had.
@@ -68,7 +69,7 @@ private:
     void CheckStalls();
 
     TcpAddress address_;
-    std::function<void(std::string_view)> say_;
+    std::function<void(std::string_view, Severity)> say_;
     QTcpServer server_;
     QTimer stallTimer_;
     std::vector<std::unique_ptr<Client>> clients_;

@@ -1,5 +1,7 @@
 #include "mqtt_publisher.h"
 
+#include "tnc/back_off.h"
+
 #include <mosquitto.h>
 #include <poll.h>
 
@@ -32,11 +34,6 @@ std::string ResultText(int code)
 
 }  // namespace
 
-std::chrono::seconds MqttPublisher::RetryDelay(int failures)
-{
-    const int shift = std::clamp(failures, 1, 6);
-    return std::min(std::chrono::seconds(1 << shift), kLongestRetry);
-}
 
 std::string MqttPublisher::DefaultTopic() { return "quillon/" + QSysInfo::machineHostName().toStdString(); }
 
@@ -45,7 +42,7 @@ std::string MqttPublisher::RefusedLine(std::string_view field)
     return "MQTT=" + std::string(field) + " not understood (HOST or HOST:PORT, port 1 to 65535)";
 }
 
-MqttPublisher::MqttPublisher(Options options, std::function<void(std::string_view)> say, QObject* parent)
+MqttPublisher::MqttPublisher(Options options, std::function<void(std::string_view, Severity)> say, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       say_(std::move(say)),
@@ -87,7 +84,8 @@ void MqttPublisher::Start()
 {
     if (mosquitto_pub_topic_check(framesTopic_.c_str()) != MOSQ_ERR_SUCCESS) {
         state_ = State::Stopped;
-        Tell("MQTT_TOPIC=" + options_.topic + " cannot be published to (no + or #, at most 65535 bytes)");
+        Tell("MQTT_TOPIC=" + options_.topic + " cannot be published to (no + or #, at most 65535 bytes)",
+             Severity::Warning);
         return;
     }
     LookUp();
@@ -171,18 +169,19 @@ void MqttPublisher::AfterLoop()
 void MqttPublisher::Fail(const std::string& line)
 {
     state_ = State::Waiting;
-    Tell(line);
+    Tell(line, Severity::Warning);
     ++failures_;
-    retry_.start(RetryDelay(failures_));
+    // The network links' schedule: 2, 4, 8 ... 60 s.
+    retry_.start(BackOff{}.Delay(failures_ - 1));
 }
 
-void MqttPublisher::Tell(const std::string& line)
+void MqttPublisher::Tell(const std::string& line, Severity severity)
 {
     if (line == lastSaid_)
         return;
     lastSaid_ = line;
     if (say_)
-        say_(line);
+        say_(line, severity);
 }
 
 // Called by the library from inside loop_read: whatever is published here is

@@ -34,6 +34,7 @@
 #include <string_view>
 
 #include "app/configuration.h"
+#include "text/severity.h"
 
 struct mosquitto;
 class QHostInfo;
@@ -47,15 +48,11 @@ public:
         std::string topic;           // TOPIC/frames and TOPIC/status below it
         std::string user, password;  // no user: none sent
     };
-    using Say = std::function<void(std::string_view line)>;
+    using Say = std::function<void(std::string_view line, Severity severity)>;
 
     // The lines waiting for the broker, in bytes (some two thousand frames).
     static constexpr std::size_t kQueueLimit = 1 << 20;
     static constexpr int kKeepAliveSeconds = 30;
-    // The wait before the next attempt after `failures` failed ones in a
-    // row: 2, 4, 8 ... seconds, at most kLongestRetry.
-    static constexpr std::chrono::seconds kLongestRetry{60};
-    static std::chrono::seconds RetryDelay(int failures);
 
     // The topic when MQTT_TOPIC is empty: "quillon/<host name>".
     static std::string DefaultTopic();
@@ -98,12 +95,12 @@ private:
     void Fail(const std::string& line);
     void Drain();
     void PostDrain();
-    void Tell(const std::string& line);
+    void Tell(const std::string& line, Severity severity = Severity::Info);
     static void OnConnect(mosquitto* client, void* self, int code);
     static void OnDisconnect(mosquitto* client, void* self, int code);
 
     Options options_;
-    std::function<void(std::string_view)> say_;
+    std::function<void(std::string_view, Severity)> say_;
     std::string framesTopic_, statusTopic_;
     mosquitto* client_ = nullptr;
     State state_ = State::Idle;

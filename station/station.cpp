@@ -134,8 +134,8 @@ void Station::MakeLinks()
 void Station::MakeSharers()
 {
     for (const std::string& line : settings_.sharingRefused)
-        AppendStatus(line);
-    const auto say = [this](std::string_view line) { AppendStatus(line); };
+        AppendStatus(line, Warning);
+    const auto say = [this](std::string_view line, Severity severity) { AppendStatus(line, severity); };
     if (settings_.kissServer) {
         kissServer_ = std::make_unique<KissServer>(*settings_.kissServer, say);
         kissServer_->Listen();
@@ -163,7 +163,7 @@ void Station::ConnectLinkEvents(Link& link)
     connect(&link, &Link::Lost, this, [this, &link](const QString& reason) { OnLost(link, reason); });
     connect(&link, &Link::Back, this, [this, &link] { OnBack(link); });
     connect(&link, &Link::Reconnecting, this,
-            [this, &link](int tries) { AppendStatus(LinkReconnectingLine(link.Name(), tries)); });
+            [this, &link](int tries) { AppendStatus(LinkReconnectingLine(link.Name(), tries), Warning); });
 }
 
 Station::~Station()
@@ -272,17 +272,18 @@ void Station::StartMqtt()
 {
 #if QUILLON_MQTT
     if (!settings_.mqttRefused.empty())
-        AppendStatus(MqttPublisher::RefusedLine(settings_.mqttRefused));
+        AppendStatus(MqttPublisher::RefusedLine(settings_.mqttRefused), Warning);
     if (!settings_.mqtt)
         return;
     MqttPublisher::Options options{*settings_.mqtt, settings_.mqttTopic, settings_.mqttUser, settings_.mqttPassword};
     if (options.topic.empty())
         options.topic = MqttPublisher::DefaultTopic();
-    mqtt_ = std::make_unique<MqttPublisher>(std::move(options), [this](std::string_view line) { AppendStatus(line); });
+    mqtt_ = std::make_unique<MqttPublisher>(
+        std::move(options), [this](std::string_view line, Severity severity) { AppendStatus(line, severity); });
     mqtt_->Start();
 #else
     if (settings_.mqtt || !settings_.mqttRefused.empty()) {
-        AppendStatus("MQTT not built in (this build has no libmosquitto)");
+        AppendStatus("MQTT not built in (this build has no libmosquitto)", Warning);
         ReceiveOptions options = receiver_.Options();
         options.json = settings_.jsonFile;
         receiver_.SetOptions(options);
@@ -434,7 +435,15 @@ StationFigures Station::Figures() const
             .mirrorUp = mirror_ && mirror_->IsOpen(),
             .logsFailing = int(logs_.FailureLines().size()),
             .start = start_,
-            .lastFrame = lastFrame_};
+            .lastFrame = lastFrame_,
+            .igate = igate_ ? std::optional(StationFigures::Igate{igate_->Gated(), igate_->NotGated()}) : std::nullopt,
+            .kissServer = kissServer_ ? std::optional(StationFigures::KissServer{std::uint64_t(kissServer_->Clients()),
+                                                                                 kissServer_->FramesDropped(),
+                                                                                 kissServer_->FramesFromClients()})
+                                      : std::nullopt,
+            .mqtt = settings_.mqtt
+                        ? std::optional(StationFigures::Mqtt{MqttPublished(), MqttDropped(), MqttConnected()})
+                        : std::nullopt};
 }
 
 PortLamps Station::Lamps() const

@@ -66,6 +66,26 @@ const std::vector<Metric>& Metrics()
         {"quillon_logs_failing", "gauge", "Logs that cannot be written now.",
          [](F f) { return One(std::uint64_t(f.logsFailing)); }},
         {"quillon_start_time_seconds", "gauge", "Time the run started.", [](F f) { return Seconds(f.start); }},
+        {"quillon_igate_frames_total", "counter", "Frames heard, gated to APRS-IS or not.",
+         [](F f) {
+             return f.igate ? Samples{{"result=\"gated\"", std::to_string(f.igate->gated)},
+                                      {"result=\"not_gated\"", std::to_string(f.igate->notGated)}}
+                            : Samples{};
+         }},
+        {"quillon_kiss_clients", "gauge", "Clients connected to the KISS server.",
+         [](F f) { return f.kissServer ? One(f.kissServer->clients) : Samples{}; }},
+        {"quillon_kiss_client_frames_dropped_total", "counter", "Frames a slow KISS client did not get.",
+         [](F f) { return f.kissServer ? One(f.kissServer->framesDropped) : Samples{}; }},
+        {"quillon_kiss_client_frames_received_total", "counter", "Frames KISS clients sent (never passed to the TNC).",
+         [](F f) { return f.kissServer ? One(f.kissServer->framesFromClients) : Samples{}; }},
+        {"quillon_mqtt_frames_total", "counter", "Frames published to the MQTT broker, or dropped unsent.",
+         [](F f) {
+             return f.mqtt ? Samples{{"result=\"published\"", std::to_string(f.mqtt->published)},
+                                     {"result=\"dropped\"", std::to_string(f.mqtt->dropped)}}
+                           : Samples{};
+         }},
+        {"quillon_mqtt_connected", "gauge", "Whether the MQTT broker is connected.",
+         [](F f) { return f.mqtt ? One(f.mqtt->connected ? 1 : 0) : Samples{}; }},
     };
     return metrics;
 }
@@ -76,9 +96,12 @@ std::string StatusFileText(const StationFigures& figures)
 {
     std::string text;
     for (const Metric& m : Metrics()) {
+        const Samples samples = m.samples(figures);
+        if (samples.empty())
+            continue;
         text.append("# HELP ").append(m.name).append(" ").append(m.help).append("\n");
         text.append("# TYPE ").append(m.name).append(" ").append(m.type).append("\n");
-        for (const auto& [labels, value] : m.samples(figures)) {
+        for (const auto& [labels, value] : samples) {
             text.append(m.name);
             if (!labels.empty())
                 text.append("{").append(labels).append("}");

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app.h"
@@ -37,6 +38,20 @@ struct StationFigures {
     std::chrono::system_clock::time_point start;
     // The last frame's time; the start of the run until the first frame.
     std::chrono::system_clock::time_point lastFrame;
+    // The sharers that are on; the file has no lines of one that is off.
+    struct Igate {
+        std::uint64_t gated = 0, notGated = 0;
+    };
+    struct KissServer {
+        std::uint64_t clients = 0, framesDropped = 0, framesFromClients = 0;
+    };
+    struct Mqtt {
+        std::uint64_t published = 0, dropped = 0;
+        bool connected = false;
+    };
+    std::optional<Igate> igate;
+    std::optional<KissServer> kissServer;
+    std::optional<Mqtt> mqtt;
 };
 
 // The whole status file, each line ending in "\n".

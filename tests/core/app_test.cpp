@@ -208,7 +208,7 @@ TEST(Counters, NoiseOversizeFramesAndPorts)
 TEST(StatusFile, EveryFigureInThePrometheusTextFormat)
 {
     StationFigures fresh{.counts = {}, .mirrorBytesDropped = 0, .inputName = "COM 1", .inputUp = false, .mirrorUp = false,
-                         .logsFailing = 0, .start = At(12h), .lastFrame = At(12h)};
+                         .logsFailing = 0, .start = At(12h), .lastFrame = At(12h), .igate = {}, .kissServer = {}, .mqtt = {}};
     StationFigures busy{fresh};
     busy.counts.BytesReceived = 123456789012, busy.counts.FrameCount = INT32_MIN, busy.counts.OversizeFrames = 2;
     busy.counts.NoiseBytes = 17, busy.counts.PortFrames[0] = 5, busy.counts.PortFrames[15] = 1;
@@ -251,6 +251,18 @@ quillon_start_time_seconds 1375012800.000
     for (const char* line : {"\nquillon_frames_total{port=\"0\"} 0\n# HELP", "\nquillon_link_up{link=\"input\"} 0\n",
                              "\nquillon_link_up{link=\"mirror\"} 0\n", "\nquillon_last_frame_timestamp_seconds 1375012800.000\n"})
         EXPECT_NE(quiet.find(line), std::string::npos) << line << quiet;
+    EXPECT_EQ(quiet.find("igate"), std::string::npos) << "no lines of a sharer that is off";
+    StationFigures sharing{fresh};
+    sharing.igate = {{.gated = 12, .notGated = 3}};
+    sharing.kissServer = {{.clients = 2, .framesDropped = 5, .framesFromClients = 1}};
+    sharing.mqtt = {{.published = 40, .dropped = 7, .connected = true}};
+    const std::string shared = StatusFileText(sharing);
+    for (const char* line : {"\nquillon_igate_frames_total{result=\"gated\"} 12\nquillon_igate_frames_total{result=\"not_gated\"} 3\n",
+                             "\nquillon_kiss_clients 2\n", "\nquillon_kiss_client_frames_dropped_total 5\n",
+                             "\nquillon_kiss_client_frames_received_total 1\n",
+                             "\nquillon_mqtt_frames_total{result=\"published\"} 40\nquillon_mqtt_frames_total{result=\"dropped\"} 7\n",
+                             "\nquillon_mqtt_connected 1\n"})
+        EXPECT_NE(shared.find(line), std::string::npos) << line << shared;
     EXPECT_EQ(ServiceStatusLine(fresh), "0 frames received, COM 1 away");
     EXPECT_EQ(ServiceStatusLine(busy), "2147483648 frames received, LOCALHOST:8001 open");
 }
