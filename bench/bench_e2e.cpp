@@ -99,20 +99,6 @@ std::size_t Count(const std::string& text, const char* pattern)
     return std::size_t(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
 }
 
-// Runs the event loop (the program's output comes in through it) until
-// done() holds; false after `seconds`.
-template <class Condition>
-bool WaitFor(Condition done, double seconds)
-{
-    for (Stopwatch wait; !done();) {
-        if (wait.Seconds() > seconds)
-            return false;
-        QCoreApplication::processEvents();
-        ::usleep(10000);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)

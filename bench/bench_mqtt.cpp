@@ -28,17 +28,6 @@ namespace {
 
 constexpr const char* kIni = "TIMEFRAMES=YES\r\nHEXFILE=YES\r\nJSONFILE=YES\r\nAPRS=YES\r\n";
 
-bool WaitFor(const std::function<bool()>& done, double seconds)
-{
-    for (Stopwatch wait; !done();) {
-        if (wait.Seconds() > seconds)
-            return false;
-        QCoreApplication::processEvents();
-        ::usleep(10000);
-    }
-    return true;
-}
-
 // One run of the program with its own KISS server.
 struct Run {
     Run(const std::string& extra)

@@ -29,19 +29,6 @@
 
 namespace quillon::bench { namespace {
 
-template <class Condition>
-bool WaitFor(Condition done, double seconds)
-{
-    Stopwatch clock;
-    while (!done()) {
-        if (clock.Seconds() > seconds)
-            return false;
-        QCoreApplication::processEvents();
-        ::usleep(10000);
-    }
-    return true;
-}
-
 int ConnectTo(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

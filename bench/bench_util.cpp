@@ -1,5 +1,7 @@
 #include "bench_util.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -150,6 +152,17 @@ double CpuSeconds(pid_t pid)
     double user = 0, system = 0;
     fields >> user >> system;
     return (user + system) / double(::sysconf(_SC_CLK_TCK));
+}
+
+bool WaitFor(const std::function<bool()>& done, double seconds)
+{
+    for (Stopwatch wait; !done();) {
+        if (wait.Seconds() > seconds)
+            return false;
+        QCoreApplication::processEvents();
+        ::usleep(10000);
+    }
+    return true;
 }
 
 }  // namespace quillon::bench

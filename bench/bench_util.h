@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ long ResidentKilobytes(pid_t pid = 0);
 long ContextSwitches(pid_t pid);
 // User plus system CPU seconds of a process (0: this one) so far.
 double CpuSeconds(pid_t pid = 0);
+
+// Runs the event loop (a program's output comes in through it) until done()
+// holds; false after `seconds`.
+bool WaitFor(const std::function<bool()>& done, double seconds);
 
 class Stopwatch {
 public:
