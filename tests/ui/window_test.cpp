@@ -17,6 +17,7 @@
 #include "raw_log.h"
 #include "text_areas.h"
 #include "packet_list.h"
+#include "report_views.h"
 #include "watch_dialog.h"
 #include "window_fixtures.h"
 
@@ -78,22 +79,6 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// Esc closes the find bar and gives the keys back to the console, not to the status box or buttons after it.
-TEST(Window, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
-{
-    Window w;
-    w.window->show();
-    w.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
-    ConsoleArea& area = w.window->Console();
-    area.setFocus();
-    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(area.FindField()->hasFocus());
-    QTest::keyClick(area.FindField(), Qt::Key_Escape);
-    EXPECT_FALSE(area.FindField()->isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), &area);
-}
-
 // The watch list's dialog writes watch.txt, watched from the next frame on: one notice, with the address and APRS lines.
 TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
 {
@@ -148,7 +133,8 @@ TEST(Window, ASmallWindowKeepsTheConsoleAndElidesTheLabels)
     EXPECT_EQ(input->toolTip(), input->text());
 }
 
-// Ctrl+Q ends the run; the Edit menu holds the console's own actions, keys and all.
+// Ctrl+Q ends the run; the Edit menu holds the console's own actions, keys and all; Esc closes the find bar
+// and gives the keys back to the console, not to the status box or buttons after it.
 TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
 {
     Window w;
@@ -172,6 +158,9 @@ TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
     const TextPosition first = area.SelectionStart();
     trigger("Find Next");
     EXPECT_GT(area.SelectionStart(), first);
+    QTest::keyClick(area.FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area.FindField()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &area);
     trigger("Select &All");
     EXPECT_EQ(area.SelectedText(), area.PlainText());
     QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
@@ -180,14 +169,7 @@ TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
 
 using namespace std::chrono;
 
-FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t)
-{
-    ReceiveState rx;
-    const std::string kiss = Kiss(frame);
-    std::copy(kiss.begin(), kiss.end(), rx.RawFrame.begin() + 1);
-    rx.RawFrameLength = static_cast<std::int16_t>(kiss.size());
-    return ReportFrame(rx, true, {}, FixedClock(t));
-}
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t) { return ReportFrame(Received(Kiss(frame)), true, {}, FixedClock(t)); }
 
 Ax25Frame From(const char* call, int ssid = 0, std::string text = "x",
                std::vector<Ax25Address> digis = {{"WIDE1", 1, true}, {"WIDE2", 1}})
@@ -272,21 +254,23 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesFiltersAnyColumnAndRefreshesK
     EXPECT_EQ(selected[0].data().toString().toStdString(), "N0CALL-7");
 }
 
-// The main window feeds every report to the heard list, open or not; "Clear Counter" empties it at once.
+// The main window feeds every report to the heard list, open or not, and MY_LOCATION for the distances;
+// "Clear Counter" empties it at once.
 TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt)
 {
-    Window w;
+    Window w("MY_LOCATION=48.1375,11.5755\r\n");
     auto* heard = w.Find<HeardListWindow>("heardList");
     ASSERT_NE(heard, nullptr);
     EXPECT_FALSE(heard->isVisible());
 
-    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC", 0, "!4808.75N/01137.50E>"))));
     w.clock.Advance(61s);
     ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "again", {}))));
     w.Trigger("heardListAction");
     EXPECT_TRUE(heard->isVisible());
-    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::LastHeard}),
-              (std::vector<std::string>{"N0CALL-7 | 2 | 2013-07-28 14:06:10", "DL1ABC | 1 | 2013-07-28 14:05:09"}));
+    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::LastHeard,
+                                     HeardListModel::Distance}),
+              (std::vector<std::string>{"N0CALL-7 | 2 | 2013-07-28 14:06:10 | ", "DL1ABC | 1 | 2013-07-28 14:05:09 | 3.8"}));
 
     w.Trigger("clearAction");
     EXPECT_EQ(heard->Rows().rowCount(), 0);
@@ -294,7 +278,7 @@ TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt
     ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
 }
 
-// A log with noise and an untimed last frame: shown as the pipeline reports it, logged and counted nowhere.
+// A log with noise and an untimed last frame: shown and listed as the pipeline reports it, logged and counted nowhere.
 TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood)
 {
     for (const bool decode : {true, false}) {
@@ -315,7 +299,16 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
         std::uint64_t handedOn = 0;
         shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
+        shown->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_2, Qt::ControlModifier);  // its packet list
+        ASSERT_TRUE(shown->Views().ListShown());
         ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
+        // Every frame listed, a chosen row's report as its console has it.
+        shown->List().CatchUp();
+        ASSERT_EQ(shown->List().Model().rowCount(), 301);
+        shown->List().Table().selectRow(299);
+        EXPECT_TRUE(shown->Console().PlainText().contains(shown->List().Report().PlainText()));
 
         struct Collect final : ReceiveSink {  // the log read back through the receive pipeline
             std::string text;
