@@ -164,9 +164,6 @@ const std::pair<std::string, std::string> kGating[] = {
      "OH2XYZ-9>APRS,WIDE1-1*,WIDE2-1,qAO,N0CALL-10:!6028.51N/02505.68E#\r\n"},
     {Kiss({kDst, kSrc, {}, 0x03, 0xF0, "}DL1ABC>APRS,WIDE2*:>inner"}), "DL1ABC>APRS,WIDE2*,qAO,N0CALL-10:>inner\r\n"},
     {Kiss({kDst, kSrc, {}, 0x03, 0xF0, "}DL1ABC>APRS,TCPIP*:>from the net"}), ""},
-    {Kiss({kDst, kSrc, {{"TCPXX"}}, 0x03, 0xF0, ">x"}), ""},
-    {Kiss({kDst, kSrc, {}, 0x03, 0xF0, "?APRS?"}), ""},
-    {Kiss({kDst, kSrc, {}, 0x00, 0xF0, ">I frame"}), ""},
 };  // every rule: the core's table
 
 TEST(Igate, LogsInGatesByTheRulesAnswersNoCommentKeepsNothingWhileAwayAndComesBack)

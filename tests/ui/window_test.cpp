@@ -79,14 +79,15 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// The watch list's dialog writes watch.txt, watched from the next frame on: one notice, with the address and APRS lines.
+// The watch list's dialog writes watch.txt, watched from the next frame on: its address lines marked, one notice,
+// with the address and APRS lines; KISS_PORTS names the port.
 TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
 {
     struct Recording final : DesktopNotifier {
         std::shared_ptr<std::vector<QString>> got = std::make_shared<std::vector<QString>>();
         void Notify(const QString& summary, const QString& body) override { got->push_back(summary + " / " + body); }
     };
-    Window w("APRS=YES\r\n");
+    Window w("APRS=YES\r\nKISS_PORTS=YES\r\n");
     auto notifier = std::make_unique<Recording>();
     const auto notified = notifier->got;
     w.window->SetNotifier(std::move(notifier));
@@ -100,12 +101,18 @@ TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "# friends\nn0call-*\n");
 
-    const std::string position = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-"});
+    const std::string position = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-"}, 0x10);
     ASSERT_TRUE(w.Send(position + Kiss({{"APRS"}, {"DL1ABC"}, {}, 3, 0xF0, "x"}) + kFrame));
     EXPECT_EQ(*notified, std::vector<QString>{QStringLiteral(
         "N0CALL-7 heard / watch: N0CALL-7 heard, first time this run\nfrom N0CALL-7 to APRS: \n"
         "APRS position 49\u00B003.50'N 072\u00B001.75'W  /-")});
-    EXPECT_NE(w.window->Status().Text().find("watch: N0CALL-7 heard, first time this run"), std::string::npos);
+    const ConsoleText& text = w.window->Console().Text();
+    std::string marked;
+    for (std::uint64_t i = 0; i < text.LineCount(); ++i)
+        if (const ConsoleText::Line line = text.LineAt(LineNumber(i)); line.text.starts_with("from "))
+            marked += std::string(line.text.substr(5, 6)) + (line.colours[0].colour == colour::WatchedAddress ? "+ " : "- ");
+    EXPECT_EQ(marked, "N0CALL+ DL1ABC- N0CALL+ ");
+    EXPECT_TRUE(w.window->Console().PlainText().contains(" Bytes KISS Frame port 1 (without CRC)]\n"));
     // Its rows in the packet list are marked too.
     PacketListPane& list = w.window->List();
     w.window->show();
