@@ -81,38 +81,6 @@ struct Running : StationFolder {
 
 const std::string kFrame = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "Hi\r"});
 
-TEST(Station, FramesGoToTheViewTheLogsAndTheMirrorUntilCountersAreClearedOrMirroringIsOff)
-{
-    Running s("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\nJSONFILE=yes\r\n");
-    {
-        Recorder second;  // told as well, while it lasts
-        s.station->AddView(second);
-        ASSERT_TRUE(s.Send(kFrame));
-        EXPECT_EQ(second.reports.size(), 1u);
-    }
-    s.station->SetDecoding(false);
-    ASSERT_TRUE(s.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
-    ASSERT_EQ(s.view.reports.size(), 2u);
-    EXPECT_EQ(s.view.reports[0].frameCaption + ", " + s.view.reports[1].frameCaption,
-              "Payload KISS Frame, RAW KISS Frame");
-    // The mirror gets whole frames only: the one begun goes when it ends.
-    EXPECT_EQ(s.view.received + ", " + s.view.sent, "47 Bytes received (2 Frames), 44 Bytes sent");
-    EXPECT_EQ(Running::Receive(s.com2, 44), kFrame + kFrame);
-    EXPECT_EQ(s.Log("kss"), EncodeTimeFrame(s.clock.Now()) + kFrame + EncodeTimeFrame(s.clock.Now()) + kFrame);
-    EXPECT_EQ(s.Log("dump"), "2013-07-28 14:05:09.437 UTC: Hi.\r\n");
-    EXPECT_EQ(s.Log("hex"), "48 69 0D\r\n");
-    // A JSON line for every frame, decoded or not (the line itself is the core's).
-    EXPECT_EQ(Count(s.Log("jsonl"), "\"time\":\"2013-07-28T14:05:09.437Z\""), 2u);
-
-    s.station->ClearCounters();
-    ASSERT_TRUE(s.Send(Bytes("C0")));  // ends the frame begun before
-    EXPECT_EQ(s.view.received + ", " + s.view.sent, "1 Bytes received (1 Frames), 4 Bytes sent");
-    EXPECT_EQ(Running::Receive(s.com2, 4), Bytes("C0 00 41 C0"));
-    s.station->SetMirroring(false);
-    ASSERT_TRUE(s.Send("xyz"));
-    EXPECT_FALSE(s.station->Mirror().IsOpen() || s.view.mirroring || s.station->BytesSent() != 4);
-}
-
 // A mirror device that does not read: frames over the link's queue are dropped whole and counted.
 TEST(Station, AMirrorDeviceThatDoesNotReadGetsWholeFramesAndTheRestIsDroppedAndCounted)
 {
@@ -150,8 +118,9 @@ TEST(Station, SettingsTheTncPortCannotTakeAreRefusedAndThePreviousStay)
     }
 }
 
-// The end's script, the links closed and the logs' cleanup are the end-to-end test's.
-TEST(Station, TheStatusBoxTellsLineEventsAndABlockFromTheTncEmptiesIt)
+// The end's script, the links closed and the logs' cleanup are the end-to-end test's; the frames, counters,
+// logs and mirror through a station the window test's.
+TEST(Station, TheStatusBoxTellsLineEventsABlockFromTheTncEmptiesItAndEveryViewIsTold)
 {
     Running s("");
     // As the kernel would count them: a break on the TNC's line, a framing error on the mirror's.
@@ -169,6 +138,14 @@ TEST(Station, TheStatusBoxTellsLineEventsAndABlockFromTheTncEmptiesIt)
     EXPECT_EQ(s.view.status, "read tnc_init.txt\r\ndone\r\nA Break was received.\r\nFraming Error\r\n");
     ASSERT_TRUE(s.Send("noise"));
     EXPECT_EQ(s.view.status, "");
+    {
+        Recorder second;  // told as well, while it lasts
+        s.station->AddView(second);
+        ASSERT_TRUE(s.Send(kFrame));
+        EXPECT_EQ(second.reports.size(), 1u);
+    }
+    ASSERT_TRUE(s.Send(kFrame));
+    EXPECT_EQ(s.view.reports.size(), 2u);
 }
 
 // One clock reading per frame, from 23:59:59.998: its time frame, report, JSON line and daily log set.

@@ -13,9 +13,11 @@
 #include "decoder/frame_report.h"
 #include "frames.h"
 #include "heard_list_window.h"
+#include "link.h"
 #include "program.h"
 #include "raw_log.h"
 #include "text_areas.h"
+#include "tnc/time_frame.h"
 #include "packet_list.h"
 #include "report_views.h"
 #include "watch_dialog.h"
@@ -24,9 +26,10 @@
 namespace quillon::test {
 namespace {
 
+// Frames to the console, the logs and the mirror (whole frames only: the one begun goes when it ends).
 TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 {
-    Window w("MIRROR=YES\r\n");
+    Window w("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\nJSONFILE=yes\r\n");
     ASSERT_TRUE(w.Send(kFrame));
     w.Find<QCheckBox>("decodeSwitch")->setChecked(false);
     ASSERT_TRUE(w.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
@@ -38,6 +41,10 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return counters() == "RAW KISS Frame, 47 Bytes received (2 Frames), 44 Bytes sent"; }))
         << counters();
+    EXPECT_EQ(Window::Receive(w.com2, 44), kFrame + kFrame);
+    EXPECT_EQ(w.Log("kss"), EncodeTimeFrame(w.clock.Now()) + kFrame + EncodeTimeFrame(w.clock.Now()) + kFrame);
+    EXPECT_EQ(w.Log("dump") + w.Log("hex"), "2013-07-28 14:05:09.437 UTC: Hi.\r\n48 69 0D\r\n");
+    EXPECT_EQ(Count(w.Log("jsonl"), "\"time\":\"2013-07-28T14:05:09.437Z\""), 2u);  // a line for every frame
     EXPECT_EQ(w.Label("inputLabel") + w.Label("mirrorLabel"), "IN (COM , ,)OUT (COM , ,)");
     const auto lamps = [&] {
         std::string shown;
@@ -50,9 +57,13 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 
     w.Trigger("clearAction");
     EXPECT_EQ(w.window->Console().PlainText().toStdString() + w.Label("receivedCounter") + w.Label("sentCounter"), "");
+    ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Label("receivedCounter") + w.Label("sentCounter") == "1 Bytes received (1 Frames)4 Bytes sent"; }));
+    EXPECT_EQ(Window::Receive(w.com2, 4), Bytes("C0 00 41 C0"));
     w.Trigger("mirrorAction");  // off
-    EXPECT_FALSE(w.station->Mirroring() || w.Find("sentCounter")->isVisibleTo(w.window.get()) ||
-                 w.Find<QAction>("mirrorAction")->isChecked());
+    ASSERT_TRUE(w.Send("xyz"));
+    EXPECT_FALSE(w.station->Mirroring() || w.station->Mirror().IsOpen() || w.station->BytesSent() != 4 ||
+                 w.Find("sentCounter")->isVisibleTo(w.window.get()) || w.Find<QAction>("mirrorAction")->isChecked());
     EXPECT_EQ(lamps(), "1+0-");
     w.station->Tick();
     EXPECT_EQ(w.Label("clock"), "14:05:09");
