@@ -25,8 +25,7 @@ namespace {
 TEST(Console, TheSelectionStaysAndTheViewFollowsOnlyFromTheBottom)
 {
     Shown shown;
-    ConsoleArea& area = shown.area;
-    ConsoleDocument& doc = shown.doc;
+    auto& [document, doc, area] = shown;
     doc.AddText("Hello\r", colour::Red);
     area.Select(TextPosition(4), TextPosition(1));  // "ell", selected backwards
     QScrollBar& bar = *area.verticalScrollBar();
@@ -89,8 +88,7 @@ TEST(Console, ShowsTheLastOfReportsPouredIn)
 TEST(Console, FindGoesRoundTheEndsInEitherDirectionAndSaysWhenNothingIsThere)
 {
     Shown shown;
-    ConsoleArea& area = shown.area;
-    ConsoleDocument& doc = shown.doc;
+    auto& [document, doc, area] = shown;
     AddLines(doc, area, "line", 30);
     doc.AddText("cq de DL9XYZ\r", colour::Black);
     AddLines(doc, area, "line", 300);
@@ -234,7 +232,6 @@ void Mouse(ConsoleArea& area, QEvent::Type type, QPointF at, Qt::MouseButtons he
     QApplication::sendEvent(view, &event);
 }
 
-qreal Advance(const ConsoleArea& area) { return QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')); }
 int LineHeight(const ConsoleArea& area) { return QFontMetrics(area.font()).lineSpacing(); }
 
 // The glyphs of one row of a grabbed view, left to right, and the pixels the selection covers.
@@ -399,7 +396,7 @@ TEST(ConsoleView, EveryColumnIsDrawnClickedAndSelectedOnOneGrid)
 
     const Row drawn = Grab(area, 0);
     ASSERT_EQ(drawn.glyphs.size(), std::size_t(columns));
-    const qreal quarter = Advance(area) / 4;
+    const qreal quarter = QFontMetricsF(area.font()).horizontalAdvance(QLatin1Char('M')) / 4;
     const qreal middle = LineHeight(area) / 2.0;
     std::vector<int> wrong;
     for (int c = 0; c < columns; ++c) {

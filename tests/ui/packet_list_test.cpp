@@ -65,15 +65,12 @@ TEST(PacketList, ListsTheStationsFramesFilteredAndShowsAChosenRowsReportAsTheCon
 
     Filter(list, "from:N0CALL*");
     EXPECT_EQ(Rows(list.Model()), (std::vector<std::string>{"N0CALL-7 Hi", "N0CALL-7 again"}));
-    // The filter holds for the rows that come later too.
-    ASSERT_TRUE(w.Send(Kiss(From("DL1ABC", 0, "later")) + Kiss(From("N0CALL", 7, "later"))));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Model().rowCount() == 3; }));
-    EXPECT_EQ(Rows(list.Model()).back(), "N0CALL-7 later");
+    // (That the filter holds for later rows too is the model's test.)
     // A bad term is shown and the rows stay as they were.
     Filter(list, "foo:x from:DL1ABC");
     EXPECT_TRUE(list.FilterError().isVisible());
     EXPECT_TRUE(list.FilterError().text().contains("foo")) << list.FilterError().text().toStdString();
-    EXPECT_EQ(list.Model().rowCount(), 3);
+    EXPECT_EQ(list.Model().rowCount(), 2);
 
     // A chosen row's report is the console's report of that frame.
     list.Table().selectRow(1);
@@ -86,11 +83,11 @@ TEST(PacketList, ListsTheStationsFramesFilteredAndShowsAChosenRowsReportAsTheCon
     Filter(list, "from:* -to:ID");
     Choose(list, "only this station", 1);
     EXPECT_EQ(list.FilterBox().text().toStdString(), "-to:ID from:DL1ABC");
-    EXPECT_EQ(Rows(list.Model()), (std::vector<std::string>{"DL1ABC !4808.75N/01137.50E>", "DL1ABC later"}));
+    EXPECT_EQ(Rows(list.Model()), std::vector<std::string>{"DL1ABC !4808.75N/01137.50E>"});
     Filter(list, "");
     Choose(list, "hide this station", 0);
     EXPECT_EQ(list.FilterBox().text().toStdString(), "-from:N0CALL-7");
-    EXPECT_EQ(list.Model().rowCount(), 2);
+    EXPECT_EQ(list.Model().rowCount(), 1);
 
     w.Trigger("clearAction");
     list.CatchUp();
