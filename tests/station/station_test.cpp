@@ -32,10 +32,8 @@ struct Recorder final : StationView {
     std::string status;  // the status box, lines ended with CR LF
     std::vector<std::string> statusLines;  // every status line of the run, the box emptied or not
     std::vector<std::string> levelled;  // the same, each behind its level: "<4>COM 2 not opened: ..."
-    std::string received, sent;  // the counter labels
     PortLamps lamps;
     std::vector<std::string> logFailures;
-    bool mirroring = false;
     std::string links;
 
     void ShowReport(const FrameReport& r) override { reports.push_back(r); }
@@ -50,14 +48,8 @@ struct Recorder final : StationView {
         ShowStatusLine(line);
     }
     void ClearStatus() override { status.clear(); }
-    void ShowReceiveCounts(const Counters& c) override
-    {
-        received = std::to_string(c.BytesReceived) + " Bytes received (" + std::to_string(c.FrameCount) + " Frames)";
-    }
-    void ShowBytesSent(std::int32_t bytes) override { sent = std::to_string(bytes) + " Bytes sent"; }
     void ShowLamps(PortLamps l) override { lamps = l; }
     void ShowLogFailures(const std::vector<std::string>& lines) override { logFailures = lines; }
-    void ShowMirroring(bool on) override { mirroring = on; }
     void ShowLinks(std::string_view in, std::string_view out, std::string_view inEffect) override
     {
         links = std::string(in) + "|" + std::string(out) + "|" + std::string(inEffect);
