@@ -2,6 +2,7 @@
 // KISS encoder, and bytes through a receive pipeline of the test's own.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <numeric>
 #include <random>
@@ -20,6 +21,15 @@ inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.beg
 inline std::string Joined(const std::vector<std::string>& v) { return std::accumulate(v.begin(), v.end(), std::string()); }
 // The frame as a TNC sends it: KISS around the AX.25 frame.
 inline std::string Kiss(const Ax25Frame& f, std::uint8_t command = 0) { return Text(EncodeKissFrame(command, EncodeAx25(f))); }
+
+// The frame in the receive buffer, positions 1 to n.
+inline ReceiveState Received(std::string_view frame)
+{
+    ReceiveState rx;
+    std::copy(frame.begin(), frame.end(), rx.RawFrame.begin() + 1);
+    rx.RawFrameLength = static_cast<std::int16_t>(frame.size());
+    return rx;
+}
 
 // `count` different frames: 0 to 3 digipeaters, payloads of up to 250 bytes with every byte
 // value among them, now and then a SMACK frame; frame i's payload begins with "#i ".

@@ -6,7 +6,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtCore/qtestsupport_core.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -14,6 +17,20 @@
 #include <string_view>
 
 namespace quillon::test {
+
+// A loopback port nothing listens on (the system's choice, let go at once).
+inline quint16 FreeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
 
 class LoopbackServer {
 public:

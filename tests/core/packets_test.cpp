@@ -89,14 +89,12 @@ TEST(PacketStore, FilterSelectsRows)
         {"-from:N0CALL*", "25"},
         {"to:aprs", "01"},
         {"via:WIDE1*", "0"},        // WIDE1-1 has repeated the frame: its "*" is no part of the call
-        {"via:RELAY", "2"},
         {"via:WIDE2-?", "05"},
         {"port:1", "2"},
         {"type:UI", "0125"},
         {"type:I -type:SABM", "3"},
         {"type:SABM", "4"},
         {"aprs:position", "0"},
-        {"aprs:bulletin", "1"},
         {"aprs:*", "0125"},
         {"evening", "35"},          // either case, in the text; behind an escaped FEND too
         {"\"good evening\"", "3"},

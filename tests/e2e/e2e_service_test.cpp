@@ -68,7 +68,6 @@ TEST(Service, TheCommandLineAndTheSettingsAreCheckedBeforeAnythingRuns)
         {"KISS_TCP=foo:bar\r\n", {"--headless", "--dir", "@"}, 78, "",
          "=KISS_TCP=FOO:BAR not understood (HOST or HOST:PORT, port 1 to 65535): not started\n"},
         {good, {"-headless"}, 2, "", "=quillon: unknown option -headless (the option is --headless)\nusage: "},
-        {good, {"--headless", "-monitor"}, 2, "", "=quillon: unknown option -monitor (the option is --monitor)\n"},
         {good, {"--monitor"}, 2, "", "=quillon: --monitor needs --headless\n"},
         {good, {"-bogus", "--headless"}, 2, "", "=quillon: unknown option -bogus\n"},
         {good, {"--check", "--dir", "@/none"}, 2, "", "=quillon: --dir @/none: not a folder\n"},

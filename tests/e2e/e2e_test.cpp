@@ -313,7 +313,7 @@ TEST(EndToEnd, TheClockIsRefusedAndMisbehavingTimeServersStopNothing)
 // the run while frames still come.
 TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandlesNoFrame)
 {
-    Station s(kIni + "MIRROR=YES\r\nTIMEFRAMES=NO\r\n");
+    Station s(kIni + "MIRROR=YES\r\nTIMEFRAMES=NO\r\nMY_LOCATION=home\r\n");
     ProgramFolder& folder = s.folder;
     folder.Write("tnc_init.txt", "KISS ON\r\n");
     // More than the pseudo-terminal holds: the end of the run waits for it.
@@ -346,7 +346,7 @@ TEST(EndToEnd, ATncThatGoesAwayMidFrameIsReadAgainWhenItComesBackAndTheEndHandle
     ASSERT_TRUE(mirrored(after, ""));
     const std::string output = q.Output();
     for (const char* line : {"COM 1 lost: Input/output error\n", "COM 2 lost: Input/output error\n",
-                             "COM 1 reopened\n", "COM 2 reopened\n"})
+                             "COM 1 reopened\n", "COM 2 reopened\n", "MY_LOCATION not understood (HOME): no distances\n"})
         EXPECT_EQ(Count(output, line), 1u) << line << output;
     EXPECT_EQ(Count(output, "read tnc_init.txt\ndone\n"), 2u) << output;
     const std::string sent = Joined(before) + Joined(after);

@@ -13,19 +13,23 @@
 #include "decoder/frame_report.h"
 #include "frames.h"
 #include "heard_list_window.h"
+#include "link.h"
 #include "program.h"
 #include "raw_log.h"
 #include "text_areas.h"
+#include "tnc/time_frame.h"
 #include "packet_list.h"
+#include "report_views.h"
 #include "watch_dialog.h"
 #include "window_fixtures.h"
 
 namespace quillon::test {
 namespace {
 
+// Frames to the console, the logs and the mirror (whole frames only: the one begun goes when it ends).
 TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 {
-    Window w("MIRROR=YES\r\n");
+    Window w("TIMEFRAMES=YES\r\nHEXFILE=YES\r\nMIRROR=YES\r\nJSONFILE=yes\r\n");
     ASSERT_TRUE(w.Send(kFrame));
     w.Find<QCheckBox>("decodeSwitch")->setChecked(false);
     ASSERT_TRUE(w.Send(kFrame + Bytes("C0 00 41")));  // and the start of another
@@ -37,6 +41,10 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return counters() == "RAW KISS Frame, 47 Bytes received (2 Frames), 44 Bytes sent"; }))
         << counters();
+    EXPECT_EQ(Window::Receive(w.com2, 44), kFrame + kFrame);
+    EXPECT_EQ(w.Log("kss"), EncodeTimeFrame(w.clock.Now()) + kFrame + EncodeTimeFrame(w.clock.Now()) + kFrame);
+    EXPECT_EQ(w.Log("dump") + w.Log("hex"), "2013-07-28 14:05:09.437 UTC: Hi.\r\n48 69 0D\r\n");
+    EXPECT_EQ(Count(w.Log("jsonl"), "\"time\":\"2013-07-28T14:05:09.437Z\""), 2u);  // a line for every frame
     EXPECT_EQ(w.Label("inputLabel") + w.Label("mirrorLabel"), "IN (COM , ,)OUT (COM , ,)");
     const auto lamps = [&] {
         std::string shown;
@@ -49,9 +57,13 @@ TEST(Window, ShowsTheFramesTheCountersAndTheLampsUntilClearCounterOrMirrorOff)
 
     w.Trigger("clearAction");
     EXPECT_EQ(w.window->Console().PlainText().toStdString() + w.Label("receivedCounter") + w.Label("sentCounter"), "");
+    ASSERT_TRUE(w.Send(Bytes("C0")));  // ends the frame begun before
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Label("receivedCounter") + w.Label("sentCounter") == "1 Bytes received (1 Frames)4 Bytes sent"; }));
+    EXPECT_EQ(Window::Receive(w.com2, 4), Bytes("C0 00 41 C0"));
     w.Trigger("mirrorAction");  // off
-    EXPECT_FALSE(w.station->Mirroring() || w.Find("sentCounter")->isVisibleTo(w.window.get()) ||
-                 w.Find<QAction>("mirrorAction")->isChecked());
+    ASSERT_TRUE(w.Send("xyz"));
+    EXPECT_FALSE(w.station->Mirroring() || w.station->Mirror().IsOpen() || w.station->BytesSent() != 4 ||
+                 w.Find("sentCounter")->isVisibleTo(w.window.get()) || w.Find<QAction>("mirrorAction")->isChecked());
     EXPECT_EQ(lamps(), "1+0-");
     w.station->Tick();
     EXPECT_EQ(w.Label("clock"), "14:05:09");
@@ -78,30 +90,15 @@ TEST(Window, AConsoleWithoutItsTemporaryFileSaysSoOnce)
     EXPECT_EQ(said, 1) << line;
 }
 
-// Esc closes the find bar and gives the keys back to the console, not to the status box or buttons after it.
-TEST(Window, EscClosesTheFindBarAndTheKeysGoToTheConsoleAgain)
-{
-    Window w;
-    w.window->show();
-    w.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
-    ConsoleArea& area = w.window->Console();
-    area.setFocus();
-    QTest::keyClick(&area, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(area.FindField()->hasFocus());
-    QTest::keyClick(area.FindField(), Qt::Key_Escape);
-    EXPECT_FALSE(area.FindField()->isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), &area);
-}
-
-// The watch list's dialog writes watch.txt, watched from the next frame on: one notice, with the address and APRS lines.
+// The watch list's dialog writes watch.txt, watched from the next frame on: its address lines marked, one notice,
+// with the address and APRS lines; KISS_PORTS names the port.
 TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
 {
     struct Recording final : DesktopNotifier {
         std::shared_ptr<std::vector<QString>> got = std::make_shared<std::vector<QString>>();
         void Notify(const QString& summary, const QString& body) override { got->push_back(summary + " / " + body); }
     };
-    Window w("APRS=YES\r\n");
+    Window w("APRS=YES\r\nKISS_PORTS=YES\r\n");
     auto notifier = std::make_unique<Recording>();
     const auto notified = notifier->got;
     w.window->SetNotifier(std::move(notifier));
@@ -115,12 +112,18 @@ TEST(Window, AWatchedStationIsMarkedAndAnnouncedOnceFromTheListTheDialogSaves)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "# friends\nn0call-*\n");
 
-    const std::string position = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-"});
+    const std::string position = Kiss({{"APRS"}, {"N0CALL", 7}, {}, 3, 0xF0, "!4903.50N/07201.75W-"}, 0x10);
     ASSERT_TRUE(w.Send(position + Kiss({{"APRS"}, {"DL1ABC"}, {}, 3, 0xF0, "x"}) + kFrame));
     EXPECT_EQ(*notified, std::vector<QString>{QStringLiteral(
         "N0CALL-7 heard / watch: N0CALL-7 heard, first time this run\nfrom N0CALL-7 to APRS: \n"
         "APRS position 49\u00B003.50'N 072\u00B001.75'W  /-")});
-    EXPECT_NE(w.window->Status().Text().find("watch: N0CALL-7 heard, first time this run"), std::string::npos);
+    const ConsoleText& text = w.window->Console().Text();
+    std::string marked;
+    for (std::uint64_t i = 0; i < text.LineCount(); ++i)
+        if (const ConsoleText::Line line = text.LineAt(LineNumber(i)); line.text.starts_with("from "))
+            marked += std::string(line.text.substr(5, 6)) + (line.colours[0].colour == colour::WatchedAddress ? "+ " : "- ");
+    EXPECT_EQ(marked, "N0CALL+ DL1ABC- N0CALL+ ");
+    EXPECT_TRUE(w.window->Console().PlainText().contains(" Bytes KISS Frame port 1 (without CRC)]\n"));
     // Its rows in the packet list are marked too.
     PacketListPane& list = w.window->List();
     w.window->show();
@@ -148,7 +151,8 @@ TEST(Window, ASmallWindowKeepsTheConsoleAndElidesTheLabels)
     EXPECT_EQ(input->toolTip(), input->text());
 }
 
-// Ctrl+Q ends the run; the Edit menu holds the console's own actions, keys and all.
+// Ctrl+Q ends the run; the Edit menu holds the console's own actions, keys and all; Esc closes the find bar
+// and gives the keys back to the console, not to the status box or buttons after it.
 TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
 {
     Window w;
@@ -172,6 +176,9 @@ TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
     const TextPosition first = area.SelectionStart();
     trigger("Find Next");
     EXPECT_GT(area.SelectionStart(), first);
+    QTest::keyClick(area.FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(area.FindField()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &area);
     trigger("Select &All");
     EXPECT_EQ(area.SelectedText(), area.PlainText());
     QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
@@ -180,14 +187,7 @@ TEST(Window, TheEditMenuFindsInTheConsoleAndCtrlQQuits)
 
 using namespace std::chrono;
 
-FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t)
-{
-    ReceiveState rx;
-    const std::string kiss = Kiss(frame);
-    std::copy(kiss.begin(), kiss.end(), rx.RawFrame.begin() + 1);
-    rx.RawFrameLength = static_cast<std::int16_t>(kiss.size());
-    return ReportFrame(rx, true, {}, FixedClock(t));
-}
+FrameReport Heard(const Ax25Frame& frame, system_clock::time_point t) { return ReportFrame(Received(Kiss(frame)), true, {}, FixedClock(t)); }
 
 Ax25Frame From(const char* call, int ssid = 0, std::string text = "x",
                std::vector<Ax25Address> digis = {{"WIDE1", 1, true}, {"WIDE2", 1}})
@@ -272,21 +272,23 @@ TEST(HeardListWindow, SortsByEveryColumnAsItsValuesFiltersAnyColumnAndRefreshesK
     EXPECT_EQ(selected[0].data().toString().toStdString(), "N0CALL-7");
 }
 
-// The main window feeds every report to the heard list, open or not; "Clear Counter" empties it at once.
+// The main window feeds every report to the heard list, open or not, and MY_LOCATION for the distances;
+// "Clear Counter" empties it at once.
 TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt)
 {
-    Window w;
+    Window w("MY_LOCATION=48.1375,11.5755\r\n");
     auto* heard = w.Find<HeardListWindow>("heardList");
     ASSERT_NE(heard, nullptr);
     EXPECT_FALSE(heard->isVisible());
 
-    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC"))));
+    ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "Hi\r")) + Kiss(From("DL1ABC", 0, "!4808.75N/01137.50E>"))));
     w.clock.Advance(61s);
     ASSERT_TRUE(w.Send(Kiss(From("N0CALL", 7, "again", {}))));
     w.Trigger("heardListAction");
     EXPECT_TRUE(heard->isVisible());
-    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::LastHeard}),
-              (std::vector<std::string>{"N0CALL-7 | 2 | 2013-07-28 14:06:10", "DL1ABC | 1 | 2013-07-28 14:05:09"}));
+    EXPECT_EQ(Listed(heard->Rows(), {HeardListModel::Station, HeardListModel::Frames, HeardListModel::LastHeard,
+                                     HeardListModel::Distance}),
+              (std::vector<std::string>{"N0CALL-7 | 2 | 2013-07-28 14:06:10 | ", "DL1ABC | 1 | 2013-07-28 14:05:09 | 3.8"}));
 
     w.Trigger("clearAction");
     EXPECT_EQ(heard->Rows().rowCount(), 0);
@@ -294,7 +296,7 @@ TEST(HeardListWindow, TheMainWindowFeedsItFromTheStationAndClearCounterEmptiesIt
     ASSERT_TRUE(QTest::qWaitFor([&] { return Listed(heard->Rows()) == std::vector<std::string>{"OE3XYZ-1"}; }));
 }
 
-// A log with noise and an untimed last frame: shown as the pipeline reports it, logged and counted nowhere.
+// A log with noise and an untimed last frame: shown and listed as the pipeline reports it, logged and counted nowhere.
 TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood)
 {
     for (const bool decode : {true, false}) {
@@ -315,7 +317,16 @@ TEST(LogWindow, ShowsWhatThePipelineReportsForTheLogDecodedOrRawAsTheSwitchStood
         std::uint64_t handedOn = 0;
         shown->SetReportHandler([&](const FrameReport&) { ++handedOn; });
         w.Find<QCheckBox>("decodeSwitch")->setChecked(!decode);  // too late to matter
+        shown->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_2, Qt::ControlModifier);  // its packet list
+        ASSERT_TRUE(shown->Views().ListShown());
         ASSERT_TRUE(QTest::qWaitFor([&] { return shown->Done(); }, 60000));
+        // Every frame listed, a chosen row's report as its console has it.
+        shown->List().CatchUp();
+        ASSERT_EQ(shown->List().Model().rowCount(), 301);
+        shown->List().Table().selectRow(299);
+        EXPECT_TRUE(shown->Console().PlainText().contains(shown->List().Report().PlainText()));
 
         struct Collect final : ReceiveSink {  // the log read back through the receive pipeline
             std::string text;
