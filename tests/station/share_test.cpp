@@ -75,7 +75,7 @@ TEST(KissServer, EveryClientGetsEveryFrameAsReceivedAStalledOneWholeFramesAndThe
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.Clients() == 8; }, 20000));
 
     // A client that talks: garbage, then frames; nothing reaches the TNC.
-    readers[0]->write("garbage\xC0\x00hello\xC0 more \xC0\x00again\xC0", 30);
+    readers[0]->write("garbage\xC0\x00hello\xC0 more \xC0\x00" "again\xC0", 30);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.FramesFromClients() == 2; }, 20000));
 
     // Frames with escapes and another port among them; printable payloads, so kissutil prints each.
