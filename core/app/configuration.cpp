@@ -402,6 +402,15 @@ SettingsCheck CheckSettings(std::string_view text)
         if (!m.problem.empty())
             check.warnings.push_back(line + ": " + m.problem);
     }
+    // The keys read as a whole (the log retention, the sharers) say what
+    // they refuse as the run says it.
+    const Settings settings = ParseSettings(text);
+    if (!settings.logKeepDaysRefused.empty())
+        check.warnings.push_back("LOG_KEEP_DAYS=" + settings.logKeepDaysRefused + ": not whole days from 0 to " +
+                                 std::to_string(kLogKeepDaysLimit));
+    check.warnings.insert(check.warnings.end(), settings.sharingRefused.begin(), settings.sharingRefused.end());
+    if (!settings.mqttRefused.empty())
+        check.warnings.push_back("MQTT=" + settings.mqttRefused + ": names no broker (HOST or HOST:PORT)");
     return check;
 }
 

@@ -144,6 +144,9 @@ TEST(Configuration, TheCheckSaysWhatEachKeyMeansAndWarnsOfWhatIsWrong)
           "LOG_ROTATE=DAYLY: neither DAILY nor empty",
           "MY_LOCATION=HOME: not a place (latitude and longitude, or a locator)",
           "SILENCE_WARNING=-5: not whole minutes from 0 to 10080"}},
+        {"keys read as a whole", "LOG_KEEP_DAYS=30D\nKISS_SERVER=localhost\nMQTT=a b\nLOG_KEEP_DAYS=7", {},
+         {"KISS_SERVER=LOCALHOST not understood (PORT or ADDRESS:PORT)", "MQTT=A B: names no broker (HOST or HOST:PORT)"}},
+        {"a retention that is no number", "LOG_KEEP_DAYS=30D", {}, {"LOG_KEEP_DAYS=30D: not whole days from 0 to 36525"}},
         {"the last occurrence counts, a comment is none", "#FOO=1\nLOG_ROTATE=WEEKLY\nLOG_ROTATE=daily\n",
          {"LOG_ROTATE=DAILY: a new set of logs at 00:00 UTC"}, {}},
     };
