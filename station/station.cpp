@@ -1,7 +1,6 @@
 #include "station.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
 
@@ -603,10 +602,9 @@ void Station::ReopenLogs()
 
 QString Station::SaveWatchList(const std::string& text)
 {
-    QSaveFile file(QDir(env_.programDir).filePath(QString::fromLatin1(kWatchFileName)));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !file.commit())
-        return file.errorString();
+    const std::string path = QDir(env_.programDir).filePath(QString::fromLatin1(kWatchFileName)).toStdString();
+    if (const std::string refusal = WriteSmallFile(path, text); !refusal.empty())
+        return QString::fromStdString(refusal);
     watchList_ = WatchList(text);
     return {};
 }
