@@ -128,14 +128,22 @@ void ForEachSetting(std::string_view text, Visit visit)
 
 bool IsOn(const std::string& field) { return field == "YES"; }
 
+// A field that is a whole number from `lowest` to `highest` and nothing else
+// (no blank, no "+").
+std::optional<long> WholeNumber(std::string_view field, long lowest, long highest)
+{
+    long n = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
+    if (error != std::errc() || end != field.data() + field.size() || n < lowest || n > highest)
+        return std::nullopt;
+    return n;
+}
+
 // A COM port number field: a whole number from 1 to 32767, nothing else.
 std::optional<std::int16_t> ParsePortNumber(std::string_view field)
 {
-    std::int16_t n = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
-    if (error != std::errc() || end != field.data() + field.size() || n < 1)
-        return std::nullopt;
-    return n;
+    const std::optional<long> n = WholeNumber(field, 1, 32767);
+    return n ? std::optional(static_cast<std::int16_t>(*n)) : std::nullopt;
 }
 
 SerialLinkSettings SerialLinkFrom(const std::string& port, const std::string& line, const std::string& handshaking)
@@ -162,11 +170,8 @@ bool IsHostText(std::string_view host)
 
 std::optional<std::uint16_t> ParseTcpPort(std::string_view field)
 {
-    std::uint32_t n = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
-    if (field.empty() || error != std::errc() || end != field.data() + field.size() || n < 1 || n > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(n);
+    const std::optional<long> n = WholeNumber(field, 1, 65535);
+    return n ? std::optional(static_cast<std::uint16_t>(*n)) : std::nullopt;
 }
 
 // SILENCE_WARNING: whole minutes, 0 for none; at most a week.
@@ -176,11 +181,8 @@ std::optional<std::chrono::minutes> ParseSilenceMinutes(std::string_view field)
 {
     if (field.empty())
         return std::chrono::minutes(0);
-    int n = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), n);
-    if (error != std::errc() || end != field.data() + field.size() || n < 0 || n > kMaxSilenceMinutes)
-        return std::nullopt;
-    return std::chrono::minutes(n);
+    const std::optional<long> n = WholeNumber(field, 0, kMaxSilenceMinutes);
+    return n ? std::optional(std::chrono::minutes(*n)) : std::nullopt;
 }
 
 Meaning SwitchMeaning(std::string_view value)
@@ -355,12 +357,10 @@ Settings ParseSettings(std::string_view text)
     s.myLocation = f.MY_LOCATION;
     // LOG_KEEP_DAYS: a whole number of days, 0 (or nothing) for no deleting.
     if (!f.LOG_KEEP_DAYS.empty()) {
-        const char* end = f.LOG_KEEP_DAYS.data() + f.LOG_KEEP_DAYS.size();
-        const auto [at, error] = std::from_chars(f.LOG_KEEP_DAYS.data(), end, s.logKeepDays);
-        if (error != std::errc() || at != end || s.logKeepDays < 0 || s.logKeepDays > kLogKeepDaysLimit) {
-            s.logKeepDays = 0;
+        const std::optional<long> days = WholeNumber(f.LOG_KEEP_DAYS, 0, kLogKeepDaysLimit);
+        s.logKeepDays = int(days.value_or(0));
+        if (!days)
             s.logKeepDaysRefused = f.LOG_KEEP_DAYS;
-        }
     }
     s.silenceWarning = ParseSilenceMinutes(f.SILENCE_WARNING).value_or(std::chrono::minutes(0));
     if (!f.MQTT.empty()) {
