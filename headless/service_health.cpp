@@ -45,8 +45,10 @@ void ServiceHealth::WriteStatusFile()
     const std::string failure = WriteSmallFile(statusFile_, StatusFileText(station_.Figures()));
     if (failure == fileFailure_)
         return;
-    SayOnStandardError(failure.empty() ? "STATUS_FILE " + statusFile_ + ": writing again"
-                                       : "STATUS_FILE " + statusFile_ + ": " + failure);
+    if (failure.empty())
+        SayOnStandardError("STATUS_FILE " + statusFile_ + ": writing again");
+    else
+        SayOnStandardError("STATUS_FILE " + statusFile_ + ": " + failure, Severity::Warning);
     fileFailure_ = failure;
 }
 
